@@ -1,0 +1,240 @@
+#include "Kernel_Procedures.h"
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "Distribution_Functions.h"
+
+namespace tessil {
+
+void SeedRandomStream(RandomStream& stream, std::int32_t seed) {
+  stream.Reset();
+  stream.Reseed(seed);
+}
+
+ConditionalOccupancy BuildConditionalOccupancy(const OccupancyMatrix& p, double ratio) {
+  ConditionalOccupancy c(p.Rows(), p.Cols());
+  for (std::int32_t i = 2; i <= p.Rows(); i += 2) {
+    for (std::int32_t j = 1; j <= p.Cols(); ++j) {
+      const double v = p(i, j);      // this species
+      const double u = p(i - 1, j);  // its partner
+      ConditionalPair& pair = c(i, j);
+      pair.IfPartnerPresent = v / (u + (1 - u) * ratio);
+      pair.IfPartnerAbsent = pair.IfPartnerPresent * ratio;
+      if (pair.IfPartnerPresent > 1 || pair.IfPartnerAbsent > 1) {
+        // The largest ratio that keeps both probabilities within [0, 1]
+        // while the species keeps its occupancy v on average.
+        const double first = std::fabs((v - u) / (1 - u));
+        const double second = u / (v + u - 1);
+        const double adjusted = second < first ? second : first;
+        pair.IfPartnerPresent = v / (u + (1 - u) * adjusted);
+        pair.IfPartnerAbsent = adjusted * pair.IfPartnerPresent;
+      }
+    }
+  }
+  return c;
+}
+
+GeneratedMatrix GenerateMatrix(const OccupancyMatrix& p, const ConditionalOccupancy& c, double proportion,
+                               RandomStream& stream) {
+  const std::int32_t rows = p.Rows();
+  const std::int32_t cols = p.Cols();
+  GeneratedMatrix result{PresenceAbsenceMatrix(rows, cols), 0};
+  PresenceAbsenceMatrix& m = result.Matrix;
+  const double limit = std::floor(static_cast<double>(rows) * proportion);
+  for (std::int32_t i = 1; i <= rows; ++i) {
+    const bool interacting = i % 2 == 0 && i <= limit;
+    const double* occupancy = p.Row(i);
+    const ConditionalPair* conditional = c.Row(i);
+    std::int16_t* cells = m.Row(i);
+    const std::int16_t* partner = interacting ? m.Row(i - 1) : nullptr;
+    bool occupied = false;
+    for (std::int32_t j = 0; j < cols; ++j) {
+      double q = occupancy[j];
+      if (interacting) {
+        q = partner[j] != 0 ? conditional[j].IfPartnerPresent : conditional[j].IfPartnerAbsent;
+      }
+      // One number per cell, whichever probability applies, so the stream
+      // advances the same way at every level.
+      const float x = stream.NextSingle();
+      if (static_cast<float>(q) > x) {
+        cells[j] = 1;
+        occupied = true;
+      }
+    }
+    if (occupied) ++result.OccupiedSpecies;
+  }
+  return result;
+}
+
+std::int32_t OccupiedSpecies(const PresenceAbsenceMatrix& m) {
+  std::int32_t count = 0;
+  for (std::int32_t i = 1; i <= m.Rows(); ++i) {
+    const std::int16_t* row = m.Row(i);
+    for (std::int32_t j = 0; j < m.Cols(); ++j) {
+      if (row[j] != 0) {
+        ++count;
+        break;
+      }
+    }
+  }
+  return count;
+}
+
+bool HasCheckerboardPair(const PresenceAbsenceMatrix& m) {
+  const std::int32_t cols = m.Cols();
+  std::vector<std::int64_t> totals(static_cast<std::size_t>(m.Rows()) + 1, 0);
+  for (std::int32_t i = 1; i <= m.Rows(); ++i) {
+    const std::int16_t* row = m.Row(i);
+    for (std::int32_t j = 0; j < cols; ++j) totals[static_cast<std::size_t>(i)] += row[j] != 0;
+  }
+  for (std::int32_t a = 2; a <= m.Rows(); ++a) {
+    const std::int16_t* ra = m.Row(a);
+    for (std::int32_t b = 1; b < a; ++b) {
+      const std::int16_t* rb = m.Row(b);
+      std::int64_t shared = 0;
+      for (std::int32_t j = 0; j < cols; ++j) shared += (ra[j] != 0) & (rb[j] != 0);
+      if ((totals[static_cast<std::size_t>(b)] - shared) * (totals[static_cast<std::size_t>(a)] - shared) > 0) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+bool NullAdmitsLevel(int hypothesis, int level) {
+  return !(hypothesis == NoInteractions && InteractionProportion(level) != 0.0);
+}
+
+bool NullAdmitsOccupancy(int hypothesis, const OccupancyMatrix& p) {
+  if (hypothesis == SitesEquivalent) {
+    for (std::int32_t i = 1; i <= p.Rows(); ++i) {
+      for (std::int32_t j = 2; j <= p.Cols(); ++j) {
+        if (p(i, j) != p(i, 1)) return false;
+      }
+    }
+    return true;
+  }
+  if (hypothesis == SpeciesEquivalent) {
+    for (std::int32_t j = 1; j <= p.Cols(); ++j) {
+      for (std::int32_t i = 2; i <= p.Rows(); ++i) {
+        if (p(i, j) != p(1, j)) return false;
+      }
+    }
+    return true;
+  }
+  return true;
+}
+
+bool InNullHypothesis(int hypothesis, int level, const OccupancyMatrix& p) {
+  const bool admitsLevel = NullAdmitsLevel(hypothesis, level);
+  const bool admitsOccupancy = NullAdmitsOccupancy(hypothesis, p);
+  return admitsLevel && admitsOccupancy;
+}
+
+std::vector<Argument> CoveredArguments(const RunSettings& settings) {
+  bool levels[NumLevels + 1] = {false, true, true, true};
+  bool scenarios[NumScenarios + 1];
+  for (bool& s : scenarios) s = true;
+  if (settings.AssumeInteractionLevel) {
+    levels[1] = levels[2] = levels[3] = false;
+    if (settings.AssumedLevel >= 1 && settings.AssumedLevel <= NumLevels) levels[settings.AssumedLevel] = true;
+  }
+  // Scenarios whose probabilities vary between sites, then between species.
+  if (settings.AssumeSitesEquivalent) {
+    for (int s : {4, 5, 8, 9, 10, 11, 12}) scenarios[s] = false;
+  }
+  if (settings.AssumeSpeciesEquivalent) {
+    for (int s : {6, 7, 8, 9, 10, 11, 12}) scenarios[s] = false;
+  }
+  std::vector<Argument> arguments;
+  for (int s = 1; s <= NumScenarios; ++s) {
+    if (!scenarios[s]) continue;
+    for (int l = 1; l <= NumLevels; ++l) {
+      if (levels[l]) arguments.push_back({s, l});
+    }
+  }
+  return arguments;
+}
+
+namespace {
+
+std::int32_t CountArguments(const RunSettings& settings) {
+  // The count is not multiplied by the levels once one level is assumed,
+  // even if no level option happened to be selected.
+  std::int32_t scenarios = 0;
+  RunSettings allLevels = settings;
+  allLevels.AssumeInteractionLevel = false;
+  for (const Argument& a : CoveredArguments(allLevels)) scenarios += a.Level == 1;
+  return settings.AssumeInteractionLevel ? scenarios : scenarios * NumLevels;
+}
+
+}  // namespace
+
+PowerTable RunPowerSimulation(RunContext& run) {
+  RunSettings& settings = run.Settings;
+  SeedRandomStream(run.Stream, settings.RandomSeed);
+  TakeMainWindowChoices(settings, run.Inputs.Choices());
+
+  const std::vector<Argument> arguments = CoveredArguments(settings);
+  settings.NumArguments = CountArguments(settings);
+  const std::int64_t totalTests = std::int64_t{settings.NumArguments} * settings.NumIterations;
+  if (totalTests > std::numeric_limits<std::int32_t>::max()) {
+    throw RunSettingsError(RunSettingsError::Overflow,
+                           std::to_string(settings.NumArguments) + " arguments x " +
+                               std::to_string(settings.NumIterations) +
+                               " matrices are more tests than one run can count (at most 2147483647).");
+  }
+
+  PowerTable table;
+  table.reserve(arguments.size());
+  settings.StartTime = run.Time.SecondsSinceMidnight();
+
+  std::size_t next = 0;
+  for (int s = 1; s <= NumScenarios && next < arguments.size(); ++s) {
+    if (arguments[next].Scenario != s) continue;
+    const OccupancyMatrix p = BuildOccupancyMatrix(s, settings.NumRows, settings.NumCols);
+    const ConditionalOccupancy c = BuildConditionalOccupancy(p, InteractionRatio);
+    for (; next < arguments.size() && arguments[next].Scenario == s; ++next) {
+      const int level = arguments[next].Level;
+      PowerTableRow row{level, s, InNullHypothesis(settings.NullHypothesis, level, p), 0.0};
+      row.Power = EstimateRejectionRate(run, p, c, InteractionProportion(level));
+      table.push_back(row);
+    }
+  }
+  return table;
+}
+
+double EstimateRejectionRate(RunContext& run, const OccupancyMatrix& p, const ConditionalOccupancy& c,
+                             double proportion) {
+  RunSettings& settings = run.Settings;
+  const bool fixedFixed = run.Inputs.CommittedOptions().IsFixedFixed();
+  double rejections = 0.0;
+  for (std::int32_t n = 0; n < settings.NumIterations; ++n) {
+    if (settings.TestsDone == std::numeric_limits<std::int32_t>::max()) {
+      throw RunSettingsError(RunSettingsError::Overflow, "The count of matrices tested passed 2147483647.");
+    }
+    ++settings.TestsDone;
+    run.Progress.UpdateProgress();
+
+    const GeneratedMatrix generated = GenerateMatrix(p, c, proportion, run.Stream);
+    double pValue = 1.0;
+    // A test needs two species that occur; the swap algorithms also need a
+    // checkerboard to swap. Such matrices count as not rejected.
+    if (generated.OccupiedSpecies >= 2 && !(fixedFixed && !HasCheckerboardPair(generated.Matrix))) {
+      run.EcoSim.EnterMatrix(generated.Matrix);
+      run.EcoSim.OpenCooccurrenceOptions();
+      if (run.EcoSim.RunCooccurrenceTest(0) == ResultsShown) {
+        pValue = run.EcoSim.ReadPValue(settings.UpperTail);
+        run.EcoSim.CloseCooccurrenceResults();
+      }
+    }
+    // The matrix in hand is not counted once the user has cancelled.
+    if (run.Progress.CancelRequested()) throw RunCancelled();
+    if (pValue <= RejectionAlpha) rejections += 1.0;
+  }
+  return rejections / settings.NumIterations;
+}
+
+}  // namespace tessil

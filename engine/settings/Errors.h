@@ -1,0 +1,53 @@
+// Failures that end a run. Each carries Tessil's error number, so the front
+// ends can tell them apart and the run's finish steps always run.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace tessil {
+
+class TessilError : public std::runtime_error {
+ public:
+  TessilError(std::uint32_t number, const std::string& message)
+      : std::runtime_error(message), number_(number) {}
+  std::uint32_t Number() const { return number_; }
+
+ private:
+  std::uint32_t number_;
+};
+
+// The user pressed Cancel; the run ends without results.
+class RunCancelled final : public TessilError {
+ public:
+  static constexpr std::uint32_t Code = 36000;
+  RunCancelled() : TessilError(Code, "The run was cancelled.") {}
+};
+
+// An EcoSim window that the automation needs is absent or not visible.
+class EcoSimWindowMissing final : public TessilError {
+ public:
+  static constexpr std::uint32_t Code = 0x80040201u;
+  EcoSimWindowMissing() : TessilError(Code, "An EcoSim window that Tessil needs is missing.") {}
+};
+
+// A run setting that cannot be used: a size text that is not a whole number,
+// a matrix too large to hold, a counter that would pass its range.
+class RunSettingsError final : public TessilError {
+ public:
+  static constexpr std::uint32_t TypeMismatch = 13;
+  static constexpr std::uint32_t Overflow = 6;
+  static constexpr std::uint32_t OutOfMemory = 7;
+  RunSettingsError(std::uint32_t number, const std::string& message) : TessilError(number, message) {}
+};
+
+// EcoSim's p-value line did not hold a number.
+class PValueNotANumber final : public TessilError {
+ public:
+  static constexpr std::uint32_t Code = 13;
+  explicit PValueNotANumber(const std::string& line)
+      : TessilError(Code, "EcoSim's p-value line does not hold a number: \"" + line + "\"") {}
+};
+
+}  // namespace tessil

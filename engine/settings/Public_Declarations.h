@@ -1,0 +1,205 @@
+// The state that crosses Tessil's subsystems: the run settings and counters,
+// the EcoSim test options, the progress-and-cancellation link, and the inputs
+// through which a front end hands its choices to a run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "Errors.h"
+
+namespace tessil {
+
+// Null hypotheses as the driver numbers them; 0 means no option is selected.
+enum NullHypothesisCode : int {
+  NoHypothesis = 0,
+  NoInteractions = 1,
+  SitesEquivalent = 2,
+  SpeciesEquivalent = 3,
+};
+
+// The one run record. Every field is zero when the process starts.
+struct RunSettings {
+  std::int32_t NumRows = 0;
+  std::int32_t NumCols = 0;
+  std::int16_t UpperTail = 0;
+  std::int32_t NumIterations = 0;
+  std::int32_t RandomSeed = 0;
+  double StartTime = 0.0;
+  std::int32_t NumArguments = 0;
+  std::int32_t TestsDone = 0;
+  int NullHypothesis = NoHypothesis;
+  bool AssumeSitesEquivalent = false;
+  bool AssumeSpeciesEquivalent = false;
+  bool AssumeInteractionLevel = false;
+  int AssumedLevel = 0;
+};
+
+// Captions of the EcoSim options dialog's option buttons. A choice is known
+// by its caption everywhere: in the test summary, in the transfer to EcoSim
+// and in the co-occurrence engine.
+namespace caption {
+inline constexpr std::string_view Equiprobable = "Equiprobable";
+inline constexpr std::string_view FixedSum = "Fixed Sum";
+inline constexpr std::string_view Proportional = "Proportional";
+inline constexpr std::string_view CScore = "C-score";
+inline constexpr std::string_view Checkerboards = "Number of checkerboards";
+inline constexpr std::string_view SpeciesCombinations = "Number of species combinations";
+inline constexpr std::string_view VRatio = "V-ratio";
+inline constexpr std::string_view SequentialSwap = "Sequential Swap";
+inline constexpr std::string_view IndependentSwap = "Independent Swap";
+inline constexpr std::string_view KnightsTour = "Random Knight's Tour";
+inline constexpr std::string_view Retain = "Retain";
+inline constexpr std::string_view Discard = "Discard";
+inline constexpr std::string_view Split = "Split";
+inline constexpr std::string_view Fix = "Fix";
+inline constexpr std::string_view Include = "Include";
+inline constexpr std::string_view Exclude = "Exclude";
+}  // namespace caption
+
+// The settings of the co-occurrence test every matrix of a run goes through.
+// Each choice holds the caption of the chosen option (empty: none chosen);
+// the iterations and the seed stay texts, exactly as the dialog holds them.
+struct EcoSimTestOptions {
+  std::string RowConstraint{caption::FixedSum};
+  std::string ColumnConstraint{caption::Equiprobable};
+  std::string Index{caption::CScore};
+  std::string Algorithm{caption::SequentialSwap};
+  std::string DegenerateMatrices{caption::Retain};
+  std::string EmptySites{caption::Exclude};
+  std::string EcoSimIterations{"100"};
+  std::string EcoSimSeed{"0"};
+
+  bool IsFixedFixed() const {
+    return RowConstraint == caption::FixedSum && ColumnConstraint == caption::FixedSum;
+  }
+  // Empty sites matter only to the two indices computed over site compositions.
+  bool UsesEmptySites() const {
+    return Index == caption::SpeciesCombinations || Index == caption::VRatio;
+  }
+  bool operator==(const EcoSimTestOptions&) const = default;
+};
+
+// The state of the main window's hypothesis and assumption controls.
+struct MainWindowChoices {
+  bool optH01 = true;  // "No Interactions Between Species"
+  bool optH02 = false; // "Sites Equivalent"
+  bool optH03 = false; // "Species Equivalent"
+  bool chkASiEq = false;
+  bool chkASpEq = false;
+  bool chkAIn = false;
+  bool optAIn0 = false;
+  bool optAIn50 = false;
+  bool optAIn100 = false;
+  bool operator==(const MainWindowChoices&) const = default;
+};
+
+// The main window's default test description, shown before the options
+// dialog first rewrites it.
+inline constexpr std::string_view InitialTestSummary =
+    "Fixed-Fixed Randomization Algorithm: Sequential Swap\r\n"
+    "Random number seed: 0\r\n"
+    "Number of Iterations: 100\r\n"
+    "Degenerate Matrices: Retain\r\n"
+    "Column Constraints: Equiprobable\r\n"
+    "Row Constraints: Fixed Sum\r\n"
+    "Co-occurrence Index: C-score\r\n";
+
+// What a run reads from its front end: the matrix size texts, the committed
+// test options, the hypothesis and assumption controls, and the test summary.
+// The main window implements it over its controls; other front ends and tests
+// over plain values.
+class RunInputs {
+ public:
+  virtual ~RunInputs() = default;
+  virtual std::string RowsText() const = 0;
+  virtual std::string ColsText() const = 0;
+  virtual const EcoSimTestOptions& CommittedOptions() const = 0;
+  virtual MainWindowChoices Choices() const = 0;
+  virtual std::string TestSummary() const = 0;
+};
+
+// RunInputs held as plain values.
+struct FixedRunInputs final : RunInputs {
+  std::string Rows = "10";
+  std::string Cols = "10";
+  EcoSimTestOptions Options;
+  MainWindowChoices Selected;
+  std::string Summary{InitialTestSummary};
+
+  std::string RowsText() const override { return Rows; }
+  std::string ColsText() const override { return Cols; }
+  const EcoSimTestOptions& CommittedOptions() const override { return Options; }
+  MainWindowChoices Choices() const override { return Selected; }
+  std::string TestSummary() const override { return Summary; }
+};
+
+// The link by which the driver refreshes the progress display after every
+// matrix begun, and learns that the user asked to stop. UpdateProgress also
+// lets the front end's pending events through, which is when Cancel is served.
+class ProgressLink {
+ public:
+  virtual ~ProgressLink() = default;
+  virtual void UpdateProgress() = 0;
+  virtual bool CancelRequested() const = 0;
+};
+
+// A progress link for runs nobody watches.
+struct SilentProgress final : ProgressLink {
+  bool Cancel = false;
+  void UpdateProgress() override {}
+  bool CancelRequested() const override { return Cancel; }
+};
+
+// The time of day in seconds since midnight, injected so tests never sleep.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual double SecondsSinceMidnight() = 0;
+};
+
+// The local wall clock.
+class SystemClock final : public Clock {
+ public:
+  double SecondsSinceMidnight() override;
+};
+
+// The numeric value of a text typed into a text box. Blanks, tabs and line
+// feeds are removed first; then the longest prefix that forms a number is
+// read: an optional sign, digits with at most one decimal point and an
+// optional exponent, or "&H"/"&O" followed by a hexadecimal or octal whole
+// number. A text without such a prefix gives 0. A value too large for a
+// double gives an infinity of its sign.
+double LeadingNumber(std::string_view text);
+
+// Rounds to the nearest whole number, halves to the even neighbour.
+double RoundHalfEven(double value);
+
+// Writes a value in general decimal form: up to 15 significant digits, a
+// point, no leading zeros and no trailing zeros after the point.
+std::string GeneralDecimal(double value);
+
+// Loads the matrix size and the p-value tail at the start of a run. Fails
+// with a RunSettingsError when a size text is not a whole number within range
+// or when the matrix would be too large to hold.
+void LoadRunSettings(RunSettings& settings, const RunInputs& inputs);
+
+// Clears the matrix size, the tail and the counters at the end of a run; the
+// simulation options and the main-window choices stay.
+void ResetRunSettings(RunSettings& settings);
+
+// Takes the main window's hypothesis and assumption controls into the record.
+void TakeMainWindowChoices(RunSettings& settings, const MainWindowChoices& choices);
+
+// The largest number of cells a generated matrix may hold. The engine keeps
+// about 26 bytes per cell (occupancy, conditional pair, presence), so this
+// stays within a few gigabytes.
+inline constexpr std::int64_t MaxMatrixCells = std::int64_t{1} << 27;
+
+// Why a combination of hypothesis and assumptions cannot be run, or an empty
+// text when it can. The main window makes these combinations impossible; other
+// front ends refuse them with this text.
+std::string RefuseChoices(const MainWindowChoices& choices);
+
+}  // namespace tessil
