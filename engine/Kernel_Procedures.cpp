@@ -49,7 +49,7 @@ GeneratedMatrix GenerateMatrix(const OccupancyMatrix& p, const ConditionalOccupa
     const ConditionalPair* conditional = c.Row(i);
     std::int16_t* cells = m.Row(i);
     const std::int16_t* partner = interacting ? m.Row(i - 1) : nullptr;
-    bool occupied = false;
+    int occupied = 0;
     for (std::int32_t j = 0; j < cols; ++j) {
       double q = occupancy[j];
       if (interacting) {
@@ -58,12 +58,11 @@ GeneratedMatrix GenerateMatrix(const OccupancyMatrix& p, const ConditionalOccupa
       // One number per cell, whichever probability applies, so the stream
       // advances the same way at every level.
       const float x = stream.NextSingle();
-      if (static_cast<float>(q) > x) {
-        cells[j] = 1;
-        occupied = true;
-      }
+      const int present = static_cast<float>(q) > x;
+      cells[j] = static_cast<std::int16_t>(present);
+      occupied |= present;
     }
-    if (occupied) ++result.OccupiedSpecies;
+    result.OccupiedSpecies += occupied;
   }
   return result;
 }

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds Tessil and runs every test twice: in the release build and in the
+# address and undefined-behaviour sanitizer build. Installs what it needs first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+for preset in release sanitize; do
+  echo "== ${preset}: configure and build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  echo "== ${preset}: tests"
+  ctest --preset "$preset" -j "$jobs"
+done
