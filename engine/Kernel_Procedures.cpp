@@ -205,23 +205,79 @@ PowerTable RunPowerSimulation(RunContext& run) {
   return table;
 }
 
+namespace {
+
+void CountMatrixBegun(RunContext& run) {
+  RunSettings& settings = run.Settings;
+  if (settings.TestsDone == std::numeric_limits<std::int32_t>::max()) {
+    throw RunSettingsError(RunSettingsError::Overflow, "The count of matrices tested passed 2147483647.");
+  }
+  ++settings.TestsDone;
+  run.Progress.UpdateProgress();
+}
+
+// A test needs two species that occur; the swap algorithms also need a
+// checkerboard to swap. Other matrices count as not rejected.
+bool Testable(const GeneratedMatrix& generated, bool fixedFixed) {
+  return generated.OccupiedSpecies >= 2 && !(fixedFixed && !HasCheckerboardPair(generated.Matrix));
+}
+
+// The same walk as the sequential one, but the matrices to be tested are
+// collected and handed over together; they are then counted in their order,
+// with the cancel check after each, as if they had been tested one by one.
+double EstimateRejectionRateInBatches(RunContext& run, EcoSimBatchTesting& batch, const OccupancyMatrix& p,
+                                      const ConditionalOccupancy& c, double proportion) {
+  RunSettings& settings = run.Settings;
+  const bool fixedFixed = run.Inputs.CommittedOptions().IsFixedFixed();
+  const std::size_t batchSize = batch.BatchSize();
+  double rejections = 0.0;
+  std::vector<PresenceAbsenceMatrix> pending;
+  std::vector<bool> submitted;
+  pending.reserve(batchSize);
+  std::int32_t n = 0;
+  while (n < settings.NumIterations) {
+    pending.clear();
+    submitted.clear();
+    while (n < settings.NumIterations && pending.size() < batchSize) {
+      CountMatrixBegun(run);
+      ++n;
+      GeneratedMatrix generated = GenerateMatrix(p, c, proportion, run.Stream);
+      const bool testable = Testable(generated, fixedFixed);
+      submitted.push_back(testable);
+      if (testable) pending.push_back(std::move(generated.Matrix));
+      if (run.Progress.CancelRequested()) break;
+    }
+    const std::vector<std::optional<double>> pValues =
+        pending.empty() ? std::vector<std::optional<double>>{} : batch.TestMatrices(pending, settings.UpperTail);
+    std::size_t next = 0;
+    for (const bool testable : submitted) {
+      double pValue = 1.0;
+      if (testable) {
+        const std::optional<double>& result = pValues.at(next++);
+        if (result) pValue = *result;
+      }
+      if (run.Progress.CancelRequested()) throw RunCancelled();
+      if (pValue <= RejectionAlpha) rejections += 1.0;
+    }
+  }
+  return rejections / settings.NumIterations;
+}
+
+}  // namespace
+
 double EstimateRejectionRate(RunContext& run, const OccupancyMatrix& p, const ConditionalOccupancy& c,
                              double proportion) {
+  if (auto* batch = dynamic_cast<EcoSimBatchTesting*>(&run.EcoSim); batch != nullptr && batch->BatchSize() > 1) {
+    return EstimateRejectionRateInBatches(run, *batch, p, c, proportion);
+  }
   RunSettings& settings = run.Settings;
   const bool fixedFixed = run.Inputs.CommittedOptions().IsFixedFixed();
   double rejections = 0.0;
   for (std::int32_t n = 0; n < settings.NumIterations; ++n) {
-    if (settings.TestsDone == std::numeric_limits<std::int32_t>::max()) {
-      throw RunSettingsError(RunSettingsError::Overflow, "The count of matrices tested passed 2147483647.");
-    }
-    ++settings.TestsDone;
-    run.Progress.UpdateProgress();
-
+    CountMatrixBegun(run);
     const GeneratedMatrix generated = GenerateMatrix(p, c, proportion, run.Stream);
     double pValue = 1.0;
-    // A test needs two species that occur; the swap algorithms also need a
-    // checkerboard to swap. Such matrices count as not rejected.
-    if (generated.OccupiedSpecies >= 2 && !(fixedFixed && !HasCheckerboardPair(generated.Matrix))) {
+    if (Testable(generated, fixedFixed)) {
       run.EcoSim.EnterMatrix(generated.Matrix);
       run.EcoSim.OpenCooccurrenceOptions();
       if (run.EcoSim.RunCooccurrenceTest(0) == ResultsShown) {

@@ -3,8 +3,11 @@
 // engine implement them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "Errors.h"
 #include "Matrices.h"
@@ -41,6 +44,20 @@ class EcoSimAutomation {
   virtual void PlaceEcoSimWindow(std::string_view name, std::int32_t mode) = 0;
   // Resets the run settings, then closes EcoSim. Called however a run ends.
   virtual void ReleaseEcoSim() = 0;
+};
+
+// An EcoSim that can run many tests at once and still give each matrix the
+// result it would have had in a sequential run, because every test is seeded
+// by its place in the order of submission. The driver uses it when offered.
+class EcoSimBatchTesting {
+ public:
+  virtual ~EcoSimBatchTesting() = default;
+  // How many matrices the driver should collect before submitting them.
+  virtual std::size_t BatchSize() const = 0;
+  // For each matrix, in submission order: the p-value of the chosen tail, or
+  // nothing where the test ended without results.
+  virtual std::vector<std::optional<double>> TestMatrices(const std::vector<PresenceAbsenceMatrix>& matrices,
+                                                          std::int16_t upperTail) = 0;
 };
 
 }  // namespace tessil

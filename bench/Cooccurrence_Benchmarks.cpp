@@ -1,0 +1,128 @@
+// Speed of the co-occurrence engine: single tests of each index and each null
+// model at 10, 50 and 100 species x sites, and whole studies of 3600 tests.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "CooccurrenceTest.h"
+#include "RandomBits.h"
+
+namespace {
+
+using tessil::cooc::Incidence;
+using tessil::cooc::RandomBits;
+using tessil::cooc::RunTest;
+using tessil::cooc::TestOptions;
+using tessil::cooc::TestResult;
+
+Incidence HalfFilled(int size, std::uint64_t seed) {
+  RandomBits rng(seed);
+  Incidence m(size, size);
+  for (int i = 0; i < size; ++i) {
+    for (int k = 0; k < size; ++k) {
+      m.Set(i, k, rng.Unit() < 0.5);
+    }
+  }
+  return m;
+}
+
+const char* const kIndices[] = {"C-score", "Number of checkerboards", "Number of species combinations", "V-ratio"};
+
+// The null models: rows fixed with sites equiprobable, then the three
+// fixed-fixed algorithms. Each null matrix of the last two costs 1,000 swaps
+// or a fill from empty, so they run fewer.
+struct Model {
+  const char* cols;
+  const char* algorithm;
+  const char* iterations;
+};
+const Model kModels[] = {
+    {"Equiprobable", "Sequential Swap", "5000"},
+    {"Fixed Sum", "Sequential Swap", "5000"},
+    {"Fixed Sum", "Independent Swap", "200"},
+    {"Fixed Sum", "Random Knight's Tour", "200"},
+};
+
+void BM_OneTest(benchmark::State& state) {
+  const auto index = static_cast<std::size_t>(state.range(0));
+  const Model& model = kModels[static_cast<std::size_t>(state.range(1))];
+  const Incidence m = HalfFilled(static_cast<int>(state.range(2)), 7);
+  TestOptions o;
+  o.Index = kIndices[index];
+  o.ColumnConstraint = model.cols;
+  o.Algorithm = model.algorithm;
+  o.Iterations = model.iterations;
+  std::uint64_t ordinal = 0;
+  for (auto _ : state) {
+    const TestResult r = RunTest(m, o, ordinal++);
+    if (!r.HasResults) {
+      state.SkipWithError(r.Reason.c_str());
+      break;
+    }
+    benchmark::DoNotOptimize(r.CountGreaterOrEqual);
+  }
+  state.SetLabel(std::string(o.Index) + ", " + (model.cols == std::string("Equiprobable") ? "rows fixed" : model.algorithm) +
+                 ", n=" + model.iterations);
+}
+BENCHMARK(BM_OneTest)
+    ->ArgsProduct({{0, 1, 2, 3}, {0, 1, 2, 3}, {10, 50, 100}})
+    ->ArgNames({"index", "model", "size"})
+    ->Unit(benchmark::kMillisecond);
+
+// A study: 3600 tests of 10 x 10 matrices with 100 null matrices each, spread
+// over `threads` threads. Each test's stream comes from (seed, ordinal), so
+// the sum of the counts is the same for every thread count.
+std::int64_t Study(const std::vector<Incidence>& matrices, const TestOptions& o, unsigned threads) {
+  std::vector<std::int64_t> sums(threads, 0);
+  std::vector<std::thread> pool;
+  for (unsigned t = 0; t < threads; ++t) {
+    pool.emplace_back([&, t] {
+      for (std::size_t test = t; test < matrices.size(); test += threads) {
+        const TestResult r = RunTest(matrices[test], o, test);
+        sums[t] += r.HasResults ? r.CountGreaterOrEqual * 100003 + r.CountLessOrEqual : -1;
+      }
+    });
+  }
+  for (std::thread& thread : pool) {
+    thread.join();
+  }
+  std::int64_t total = 0;
+  for (const std::int64_t s : sums) {
+    total += s;
+  }
+  return total;
+}
+
+void BM_Study(benchmark::State& state) {
+  std::vector<Incidence> matrices;
+  for (int t = 0; t < 3600; ++t) {
+    matrices.push_back(HalfFilled(10, 1000 + static_cast<std::uint64_t>(t)));
+  }
+  TestOptions o;
+  o.ColumnConstraint = state.range(0) == 0 ? "Equiprobable" : "Fixed Sum";
+  o.Iterations = "100";
+  const unsigned threads =
+      state.range(1) == 0 ? 1u : std::max(1u, std::thread::hardware_concurrency());
+  const std::int64_t single = Study(matrices, o, 1);
+  for (auto _ : state) {
+    const std::int64_t total = Study(matrices, o, threads);
+    if (total != single) {
+      state.SkipWithError("a study's results changed with the thread count");
+      break;
+    }
+    benchmark::DoNotOptimize(total);
+  }
+  state.SetLabel(std::string(state.range(0) == 0 ? "rows fixed, sites equiprobable" : "Sequential Swap") + ", " +
+                 std::to_string(threads) + " thread(s)");
+}
+BENCHMARK(BM_Study)
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->ArgNames({"fixed_fixed", "all_cores"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace

@@ -1,0 +1,93 @@
+#include "Study.h"
+
+#include <nlohmann/json.hpp>
+
+#include "InProcessEcoSim.h"
+
+namespace tessil::cli {
+
+namespace {
+
+class HookedProgress final : public ProgressLink {
+ public:
+  HookedProgress(const RunSettings& settings, const StudyHooks& hooks) : settings_(settings), hooks_(hooks) {}
+  void UpdateProgress() override {
+    if (hooks_.OnProgress) hooks_.OnProgress(settings_);
+  }
+  bool CancelRequested() const override { return hooks_.Cancelled && hooks_.Cancelled(); }
+
+ private:
+  const RunSettings& settings_;
+  const StudyHooks& hooks_;
+};
+
+}  // namespace
+
+StudyResult RunStudy(const StudyRequest& request, const StudyHooks& hooks, Clock& clock) {
+  RunSettings settings;
+  settings.NumIterations = request.NumIterations;
+  settings.RandomSeed = request.RandomSeed;
+  InProcessEcoSim ecosim(settings, request.Inputs, request.Threads);
+  HookedProgress progress(settings, hooks);
+  RandomStream stream;
+  RunContext run{settings, request.Inputs, ecosim, progress, stream, clock};
+
+  StudyResult result;
+  try {
+    ecosim.PrepareEcoSim();
+    result.Table = RunPowerSimulation(run);
+  } catch (...) {
+    ecosim.ReleaseEcoSim();
+    throw;
+  }
+  ecosim.ReleaseEcoSim();
+  // A cancel that came after the last matrix still discards the table.
+  if (progress.CancelRequested()) throw RunCancelled();
+  result.Summary = AnalyzeErrorRates(result.Table);
+  result.Report = BuildResultsReport(result.Table, result.Summary, request.Inputs);
+  return result;
+}
+
+std::string PowerTableTsv(const PowerTable& table) {
+  std::string out = "Level\tScenario\tInNull\tPower\n";
+  for (const PowerTableRow& row : table) {
+    out += std::to_string(row.Level) + "\t" + std::to_string(row.Scenario) + "\t" + (row.InNull ? "True" : "False") +
+           "\t" + FormatRate(row.Power) + "\n";
+  }
+  return out;
+}
+
+std::string PowerTableJson(const StudyRequest& request, const StudyResult& result) {
+  using nlohmann::json;
+  const EcoSimTestOptions& o = request.Inputs.Options;
+  json arguments = json::array();
+  for (const PowerTableRow& row : result.Table) {
+    arguments.push_back({{"level", row.Level}, {"scenario", row.Scenario}, {"in_null", row.InNull}, {"power", row.Power}});
+  }
+  const json document = {
+      {"rows", request.Inputs.Rows},
+      {"columns", request.Inputs.Cols},
+      {"matrices_per_argument", request.NumIterations},
+      {"seed", request.RandomSeed},
+      {"test",
+       {{"row_constraint", o.RowConstraint},
+        {"column_constraint", o.ColumnConstraint},
+        {"index", o.Index},
+        {"algorithm", o.Algorithm},
+        {"degenerate_matrices", o.DegenerateMatrices},
+        {"empty_sites", o.EmptySites},
+        {"iterations", o.EcoSimIterations},
+        {"seed", o.EcoSimSeed}}},
+      {"actual_size", result.Summary.ActualSize},
+      {"min_power", result.Summary.MinPower},
+      {"max_power", result.Summary.MaxPower},
+      {"high_type_i_error", result.Summary.HighTypeIError},
+      {"biased", result.Summary.Biased},
+      {"low_power", result.Summary.LowPower},
+      {"adequate_power", result.Summary.AdequatePower},
+      {"arguments", arguments},
+  };
+  return document.dump(2) + "\n";
+}
+
+}  // namespace tessil::cli

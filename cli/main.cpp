@@ -1,0 +1,27 @@
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <iostream>
+
+#include "CommandLine.h"
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+extern "C" void OnInterrupt(int) { interrupted.store(true); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Ctrl-C asks the run to stop, as the progress window's Cancel does.
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+
+  tessil::SystemClock clock;
+  tessil::cli::Environment env{std::cout, std::cerr, &interrupted, isatty(STDERR_FILENO) == 1, &clock};
+  return tessil::cli::RunCommandLine(argc, argv, env);
+}

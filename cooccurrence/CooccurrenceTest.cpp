@@ -1,0 +1,362 @@
+#include "CooccurrenceTest.h"
+
+#include <charconv>
+#include <cmath>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "Indices.h"
+#include "NullModels.h"
+#include "Public_Declarations.h"
+#include "RandomBits.h"
+
+namespace tessil::cooc {
+namespace {
+
+enum class Degenerate { Retain, Discard, Split, Fix };
+
+struct Choices {
+  IndexKind index = IndexKind::CScore;
+  Margin rows = Margin::Fixed;
+  Margin cols = Margin::Equiprobable;
+  FixedFixedAlgorithm algorithm = FixedFixedAlgorithm::SequentialSwap;
+  Degenerate degenerate = Degenerate::Retain;
+  bool include_empty = false;
+  std::int64_t iterations = 0;
+  double seed = 0;
+  bool FixedFixed() const { return rows == Margin::Fixed && cols == Margin::Fixed; }
+};
+
+std::string Quoted(std::string_view text) {
+  std::string quoted;
+  quoted.reserve(text.size() + 2);
+  quoted += '"';
+  quoted += text;
+  quoted += '"';
+  return quoted;
+}
+
+std::optional<Margin> ParseMargin(std::string_view text) {
+  if (text == caption::FixedSum) return Margin::Fixed;
+  if (text == caption::Equiprobable) return Margin::Equiprobable;
+  if (text == caption::Proportional) return Margin::Proportional;
+  return std::nullopt;
+}
+
+std::optional<IndexKind> ParseIndex(std::string_view text) {
+  if (text == caption::CScore) return IndexKind::CScore;
+  if (text == caption::Checkerboards) return IndexKind::Checkerboards;
+  if (text == caption::SpeciesCombinations) return IndexKind::Combinations;
+  if (text == caption::VRatio) return IndexKind::VRatio;
+  return std::nullopt;
+}
+
+std::optional<FixedFixedAlgorithm> ParseAlgorithm(std::string_view text) {
+  if (text == caption::SequentialSwap) return FixedFixedAlgorithm::SequentialSwap;
+  if (text == caption::IndependentSwap) return FixedFixedAlgorithm::IndependentSwap;
+  if (text == caption::KnightsTour) return FixedFixedAlgorithm::KnightsTour;
+  return std::nullopt;
+}
+
+std::optional<Degenerate> ParseDegenerate(std::string_view text) {
+  if (text == caption::Retain) return Degenerate::Retain;
+  if (text == caption::Discard) return Degenerate::Discard;
+  if (text == caption::Split) return Degenerate::Split;
+  if (text == caption::Fix) return Degenerate::Fix;
+  return std::nullopt;
+}
+
+// Reads the options that matter to this test; an option that a disabled
+// control holds (the algorithm when a margin is free, degenerate handling
+// when both are fixed, empty sites for the pair indices) is not read.
+std::optional<Choices> Parse(const TestOptions& options, std::string& reason) {
+  Choices c;
+  const auto index = ParseIndex(options.Index);
+  if (!index) {
+    reason = "The co-occurrence index " + Quoted(options.Index) +
+             " is unknown: choose C-score, Number of checkerboards, Number of species combinations or V-ratio.";
+    return std::nullopt;
+  }
+  c.index = *index;
+  const auto rows = ParseMargin(options.RowConstraint);
+  if (!rows) {
+    reason = "The row constraint " + Quoted(options.RowConstraint) +
+             " is unknown: choose Fixed Sum, Equiprobable or Proportional.";
+    return std::nullopt;
+  }
+  c.rows = *rows;
+  const auto cols = ParseMargin(options.ColumnConstraint);
+  if (!cols) {
+    reason = "The column constraint " + Quoted(options.ColumnConstraint) +
+             " is unknown: choose Fixed Sum, Equiprobable or Proportional.";
+    return std::nullopt;
+  }
+  c.cols = *cols;
+  if (c.FixedFixed()) {
+    const auto algorithm = ParseAlgorithm(options.Algorithm);
+    if (!algorithm) {
+      reason = "The fixed-fixed randomization algorithm " + Quoted(options.Algorithm) +
+               " is unknown: choose Sequential Swap, Independent Swap or Random Knight's Tour.";
+      return std::nullopt;
+    }
+    c.algorithm = *algorithm;
+  } else {
+    const auto degenerate = ParseDegenerate(options.DegenerateMatrices);
+    if (!degenerate) {
+      reason = "The choice for degenerate matrices " + Quoted(options.DegenerateMatrices) +
+               " is unknown: choose Retain, Discard, Split or Fix.";
+      return std::nullopt;
+    }
+    c.degenerate = *degenerate;
+  }
+  if (UsesSiteCompositions(c.index)) {
+    if (options.EmptySites == caption::Include) {
+      c.include_empty = true;
+    } else if (options.EmptySites != caption::Exclude) {
+      reason = "The choice for empty sites " + Quoted(options.EmptySites) + " is unknown: choose Include or Exclude.";
+      return std::nullopt;
+    }
+  }
+  const double iterations = RoundHalfEven(LeadingNumber(options.Iterations));
+  if (!(iterations >= 1 && iterations <= static_cast<double>(MaxIterations))) {
+    reason = "The number of iterations " + Quoted(options.Iterations) + " asks for " + GeneralDecimal(iterations) +
+             " null matrices; a test needs from 1 to 50000.";
+    return std::nullopt;
+  }
+  c.iterations = static_cast<std::int64_t>(iterations);
+  c.seed = LeadingNumber(options.Seed);
+  return c;
+}
+
+std::string Describe(const TestOptions& options, const Choices* c, std::uint64_t ordinal) {
+  std::string memo = "Co-occurrence Index: " + options.Index + "\r\n";
+  memo += "Row Constraints: " + options.RowConstraint + "\r\n";
+  memo += "Column Constraints: " + options.ColumnConstraint + "\r\n";
+  if (c == nullptr || c->FixedFixed()) {
+    memo += "Fixed-Fixed Randomization Algorithm: " + options.Algorithm + "\r\n";
+  }
+  if (c == nullptr || !c->FixedFixed()) {
+    memo += "Degenerate Matrices: " + options.DegenerateMatrices + "\r\n";
+  }
+  if (c == nullptr || UsesSiteCompositions(c->index)) {
+    memo += "Empty Sites: " + options.EmptySites + "\r\n";
+  }
+  memo += "Number of Iterations: " + (c != nullptr ? std::to_string(c->iterations) : options.Iterations) + "\r\n";
+  memo += "Random number seed: " + (c != nullptr ? GeneralDecimal(c->seed) : options.Seed) + " (test " +
+          std::to_string(ordinal + 1) + " since the seed was set)";
+  return memo;
+}
+
+std::string IndexName(IndexKind kind) {
+  switch (kind) {
+    case IndexKind::CScore:
+      return "The C-score";
+    case IndexKind::Checkerboards:
+      return "The number of checkerboards";
+    case IndexKind::Combinations:
+      return "The number of species combinations";
+    case IndexKind::VRatio:
+      return "The V-ratio";
+  }
+  return "The index";
+}
+
+std::string Undefined(IndexKind kind) {
+  if (kind == IndexKind::VRatio) {
+    return "The V-ratio is undefined for this matrix: every species occurs at all of the sites counted or at none, "
+           "so the species totals have no variance.";
+  }
+  return IndexName(kind) + " is undefined for this matrix: fewer than two of its species occur.";
+}
+
+std::string AlgorithmName(FixedFixedAlgorithm algorithm) {
+  switch (algorithm) {
+    case FixedFixedAlgorithm::SequentialSwap:
+      return std::string(caption::SequentialSwap);
+    case FixedFixedAlgorithm::IndependentSwap:
+      return std::string(caption::IndependentSwap);
+    case FixedFixedAlgorithm::KnightsTour:
+      return std::string(caption::KnightsTour);
+  }
+  return {};
+}
+
+// Five decimals, correctly rounded by std::to_chars on every platform.
+std::string Fixed5(double value) {
+  char buffer[64];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 5).ptr;
+  std::string text(buffer, end);
+  if (text == "-0.00000") {
+    text.erase(0, 1);
+  }
+  return text;
+}
+
+std::unique_ptr<NullModel> MakeModel(const Incidence& matrix, const Choices& c) {
+  if (!c.FixedFixed()) {
+    return MakeMarginSampler(matrix, c.rows, c.cols);
+  }
+  switch (c.algorithm) {
+    case FixedFixedAlgorithm::SequentialSwap:
+      return std::make_unique<SequentialSwapModel>(matrix);
+    case FixedFixedAlgorithm::IndependentSwap:
+      return std::make_unique<IndependentSwapModel>(matrix);
+    case FixedFixedAlgorithm::KnightsTour:
+      return std::make_unique<KnightsTourModel>(matrix);
+  }
+  return nullptr;
+}
+
+TestResult NoResults(std::string memo1, std::string reason) {
+  TestResult result;
+  result.Memo1 = std::move(memo1);
+  result.Reason = std::move(reason);
+  return result;
+}
+
+}  // namespace
+
+double TestResult::PLower() const {
+  return NullMatrices > 0 ? static_cast<double>(CountLessOrEqual) / static_cast<double>(NullMatrices) : 0.0;
+}
+
+double TestResult::PUpper() const {
+  return NullMatrices > 0 ? static_cast<double>(CountGreaterOrEqual) / static_cast<double>(NullMatrices) : 0.0;
+}
+
+std::string FormatPValue(std::int64_t count, std::int64_t n) {
+  // Integer arithmetic, so that a p-value exactly halfway between two
+  // five-decimal values rounds the same way everywhere.
+  std::int64_t scaled = count * 100000 / n;
+  const std::int64_t rest = count * 100000 % n;
+  if (2 * rest > n || (2 * rest == n && scaled % 2 == 1)) {
+    ++scaled;
+  }
+  std::string decimals = std::to_string(scaled % 100000);
+  decimals.insert(0, 5 - decimals.size(), '0');
+  return std::to_string(scaled / 100000) + "." + decimals;
+}
+
+TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal) {
+  std::string reason;
+  const std::optional<Choices> parsed = Parse(options, reason);
+  if (!parsed) {
+    return NoResults(Describe(options, nullptr, ordinal), reason);
+  }
+  const Choices& c = *parsed;
+  std::string memo1 = Describe(options, &c, ordinal);
+
+  IndexEvaluator evaluator;
+  const SiteRule all_sites{c.include_empty, nullptr};
+  const std::optional<Fraction> observed = evaluator.Evaluate(c.index, matrix, all_sites);
+  if (!observed) {
+    return NoResults(std::move(memo1), Undefined(c.index));
+  }
+  if (c.FixedFixed() && c.algorithm != FixedFixedAlgorithm::KnightsTour && SwapChain(matrix).CheckerboardSubmatrices() == 0) {
+    return NoResults(std::move(memo1), "The " + AlgorithmName(c.algorithm) +
+                                           " cannot run: the matrix has no checkerboard submatrix, so no swap is "
+                                           "possible.");
+  }
+
+  RandomBits rng = RandomBits::ForTest(c.seed, ordinal);
+  const std::unique_ptr<NullModel> model = MakeModel(matrix, c);
+  const Degeneracy degeneracy(matrix);
+  const SiteRule split_sites{c.include_empty, &degeneracy.EmptyInObserved()};
+  Incidence repaired;
+
+  TestResult result;
+  std::vector<double> values;
+  values.reserve(static_cast<std::size_t>(c.iterations));
+  Fraction first;
+  bool all_equal = true;
+  int degenerate_in_a_row = 0;
+  while (static_cast<std::int64_t>(values.size()) < c.iterations) {
+    if (!model->Draw(rng)) {
+      const auto& tour = static_cast<const KnightsTourModel&>(*model);
+      return NoResults(std::move(memo1), "The Random Knight's Tour gave up: null matrix " +
+                                             std::to_string(values.size() + 1) + " was still incomplete after " +
+                                             std::to_string(tour.PickLimit()) + " picks.");
+    }
+    const Incidence* null = &model->Current();
+    SiteRule sites = all_sites;
+    if (!c.FixedFixed() && degeneracy.IsDegenerate(*null)) {
+      ++result.DegenerateDraws;
+      switch (c.degenerate) {
+        case Degenerate::Retain:
+          break;
+        case Degenerate::Discard:
+          if (++degenerate_in_a_row >= DiscardLimit) {
+            return NoResults(std::move(memo1), "All of " + std::to_string(DiscardLimit) +
+                                                   " null matrices drawn in a row were degenerate, so Discard "
+                                                   "found none to keep.");
+          }
+          continue;
+        case Degenerate::Split:
+          sites = split_sites;
+          break;
+        case Degenerate::Fix:
+          repaired = *null;
+          degeneracy.Repair(repaired, rng);
+          null = &repaired;
+          break;
+      }
+    }
+    degenerate_in_a_row = 0;
+    std::optional<Fraction> value = null == &model->Current() ? model->TrackedIndex(c.index) : std::nullopt;
+    if (!value) {
+      value = evaluator.Evaluate(c.index, *null, sites);
+    }
+    // A null matrix on which the index is undefined (no pair of occurring
+    // species, or species totals without variance) has no checkerboard unit,
+    // no checkerboard and no site variance to show: it counts as 0.
+    const Fraction v = value.value_or(Fraction{0, 1});
+    const int order = Compare(v, *observed);
+    result.CountLessOrEqual += order <= 0 ? 1 : 0;
+    result.CountGreaterOrEqual += order >= 0 ? 1 : 0;
+    if (values.empty()) {
+      first = v;
+    } else if (all_equal && Compare(v, first) != 0) {
+      all_equal = false;
+    }
+    values.push_back(v.Value());
+  }
+
+  const auto n = static_cast<double>(values.size());
+  double sum = 0;
+  for (const double x : values) {
+    sum += x;
+  }
+  result.NullMean = all_equal ? first.Value() : sum / n;
+  double squares = 0;
+  if (!all_equal) {
+    for (const double x : values) {
+      squares += (x - result.NullMean) * (x - result.NullMean);
+    }
+  }
+  result.NullVariance = squares / n;
+  result.Observed = observed->Value();
+  if (result.NullVariance > 0) {
+    result.EffectSize = (result.Observed - result.NullMean) / std::sqrt(result.NullVariance);
+  }
+  result.NullMatrices = c.iterations;
+  result.HasResults = true;
+
+  std::string used = "Null matrices used = " + std::to_string(result.NullMatrices);
+  if (result.DegenerateDraws > 0) {
+    static constexpr const char* fate[] = {"retained", "discarded", "split", "repaired"};
+    used += " (" + std::to_string(result.DegenerateDraws) + " degenerate " +
+            (c.degenerate == Degenerate::Discard ? "draws " : "matrices ") + fate[static_cast<int>(c.degenerate)] + ")";
+  }
+  result.Memo1 = std::move(memo1);
+  result.Memo2 = "Observed index = " + Fixed5(result.Observed) + "\r\n" +
+                 "Mean of simulated indices = " + Fixed5(result.NullMean) + "\r\n" +
+                 "Variance of simulated indices = " + Fixed5(result.NullVariance) + "\r\n" +
+                 "Standardized effect size = " + (result.EffectSize ? Fixed5(*result.EffectSize) : "n/a") + "\r\n" +
+                 used + "\r\n" +
+                 "p(observed <= expected) = " + FormatPValue(result.CountLessOrEqual, result.NullMatrices) + "\r\n" +
+                 "p(observed >= expected) = " + FormatPValue(result.CountGreaterOrEqual, result.NullMatrices);
+  return result;
+}
+
+}  // namespace tessil::cooc

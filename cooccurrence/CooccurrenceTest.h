@@ -1,0 +1,66 @@
+// One co-occurrence null-model test, as EcoSim's "Co-occurrence" module runs
+// it: the observed index against its values in n null matrices, ending with
+// two one-tailed p-values or without results.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "Incidence.h"
+
+namespace tessil::cooc {
+
+// The option texts exactly as EcoSim's options window holds them.
+struct TestOptions {
+  std::string RowConstraint = "Fixed Sum";
+  std::string ColumnConstraint = "Equiprobable";
+  std::string Index = "C-score";
+  std::string Algorithm = "Sequential Swap";
+  std::string DegenerateMatrices = "Retain";
+  std::string EmptySites = "Exclude";
+  std::string Iterations = "100";
+  std::string Seed = "0";
+};
+
+struct TestResult {
+  // False: the test cannot run (EcoSim's confirmation window).
+  bool HasResults = false;
+  // Without results: one sentence saying why.
+  std::string Reason;
+  // The description of the test, lines joined by "\r\n".
+  std::string Memo1;
+  // The results, lines 0 to 6 joined by "\r\n"; line 5 holds the lower-tail
+  // and line 6 the upper-tail p-value within its first 33 characters.
+  std::string Memo2;
+
+  std::int64_t NullMatrices = 0;
+  std::int64_t CountLessOrEqual = 0;
+  std::int64_t CountGreaterOrEqual = 0;
+  // Degenerate null matrices met: discarded, repaired, split or retained.
+  std::int64_t DegenerateDraws = 0;
+  double Observed = 0;
+  double NullMean = 0;
+  double NullVariance = 0;
+  // Empty when the null values do not vary.
+  std::optional<double> EffectSize;
+
+  double PLower() const;  // p(observed <= expected)
+  double PUpper() const;  // p(observed >= expected)
+};
+
+// The most null matrices one test may ask for.
+inline constexpr std::int64_t MaxIterations = 50000;
+// Degenerate draws in a row after which "Discard" gives up.
+inline constexpr int DiscardLimit = 1000;
+
+// Runs one test. `ordinal` is the number of tests run since the seed field
+// was last set (0 for the first); with the seed's value it alone decides the
+// random stream, so a test gives the same result whatever ran before it.
+TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal);
+
+// count / n with exactly five decimals after a point, the last rounded half
+// to even: "0.04700", "1.00000". Needs 0 <= count <= n and n > 0.
+std::string FormatPValue(std::int64_t count, std::int64_t n);
+
+}  // namespace tessil::cooc

@@ -1,0 +1,78 @@
+// A presence-absence matrix as the co-occurrence engine holds it.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <vector>
+
+namespace tessil::cooc {
+
+// R species (rows) x N sites (columns), cells 0/1, indexed from 0. Each
+// species' row is a bitset of 64-bit words, so the sites two species share
+// are counted with one AND and popcount per word.
+class Incidence {
+ public:
+  Incidence() = default;
+  // Fails with std::invalid_argument for a negative size.
+  Incidence(int rows, int cols);
+
+  int Rows() const { return rows_; }
+  int Cols() const { return cols_; }
+  bool Get(int i, int k) const {
+    return ((row_words_[Word(i, k)] >> (k & 63)) & 1u) != 0;
+  }
+  void Set(int i, int k, bool v) {
+    const std::uint64_t bit = std::uint64_t{1} << (k & 63);
+    if (v) {
+      row_words_[Word(i, k)] |= bit;
+    } else {
+      row_words_[Word(i, k)] &= ~bit;
+    }
+  }
+
+  // Words per species row; bits past the last site are always 0.
+  int WordsPerRow() const { return words_; }
+  const std::uint64_t* Row(int i) const { return row_words_.data() + Offset(i); }
+  std::uint64_t* MutableRow(int i) { return row_words_.data() + Offset(i); }
+
+  // r_i: the number of sites species i occupies.
+  int RowTotal(int i) const;
+  std::vector<int> RowTotals() const;
+  // c_k: the number of species at each site.
+  std::vector<int> ColumnTotals() const;
+  // F: the number of occurrences.
+  std::int64_t Fill() const;
+  // Empties every cell.
+  void Clear();
+
+  bool operator==(const Incidence&) const = default;
+
+ private:
+  std::size_t Offset(int i) const {
+    return static_cast<std::size_t>(i) * static_cast<std::size_t>(words_);
+  }
+  std::size_t Word(int i, int k) const { return Offset(i) + static_cast<std::size_t>(k >> 6); }
+
+  int rows_ = 0;
+  int cols_ = 0;
+  int words_ = 0;
+  std::vector<std::uint64_t> row_words_;
+};
+
+// Calls visit(k) for every set bit k of a bitset of `words` words, lowest first.
+template <typename Visit>
+inline void ForEachBit(const std::uint64_t* bits, int words, Visit&& visit) {
+  for (int w = 0; w < words; ++w) {
+    std::uint64_t x = bits[w];
+    while (x != 0) {
+      visit(w * 64 + std::countr_zero(x));
+      x &= x - 1;
+    }
+  }
+}
+
+// The position of the set bit of x that has `rank` set bits below it
+// (rank < popcount(x)).
+int SelectBit(std::uint64_t x, int rank);
+
+}  // namespace tessil::cooc

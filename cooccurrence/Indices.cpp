@@ -1,0 +1,145 @@
+#include "Indices.h"
+
+#include <algorithm>
+#include <numeric>
+
+#include "RandomBits.h"
+
+namespace tessil::cooc {
+
+int Compare(const Fraction& a, const Fraction& b) {
+  const Wide left = MultiplyWide(a.Num, b.Den);
+  const Wide right = MultiplyWide(b.Num, a.Den);
+  if (left.High != right.High) {
+    return left.High < right.High ? -1 : 1;
+  }
+  if (left.Low != right.Low) {
+    return left.Low < right.Low ? -1 : 1;
+  }
+  return 0;
+}
+
+std::optional<Fraction> IndexEvaluator::Evaluate(IndexKind kind, const Incidence& m, SiteRule sites) {
+  switch (kind) {
+    case IndexKind::CScore:
+    case IndexKind::Checkerboards:
+      return PairIndex(kind, m);
+    case IndexKind::Combinations:
+      return Fraction{Combinations(m, sites), 1};
+    case IndexKind::VRatio:
+      return VRatio(m, sites);
+  }
+  return std::nullopt;
+}
+
+std::optional<Fraction> IndexEvaluator::PairIndex(IndexKind kind, const Incidence& m) {
+  occurring_.clear();
+  totals_.resize(static_cast<std::size_t>(m.Rows()));
+  for (int i = 0; i < m.Rows(); ++i) {
+    const int r = m.RowTotal(i);
+    totals_[static_cast<std::size_t>(i)] = r;
+    if (r > 0) {
+      occurring_.push_back(i);
+    }
+  }
+  const std::size_t species = occurring_.size();
+  if (species < 2) {
+    return std::nullopt;
+  }
+  const int words = m.WordsPerRow();
+  std::uint64_t units = 0;
+  std::uint64_t checkerboards = 0;
+  for (std::size_t x = 0; x + 1 < species; ++x) {
+    const int i = occurring_[x];
+    const std::uint64_t* row_i = m.Row(i);
+    const std::int64_t r_i = totals_[static_cast<std::size_t>(i)];
+    for (std::size_t y = x + 1; y < species; ++y) {
+      const int j = occurring_[y];
+      const std::uint64_t* row_j = m.Row(j);
+      std::int64_t shared = 0;
+      for (int w = 0; w < words; ++w) {
+        shared += std::popcount(row_i[w] & row_j[w]);
+      }
+      units += static_cast<std::uint64_t>((r_i - shared) * (totals_[static_cast<std::size_t>(j)] - shared));
+      checkerboards += shared == 0 ? 1 : 0;
+    }
+  }
+  if (kind == IndexKind::Checkerboards) {
+    return Fraction{checkerboards, 1};
+  }
+  return Fraction{units, static_cast<std::uint64_t>(species * (species - 1) / 2)};
+}
+
+bool IndexEvaluator::Counts(SiteRule sites, int k, int total) const {
+  if (total > 0) {
+    return true;
+  }
+  return sites.IncludeEmpty && (sites.Countable == nullptr || (*sites.Countable)[static_cast<std::size_t>(k)]);
+}
+
+std::uint64_t IndexEvaluator::Combinations(const Incidence& m, SiteRule sites) {
+  // Each site's composition as a bitset over species, so that equal
+  // compositions sort next to each other.
+  const int n = m.Cols();
+  const int words = (m.Rows() + 63) / 64;
+  columns_.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(words), 0);
+  for (int i = 0; i < m.Rows(); ++i) {
+    const std::uint64_t bit = std::uint64_t{1} << (i & 63);
+    const std::size_t word = static_cast<std::size_t>(i >> 6);
+    ForEachBit(m.Row(i), m.WordsPerRow(),
+               [&](int k) { columns_[static_cast<std::size_t>(k) * static_cast<std::size_t>(words) + word] |= bit; });
+  }
+  order_.clear();
+  bool empty_counted = false;
+  for (int k = 0; k < n; ++k) {
+    const std::uint64_t* col = columns_.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(words);
+    const bool empty = std::all_of(col, col + words, [](std::uint64_t w) { return w == 0; });
+    if (!empty) {
+      order_.push_back(k);
+    } else if (Counts(sites, k, 0)) {
+      empty_counted = true;
+    }
+  }
+  const auto column = [&](int k) {
+    return columns_.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(words);
+  };
+  std::sort(order_.begin(), order_.end(), [&](int a, int b) {
+    return std::lexicographical_compare(column(a), column(a) + words, column(b), column(b) + words);
+  });
+  std::uint64_t distinct = empty_counted ? 1 : 0;
+  for (std::size_t x = 0; x < order_.size(); ++x) {
+    if (x == 0 || !std::equal(column(order_[x]), column(order_[x]) + words, column(order_[x - 1]))) {
+      ++distinct;
+    }
+  }
+  return distinct;
+}
+
+std::optional<Fraction> IndexEvaluator::VRatio(const Incidence& m, SiteRule sites) {
+  col_totals_ = m.ColumnTotals();
+  std::int64_t counted = 0;
+  std::int64_t fill = 0;
+  std::int64_t squares = 0;
+  for (int k = 0; k < m.Cols(); ++k) {
+    const std::int64_t c = col_totals_[static_cast<std::size_t>(k)];
+    if (Counts(sites, k, static_cast<int>(c))) {
+      ++counted;
+      fill += c;
+      squares += c * c;
+    }
+  }
+  // Only occupied sites hold occurrences, so a species' total over the
+  // counted sites is its whole row total.
+  std::int64_t denominator = 0;
+  for (int i = 0; i < m.Rows(); ++i) {
+    const std::int64_t r = m.RowTotal(i);
+    denominator += r * (counted - r);
+  }
+  if (denominator <= 0) {
+    return std::nullopt;
+  }
+  // Cauchy-Schwarz makes N * sum(c^2) >= (sum c)^2, so the numerator is never negative.
+  return Fraction{static_cast<std::uint64_t>(counted * squares - fill * fill), static_cast<std::uint64_t>(denominator)};
+}
+
+}  // namespace tessil::cooc

@@ -1,0 +1,64 @@
+// The four co-occurrence indices, computed exactly as ratios of integers.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "Incidence.h"
+
+namespace tessil::cooc {
+
+enum class IndexKind {
+  CScore,         // mean checkerboard units over pairs of occurring species
+  Checkerboards,  // pairs of occurring species that share no site
+  Combinations,   // distinct site compositions
+  VRatio,         // variance ratio of site totals
+};
+
+// The two indices computed over site compositions, where empty sites matter.
+constexpr bool UsesSiteCompositions(IndexKind kind) {
+  return kind == IndexKind::Combinations || kind == IndexKind::VRatio;
+}
+
+// A non-negative ratio Num / Den (Den > 0). Null values are compared with the
+// observed value exactly, so that ties are ties and nothing else.
+struct Fraction {
+  std::uint64_t Num = 0;
+  std::uint64_t Den = 1;
+  double Value() const { return static_cast<double>(Num) / static_cast<double>(Den); }
+};
+// -1, 0 or 1 as a < b, a == b, a > b, by exact cross multiplication.
+int Compare(const Fraction& a, const Fraction& b);
+
+// Which sites the two site-composition indices count. Occupied sites always
+// count; an empty site counts only when empty sites are included, and then,
+// when `countable` is given, only if its flag is set (sites that a null matrix
+// emptied are split off, while sites empty from the start still count).
+struct SiteRule {
+  bool IncludeEmpty = false;
+  const std::vector<bool>* Countable = nullptr;
+};
+
+// Computes indices of whole matrices; keeps its scratch space between calls so
+// that a test's thousands of null matrices allocate nothing.
+class IndexEvaluator {
+ public:
+  // The index of `m`, or nothing when it is undefined: fewer than two
+  // occurring species (C-score, checkerboards) or a zero V denominator.
+  std::optional<Fraction> Evaluate(IndexKind kind, const Incidence& m, SiteRule sites = {});
+
+ private:
+  std::optional<Fraction> PairIndex(IndexKind kind, const Incidence& m);
+  std::uint64_t Combinations(const Incidence& m, SiteRule sites);
+  std::optional<Fraction> VRatio(const Incidence& m, SiteRule sites);
+  bool Counts(SiteRule sites, int k, int total) const;
+
+  std::vector<int> occurring_;
+  std::vector<int> totals_;
+  std::vector<int> col_totals_;
+  std::vector<std::uint64_t> columns_;
+  std::vector<int> order_;
+};
+
+}  // namespace tessil::cooc

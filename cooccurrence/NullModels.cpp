@@ -1,0 +1,456 @@
+#include "NullModels.h"
+
+#include <algorithm>
+#include <bit>
+
+namespace tessil::cooc {
+namespace {
+
+std::size_t At(int i) { return static_cast<std::size_t>(i); }
+
+// Integer weights in a Fenwick tree, for successive sampling: draw in
+// proportion to the weights of what is left, take it out, draw again.
+class WeightedUrn {
+ public:
+  explicit WeightedUrn(const std::vector<std::uint64_t>& weights)
+      : weights_(weights), tree_(weights.size() + 1, 0), size_(static_cast<int>(weights.size())) {
+    for (int i = 1; i <= size_; ++i) {
+      tree_[At(i)] += weights_[At(i - 1)];
+      const int parent = i + (i & -i);
+      if (parent <= size_) {
+        tree_[At(parent)] += tree_[At(i)];
+      }
+    }
+    top_ = size_ == 0 ? 0 : static_cast<int>(std::bit_floor(static_cast<unsigned>(size_)));
+    for (const std::uint64_t w : weights_) {
+      total_ += w;
+    }
+    left_ = total_;
+  }
+
+  // An index drawn with chance weight / (weight left); needs weight left.
+  int Draw(RandomBits& rng) const {
+    std::uint64_t u = rng.Below(left_);
+    int pos = 0;
+    for (int step = top_; step > 0; step >>= 1) {
+      if (pos + step <= size_ && tree_[At(pos + step)] <= u) {
+        pos += step;
+        u -= tree_[At(pos)];
+      }
+    }
+    return pos;
+  }
+  void Take(int index) {
+    Add(index, std::uint64_t{0} - weights_[At(index)]);
+    left_ -= weights_[At(index)];
+    taken_.push_back(index);
+  }
+  // Puts every taken index back.
+  void Refill() {
+    for (const int index : taken_) {
+      Add(index, weights_[At(index)]);
+    }
+    taken_.clear();
+    left_ = total_;
+  }
+
+ private:
+  // Modular addition, so a removal is the addition of the weight's negative.
+  void Add(int index, std::uint64_t delta) {
+    for (int i = index + 1; i <= size_; i += i & -i) {
+      tree_[At(i)] += delta;
+    }
+  }
+  std::vector<std::uint64_t> weights_;
+  std::vector<std::uint64_t> tree_;
+  std::vector<int> taken_;
+  int size_ = 0;
+  int top_ = 0;
+  std::uint64_t total_ = 0;
+  std::uint64_t left_ = 0;
+};
+
+// Floyd's algorithm: `count` distinct members of {0, ..., size - 1}, every
+// subset of that size equally likely, with exactly `count` draws.
+template <typename IsMarked, typename Mark>
+void FloydSample(RandomBits& rng, std::int64_t size, std::int64_t count, IsMarked&& is_marked, Mark&& mark) {
+  for (std::int64_t j = size - count; j < size; ++j) {
+    const auto t = static_cast<std::int64_t>(rng.Below(static_cast<std::uint64_t>(j + 1)));
+    mark(is_marked(t) ? j : t);
+  }
+}
+
+std::vector<std::uint64_t> Weights(const std::vector<int>& totals, Margin margin) {
+  std::vector<std::uint64_t> weights(totals.size(), 1);
+  if (margin == Margin::Proportional) {
+    std::transform(totals.begin(), totals.end(), weights.begin(),
+                   [](int t) { return static_cast<std::uint64_t>(t); });
+  }
+  return weights;
+}
+
+class MarginSampler final : public NullModel {
+ public:
+  MarginSampler(const Incidence& observed, Margin rows, Margin cols)
+      : matrix_(observed.Rows(), observed.Cols()),
+        rows_(rows),
+        cols_(cols),
+        row_totals_(observed.RowTotals()),
+        col_totals_(observed.ColumnTotals()),
+        fill_(observed.Fill()) {
+    if (rows_ == Margin::Fixed) {
+      if (cols_ == Margin::Proportional) {
+        urn_.emplace(Weights(col_totals_, cols_));
+      }
+    } else if (cols_ == Margin::Fixed) {
+      if (rows_ == Margin::Proportional) {
+        urn_.emplace(Weights(row_totals_, rows_));
+      }
+    } else if (rows_ == Margin::Proportional || cols_ == Margin::Proportional) {
+      const std::vector<std::uint64_t> w_rows = Weights(row_totals_, rows_);
+      const std::vector<std::uint64_t> w_cols = Weights(col_totals_, cols_);
+      std::vector<std::uint64_t> cells;
+      cells.reserve(w_rows.size() * w_cols.size());
+      for (const std::uint64_t wr : w_rows) {
+        for (const std::uint64_t wc : w_cols) {
+          cells.push_back(wr * wc);
+        }
+      }
+      urn_.emplace(cells);
+    }
+  }
+
+  bool Draw(RandomBits& rng) override {
+    matrix_.Clear();
+    if (rows_ == Margin::Fixed) {
+      DrawRowsFixed(rng);
+    } else if (cols_ == Margin::Fixed) {
+      DrawColumnsFixed(rng);
+    } else {
+      DrawCells(rng);
+    }
+    return true;
+  }
+  const Incidence& Current() const override { return matrix_; }
+
+ private:
+  void DrawRowsFixed(RandomBits& rng) {
+    const int n = matrix_.Cols();
+    for (int i = 0; i < matrix_.Rows(); ++i) {
+      const int r = row_totals_[At(i)];
+      if (urn_) {
+        for (int t = 0; t < r; ++t) {
+          const int k = urn_->Draw(rng);
+          urn_->Take(k);
+          matrix_.Set(i, k, true);
+        }
+        urn_->Refill();
+      } else if (2 * r <= n) {
+        FloydSample(rng, n, r, [&](std::int64_t k) { return matrix_.Get(i, static_cast<int>(k)); },
+                    [&](std::int64_t k) { matrix_.Set(i, static_cast<int>(k), true); });
+      } else {
+        // A crowded species: draw the sites it lacks instead.
+        for (int k = 0; k < n; ++k) {
+          matrix_.Set(i, k, true);
+        }
+        FloydSample(rng, n, n - r, [&](std::int64_t k) { return !matrix_.Get(i, static_cast<int>(k)); },
+                    [&](std::int64_t k) { matrix_.Set(i, static_cast<int>(k), false); });
+      }
+    }
+  }
+
+  void DrawColumnsFixed(RandomBits& rng) {
+    const int species = matrix_.Rows();
+    for (int k = 0; k < matrix_.Cols(); ++k) {
+      const int c = col_totals_[At(k)];
+      if (urn_) {
+        for (int t = 0; t < c; ++t) {
+          const int i = urn_->Draw(rng);
+          urn_->Take(i);
+          matrix_.Set(i, k, true);
+        }
+        urn_->Refill();
+      } else {
+        FloydSample(rng, species, c, [&](std::int64_t i) { return matrix_.Get(static_cast<int>(i), k); },
+                    [&](std::int64_t i) { matrix_.Set(static_cast<int>(i), k, true); });
+      }
+    }
+  }
+
+  void DrawCells(RandomBits& rng) {
+    const std::int64_t n = matrix_.Cols();
+    const auto cell = [&](std::int64_t t) { return std::pair{static_cast<int>(t / n), static_cast<int>(t % n)}; };
+    if (urn_) {
+      for (std::int64_t t = 0; t < fill_; ++t) {
+        const int index = urn_->Draw(rng);
+        urn_->Take(index);
+        const auto [i, k] = cell(index);
+        matrix_.Set(i, k, true);
+      }
+      urn_->Refill();
+    } else {
+      FloydSample(
+          rng, static_cast<std::int64_t>(matrix_.Rows()) * n, fill_,
+          [&](std::int64_t t) {
+            const auto [i, k] = cell(t);
+            return matrix_.Get(i, k);
+          },
+          [&](std::int64_t t) {
+            const auto [i, k] = cell(t);
+            matrix_.Set(i, k, true);
+          });
+    }
+  }
+
+  Incidence matrix_;
+  Margin rows_;
+  Margin cols_;
+  std::vector<int> row_totals_;
+  std::vector<int> col_totals_;
+  std::int64_t fill_;
+  std::optional<WeightedUrn> urn_;
+};
+
+std::optional<Fraction> ChainIndex(const SwapChain& chain, IndexKind kind) {
+  if (chain.OccurringPairs() == 0) {
+    return std::nullopt;
+  }
+  if (kind == IndexKind::CScore) {
+    return Fraction{chain.CheckerboardSubmatrices(), chain.OccurringPairs()};
+  }
+  if (kind == IndexKind::Checkerboards) {
+    return Fraction{chain.CheckerboardPairs(), 1};
+  }
+  return std::nullopt;
+}
+
+void Enlist(std::vector<int>& list, std::vector<int>& place, int member) {
+  place[At(member)] = static_cast<int>(list.size());
+  list.push_back(member);
+}
+
+void Delist(std::vector<int>& list, std::vector<int>& place, int member) {
+  const int hole = place[At(member)];
+  list[At(hole)] = list.back();
+  place[At(list.back())] = hole;
+  list.pop_back();
+  place[At(member)] = -1;
+}
+
+}  // namespace
+
+std::unique_ptr<NullModel> MakeMarginSampler(const Incidence& observed, Margin rows, Margin cols) {
+  return std::make_unique<MarginSampler>(observed, rows, cols);
+}
+
+SequentialSwapModel::SequentialSwapModel(const Incidence& observed, int burn_in)
+    : chain_(observed), burn_in_(burn_in) {}
+
+bool SequentialSwapModel::Draw(RandomBits& rng) {
+  if (!burnt_in_) {
+    for (int s = 0; s < burn_in_; ++s) {
+      chain_.Swap(rng);
+    }
+    burnt_in_ = true;
+  }
+  chain_.Swap(rng);
+  return true;
+}
+
+std::optional<Fraction> SequentialSwapModel::TrackedIndex(IndexKind kind) const { return ChainIndex(chain_, kind); }
+
+IndependentSwapModel::IndependentSwapModel(const Incidence& observed, int swaps)
+    : start_(observed), chain_(start_), swaps_(swaps) {}
+
+bool IndependentSwapModel::Draw(RandomBits& rng) {
+  chain_ = start_;
+  for (int s = 0; s < swaps_; ++s) {
+    chain_.Swap(rng);
+  }
+  return true;
+}
+
+std::optional<Fraction> IndependentSwapModel::TrackedIndex(IndexKind kind) const { return ChainIndex(chain_, kind); }
+
+KnightsTourModel::KnightsTourModel(const Incidence& observed)
+    : matrix_(observed.Rows(), observed.Cols()),
+      row_totals_(observed.RowTotals()),
+      col_totals_(observed.ColumnTotals()),
+      fill_(observed.Fill()),
+      row_place_(At(observed.Rows()), -1),
+      col_place_(At(observed.Cols()), -1),
+      filled_place_(static_cast<std::size_t>(observed.Rows()) * static_cast<std::size_t>(observed.Cols()), -1) {}
+
+bool KnightsTourModel::Draw(RandomBits& rng) {
+  matrix_.Clear();
+  for (const std::int32_t cell : filled_) {
+    filled_place_[At(cell)] = -1;
+  }
+  filled_.clear();
+  row_need_ = row_totals_;
+  col_need_ = col_totals_;
+  needy_rows_.clear();
+  needy_cols_.clear();
+  for (int i = 0; i < matrix_.Rows(); ++i) {
+    row_place_[At(i)] = -1;
+    if (row_need_[At(i)] > 0) {
+      Enlist(needy_rows_, row_place_, i);
+    }
+  }
+  for (int k = 0; k < matrix_.Cols(); ++k) {
+    col_place_[At(k)] = -1;
+    if (col_need_[At(k)] > 0) {
+      Enlist(needy_cols_, col_place_, k);
+    }
+  }
+
+  const int n = matrix_.Cols();
+  const int patience = std::max(matrix_.Rows(), n);
+  int misses = 0;
+  picks_ = 0;
+  while (static_cast<std::int64_t>(filled_.size()) < fill_) {
+    if (picks_ >= PickLimit()) {
+      return false;
+    }
+    ++picks_;
+    const int i = needy_rows_[rng.Below(needy_rows_.size())];
+    const int k = needy_cols_[rng.Below(needy_cols_.size())];
+    if (!matrix_.Get(i, k)) {
+      matrix_.Set(i, k, true);
+      const std::int32_t cell = i * n + k;
+      filled_place_[At(cell)] = static_cast<std::int32_t>(filled_.size());
+      filled_.push_back(cell);
+      if (--row_need_[At(i)] == 0) {
+        Delist(needy_rows_, row_place_, i);
+      }
+      if (--col_need_[At(k)] == 0) {
+        Delist(needy_cols_, col_place_, k);
+      }
+      misses = 0;
+    } else if (++misses >= patience) {
+      // A retreat: every cell still wanted may be filled, so give one back.
+      const auto hole = static_cast<std::int32_t>(rng.Below(filled_.size()));
+      const std::int32_t cell = filled_[At(hole)];
+      filled_[At(hole)] = filled_.back();
+      filled_place_[At(filled_.back())] = hole;
+      filled_.pop_back();
+      filled_place_[At(cell)] = -1;
+      const int ri = cell / n;
+      const int rk = cell % n;
+      matrix_.Set(ri, rk, false);
+      if (row_need_[At(ri)]++ == 0) {
+        Enlist(needy_rows_, row_place_, ri);
+      }
+      if (col_need_[At(rk)]++ == 0) {
+        Enlist(needy_cols_, col_place_, rk);
+      }
+      misses = 0;
+    }
+  }
+  return true;
+}
+
+Degeneracy::Degeneracy(const Incidence& observed)
+    : occupied_mask_(At(observed.WordsPerRow()), 0), empty_in_observed_(At(observed.Cols()), true) {
+  for (int i = 0; i < observed.Rows(); ++i) {
+    if (observed.RowTotal(i) > 0) {
+      occurring_species_.push_back(i);
+    }
+    for (int w = 0; w < observed.WordsPerRow(); ++w) {
+      occupied_mask_[At(w)] |= observed.Row(i)[w];
+    }
+  }
+  for (int k = 0; k < observed.Cols(); ++k) {
+    if (((occupied_mask_[At(k >> 6)] >> (k & 63)) & 1u) != 0) {
+      occupied_sites_.push_back(k);
+      empty_in_observed_[At(k)] = false;
+    }
+  }
+}
+
+bool Degeneracy::IsDegenerate(const Incidence& null) const {
+  const int words = null.WordsPerRow();
+  for (const int i : occurring_species_) {
+    const std::uint64_t* row = null.Row(i);
+    if (std::all_of(row, row + words, [](std::uint64_t w) { return w == 0; })) {
+      return true;
+    }
+  }
+  for (int w = 0; w < words; ++w) {
+    std::uint64_t present = 0;
+    for (int i = 0; i < null.Rows(); ++i) {
+      present |= null.Row(i)[w];
+    }
+    if ((occupied_mask_[At(w)] & ~present) != 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void Degeneracy::Repair(Incidence& null, RandomBits& rng) const {
+  std::vector<int> rows = null.RowTotals();
+  for (const int i : occurring_species_) {
+    if (rows[At(i)] > 0) {
+      continue;
+    }
+    // A donor cell: any occurrence of a species that can spare one.
+    std::uint64_t donors = 0;
+    for (const int r : rows) {
+      donors += r >= 2 ? static_cast<std::uint64_t>(r) : 0;
+    }
+    if (donors == 0) {
+      break;
+    }
+    auto u = static_cast<int>(rng.Below(donors));
+    int j = 0;
+    while (rows[At(j)] < 2 || u >= rows[At(j)]) {
+      u -= rows[At(j)] >= 2 ? rows[At(j)] : 0;
+      ++j;
+    }
+    int k = -1;
+    for (int w = 0; k < 0; ++w) {
+      const int c = std::popcount(null.Row(j)[w]);
+      if (u < c) {
+        k = w * 64 + SelectBit(null.Row(j)[w], u);
+      }
+      u -= c;
+    }
+    null.Set(j, k, false);
+    null.Set(i, k, true);
+    --rows[At(j)];
+    ++rows[At(i)];
+  }
+
+  std::vector<int> cols = null.ColumnTotals();
+  for (const int k : occupied_sites_) {
+    if (cols[At(k)] > 0) {
+      continue;
+    }
+    std::uint64_t donors = 0;
+    for (const int c : cols) {
+      donors += c >= 2 ? static_cast<std::uint64_t>(c) : 0;
+    }
+    if (donors == 0) {
+      break;
+    }
+    auto u = static_cast<int>(rng.Below(donors));
+    int l = 0;
+    while (cols[At(l)] < 2 || u >= cols[At(l)]) {
+      u -= cols[At(l)] >= 2 ? cols[At(l)] : 0;
+      ++l;
+    }
+    int i = 0;
+    for (;; ++i) {
+      if (null.Get(i, l) && u-- == 0) {
+        break;
+      }
+    }
+    null.Set(i, l, false);
+    null.Set(i, k, true);
+    --cols[At(l)];
+    ++cols[At(k)];
+  }
+}
+
+}  // namespace tessil::cooc

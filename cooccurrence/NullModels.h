@@ -1,0 +1,126 @@
+// The null models: how the null matrices of a test are drawn from the
+// observed matrix, and what becomes of degenerate ones.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "Incidence.h"
+#include "Indices.h"
+#include "RandomBits.h"
+#include "SwapChain.h"
+
+namespace tessil::cooc {
+
+// How a margin (the species totals, or the site totals) is treated.
+enum class Margin {
+  Fixed,         // reproduced exactly
+  Equiprobable,  // every species (site) has weight 1
+  Proportional,  // every species (site) has the weight of its observed total
+};
+
+enum class FixedFixedAlgorithm { SequentialSwap, IndependentSwap, KnightsTour };
+
+class NullModel {
+ public:
+  virtual ~NullModel() = default;
+  // Draws the next null matrix into Current(); false when the model gives up.
+  virtual bool Draw(RandomBits& rng) = 0;
+  virtual const Incidence& Current() const = 0;
+  // The index of Current() when the model keeps it current as it moves.
+  virtual std::optional<Fraction> TrackedIndex(IndexKind) const { return std::nullopt; }
+};
+
+// A model with at least one free margin: rows fixed, columns fixed, or cells
+// drawn one after another by successive sampling with the margin weights.
+// Needs rows or cols not Fixed.
+std::unique_ptr<NullModel> MakeMarginSampler(const Incidence& observed, Margin rows, Margin cols);
+
+// Sequential Swap: one chain from the observed matrix; its first Draw runs the
+// burn-in and one more swap, every later Draw one swap. The observed matrix
+// needs a checkerboard.
+class SequentialSwapModel final : public NullModel {
+ public:
+  static constexpr int DefaultBurnIn = 30000;
+  explicit SequentialSwapModel(const Incidence& observed, int burn_in = DefaultBurnIn);
+  bool Draw(RandomBits& rng) override;
+  const Incidence& Current() const override { return chain_.Matrix(); }
+  std::optional<Fraction> TrackedIndex(IndexKind kind) const override;
+  const SwapChain& Chain() const { return chain_; }
+
+ private:
+  SwapChain chain_;
+  int burn_in_;
+  bool burnt_in_ = false;
+};
+
+// Independent Swap: every null matrix is the observed matrix after 1,000
+// fresh swaps. The observed matrix needs a checkerboard.
+class IndependentSwapModel final : public NullModel {
+ public:
+  static constexpr int DefaultSwaps = 1000;
+  explicit IndependentSwapModel(const Incidence& observed, int swaps = DefaultSwaps);
+  bool Draw(RandomBits& rng) override;
+  const Incidence& Current() const override { return chain_.Matrix(); }
+  std::optional<Fraction> TrackedIndex(IndexKind kind) const override;
+
+ private:
+  SwapChain start_;
+  SwapChain chain_;
+  int swaps_;
+};
+
+// Random Knight's Tour: every null matrix filled from empty by picking a
+// species that still needs occurrences and a site that still needs species;
+// after max(R, N) picks in a row that land on filled cells one filled cell is
+// emptied (a retreat). Gives up after 1,000 x F picks for one matrix.
+class KnightsTourModel final : public NullModel {
+ public:
+  explicit KnightsTourModel(const Incidence& observed);
+  bool Draw(RandomBits& rng) override;
+  const Incidence& Current() const override { return matrix_; }
+  // Picks used by the last Draw.
+  std::int64_t Picks() const { return picks_; }
+  std::int64_t PickLimit() const { return 1000 * fill_; }
+
+ private:
+  Incidence matrix_;
+  std::vector<int> row_totals_;
+  std::vector<int> col_totals_;
+  std::int64_t fill_ = 0;
+  std::int64_t picks_ = 0;
+  // Species and sites still in need, with each one's place in its list.
+  std::vector<int> row_need_, col_need_;
+  std::vector<int> needy_rows_, needy_cols_, row_place_, col_place_;
+  // Filled cells (i * N + k), with each cell's place in the list.
+  std::vector<std::int32_t> filled_;
+  std::vector<std::int32_t> filled_place_;
+};
+
+// The species and sites of the observed matrix that a null matrix must not
+// empty, and the repair of null matrices that did.
+class Degeneracy {
+ public:
+  explicit Degeneracy(const Incidence& observed);
+  // A species that occurs in the observed matrix has no occurrence, or a site
+  // that holds a species in the observed matrix is empty.
+  bool IsDegenerate(const Incidence& null) const;
+  // Moves, for each newly empty species, one occurrence into it from a
+  // species with two or more (same site, a random such cell); then, for each
+  // newly empty site, one occurrence from a site with two or more species
+  // (same species). Stops where no donor is left.
+  void Repair(Incidence& null, RandomBits& rng) const;
+  // Sites empty in the observed matrix: with "Split", the only empty sites
+  // that still count.
+  const std::vector<bool>& EmptyInObserved() const { return empty_in_observed_; }
+
+ private:
+  std::vector<int> occurring_species_;
+  std::vector<int> occupied_sites_;
+  std::vector<std::uint64_t> occupied_mask_;
+  std::vector<bool> empty_in_observed_;
+};
+
+}  // namespace tessil::cooc

@@ -1,0 +1,235 @@
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "CommandLine.h"
+#include "MatrixFile.h"
+#include "Study.h"
+
+namespace tessil::cli {
+namespace {
+
+struct Outcome {
+  int Status;
+  std::string Out;
+  std::string Err;
+};
+
+class FrozenClock final : public Clock {
+ public:
+  double SecondsSinceMidnight() override { return 0.0; }
+};
+
+Outcome Cli(std::vector<std::string> args, bool interrupted = false) {
+  args.insert(args.begin(), "tessil-cli");
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  std::ostringstream out, err;
+  std::atomic<bool> flag{interrupted};
+  FrozenClock clock;
+  Environment env{out, err, &flag, false, &clock};
+  const int status = RunCommandLine(static_cast<int>(argv.size()), argv.data(), env);
+  return {status, out.str(), err.str()};
+}
+
+// A small study, fast enough for the sanitizer build.
+std::vector<std::string> Small(std::vector<std::string> more = {}) {
+  std::vector<std::string> args = {"run", "--rows", "6", "--cols", "5", "--iterations", "12", "--yes",
+                                   "--ecosim-iterations", "40", "--assume-sites-equivalent"};
+  args.insert(args.end(), more.begin(), more.end());
+  return args;
+}
+
+TEST(CommandLine, RefusesWhatTheWindowsRefuseWithTheirMessages) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"run", "--rows", "1"}, "Error 05: Matrix must have at least 2 rows."},
+      {{"run", "--rows", "abc"}, "Error 05: Matrix must have at least 2 rows."},
+      {{"run", "--cols", "1.4"}, "Error 04: Matrix must have at least 2 columns."},
+      {{"run", "--ecosim-iterations", "50001"}, "Error 06: Number of iterations cannot exceed 50000."},
+      {{"run", "--ecosim-iterations", "0.5"}, "Error 01: At least 1 iteration required."},
+      {{"run", "--ecosim-seed", "-1"}, "Error 08: Random seed must be nonnegative."},
+      {{"run", "--iterations", "abc"}, "Error 07: Number of iterations must be an integer greater than 0."},
+      {{"run", "--iterations", "99"},
+       "Warning: Simulating with fewer than 100 iterations may yield unreliable results. Continue? (Error 09)"},
+      {{"run", "--seed", "-1"}, "Random seed must be an integer greater than 0"},
+      {{"run", "--assume-interaction-level", "50"}, "\"No Interactions Between Species\""},
+      {{"run", "--hypothesis", "sites-equivalent", "--assume-sites-equivalent"}, "restates the null hypothesis"},
+      {{"run", "--hypothesis", "species-equivalent", "--assume-species-equivalent"}, "restates the null hypothesis"},
+      {{"run", "--index", "Jaccard"}, "is not a co-occurrence index"},
+      {{"test", "/nonexistent/matrix.csv"}, "cannot open"},
+  };
+  for (const Case& c : cases) {
+    const Outcome o = Cli(c.args);
+    EXPECT_EQ(o.Status, ExitRefused) << c.args[1];
+    EXPECT_NE(o.Err.find(c.message), std::string::npos) << o.Err;
+    EXPECT_EQ(o.Out, "");
+  }
+}
+
+TEST(CommandLine, TheSameStudyGivesTheSameBytesOnAnyNumberOfThreads) {
+  const Outcome one = Cli(Small({"--threads", "1"}));
+  ASSERT_EQ(one.Status, ExitOk) << one.Err;
+  const Outcome again = Cli(Small({"--threads", "1"}));
+  const Outcome two = Cli(Small({"--threads", "2"}));
+  const Outcome three = Cli(Small({"--threads", "3"}));
+  EXPECT_EQ(again.Out, one.Out);
+  EXPECT_EQ(two.Out, one.Out);
+  EXPECT_EQ(three.Out, one.Out);
+  EXPECT_EQ(one.Out.rfind("TYPE I ERROR RATES:", 0), 0u);
+  EXPECT_TRUE(one.Out.ends_with("\r\n*Defined in Tessil Help."));
+  // Sites assumed equivalent: scenarios 1, 2, 3, 6, 7 at three levels.
+  EXPECT_NE(one.Out.find("(3,7)\t\tFalse"), std::string::npos);
+  EXPECT_EQ(one.Out.find("(1,4)"), std::string::npos);
+  EXPECT_NE(one.Out.find("Matrix dimensions: 6 rows (species) x 5 columns (sites)"), std::string::npos);
+}
+
+TEST(CommandLine, ChangedOptionsAreSummarisedAsTheOptionsDialogWritesThem) {
+  const Outcome o = Cli(Small({"--index", "v-ratio", "--empty-sites", "include", "--column-constraint", "fixed"}));
+  ASSERT_EQ(o.Status, ExitOk) << o.Err;
+  EXPECT_NE(o.Out.find("HYPOTHESIS TEST\r\n--------------------------------\r\n"
+                       "Empty Sites: Include\r\n"
+                       "Fixed-Fixed Randomization Algorithm: Sequential Swap\r\n"
+                       "Degenerate Matrices: Retain\r\n"
+                       "Column Constraints: Fixed Sum\r\n"
+                       "Row Constraints: Fixed Sum\r\n"
+                       "Co-occurrence Index: V-ratio\r\n"
+                       "Number of iterations: 40\r\n"
+                       "Random Number Seed: 0\r\n\r\n\r\nCONDITIONS"),
+            std::string::npos)
+      << o.Out;
+}
+
+TEST(CommandLine, InterruptedRunsPrintNoReport) {
+  const Outcome o = Cli(Small(), true);
+  EXPECT_EQ(o.Status, ExitCancelled);
+  EXPECT_EQ(o.Out, "");
+  EXPECT_NE(o.Err.find("cancelled"), std::string::npos);
+}
+
+TEST(CommandLine, WritesTheReportAndThePowerTableToFiles) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "tessil-cli-test";
+  std::filesystem::create_directories(dir);
+  const std::string report = (dir / "report.txt").string();
+  const std::string tsv = (dir / "power.tsv").string();
+  const std::string json = (dir / "power.json").string();
+  const Outcome o = Cli(Small({"-o", report, "--tsv", tsv, "--json", json}));
+  ASSERT_EQ(o.Status, ExitOk) << o.Err;
+  EXPECT_EQ(o.Out, "");
+  auto slurp = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+  };
+  EXPECT_EQ(slurp(report), Cli(Small()).Out);
+  const std::string table = slurp(tsv);
+  EXPECT_EQ(table.rfind("Level\tScenario\tInNull\tPower\n1\t1\tTrue\t", 0), 0u) << table;
+  const nlohmann::json doc = nlohmann::json::parse(slurp(json));
+  ASSERT_EQ(doc["arguments"].size(), 15u);
+  EXPECT_EQ(doc["arguments"][1]["level"], 2);
+  EXPECT_EQ(doc["arguments"][1]["in_null"], false);
+  EXPECT_EQ(doc["test"]["index"], "C-score");
+  std::filesystem::remove_all(dir);
+
+  const Outcome unwritable = Cli(Small({"-o", "/nonexistent-folder/report.txt"}));
+  EXPECT_EQ(unwritable.Status, ExitFailed);
+}
+
+TEST(CommandLine, TestsAUsersOwnMatrix) {
+  const std::filesystem::path path = std::filesystem::temp_directory_path() / "tessil-cli-matrix.csv";
+  {
+    std::ofstream file(path);
+    file << "species,a,b,c,d,e,f\n"
+            "s1,1,1,1,0,0,0\n"
+            "s2,1,1,0,0,0,0\n"
+            "s3,0,0,0,1,1,1\n"
+            "s4,0,0,0,1,1,0\n";
+  }
+  const Outcome o = Cli({"test", path.string(), "--column-constraint", "fixed", "--ecosim-iterations", "200"});
+  ASSERT_EQ(o.Status, ExitOk) << o.Err;
+  EXPECT_NE(o.Out.find("p(observed <= expected) = "), std::string::npos) << o.Out;
+  EXPECT_NE(o.Out.find("p(observed >= expected) = "), std::string::npos);
+  EXPECT_EQ(o.Out.find('\r'), std::string::npos);
+
+  {
+    std::ofstream file(path);
+    file << "1 0\n0 1\n1 2\n";
+  }
+  const Outcome bad = Cli({"test", path.string()});
+  EXPECT_EQ(bad.Status, ExitRefused);
+  EXPECT_NE(bad.Err.find("line 3, column 2"), std::string::npos) << bad.Err;
+  std::filesystem::remove(path);
+}
+
+TEST(CommandLine, HelpTeachesTheTool) {
+  const Outcome top = Cli({"--help"});
+  EXPECT_EQ(top.Status, ExitOk);
+  EXPECT_NE(top.Out.find("Type I error"), std::string::npos);
+  const Outcome run = Cli({"run", "--help"});
+  for (const char* option : {"--hypothesis", "--assume-interaction-level", "--rows", "--cols", "--row-constraint",
+                             "--column-constraint", "--index", "--algorithm", "--degenerate", "--empty-sites",
+                             "--ecosim-iterations", "--ecosim-seed", "--iterations", "--seed", "--threads",
+                             "--ecosim", "--tsv", "--json"}) {
+    EXPECT_NE(run.Out.find(option), std::string::npos) << option;
+  }
+}
+
+struct ParseCase {
+  const char* text;
+  int rows, cols;
+  std::vector<std::string> species;
+};
+
+TEST(MatrixFile, ReadsCsvAndBlankSeparatedMatricesWithOptionalNames) {
+  const ParseCase cases[] = {
+      {"1,0,1\n0,1,1\n", 2, 3, {}},
+      {"1 0 1\n0\t1  1\n", 2, 3, {}},
+      {"site1,site2\n1,0\n0,1\n1,1\n", 3, 2, {}},
+      {",a,b,c\nwren,1,0,1\nrobin,0,1,1\n", 2, 3, {"wren", "robin"}},
+      {"a b c\nwren 1 0 1\r\nrobin 0 1 1\r\n", 2, 3, {"wren", "robin"}},
+      {"# survey 2024\n\n1;0\n0;1\n\n", 2, 2, {}},
+  };
+  for (const ParseCase& c : cases) {
+    const MatrixFile f = ParseMatrixText(c.text);
+    EXPECT_EQ(f.Matrix.Rows(), c.rows) << c.text;
+    EXPECT_EQ(f.Matrix.Cols(), c.cols) << c.text;
+    EXPECT_EQ(f.SpeciesNames, c.species) << c.text;
+  }
+  const MatrixFile f = ParseMatrixText(",a,b,c\nwren,1,0,1\nrobin,0,1,1\n");
+  EXPECT_TRUE(f.Matrix.Get(0, 0));
+  EXPECT_FALSE(f.Matrix.Get(0, 1));
+  EXPECT_TRUE(f.Matrix.Get(1, 2));
+  EXPECT_EQ(f.SiteNames, (std::vector<std::string>{"a", "b", "c"}));
+}
+
+TEST(MatrixFile, FaultsNameTheirLineAndColumn) {
+  struct Case {
+    const char* text;
+    int line, column;
+  };
+  for (const Case& c : {Case{"1,0,1\n0,2,1\n", 2, 2}, Case{"1,0,1\n0,1\n", 2, 3}, Case{"1,0\n0,1,1\n", 2, 3},
+                        Case{"", 1, 1}, Case{"a,b,c,d\n1,0\n", 1, 1}, Case{"1,0\n1,,0\n", 2, 2},
+                        Case{"x,1,0\n1,0\n", 2, 1}, Case{"site\n", 1, 1}}) {
+    try {
+      ParseMatrixText(c.text);
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const MatrixFileError& e) {
+      EXPECT_EQ(e.Line(), c.line) << c.text << " -> " << e.what();
+      EXPECT_EQ(e.Column(), c.column) << c.text << " -> " << e.what();
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tessil::cli

@@ -1,0 +1,203 @@
+// The three fixed-fixed algorithms, checked against whole margin classes
+// enumerated exhaustively.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "CooccurrenceTestSupport.h"
+#include "Indices.h"
+#include "NullModels.h"
+#include "SwapChain.h"
+
+namespace tessil::cooc {
+namespace {
+
+using support::Code;
+using support::MarginClass;
+
+struct ClassCase {
+  std::vector<int> rows, cols;
+  std::size_t size;
+};
+
+const ClassCase kClasses[] = {
+    {{1, 2, 1}, {1, 2, 1}, 5},
+    {{2, 2, 1, 1}, {2, 2, 1, 1}, 34},
+    {{3, 2, 2, 1}, {2, 2, 2, 1, 1}, 117},
+};
+
+// A margin class with the swap moves between its matrices: every checkerboard
+// submatrix of a matrix, flipped, leads to a distinct neighbour.
+struct SwapGraph {
+  std::vector<Incidence> states;
+  std::map<std::uint64_t, std::size_t> index;
+  std::vector<std::vector<std::size_t>> neighbours;
+
+  explicit SwapGraph(const ClassCase& c) : states(MarginClass(c.rows, c.cols)) {
+    for (std::size_t s = 0; s < states.size(); ++s) index[Code(states[s])] = s;
+    for (const Incidence& m : states) {
+      std::vector<std::size_t> next;
+      for (int a = 0; a < m.Rows(); ++a)
+        for (int b = a + 1; b < m.Rows(); ++b)
+          for (int k = 0; k < m.Cols(); ++k)
+            for (int l = k + 1; l < m.Cols(); ++l) {
+              const bool board = m.Get(a, k) == m.Get(b, l) && m.Get(a, l) == m.Get(b, k) && m.Get(a, k) != m.Get(a, l);
+              if (!board) continue;
+              Incidence y = m;
+              y.Set(a, k, !m.Get(a, k));
+              y.Set(a, l, !m.Get(a, l));
+              y.Set(b, k, !m.Get(b, k));
+              y.Set(b, l, !m.Get(b, l));
+              next.push_back(index.at(Code(y)));
+            }
+      neighbours.push_back(next);
+    }
+  }
+  // The distribution after `steps` uniform swaps from state `from`.
+  std::vector<double> After(std::size_t from, int steps) const {
+    std::vector<double> p(states.size(), 0.0);
+    p[from] = 1;
+    for (int t = 0; t < steps; ++t) {
+      std::vector<double> q(states.size(), 0.0);
+      for (std::size_t s = 0; s < states.size(); ++s)
+        for (const std::size_t y : neighbours[s]) q[y] += p[s] / static_cast<double>(neighbours[s].size());
+      p = q;
+    }
+    return p;
+  }
+};
+
+TEST(FixedFixed, MarginClassesHaveTheirKnownSizesAndCheckerboardCounts) {
+  for (const ClassCase& c : kClasses) {
+    const SwapGraph g(c);
+    ASSERT_EQ(g.states.size(), c.size);
+    for (std::size_t s = 0; s < g.states.size(); ++s) {
+      // Every matrix of these classes can be swapped, and the chain counts
+      // its checkerboard submatrices exactly as the brute-force search does.
+      ASSERT_FALSE(g.neighbours[s].empty());
+      EXPECT_EQ(SwapChain(g.states[s]).CheckerboardSubmatrices(), g.neighbours[s].size());
+    }
+  }
+}
+
+TEST(FixedFixed, SequentialSwapVisitsMatricesInProportionToTheirCheckerboards) {
+  // The chain moves to each checkerboard's flip with chance 1/T(X), so it is
+  // reversible with stationary weights proportional to T(X), not uniform.
+  // States recorded 41 swaps apart are close to independent for classes of
+  // at most 117 matrices; the chi-square bound at z = 4.75 (~1e-6) leaves
+  // room for what dependence remains, while the uniform distribution lies
+  // beyond it.
+  for (const ClassCase& c : kClasses) {
+    SCOPED_TRACE(c.size);
+    const SwapGraph g(c);
+    std::vector<double> expected(g.states.size());
+    double total = 0;
+    for (std::size_t s = 0; s < g.states.size(); ++s) total += static_cast<double>(g.neighbours[s].size());
+    constexpr int samples = 50000;
+    for (std::size_t s = 0; s < g.states.size(); ++s)
+      expected[s] = samples * static_cast<double>(g.neighbours[s].size()) / total;
+
+    SequentialSwapModel model(g.states.front(), 1000);
+    RandomBits rng(2024);
+    std::vector<double> counts(g.states.size(), 0.0);
+    for (int t = 0; t < samples; ++t) {
+      for (int skip = 0; skip < 41; ++skip) model.Draw(rng);
+      counts[g.index.at(Code(model.Current()))] += 1;
+    }
+    const int df = static_cast<int>(g.states.size()) - 1;
+    EXPECT_LT(support::ChiSquare(counts, expected), support::ChiSquareBound(df, 4.75));
+    const std::vector<double> uniform(g.states.size(), samples / static_cast<double>(g.states.size()));
+    EXPECT_GT(support::ChiSquare(counts, uniform), support::ChiSquareBound(df, 4.75));
+  }
+}
+
+TEST(FixedFixed, IndependentSwapDrawsTheDistributionOfAThousandSwapsFromTheObservedMatrix) {
+  for (const ClassCase& c : {kClasses[0], kClasses[1]}) {
+    SCOPED_TRACE(c.size);
+    const SwapGraph g(c);
+    const std::size_t start = g.states.size() / 2;
+    const std::vector<double> exact = g.After(start, IndependentSwapModel::DefaultSwaps);
+    IndependentSwapModel model(g.states[start]);
+    RandomBits rng(77);
+    constexpr int samples = 4000;
+    std::vector<double> counts(g.states.size(), 0.0);
+    for (int t = 0; t < samples; ++t) {
+      model.Draw(rng);
+      counts[g.index.at(Code(model.Current()))] += 1;
+    }
+    // A class whose swap graph is bipartite leaves half its matrices out of
+    // reach after an even number of swaps: those must never be drawn.
+    std::vector<double> seen, wanted;
+    for (std::size_t s = 0; s < exact.size(); ++s) {
+      if (exact[s] < 1e-12) {
+        EXPECT_EQ(counts[s], 0) << "state " << s;
+      } else {
+        seen.push_back(counts[s]);
+        wanted.push_back(exact[s] * samples);
+      }
+    }
+    EXPECT_LT(support::ChiSquare(seen, wanted), support::ChiSquareBound(static_cast<int>(seen.size()) - 1, 4.75));
+  }
+}
+
+TEST(FixedFixed, KnightsTourReachesEveryMatrixOfTheClass) {
+  for (const ClassCase& c : kClasses) {
+    SCOPED_TRACE(c.size);
+    const std::vector<Incidence> states = MarginClass(c.rows, c.cols);
+    KnightsTourModel model(states.back());
+    RandomBits rng(8);
+    std::map<std::uint64_t, int> visits;
+    for (int t = 0; t < 30 * static_cast<int>(states.size()); ++t) {
+      ASSERT_TRUE(model.Draw(rng));
+      ASSERT_EQ(model.Current().RowTotals(), states.back().RowTotals());
+      ASSERT_EQ(model.Current().ColumnTotals(), states.back().ColumnTotals());
+      ++visits[Code(model.Current())];
+    }
+    EXPECT_EQ(visits.size(), states.size());
+  }
+}
+
+TEST(FixedFixed, KnightsTourGivesUpOnAMatrixAloneInItsClass) {
+  // A perfectly nested matrix (species i at sites 0..i) is the only matrix
+  // with its margins; filling it by random picks with single retreats is
+  // hopeless at 30 x 30, and easy at 3 x 3.
+  const auto nested = [](int size) {
+    Incidence m(size, size);
+    for (int i = 0; i < size; ++i)
+      for (int k = 0; k <= i; ++k) m.Set(i, size - 1 - k, true);
+    return m;
+  };
+  RandomBits rng(1);
+  KnightsTourModel small(nested(3));
+  ASSERT_TRUE(small.Draw(rng));
+  EXPECT_EQ(small.Current(), nested(3));
+  KnightsTourModel large(nested(30));
+  EXPECT_FALSE(large.Draw(rng));
+  EXPECT_EQ(large.Picks(), 1000 * 465);
+}
+
+TEST(FixedFixed, SwapChainKeepsItsPairBookkeepingExact) {
+  // 70 species x 70 sites: rows and columns both span two words. After many
+  // swaps the overlaps kept up swap by swap must equal a fresh count.
+  RandomBits make(31);
+  const Incidence start = support::RandomMatrix(70, 70, 0.3, make);
+  SwapChain chain(start);
+  RandomBits rng(32);
+  IndexEvaluator evaluator;
+  for (int round = 0; round < 5; ++round) {
+    for (int s = 0; s < 2000; ++s) chain.Swap(rng);
+    const Incidence& m = chain.Matrix();
+    ASSERT_EQ(m.RowTotals(), start.RowTotals());
+    ASSERT_EQ(m.ColumnTotals(), start.ColumnTotals());
+    const SwapChain fresh(m);
+    EXPECT_EQ(chain.CheckerboardSubmatrices(), fresh.CheckerboardSubmatrices());
+    EXPECT_EQ(chain.CheckerboardPairs(), fresh.CheckerboardPairs());
+    const Fraction c_score = *evaluator.Evaluate(IndexKind::CScore, m);
+    EXPECT_EQ(Compare(Fraction{chain.CheckerboardSubmatrices(), chain.OccurringPairs()}, c_score), 0);
+    EXPECT_EQ(chain.CheckerboardPairs(), evaluator.Evaluate(IndexKind::Checkerboards, m)->Num);
+  }
+  EXPECT_NE(chain.Matrix(), start);
+}
+
+}  // namespace
+}  // namespace tessil::cooc

@@ -1,0 +1,313 @@
+// One whole test: options, p-values, memos, reproducibility and the cases
+// in which a test cannot run.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+#include "CooccurrenceTest.h"
+#include "CooccurrenceTestSupport.h"
+#include "Public_Declarations.h"
+
+namespace tessil::cooc {
+namespace {
+
+using support::FromRows;
+
+std::vector<std::string> Lines(const std::string& memo) {
+  std::vector<std::string> lines;
+  std::size_t from = 0;
+  while (true) {
+    const std::size_t to = memo.find("\r\n", from);
+    lines.push_back(memo.substr(from, to - from));
+    if (to == std::string::npos) return lines;
+    from = to + 2;
+  }
+}
+
+TestOptions Options(std::string index, std::string rows, std::string cols, std::string iterations = "200") {
+  TestOptions o;
+  o.Index = std::move(index);
+  o.RowConstraint = std::move(rows);
+  o.ColumnConstraint = std::move(cols);
+  o.Iterations = std::move(iterations);
+  return o;
+}
+
+// Two guilds on disjoint sites: species 0-4 share sites 0-4, species 5-9
+// sites 5-9.
+Incidence TwoGuilds() {
+  Incidence m(10, 10);
+  for (int i = 0; i < 10; ++i)
+    for (int k = 0; k < 10; ++k) m.Set(i, k, (i < 5) == (k < 5));
+  return m;
+}
+
+// Species i at sites 0..i: no checkerboard anywhere.
+Incidence Nested(int size) {
+  Incidence m(size, size);
+  for (int i = 0; i < size; ++i)
+    for (int k = 0; k <= i; ++k) m.Set(i, k, true);
+  return m;
+}
+
+TEST(RunTest, ObservedIndexOfTheWorkedExample) {
+  const Incidence m = FromRows({"11000", "01100", "10110"});
+  struct Case {
+    const char* index;
+    const char* empty;
+    double value;
+    const char* line0;
+  };
+  const Case cases[] = {
+      {"C-score", "Exclude", 5.0 / 3, "Observed index = 1.66667"},
+      {"Number of checkerboards", "Exclude", 0, "Observed index = 0.00000"},
+      {"Number of species combinations", "Exclude", 4, "Observed index = 4.00000"},
+      {"Number of species combinations", "Include", 5, "Observed index = 5.00000"},
+      {"V-ratio", "Exclude", 3.0 / 11, "Observed index = 0.27273"},
+      {"V-ratio", "Include", 8.0 / 9, "Observed index = 0.88889"},
+  };
+  for (const Case& c : cases) {
+    TestOptions o = Options(c.index, "Fixed Sum", "Equiprobable", "20");
+    o.EmptySites = c.empty;
+    const TestResult r = RunTest(m, o, 0);
+    ASSERT_TRUE(r.HasResults) << c.index << ": " << r.Reason;
+    EXPECT_DOUBLE_EQ(r.Observed, c.value) << c.index << " " << c.empty;
+    EXPECT_EQ(Lines(r.Memo2)[0], c.line0);
+  }
+}
+
+TEST(RunTest, SegregatedGuildsLieInTheTailTheirIndexPointsTo) {
+  struct Case {
+    const char* index;
+    const char* rows;
+    const char* cols;
+    bool upper;  // segregation shows as large values
+  };
+  const Case cases[] = {
+      {"C-score", "Fixed Sum", "Equiprobable", true},
+      {"Number of checkerboards", "Fixed Sum", "Equiprobable", true},
+      {"Number of species combinations", "Fixed Sum", "Equiprobable", false},
+      {"V-ratio", "Fixed Sum", "Equiprobable", false},
+      {"C-score", "Fixed Sum", "Fixed Sum", true},
+      {"Number of checkerboards", "Fixed Sum", "Fixed Sum", true},
+      {"Number of species combinations", "Fixed Sum", "Fixed Sum", false},
+  };
+  for (const Case& c : cases) {
+    const TestResult r = RunTest(TwoGuilds(), Options(c.index, c.rows, c.cols), 0);
+    ASSERT_TRUE(r.HasResults) << r.Reason;
+    const double toward = c.upper ? r.PUpper() : r.PLower();
+    const double away = c.upper ? r.PLower() : r.PUpper();
+    EXPECT_LE(toward, 0.01) << c.index << " / " << c.cols;
+    EXPECT_GE(away, 0.99) << c.index << " / " << c.cols;
+  }
+}
+
+TEST(RunTest, NullValuesEqualToTheObservedOneCountInBothTails) {
+  // With both margins fixed every null matrix has the observed site totals,
+  // so the V-ratio never changes.
+  TestOptions o = Options("V-ratio", "Fixed Sum", "Fixed Sum", "50");
+  const TestResult r = RunTest(TwoGuilds(), o, 0);
+  ASSERT_TRUE(r.HasResults);
+  EXPECT_EQ(r.CountLessOrEqual, 50);
+  EXPECT_EQ(r.CountGreaterOrEqual, 50);
+  EXPECT_EQ(r.NullVariance, 0.0);
+  EXPECT_FALSE(r.EffectSize);
+  const auto lines = Lines(r.Memo2);
+  EXPECT_EQ(lines[3], "Standardized effect size = n/a");
+  EXPECT_EQ(lines[5], "p(observed <= expected) = 1.00000");
+  EXPECT_EQ(lines[6], "p(observed >= expected) = 1.00000");
+}
+
+TEST(RunTest, MeanNullCScoreWithSitesEquiprobableMatchesItsExpectation) {
+  // With rows fixed and sites equiprobable S_ij is hypergeometric, so
+  // E[CU_ij] = (r_i - mu)(r_j - mu) + v, mu = r_i r_j / N,
+  // v = r_i r_j (N - r_i)(N - r_j) / (N^2 (N - 1)).
+  const Incidence m = FromRows({"100000000", "110000000", "111100000", "011111000", "111111100", "111111111"});
+  const std::vector<int> r = m.RowTotals();
+  const double n = m.Cols();
+  double expected = 0;
+  int pairs = 0;
+  for (std::size_t i = 0; i < r.size(); ++i)
+    for (std::size_t j = i + 1; j < r.size(); ++j) {
+      const double mu = r[i] * r[j] / n;
+      const double v = r[i] * r[j] * (n - r[i]) * (n - r[j]) / (n * n * (n - 1));
+      expected += (r[i] - mu) * (r[j] - mu) + v;
+      ++pairs;
+    }
+  expected /= pairs;
+  const TestResult result = RunTest(m, Options("C-score", "Fixed Sum", "Equiprobable", "50000"), 0);
+  ASSERT_TRUE(result.HasResults);
+  // 5 standard errors of the mean of 50,000 independent null values.
+  EXPECT_NEAR(result.NullMean, expected, 5 * std::sqrt(result.NullVariance / 50000));
+  EXPECT_GT(result.NullVariance, 0.1);
+}
+
+TEST(RunTest, SameSeedAndOrdinalGiveTheSameResult) {
+  RandomBits make(5);
+  const Incidence m = support::RandomMatrix(12, 15, 0.5, make);
+  for (const char* cols : {"Equiprobable", "Fixed Sum"}) {
+    TestOptions o = Options("C-score", "Fixed Sum", cols, "300");
+    o.Seed = "7";
+    const TestResult a = RunTest(m, o, 3);
+    o.Seed = " 7.0";
+    const TestResult b = RunTest(m, o, 3);
+    const TestResult c = RunTest(m, o, 4);
+    o.Seed = "8";
+    const TestResult d = RunTest(m, o, 3);
+    ASSERT_TRUE(a.HasResults);
+    EXPECT_EQ(a.Memo2, b.Memo2);
+    EXPECT_EQ(a.NullMean, b.NullMean);
+    EXPECT_NE(a.NullMean, c.NullMean);
+    EXPECT_NE(a.NullMean, d.NullMean);
+  }
+}
+
+TEST(RunTest, PValueTextHasFiveDecimalsRoundedHalfToEven) {
+  struct Case {
+    std::int64_t count, n;
+    const char* text;
+  };
+  const Case cases[] = {
+      {47, 1000, "0.04700"}, {1, 1, "1.00000"},     {0, 7, "0.00000"},     {1, 3, "0.33333"},
+      {2, 3, "0.66667"},     {1, 64, "0.01562"},    {3, 64, "0.04688"},    {1, 32, "0.03125"},
+      {49999, 50000, "0.99998"}, {50000, 50000, "1.00000"}, {1, 50000, "0.00002"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FormatPValue(c.count, c.n), c.text) << c.count << "/" << c.n;
+  }
+}
+
+TEST(RunTest, ResultMemoHoldsEachPValueInTheFirst33CharactersOfItsLine) {
+  RandomBits make(6);
+  const Incidence m = support::RandomMatrix(8, 8, 0.5, make);
+  const TestResult r = RunTest(m, Options("C-score", "Fixed Sum", "Equiprobable", "999"), 0);
+  ASSERT_TRUE(r.HasResults);
+  const auto lines = Lines(r.Memo2);
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[4].substr(0, 24), "Null matrices used = 999");
+  ASSERT_EQ(lines[5].substr(0, 26), "p(observed <= expected) = ");
+  ASSERT_EQ(lines[6].substr(0, 26), "p(observed >= expected) = ");
+  const double lower = LeadingNumber(lines[5].substr(0, 33).substr(26));
+  const double upper = LeadingNumber(lines[6].substr(0, 33).substr(26));
+  EXPECT_EQ(lines[5].size(), 33u);
+  EXPECT_NEAR(lower, r.PLower(), 0.5e-5);
+  EXPECT_NEAR(upper, r.PUpper(), 0.5e-5);
+  // Every null value is on one side or both: the tails overlap in the ties.
+  EXPECT_GE(r.CountLessOrEqual + r.CountGreaterOrEqual, 999);
+  ASSERT_TRUE(r.EffectSize);
+  EXPECT_NEAR(*r.EffectSize, (r.Observed - r.NullMean) / std::sqrt(r.NullVariance), 1e-12);
+  EXPECT_EQ(Lines(r.Memo1),
+            (std::vector<std::string>{"Co-occurrence Index: C-score", "Row Constraints: Fixed Sum",
+                                      "Column Constraints: Equiprobable", "Degenerate Matrices: Retain",
+                                      "Number of Iterations: 999", "Random number seed: 0 (test 1 since the seed was set)"}));
+}
+
+TEST(RunTest, IterationsAreRoundedHalfToEven) {
+  const Incidence m = FromRows({"1100", "0110", "0011"});
+  struct Case {
+    const char* text;
+    std::int64_t n;
+  };
+  for (const Case& c : {Case{"1.5", 2}, Case{"2.5", 2}, Case{"0.6", 1}, Case{" 12abc", 12}, Case{"50000", 50000}}) {
+    const TestResult r = RunTest(m, Options("C-score", "Fixed Sum", "Equiprobable", c.text), 0);
+    ASSERT_TRUE(r.HasResults) << c.text << ": " << r.Reason;
+    EXPECT_EQ(r.NullMatrices, c.n) << c.text;
+  }
+}
+
+TEST(RunTest, DegenerateNullMatricesAreHandledAsChosen) {
+  // Sites fixed, species equiprobable: 6 sites of one species each among 6
+  // species leave some species out in most null matrices.
+  const Incidence m = FromRows({"100000", "010000", "001000", "000100", "000010", "000001"});
+  struct Case {
+    const char* choice;
+    const char* fate;
+  };
+  for (const Case& c : {Case{"Retain", "retained"}, Case{"Discard", "discarded"}, Case{"Split", "split"},
+                        Case{"Fix", "repaired"}}) {
+    TestOptions o = Options("C-score", "Equiprobable", "Fixed Sum", "100");
+    o.DegenerateMatrices = c.choice;
+    const TestResult r = RunTest(m, o, 0);
+    ASSERT_TRUE(r.HasResults) << c.choice << ": " << r.Reason;
+    EXPECT_GT(r.DegenerateDraws, 0) << c.choice;
+    EXPECT_EQ(r.NullMatrices, 100);
+    EXPECT_NE(Lines(r.Memo2)[4].find(c.fate), std::string::npos) << Lines(r.Memo2)[4];
+    if (std::string(c.choice) == "Fix" || std::string(c.choice) == "Discard") {
+      // Every null value then describes six species at six sites, a
+      // permutation matrix: C-score exactly 1.
+      EXPECT_EQ(r.NullVariance, 0.0) << c.choice;
+      EXPECT_EQ(r.CountGreaterOrEqual, 100);
+    }
+  }
+}
+
+TEST(RunTest, TestsThatCannotRunSayWhy) {
+  TestOptions bad_algorithm = Options("C-score", "Fixed Sum", "Fixed Sum");
+  bad_algorithm.Algorithm = "Trial Swap";
+  TestOptions bad_degenerate = Options("C-score", "Equiprobable", "Fixed Sum");
+  bad_degenerate.DegenerateMatrices = "Keep";
+  TestOptions bad_empty = Options("V-ratio", "Fixed Sum", "Equiprobable");
+  bad_empty.EmptySites = "";
+  TestOptions sequential = Options("C-score", "Fixed Sum", "Fixed Sum");
+  TestOptions independent = sequential;
+  independent.Algorithm = "Independent Swap";
+  TestOptions knight = sequential;
+  knight.Algorithm = "Random Knight's Tour";
+  knight.Iterations = "1";
+  TestOptions discard = Options("C-score", "Equiprobable", "Fixed Sum");
+  discard.DegenerateMatrices = "Discard";
+  Incidence permutation(20, 20);
+  for (int i = 0; i < 20; ++i) permutation.Set(i, i, true);
+
+  const Incidence ordinary = FromRows({"1100", "0110", "0011"});
+  struct Case {
+    const char* what;
+    Incidence matrix;
+    TestOptions options;
+    const char* reason_holds;
+  };
+  const Case cases[] = {
+      {"C-score of one species", FromRows({"0110", "0000"}), Options("C-score", "Fixed Sum", "Equiprobable"), "fewer than two"},
+      {"checkerboards of no species", Incidence(3, 3), Options("Number of checkerboards", "Fixed Sum", "Equiprobable"),
+       "fewer than two"},
+      {"V-ratio without variance", FromRows({"1100", "1100"}), Options("V-ratio", "Fixed Sum", "Equiprobable"),
+       "V-ratio is undefined"},
+      {"sequential swap, no checkerboard", Nested(6), sequential, "no checkerboard"},
+      {"independent swap, no checkerboard", Nested(6), independent, "no checkerboard"},
+      {"knight's tour gives up", Nested(30), knight, "gave up"},
+      {"discard exhausted", permutation, discard, "degenerate"},
+      {"unknown index", ordinary, Options("C score", "Fixed Sum", "Equiprobable"), "\"C score\""},
+      {"unknown rows", ordinary, Options("C-score", "Fixed", "Equiprobable"), "row constraint \"Fixed\""},
+      {"unknown columns", ordinary, Options("C-score", "Fixed Sum", "equiprobable"), "column constraint"},
+      {"unknown algorithm", ordinary, bad_algorithm, "\"Trial Swap\""},
+      {"unknown degenerate choice", ordinary, bad_degenerate, "\"Keep\""},
+      {"unknown empty-site choice", ordinary, bad_empty, "empty sites"},
+      {"no iterations", ordinary, Options("C-score", "Fixed Sum", "Equiprobable", "0"), "iterations"},
+      {"half an iteration", ordinary, Options("C-score", "Fixed Sum", "Equiprobable", "0.5"), "iterations"},
+      {"no number", ordinary, Options("C-score", "Fixed Sum", "Equiprobable", "many"), "iterations"},
+      {"too many iterations", ordinary, Options("C-score", "Fixed Sum", "Equiprobable", "50001"), "50000"},
+  };
+  for (const Case& c : cases) {
+    const TestResult r = RunTest(c.matrix, c.options, 0);
+    EXPECT_FALSE(r.HasResults) << c.what;
+    EXPECT_NE(r.Reason.find(c.reason_holds), std::string::npos) << c.what << ": " << r.Reason;
+    EXPECT_EQ(r.Reason.back(), '.') << c.what;
+    EXPECT_TRUE(r.Memo2.empty()) << c.what;
+    EXPECT_FALSE(r.Memo1.empty()) << c.what;
+  }
+}
+
+TEST(RunTest, OptionsOfDisabledControlsAreNotRead) {
+  const Incidence m = FromRows({"1100", "0110", "0011"});
+  TestOptions o = Options("C-score", "Fixed Sum", "Equiprobable", "10");
+  o.Algorithm = "";
+  o.EmptySites = "";
+  EXPECT_TRUE(RunTest(m, o, 0).HasResults);
+  o = Options("Number of species combinations", "Fixed Sum", "Fixed Sum", "10");
+  o.DegenerateMatrices = "";
+  EXPECT_TRUE(RunTest(m, o, 0).HasResults);
+}
+
+}  // namespace
+}  // namespace tessil::cooc

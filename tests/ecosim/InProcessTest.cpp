@@ -1,0 +1,174 @@
+#include <cmath>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "Distribution_Functions.h"
+#include "InProcessEcoSim.h"
+#include "Kernel_Procedures.h"
+#include "PValueLine.h"
+
+namespace tessil {
+namespace {
+
+TEST(PValueLine, ReadsTheChosenTailWithinThirtyThreeCharacters) {
+  struct Case {
+    const char* line;
+    int tail;
+    double value;
+  };
+  for (const Case& c : {Case{"p(observed <= expected) = 0.04700", 0, 0.047},
+                        Case{"p(observed >= expected) = 1.00000", 1, 1.0},
+                        Case{"p(observed >= expected) = 0.05", 1, 0.05},        // short: trailing spaces
+                        Case{"p(observed >= expected) = 0.123456789", 1, 0.12345},  // cut after 7 characters
+                        Case{"p(observed <= expected) =  0.5  ", 0, 0.5}}) {
+    EXPECT_DOUBLE_EQ(PValueFromLine(LineBuffer(c.line, PValueLineCapacity), static_cast<std::int16_t>(c.tail)), c.value)
+        << c.line;
+  }
+}
+
+TEST(PValueLine, AnythingButANumberFails) {
+  for (auto [line, tail] : {std::pair{"p(observed <= expected) = n/a", 0},
+                            std::pair{"p(observed <= expected) = 0.04700", 1},  // the other tail's line
+                            std::pair{"", 0}, std::pair{"p(observed >= expected) = ", 1},
+                            std::pair{"x", 1}}) {
+    EXPECT_THROW(PValueFromLine(LineBuffer(line, PValueLineCapacity), static_cast<std::int16_t>(tail)), PValueNotANumber)
+        << line;
+  }
+  // The buffer keeps the length field where a short line did not reach.
+  const std::string buffer = LineBuffer("", 33);
+  ASSERT_EQ(buffer.size(), 33u);
+  EXPECT_EQ(buffer[0], '\x21');
+  EXPECT_EQ(buffer[1], '\0');
+  EXPECT_EQ(buffer[2], ' ');
+}
+
+PresenceAbsenceMatrix Segregated() {
+  // Two guilds on disjoint halves of the sites.
+  PresenceAbsenceMatrix m(8, 8);
+  for (int i = 1; i <= 8; ++i)
+    for (int j = 1; j <= 8; ++j) m(i, j) = static_cast<std::int16_t>((i <= 4) == (j <= 4) && (i + j) % 3 != 0);
+  return m;
+}
+
+TEST(InProcessEcoSim, CallsOutOfOrderFindTheirWindowMissing) {
+  RunSettings settings;
+  FixedRunInputs inputs;
+  InProcessEcoSim ecosim(settings, inputs);
+  EXPECT_THROW(ecosim.EnterMatrix(Segregated()), EcoSimWindowMissing);
+  ecosim.PrepareEcoSim();
+  EXPECT_THROW(ecosim.ReadPValue(1), EcoSimWindowMissing);
+  EXPECT_THROW(ecosim.RunCooccurrenceTest(0), EcoSimWindowMissing);
+  ecosim.EnterMatrix(Segregated());
+  ecosim.OpenCooccurrenceOptions();
+  ASSERT_EQ(ecosim.RunCooccurrenceTest(0), ResultsShown);
+  EXPECT_THROW(ecosim.EnterMatrix(Segregated()), EcoSimWindowMissing);
+  ecosim.ReadPValue(1);
+  ecosim.CloseCooccurrenceResults();
+  EXPECT_THROW(ecosim.CloseCooccurrenceResults(), EcoSimWindowMissing);
+}
+
+TEST(InProcessEcoSim, PrepareLoadsTheRunAndReleaseResetsIt) {
+  RunSettings settings;
+  FixedRunInputs inputs;
+  inputs.Rows = "7";
+  inputs.Cols = "9";
+  inputs.Options.Index = "V-ratio";
+  InProcessEcoSim ecosim(settings, inputs);
+  ecosim.PrepareEcoSim();
+  EXPECT_EQ(settings.NumRows, 7);
+  EXPECT_EQ(settings.NumCols, 9);
+  EXPECT_EQ(settings.UpperTail, 0);
+  EXPECT_EQ(settings.NumIterations, 100);
+  ecosim.ReleaseEcoSim();
+  EXPECT_EQ(settings.NumRows, 0);
+  EXPECT_EQ(settings.NumIterations, 100);
+}
+
+TEST(InProcessEcoSim, EachTestIsSeededByItsOrdinalAndReadBackExactly) {
+  RunSettings settings;
+  FixedRunInputs inputs;
+  inputs.Options.EcoSimSeed = "17";
+  InProcessEcoSim ecosim(settings, inputs);
+  ecosim.PrepareEcoSim();
+  const cooc::TestOptions held = EcoSimHeldOptions(inputs.Options);
+  const PresenceAbsenceMatrix m = Segregated();
+  for (std::uint64_t k = 0; k < 4; ++k) {
+    ecosim.EnterMatrix(m);
+    ecosim.OpenCooccurrenceOptions();
+    ASSERT_EQ(ecosim.RunCooccurrenceTest(0), ResultsShown);
+    const cooc::TestResult expected = cooc::RunTest(ToIncidence(m), held, k);
+    EXPECT_EQ(ecosim.LastResult().Memo2, expected.Memo2) << "test " << k;
+    // Five decimals: the p-value read back is the exact fraction, rounded.
+    EXPECT_NEAR(ecosim.ReadPValue(1), expected.PUpper(), 0.5e-5);
+    EXPECT_NEAR(ecosim.ReadPValue(0), expected.PLower(), 0.5e-5);
+    ecosim.CloseCooccurrenceResults();
+  }
+  // A segregated matrix has a large C-score: the upper tail is small.
+  EXPECT_LE(ecosim.LastResult().PUpper(), 0.05);
+}
+
+TEST(InProcessEcoSim, EmptySitesReachEcoSimOnlyForTheCompositionIndices) {
+  EcoSimTestOptions o;
+  o.EmptySites = "Include";
+  EXPECT_EQ(EcoSimHeldOptions(o).EmptySites, "Exclude");
+  o.Index = "V-ratio";
+  EXPECT_EQ(EcoSimHeldOptions(o).EmptySites, "Include");
+  o.Index = "Number of species combinations";
+  EXPECT_EQ(EcoSimHeldOptions(o).EmptySites, "Include");
+}
+
+TEST(InProcessEcoSim, OnlyCellsEqualToOneArePresent) {
+  PresenceAbsenceMatrix m(2, 3);
+  m(1, 1) = 1;
+  m(1, 2) = 2;
+  m(2, 3) = -1;
+  m(2, 2) = 1;
+  const cooc::Incidence incidence = ToIncidence(m);
+  EXPECT_TRUE(incidence.Get(0, 0));
+  EXPECT_FALSE(incidence.Get(0, 1));
+  EXPECT_FALSE(incidence.Get(1, 2));
+  EXPECT_TRUE(incidence.Get(1, 1));
+}
+
+TEST(InProcessEcoSim, TestsRunTogetherGiveTheSequentialResults) {
+  RunSettings settings;
+  FixedRunInputs inputs;
+  inputs.Options.ColumnConstraint = "Fixed Sum";  // the swap chain, the slowest and most stateful
+  inputs.Options.EcoSimIterations = "50";
+  std::vector<PresenceAbsenceMatrix> matrices;
+  const OccupancyMatrix p = BuildOccupancyMatrix(2, 8, 8);
+  const ConditionalOccupancy c = BuildConditionalOccupancy(p, InteractionRatio);
+  RandomStream stream;
+  SeedRandomStream(stream, 3);
+  while (matrices.size() < 24) {
+    GeneratedMatrix g = GenerateMatrix(p, c, 0.0, stream);
+    if (HasCheckerboardPair(g.Matrix)) matrices.push_back(g.Matrix);
+  }
+  InProcessEcoSim sequential(settings, inputs, 1);
+  sequential.PrepareEcoSim();
+  std::vector<std::optional<double>> expected;
+  for (const PresenceAbsenceMatrix& m : matrices) {
+    sequential.EnterMatrix(m);
+    sequential.OpenCooccurrenceOptions();
+    if (sequential.RunCooccurrenceTest(0) == NoResults) {
+      expected.emplace_back();
+      continue;
+    }
+    expected.push_back(sequential.ReadPValue(1));
+    sequential.CloseCooccurrenceResults();
+  }
+  InProcessEcoSim parallel(settings, inputs, 3);
+  parallel.PrepareEcoSim();
+  EXPECT_GT(parallel.BatchSize(), 1u);
+  const std::vector<PresenceAbsenceMatrix> first(matrices.begin(), matrices.begin() + 10);
+  const std::vector<PresenceAbsenceMatrix> rest(matrices.begin() + 10, matrices.end());
+  std::vector<std::optional<double>> got = parallel.TestMatrices(first, 1);
+  const std::vector<std::optional<double>> more = parallel.TestMatrices(rest, 1);
+  got.insert(got.end(), more.begin(), more.end());
+  EXPECT_EQ(got, expected);
+  EXPECT_EQ(parallel.TestsRun(), 24u);
+}
+
+}  // namespace
+}  // namespace tessil
