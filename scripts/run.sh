@@ -7,4 +7,4 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh >&2
 cmake --preset release >/dev/null
 cmake --build --preset release --target tessil-cli -j "$(nproc 2>/dev/null || echo 2)" >&2
-exec ./build/release/cli/tessil-cli run "$@"
+exec ./build/release/bin/tessil-cli run "$@"

@@ -49,8 +49,9 @@ double ReadPValueFromResults(const cooc::TestResult& result, std::int16_t upperT
   return PValueFromLine(LineBuffer(line, PValueLineCapacity), upperTail);
 }
 
-InProcessEcoSim::InProcessEcoSim(RunSettings& settings, const RunInputs& inputs, unsigned threads)
-    : settings_(settings), inputs_(inputs), threads_(threads == 0 ? 1 : threads) {}
+InProcessEcoSim::InProcessEcoSim(RunSettings& settings, const RunInputs& inputs, unsigned threads,
+                                 AutomationHost* host)
+    : settings_(settings), inputs_(inputs), threads_(threads == 0 ? 1 : threads), host_(host) {}
 
 // A call made when EcoSim is not where it should be finds the window it
 // needs missing, as it would through the windows.
@@ -64,6 +65,7 @@ void InProcessEcoSim::PrepareEcoSim() {
   // The seed field has just been set: the next test is the first of its seed.
   ordinal_ = 0;
   stage_ = Stage::MainWindow;
+  if (host_ != nullptr) host_->EnableShowEcoSim();
 }
 
 void InProcessEcoSim::EnterMatrix(const PresenceAbsenceMatrix& matrix) {

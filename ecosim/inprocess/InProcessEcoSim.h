@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "AutomationHost.h"
 #include "CooccurrenceTest.h"
 #include "EcoSimAutomation.h"
 #include "Public_Declarations.h"
@@ -26,7 +27,9 @@ cooc::Incidence ToIncidence(const PresenceAbsenceMatrix& matrix);
 class InProcessEcoSim final : public EcoSimAutomation, public EcoSimBatchTesting {
  public:
   // threads: how many tests may run at once; 1 runs them one after another.
-  InProcessEcoSim(RunSettings& settings, const RunInputs& inputs, unsigned threads = 1);
+  // The host, when given, learns when EcoSim is ready.
+  InProcessEcoSim(RunSettings& settings, const RunInputs& inputs, unsigned threads = 1,
+                  AutomationHost* host = nullptr);
 
   void PrepareEcoSim() override;
   void EnterMatrix(const PresenceAbsenceMatrix& matrix) override;
@@ -54,6 +57,7 @@ class InProcessEcoSim final : public EcoSimAutomation, public EcoSimBatchTesting
   RunSettings& settings_;
   const RunInputs& inputs_;
   unsigned threads_;
+  AutomationHost* host_;
   Stage stage_ = Stage::Closed;
   cooc::TestOptions options_;
   cooc::Incidence matrix_;

@@ -32,6 +32,13 @@ class EcoSimWindowMissing final : public TessilError {
   EcoSimWindowMissing() : TessilError(Code, "An EcoSim window that Tessil needs is missing.") {}
 };
 
+// EcoSim's program file is not where Tessil looks for it; the program ends.
+class EcoSimProgramMissing final : public TessilError {
+ public:
+  static constexpr std::uint32_t Code = 53;  // file not found
+  EcoSimProgramMissing() : TessilError(Code, "Error 02: EcoSim700.exe not found.") {}
+};
+
 // A run setting that cannot be used: a size text that is not a whole number,
 // a matrix too large to hold, a counter that would pass its range.
 class RunSettingsError final : public TessilError {
