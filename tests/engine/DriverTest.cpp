@@ -319,3 +319,100 @@ TEST(Driver, SameSeedSameTableAndSameMatrices) {
 
 }  // namespace
 }  // namespace tessil
+
+namespace tessil {
+namespace {
+
+double PValueOf(const PresenceAbsenceMatrix& m) {
+  int ones = 0;
+  for (int i = 1; i <= m.Rows(); ++i)
+    for (int j = 1; j <= m.Cols(); ++j) ones += m(i, j);
+  return (ones % 7) / 50.0;  // rejects about half of the matrices
+}
+
+// Tests whole batches at once, with the p-values the sequential double gives.
+class BatchEcoSim final : public EcoSimAutomation, public EcoSimBatchTesting {
+ public:
+  std::size_t Size = 7;
+  std::vector<PresenceAbsenceMatrix> Tested;
+  std::vector<std::size_t> Batches;
+  std::function<void()> OnBatch;
+
+  void PrepareEcoSim() override {}
+  void EnterMatrix(const PresenceAbsenceMatrix&) override { ADD_FAILURE() << "matrix entered one at a time"; }
+  void OpenCooccurrenceOptions() override {}
+  RunOutcome RunCooccurrenceTest(std::int16_t) override { return NoResults; }
+  double ReadPValue(std::int16_t) override { return 1.0; }
+  void CloseCooccurrenceResults() override {}
+  void PlaceEcoSimWindow(std::string_view, std::int32_t) override {}
+  void ReleaseEcoSim() override {}
+  std::size_t BatchSize() const override { return Size; }
+  std::vector<std::optional<double>> TestMatrices(const std::vector<PresenceAbsenceMatrix>& matrices,
+                                                  std::int16_t) override {
+    Batches.push_back(matrices.size());
+    if (OnBatch) OnBatch();
+    std::vector<std::optional<double>> p;
+    for (const PresenceAbsenceMatrix& m : matrices) {
+      Tested.push_back(m);
+      // Every fifth matrix ends without results.
+      if (Tested.size() % 5 == 0) {
+        p.emplace_back();
+      } else {
+        p.emplace_back(PValueOf(m));
+      }
+    }
+    return p;
+  }
+};
+
+struct BatchHarness {
+  RunSettings Settings;
+  FixedRunInputs Inputs;
+  BatchEcoSim EcoSim;
+  SilentProgress Progress;
+  RandomStream Stream;
+  FakeClock Time;
+  RunContext Run{Settings, Inputs, EcoSim, Progress, Stream, Time};
+  BatchHarness() {
+    Settings.NumRows = 4;
+    Settings.NumCols = 4;
+    Settings.NumIterations = 30;
+    Settings.UpperTail = 1;
+    Inputs.Selected = Choices(1, true, true, 0);
+    Inputs.Options.ColumnConstraint = "Fixed Sum";
+  }
+};
+
+TEST(Driver, BatchedTestsGiveTheSequentialTable) {
+  Harness sequential(4, 4, 30);
+  sequential.Inputs.Selected = Choices(1, true, true, 0);
+  sequential.Inputs.Options.ColumnConstraint = "Fixed Sum";
+  sequential.EcoSim.DuringTest = [&] {
+    const std::size_t n = sequential.EcoSim.Entered.size();
+    if (n % 5 == 0) {
+      sequential.EcoSim.Outcomes.push_back(NoResults);
+    } else {
+      sequential.EcoSim.Outcomes.push_back(ResultsShown);
+      sequential.EcoSim.PValues.push_back(PValueOf(sequential.EcoSim.Entered.back()));
+    }
+  };
+  const PowerTable expected = RunPowerSimulation(sequential.Run);
+
+  BatchHarness batched;
+  EXPECT_EQ(RunPowerSimulation(batched.Run), expected);
+  EXPECT_EQ(batched.EcoSim.Tested, sequential.EcoSim.Entered);
+  EXPECT_EQ(batched.Settings.TestsDone, 9 * 30);
+  for (std::size_t size : batched.EcoSim.Batches) EXPECT_LE(size, 7u);
+}
+
+TEST(Driver, CancelDuringABatchStopsBeforeItsMatricesAreCounted) {
+  BatchHarness h;
+  h.EcoSim.OnBatch = [&] {
+    if (h.EcoSim.Batches.size() == 2) h.Progress.Cancel = true;
+  };
+  EXPECT_THROW(RunPowerSimulation(h.Run), RunCancelled);
+  EXPECT_EQ(h.EcoSim.Batches.size(), 2u);
+}
+
+}  // namespace
+}  // namespace tessil
