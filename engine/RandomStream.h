@@ -25,6 +25,7 @@ class RandomStream {
   std::uint64_t Drawn() const { return drawn_; }
 
  private:
+  void Fill(std::uint64_t x);
   std::uint32_t Next();
   std::uint32_t s_[4] = {};
   std::uint64_t drawn_ = 0;
