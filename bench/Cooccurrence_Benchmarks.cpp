@@ -123,6 +123,7 @@ BENCHMARK(BM_Study)
     ->ArgsProduct({{0, 1}, {0, 1}})
     ->ArgNames({"fixed_fixed", "all_cores"})
     ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
     ->UseRealTime();
 
 }  // namespace

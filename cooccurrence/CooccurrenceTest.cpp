@@ -182,9 +182,10 @@ std::string AlgorithmName(FixedFixedAlgorithm algorithm) {
   return {};
 }
 
-// Five decimals, correctly rounded by std::to_chars on every platform.
+// Five decimals, correctly rounded by std::to_chars on every platform. The
+// buffer holds the longest such text: 309 digits, a point and five decimals.
 std::string Fixed5(double value) {
-  char buffer[64];
+  char buffer[400];
   const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 5).ptr;
   std::string text(buffer, end);
   if (text == "-0.00000") {

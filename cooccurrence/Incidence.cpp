@@ -47,24 +47,4 @@ std::int64_t Incidence::Fill() const {
 
 void Incidence::Clear() { std::fill(row_words_.begin(), row_words_.end(), 0); }
 
-int SelectBit(std::uint64_t x, int rank) {
-  // Halve the word until the wanted bit is within one byte, then walk it.
-  int base = 0;
-  for (int width = 32; width >= 8; width /= 2) {
-    const std::uint64_t low = x & ((std::uint64_t{1} << width) - 1);
-    const int count = std::popcount(low);
-    if (rank >= count) {
-      rank -= count;
-      x >>= width;
-      base += width;
-    } else {
-      x = low;
-    }
-  }
-  for (; rank > 0; --rank) {
-    x &= x - 1;
-  }
-  return base + std::countr_zero(x);
-}
-
 }  // namespace tessil::cooc

@@ -71,8 +71,42 @@ inline void ForEachBit(const std::uint64_t* bits, int words, Visit&& visit) {
   }
 }
 
+namespace detail {
+// For each byte value and rank, the position of the set bit with that many
+// set bits below it.
+struct ByteSelect {
+  std::uint8_t at[256][8] = {};
+  constexpr ByteSelect() {
+    for (int v = 0; v < 256; ++v) {
+      int rank = 0;
+      for (int bit = 0; bit < 8; ++bit) {
+        if (((v >> bit) & 1) != 0) {
+          at[v][rank++] = static_cast<std::uint8_t>(bit);
+        }
+      }
+    }
+  }
+};
+inline constexpr ByteSelect kByteSelect{};
+}  // namespace detail
+
 // The position of the set bit of x that has `rank` set bits below it
-// (rank < popcount(x)).
-int SelectBit(std::uint64_t x, int rank);
+// (rank < popcount(x)), without a branch: byte-wise prefix counts find the
+// byte (Vigna's broadword select), a table the bit within it. Swaps pick
+// their sites with it, where a data-dependent loop would be mispredicted.
+inline int SelectBit(std::uint64_t x, std::uint64_t rank) {
+  constexpr std::uint64_t ones = 0x0101010101010101u;
+  constexpr std::uint64_t highs = 0x8080808080808080u;
+  std::uint64_t s = x - ((x >> 1) & 0x5555555555555555u);
+  s = (s & 0x3333333333333333u) + ((s >> 2) & 0x3333333333333333u);
+  s = (s + (s >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+  const std::uint64_t prefix = s * ones;  // byte i: set bits in bytes 0..i
+  // Byte i's high bit stays set when rank >= prefix_i; both are below 128.
+  const std::uint64_t passed = (((rank * ones) | highs) - prefix) & highs;
+  const auto byte = static_cast<int>(((passed >> 7) * ones) >> 56);
+  const std::uint64_t below = ((prefix << 8) >> (8 * byte)) & 0xFF;
+  const auto value = static_cast<std::size_t>((x >> (8 * byte)) & 0xFF);
+  return 8 * byte + detail::kByteSelect.at[value][rank - below];
+}
 
 }  // namespace tessil::cooc

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <stdexcept>
 
 namespace tessil::cooc {
 namespace {
@@ -244,12 +245,27 @@ std::unique_ptr<NullModel> MakeMarginSampler(const Incidence& observed, Margin r
 }
 
 SequentialSwapModel::SequentialSwapModel(const Incidence& observed, int burn_in)
-    : chain_(observed), burn_in_(burn_in) {}
+    : chain_(observed), burn_in_(burn_in) {
+  if (chain_.CheckerboardSubmatrices() == 0) {
+    throw std::invalid_argument("a matrix without a checkerboard cannot be swapped");
+  }
+}
 
 bool SequentialSwapModel::Draw(RandomBits& rng) {
   if (!burnt_in_) {
-    for (int s = 0; s < burn_in_; ++s) {
-      chain_.Swap(rng);
+    // The burn-in computes no index, so where trials are cheap it keeps no
+    // bookkeeping and the chain's counts are taken afresh at its end.
+    const TrialSwapper trials(chain_.Matrix());
+    if (trials.Pays(chain_.CheckerboardSubmatrices())) {
+      Incidence m = chain_.Matrix();
+      for (int s = 0; s < burn_in_; ++s) {
+        trials.Swap(m, rng);
+      }
+      chain_ = SwapChain(m);
+    } else {
+      for (int s = 0; s < burn_in_; ++s) {
+        chain_.Swap(rng);
+      }
     }
     burnt_in_ = true;
   }
@@ -260,17 +276,36 @@ bool SequentialSwapModel::Draw(RandomBits& rng) {
 std::optional<Fraction> SequentialSwapModel::TrackedIndex(IndexKind kind) const { return ChainIndex(chain_, kind); }
 
 IndependentSwapModel::IndependentSwapModel(const Incidence& observed, int swaps)
-    : start_(observed), chain_(start_), swaps_(swaps) {}
+    : observed_(observed),
+      start_(observed),
+      chain_(start_),
+      matrix_(observed),
+      trials_(observed),
+      swaps_(swaps),
+      by_trials_(trials_.Pays(start_.CheckerboardSubmatrices())) {
+  if (start_.CheckerboardSubmatrices() == 0) {
+    throw std::invalid_argument("a matrix without a checkerboard cannot be swapped");
+  }
+}
 
 bool IndependentSwapModel::Draw(RandomBits& rng) {
-  chain_ = start_;
-  for (int s = 0; s < swaps_; ++s) {
-    chain_.Swap(rng);
+  if (by_trials_) {
+    matrix_ = observed_;
+    for (int s = 0; s < swaps_; ++s) {
+      trials_.Swap(matrix_, rng);
+    }
+  } else {
+    chain_ = start_;
+    for (int s = 0; s < swaps_; ++s) {
+      chain_.Swap(rng);
+    }
   }
   return true;
 }
 
-std::optional<Fraction> IndependentSwapModel::TrackedIndex(IndexKind kind) const { return ChainIndex(chain_, kind); }
+std::optional<Fraction> IndependentSwapModel::TrackedIndex(IndexKind kind) const {
+  return by_trials_ ? std::nullopt : ChainIndex(chain_, kind);
+}
 
 KnightsTourModel::KnightsTourModel(const Incidence& observed)
     : matrix_(observed.Rows(), observed.Cols()),
@@ -412,7 +447,7 @@ void Degeneracy::Repair(Incidence& null, RandomBits& rng) const {
     for (int w = 0; k < 0; ++w) {
       const int c = std::popcount(null.Row(j)[w]);
       if (u < c) {
-        k = w * 64 + SelectBit(null.Row(j)[w], u);
+        k = w * 64 + SelectBit(null.Row(j)[w], static_cast<std::uint64_t>(u));
       }
       u -= c;
     }

@@ -39,8 +39,8 @@ class NullModel {
 std::unique_ptr<NullModel> MakeMarginSampler(const Incidence& observed, Margin rows, Margin cols);
 
 // Sequential Swap: one chain from the observed matrix; its first Draw runs the
-// burn-in and one more swap, every later Draw one swap. The observed matrix
-// needs a checkerboard.
+// burn-in and one more swap, every later Draw one swap. Fails with
+// std::invalid_argument when the observed matrix has no checkerboard.
 class SequentialSwapModel final : public NullModel {
  public:
   static constexpr int DefaultBurnIn = 30000;
@@ -57,19 +57,24 @@ class SequentialSwapModel final : public NullModel {
 };
 
 // Independent Swap: every null matrix is the observed matrix after 1,000
-// fresh swaps. The observed matrix needs a checkerboard.
+// fresh swaps. Fails with std::invalid_argument when the observed matrix has
+// no checkerboard.
 class IndependentSwapModel final : public NullModel {
  public:
   static constexpr int DefaultSwaps = 1000;
   explicit IndependentSwapModel(const Incidence& observed, int swaps = DefaultSwaps);
   bool Draw(RandomBits& rng) override;
-  const Incidence& Current() const override { return chain_.Matrix(); }
+  const Incidence& Current() const override { return by_trials_ ? matrix_ : chain_.Matrix(); }
   std::optional<Fraction> TrackedIndex(IndexKind kind) const override;
 
  private:
+  Incidence observed_;
   SwapChain start_;
   SwapChain chain_;
+  Incidence matrix_;
+  TrialSwapper trials_;
   int swaps_;
+  bool by_trials_;
 };
 
 // Random Knight's Tour: every null matrix filled from empty by picking a

@@ -57,10 +57,28 @@ class RandomBits {
     return m.High;
   }
 
+  // Two uniform integers below bounds in (0, 2^32), by Lemire's method on the
+  // two halves of one draw; a half that falls in its rejection zone is drawn
+  // again from a fresh word.
+  void TwoBelow(std::uint64_t bound_1, std::uint64_t bound_2, std::uint64_t& out_1, std::uint64_t& out_2) {
+    const std::uint64_t x = Next();
+    out_1 = Below32((x & 0xFFFFFFFFu) * bound_1, bound_1);
+    out_2 = Below32((x >> 32) * bound_2, bound_2);
+  }
+
   // A uniform double in [0, 1) from the top 53 bits.
   double Unit() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
 
  private:
+  std::uint64_t Below32(std::uint64_t m, std::uint64_t bound) {
+    if ((m & 0xFFFFFFFFu) < bound) {
+      const std::uint64_t threshold = (0x100000000u - bound) % bound;
+      while ((m & 0xFFFFFFFFu) < threshold) {
+        m = (Next() & 0xFFFFFFFFu) * bound;
+      }
+    }
+    return m >> 32;
+  }
   static std::uint64_t Rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
   std::uint64_t s_[4];
 };

@@ -11,13 +11,14 @@
 namespace tessil::cooc {
 
 // The chain keeps, for every pair of species a, b, the number of sites they
-// share S_ab and their checkerboard units CU_ab = (r_a - S_ab)(r_b - S_ab),
-// which is exactly the number of checkerboard submatrices on rows a and b.
-// Drawing a pair in proportion to CU_ab, then one site a has and b lacks and
-// one site b has and a lacks, gives every checkerboard submatrix the same
-// chance without a single rejected draw. A swap at species a, b and sites
-// k, l changes only the overlaps of a and b with the species at exactly one
-// of k, l, so it costs O(R) and the C-score numerator stays current.
+// share S_ab; their checkerboard units CU_ab = (r_a - S_ab)(r_b - S_ab) are
+// exactly the number of checkerboard submatrices on rows a and b, and each
+// species' sum of units over its partners is kept too. Drawing a pair in
+// proportion to CU_ab, then one site a has and b lacks and one site b has and
+// a lacks, gives every checkerboard submatrix the same chance without a
+// single rejected draw. A swap at species a, b and sites k, l changes only
+// the overlaps of a and b with the species at exactly one of k, l, so it
+// costs O(R) and the C-score numerator stays current.
 class SwapChain {
  public:
   explicit SwapChain(const Incidence& start);
@@ -27,7 +28,7 @@ class SwapChain {
   // checkerboard units over all pairs of species (the C-score numerator).
   std::uint64_t CheckerboardSubmatrices() const { return static_cast<std::uint64_t>(weight_total_ / 2); }
   // Pairs of occurring species that share no site.
-  std::uint64_t CheckerboardPairs() const { return checkerboard_pairs_; }
+  std::uint64_t CheckerboardPairs() const;
   // Pairs of occurring species, the C-score denominator; swaps keep it.
   std::uint64_t OccurringPairs() const { return occurring_pairs_; }
 
@@ -35,20 +36,46 @@ class SwapChain {
   void Swap(RandomBits& rng);
 
  private:
-  std::size_t Pair(int a, int b) const { return static_cast<std::size_t>(a) * static_cast<std::size_t>(rows_) + static_cast<std::size_t>(b); }
-  void Shift(int a, int c, int delta);
+  std::size_t Pair(int a, int b) const {
+    return static_cast<std::size_t>(a) * static_cast<std::size_t>(rows_) + static_cast<std::size_t>(b);
+  }
 
   Incidence matrix_;
   int rows_ = 0;
   int col_words_ = 0;
   std::vector<std::uint64_t> columns_;  // each site's species as a bitset
   std::vector<std::int64_t> totals_;    // r_i
-  std::vector<std::int32_t> shared_;    // S_ab, R x R
-  std::vector<std::int64_t> units_;     // CU_ab, R x R, zero diagonal
+  std::vector<std::int32_t> shared_;    // S_ab, R x R, symmetric; S_aa = r_a
   std::vector<std::int64_t> weights_;   // sum over b of CU_ab
   std::int64_t weight_total_ = 0;       // sum of weights_ = 2 x checkerboards
-  std::uint64_t checkerboard_pairs_ = 0;
   std::uint64_t occurring_pairs_ = 0;
+};
+
+// Swaps drawn by trial: an ordered pair of distinct species uniformly, kept
+// with chance CU_ab / M where M bounds every pair's checkerboard units (from
+// the species totals, which swaps keep), then one site a has and b lacks and
+// one the reverse, uniformly. Kept pairs come in proportion to CU_ab, so every
+// checkerboard has the same chance, as with SwapChain::Swap, but nothing is
+// kept up to date between swaps; where a fair share of pairs is kept that is
+// the cheaper way.
+class TrialSwapper {
+ public:
+  // For matrices with this one's species totals.
+  explicit TrialSwapper(const Incidence& m);
+  // Whether trials beat SwapChain::Swap on a matrix with this many
+  // checkerboard submatrices.
+  bool Pays(std::uint64_t checkerboards) const;
+  // One swap of `m`, which needs a checkerboard.
+  void Swap(Incidence& m, RandomBits& rng) const;
+
+ private:
+  template <int FixedWords>
+  void SwapWith(Incidence& m, RandomBits& rng) const;
+
+  std::uint64_t species_;
+  std::uint64_t bound_ = 0;
+  bool narrow_ = false;
+  std::uint64_t threshold_[3] = {};
 };
 
 }  // namespace tessil::cooc

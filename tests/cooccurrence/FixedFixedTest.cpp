@@ -83,31 +83,42 @@ TEST(FixedFixed, MarginClassesHaveTheirKnownSizesAndCheckerboardCounts) {
 TEST(FixedFixed, SequentialSwapVisitsMatricesInProportionToTheirCheckerboards) {
   // The chain moves to each checkerboard's flip with chance 1/T(X), so it is
   // reversible with stationary weights proportional to T(X), not uniform.
-  // States recorded 41 swaps apart are close to independent for classes of
-  // at most 117 matrices; the chi-square bound at z = 4.75 (~1e-6) leaves
-  // room for what dependence remains, while the uniform distribution lies
-  // beyond it.
+  // Both ways of drawing a swap (the weighted pair sampler and the trials)
+  // must give that chain. States recorded 25 swaps apart are close to
+  // independent for classes of at most 117 matrices; the chi-square bound at
+  // z = 4.75 (~1e-6) leaves room for what dependence remains, while the
+  // uniform distribution lies beyond it.
   for (const ClassCase& c : kClasses) {
-    SCOPED_TRACE(c.size);
     const SwapGraph g(c);
-    std::vector<double> expected(g.states.size());
     double total = 0;
     for (std::size_t s = 0; s < g.states.size(); ++s) total += static_cast<double>(g.neighbours[s].size());
-    constexpr int samples = 50000;
+    constexpr int samples = 30000;
+    std::vector<double> expected(g.states.size());
     for (std::size_t s = 0; s < g.states.size(); ++s)
       expected[s] = samples * static_cast<double>(g.neighbours[s].size()) / total;
-
-    SequentialSwapModel model(g.states.front(), 1000);
-    RandomBits rng(2024);
-    std::vector<double> counts(g.states.size(), 0.0);
-    for (int t = 0; t < samples; ++t) {
-      for (int skip = 0; skip < 41; ++skip) model.Draw(rng);
-      counts[g.index.at(Code(model.Current()))] += 1;
-    }
-    const int df = static_cast<int>(g.states.size()) - 1;
-    EXPECT_LT(support::ChiSquare(counts, expected), support::ChiSquareBound(df, 4.75));
     const std::vector<double> uniform(g.states.size(), samples / static_cast<double>(g.states.size()));
-    EXPECT_GT(support::ChiSquare(counts, uniform), support::ChiSquareBound(df, 4.75));
+    const double bound = support::ChiSquareBound(static_cast<int>(g.states.size()) - 1, 4.75);
+
+    for (const bool by_trials : {false, true}) {
+      SCOPED_TRACE(std::to_string(c.size) + (by_trials ? " matrices, trials" : " matrices, weighted pairs"));
+      SwapChain chain(g.states.front());
+      Incidence m = g.states.front();
+      const TrialSwapper trials(m);
+      RandomBits rng(2024);
+      std::vector<double> counts(g.states.size(), 0.0);
+      for (int t = 0; t < samples; ++t) {
+        for (int skip = 0; skip < 25; ++skip) {
+          if (by_trials) {
+            trials.Swap(m, rng);
+          } else {
+            chain.Swap(rng);
+          }
+        }
+        counts[g.index.at(Code(by_trials ? m : chain.Matrix()))] += 1;
+      }
+      EXPECT_LT(support::ChiSquare(counts, expected), bound);
+      EXPECT_GT(support::ChiSquare(counts, uniform), bound);
+    }
   }
 }
 
@@ -197,6 +208,14 @@ TEST(FixedFixed, SwapChainKeepsItsPairBookkeepingExact) {
     EXPECT_EQ(chain.CheckerboardPairs(), evaluator.Evaluate(IndexKind::Checkerboards, m)->Num);
   }
   EXPECT_NE(chain.Matrix(), start);
+
+  Incidence tried = start;
+  const TrialSwapper trials(tried);
+  EXPECT_TRUE(trials.Pays(chain.CheckerboardSubmatrices()));
+  for (int s = 0; s < 10000; ++s) trials.Swap(tried, rng);
+  EXPECT_EQ(tried.RowTotals(), start.RowTotals());
+  EXPECT_EQ(tried.ColumnTotals(), start.ColumnTotals());
+  EXPECT_NE(tried, start);
 }
 
 }  // namespace

@@ -12,28 +12,6 @@ namespace {
 
 using support::FromRows;
 
-TEST(Incidence, CellsAcrossWordBoundariesAreIndependent) {
-  Incidence m(3, 130);
-  const int sites[] = {0, 63, 64, 127, 128, 129};
-  for (const int k : sites) {
-    m.Set(1, k, true);
-  }
-  m.Set(2, 64, true);
-  m.Set(2, 64, false);
-  EXPECT_EQ(m.RowTotal(0), 0);
-  EXPECT_EQ(m.RowTotal(1), 6);
-  EXPECT_EQ(m.RowTotal(2), 0);
-  EXPECT_EQ(m.Fill(), 6);
-  for (int k = 0; k < 130; ++k) {
-    const bool expected = k == 0 || k == 63 || k == 64 || k == 127 || k == 128 || k == 129;
-    EXPECT_EQ(m.Get(1, k), expected) << "site " << k;
-  }
-  const std::vector<int> cols = m.ColumnTotals();
-  EXPECT_EQ(cols[63] + cols[64] + cols[129], 3);
-  EXPECT_EQ(cols[1], 0);
-  EXPECT_THROW(Incidence(-1, 2), std::invalid_argument);
-}
-
 TEST(Incidence, SelectBitFindsEveryRank) {
   const std::uint64_t words[] = {0x1u, 0x8000000000000001u, 0xF0F0F0F0F0F0F0F0u, ~std::uint64_t{0}, 0x0000100000020000u};
   for (const std::uint64_t x : words) {
@@ -58,23 +36,6 @@ TEST(RandomBits, StreamDependsOnlyOnSeedValueAndOrdinal) {
     }
   }
   EXPECT_EQ(distinct.size(), 28u);
-}
-
-TEST(RandomBits, MultiplyWideMatchesSchoolbookProducts) {
-  struct Case {
-    std::uint64_t a, b, high, low;
-  };
-  const Case cases[] = {
-      {0, 12345, 0, 0},
-      {~std::uint64_t{0}, ~std::uint64_t{0}, 0xFFFFFFFFFFFFFFFEu, 1},
-      {std::uint64_t{1} << 63, 4, 2, 0},
-      {0x123456789ABCDEF0u, 0x0FEDCBA987654321u, 0x0121FA00AD77D742u, 0x2236D88FE5618CF0u},
-  };
-  for (const Case& c : cases) {
-    const Wide p = MultiplyWide(c.a, c.b);
-    EXPECT_EQ(p.High, c.high) << std::hex << c.a << " x " << c.b;
-    EXPECT_EQ(p.Low, c.low) << std::hex << c.a << " x " << c.b;
-  }
 }
 
 TEST(RandomBits, BoundedIntegersAreUniform) {

@@ -214,49 +214,44 @@ TEST(Degeneracy, OnlySpeciesAndSitesOfTheObservedMatrixMustStayNonEmpty) {
   EXPECT_EQ(d.EmptyInObserved(), (std::vector<bool>{false, false, false}));
 }
 
-TEST(Degeneracy, RepairFillsAnEmptiedSpeciesFromARandomSpareCellAtItsSite) {
-  // Species 1 was emptied; the spare occurrences sit at sites 0..3 as
-  // 2, 1, 2, 3 of 8, so species 1 must land there with those chances.
+TEST(Degeneracy, RepairMovesARandomSpareOccurrenceAndKeepsTheOtherMargin) {
   const Degeneracy d(FromRows({"1100", "0110", "0011", "1001"}));
-  const Incidence null = FromRows({"1111", "0000", "0011", "1001"});
-  const std::vector<int> cols = null.ColumnTotals();
-  RandomBits rng(3);
+  struct Case {
+    const char* what;
+    Incidence null;
+    bool species_emptied;  // else a site was emptied
+    std::vector<double> chances;
+  };
+  const Case cases[] = {
+      // Species 1 emptied: the 8 spare occurrences sit at sites 0..3 as
+      // 2, 1, 2, 3, so species 1 lands there with those chances.
+      {"species 1 emptied", FromRows({"1111", "0000", "0011", "1001"}), true, {2 / 8.0, 1 / 8.0, 2 / 8.0, 3 / 8.0}},
+      // Site 3 emptied: sites 0, 1, 2 hold 2, 4, 2 of the 8 spare ones.
+      {"site 3 emptied", FromRows({"1100", "1100", "0110", "0110"}), false, {2 / 8.0, 4 / 8.0, 2 / 8.0}},
+  };
   constexpr int repairs = 8000;
-  std::vector<double> landed(4, 0.0);
-  for (int t = 0; t < repairs; ++t) {
-    Incidence m = null;
-    d.Repair(m, rng);
-    ASSERT_FALSE(d.IsDegenerate(m));
-    ASSERT_EQ(m.ColumnTotals(), cols);
-    ASSERT_EQ(m.RowTotal(1), 1);
-    for (int k = 0; k < 4; ++k) landed[static_cast<std::size_t>(k)] += m.Get(1, k) ? 1 : 0;
-  }
-  const double expected[] = {2 / 8.0, 1 / 8.0, 2 / 8.0, 3 / 8.0};
-  for (std::size_t k = 0; k < 4; ++k) {
-    EXPECT_NEAR(landed[k] / repairs, expected[k], 5 * std::sqrt(expected[k] * (1 - expected[k]) / repairs)) << k;
-  }
-}
-
-TEST(Degeneracy, RepairFillsAnEmptiedSiteFromACrowdedSiteKeepingTheSpecies) {
-  const Degeneracy d(FromRows({"1100", "0110", "0011", "1001"}));
-  const Incidence null = FromRows({"1100", "1100", "0110", "0110"});  // site 3 emptied
-  const std::vector<int> rows = null.RowTotals();
-  RandomBits rng(4);
-  constexpr int repairs = 8000;
-  std::vector<double> lost(3, 0.0);
-  for (int t = 0; t < repairs; ++t) {
-    Incidence m = null;
-    d.Repair(m, rng);
-    ASSERT_FALSE(d.IsDegenerate(m));
-    ASSERT_EQ(m.RowTotals(), rows);
-    const std::vector<int> c = m.ColumnTotals();
-    ASSERT_EQ(c[3], 1);
-    for (int l = 0; l < 3; ++l) lost[static_cast<std::size_t>(l)] += c[static_cast<std::size_t>(l)] < null.ColumnTotals()[static_cast<std::size_t>(l)] ? 1 : 0;
-  }
-  // Sites 0, 1, 2 hold 2, 4, 2 of the 8 spare occurrences.
-  const double expected[] = {0.25, 0.5, 0.25};
-  for (std::size_t l = 0; l < 3; ++l) {
-    EXPECT_NEAR(lost[l] / repairs, expected[l], 5 * std::sqrt(expected[l] * (1 - expected[l]) / repairs)) << l;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RandomBits rng(3);
+    std::vector<double> seen(c.chances.size(), 0.0);
+    for (int t = 0; t < repairs; ++t) {
+      Incidence m = c.null;
+      d.Repair(m, rng);
+      ASSERT_FALSE(d.IsDegenerate(m));
+      if (c.species_emptied) {
+        ASSERT_EQ(m.ColumnTotals(), c.null.ColumnTotals());
+        for (std::size_t k = 0; k < seen.size(); ++k) seen[k] += m.Get(1, static_cast<int>(k)) ? 1 : 0;
+      } else {
+        ASSERT_EQ(m.RowTotals(), c.null.RowTotals());
+        const std::vector<int> cols = m.ColumnTotals(), before = c.null.ColumnTotals();
+        for (std::size_t l = 0; l < seen.size(); ++l) seen[l] += cols[l] < before[l] ? 1 : 0;
+      }
+    }
+    // 5 standard errors of each frequency.
+    for (std::size_t x = 0; x < seen.size(); ++x) {
+      const double p = c.chances[x];
+      EXPECT_NEAR(seen[x] / repairs, p, 5 * std::sqrt(p * (1 - p) / repairs)) << x;
+    }
   }
 }
 
