@@ -1,5 +1,6 @@
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -13,6 +14,23 @@ struct LeadingCase {
   const char* text;
   double value;
 };
+
+// Names each case after its text in test listings.
+void PrintTo(const LeadingCase& c, std::ostream* os) {
+  *os << "\"";
+  for (const char* p = c.text; *p != '\0'; ++p) {
+    if (*p == '\n') {
+      *os << "\\n";
+    } else if (*p == '\t') {
+      *os << "\\t";
+    } else if (*p == '\r') {
+      *os << "\\r";
+    } else {
+      *os << *p;
+    }
+  }
+  *os << "\"";
+}
 
 class LeadingNumberTable : public testing::TestWithParam<LeadingCase> {};
 
