@@ -1,0 +1,169 @@
+#include "frmResults.h"
+
+#include <QCloseEvent>
+#include <algorithm>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QScreen>
+
+#include "Help_Procedures.h"
+#include "MessageBoxes.h"
+#include "OutputResults_Procedures.h"
+#include "Validation.h"
+#include "WindowPictures.h"
+
+namespace tessil {
+
+namespace {
+
+const QString UnsavedCaption = QStringLiteral("Tessil Results*");
+const QString SavedCaption = QStringLiteral("Tessil Results");
+
+// Spaces, and only spaces, removed at both ends.
+QString TrimSpaces(const QString& text) {
+  qsizetype first = 0;
+  qsizetype last = text.size();
+  while (first < last && text.at(first) == QLatin1Char(' ')) ++first;
+  while (last > first && text.at(last - 1) == QLatin1Char(' ')) --last;
+  return text.mid(first, last - first);
+}
+
+}  // namespace
+
+void ConfigureSaveDialog(QFileDialog& dialog, const QString& folder, const QString& name) {
+  dialog.setWindowTitle(QStringLiteral("Save"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  // Tessil's own dialog, so that it looks and behaves alike everywhere.
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  // An existing file is replaced without a question, and nothing is added
+  // to the name: the extension rules of the save itself apply afterwards.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+  dialog.setDefaultSuffix(QString());
+  dialog.setNameFilters({QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*.*)")});
+  dialog.selectNameFilter(QStringLiteral("Text Files (*.txt)"));
+  dialog.setDirectory(folder);
+  dialog.selectFile(name);
+}
+
+QString ChooseWithSaveDialog(QWidget* owner, const QString& folder, const QString& name) {
+  QFileDialog dialog(owner);
+  ConfigureSaveDialog(dialog, folder, name);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  const QStringList chosen = dialog.selectedFiles();
+  return chosen.isEmpty() ? QString() : chosen.front();
+}
+
+QString ResultsFilePath(const QString& chosen) {
+  QString path = chosen;
+  path.remove(QChar(u'\0'));
+  qsizetype nameStart = path.lastIndexOf(QLatin1Char('/')) + 1;
+#ifdef Q_OS_WIN
+  nameStart = std::max(nameStart, path.lastIndexOf(QLatin1Char('\\')) + 1);
+#endif
+  // Only the file's own name loses its ".txt": a folder called "run.txt"
+  // stays the folder the user chose.
+  QString name = path.mid(nameStart);
+  name.replace(QStringLiteral(".txt"), QString(), Qt::CaseSensitive);
+  return TrimSpaces(path.left(nameStart) + name) + QStringLiteral(".txt");
+}
+
+bool WriteResultsFile(const QString& path, const std::string& text) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  const auto size = static_cast<qint64>(text.size());
+  const bool written = file.write(text.data(), size) == size && file.flush();
+  file.close();
+  return written && file.error() == QFileDevice::NoError;
+}
+
+frmResults::frmResults(ResultsServices services) : services_(std::move(services)) {
+  setObjectName(QStringLiteral("frmResults"));
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle(UnsavedCaption);
+  setWindowIcon(QIcon(QPixmap::fromImage(TessilLogo())));
+  setFixedSize(936, 461);
+  SetBackgroundPicture(this, GradientPicture(QSize(936, 461)));
+
+  txt1_ = new QPlainTextEdit(this);
+  txt1_->setObjectName(QStringLiteral("txt1"));
+  txt1_->setGeometry(24, 16, 889, 393);
+  txt1_->setReadOnly(true);
+  txt1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  txt1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  txt1_->setFont(SansSerifFont(13));
+  txt1_->setTabStopDistance(64);
+  cmd1_ = new QPushButton(QStringLiteral("Save"), this);
+  cmd1_->setObjectName(QStringLiteral("cmd1"));
+  cmd1_->setGeometry(728, 424, 89, 25);
+  cmd2_ = new QPushButton(QStringLiteral("Close"), this);
+  cmd2_->setObjectName(QStringLiteral("cmd2"));
+  cmd2_->setGeometry(824, 424, 89, 25);
+  cmd3_ = new QPushButton(QStringLiteral("Help"), this);
+  cmd3_->setObjectName(QStringLiteral("cmd3"));
+  cmd3_->setGeometry(24, 424, 81, 25);
+  setTabOrder(txt1_, cmd1_);
+  setTabOrder(cmd1_, cmd2_);
+  setTabOrder(cmd2_, cmd3_);
+
+  connect(cmd1_, &QPushButton::clicked, this, &frmResults::cmd1_Click);
+  connect(cmd2_, &QPushButton::clicked, this, &frmResults::cmd2_Click);
+  connect(cmd3_, &QPushButton::clicked, this, &frmResults::cmd3_Click);
+
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.center() - QPoint(width() / 2, height() / 2));
+  }
+}
+
+frmResults::~frmResults() = default;
+
+void frmResults::SetReport(std::string report) {
+  report_ = std::move(report);
+  // The box shows the lines; the report itself keeps its CR LF breaks for
+  // saving.
+  QString shown = QString::fromLatin1(report_.data(), static_cast<qsizetype>(report_.size()));
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  txt1_->setPlainText(shown);
+}
+
+QString frmResults::ChooseResultsFile() {
+  const SaveFileChooser& choose = services_.ChooseFile;
+  const QString name = QStringLiteral("Results");
+  const QString chosen =
+      choose ? choose(this, services_.ProgramFolder, name) : ChooseWithSaveDialog(this, services_.ProgramFolder, name);
+  return TrimSpaces(chosen);
+}
+
+void frmResults::SaveResultsFile(const QString& path) {
+  if (path.isEmpty()) return;
+  if (!WriteResultsFile(ResultsFilePath(path), report_)) {
+    services_.Boxes.Inform(this, QString::fromUtf8(message::InvalidFileName.data(),
+                                                   static_cast<qsizetype>(message::InvalidFileName.size())));
+    return;
+  }
+  setWindowTitle(SavedCaption);
+}
+
+void frmResults::cmd1_Click() { SaveResultsFile(ChooseResultsFile()); }
+
+void frmResults::cmd2_Click() { close(); }
+
+void frmResults::cmd3_Click() { services_.Help.ShowHelpTopic(HelpFile, ResultsTopic); }
+
+void frmResults::closeEvent(QCloseEvent* event) {
+  event->accept();
+  emit Unloaded();
+}
+
+frmResults* ShowResults(const PowerTable& table, const RunInputs& inputs, ResultsServices services) {
+  auto* window = new frmResults(std::move(services));
+  const ErrorRateSummary summary = AnalyzeErrorRates(table);
+  window->SetReport(BuildResultsReport(table, summary, inputs));
+  window->show();
+  return window;
+}
+
+}  // namespace tessil

@@ -1,0 +1,91 @@
+// The results window: the report of the last run, which the user can save
+// as a text file, with the help topic on results at hand. It is the only
+// window on screen after a run; the main window returns when it closes.
+#pragma once
+
+#include <QPushButton>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <string>
+
+#include "Kernel_Procedures.h"
+#include "Public_Declarations.h"
+
+class QPlainTextEdit;
+class QFileDialog;
+
+namespace tessil {
+
+class MessageBoxes;
+class HelpViewer;
+
+// Asks the user for the file to save the report in, starting in the folder
+// with the name given; returns the chosen path, or an empty text when the
+// user cancelled.
+using SaveFileChooser = std::function<QString(QWidget* owner, const QString& folder, const QString& name)>;
+
+// The save dialog as Tessil shows it: titled "Save", filters for text files
+// and all files (the first active), starting at the name in the folder, with
+// no question before replacing a file and no extension added.
+void ConfigureSaveDialog(QFileDialog& dialog, const QString& folder, const QString& name);
+// The chooser that shows that dialog.
+QString ChooseWithSaveDialog(QWidget* owner, const QString& folder, const QString& name);
+
+// The file a chosen name is saved as: NUL characters removed, every ".txt"
+// removed from the file's own name (not from its folders), spaces trimmed at
+// both ends, and ".txt" appended. "a.txt.bak" is saved as "a.bak.txt".
+QString ResultsFilePath(const QString& chosen);
+
+// Writes the text to the file byte for byte: no byte-order mark and no line
+// break added, an existing file replaced. False when anything fails.
+bool WriteResultsFile(const QString& path, const std::string& text);
+
+struct ResultsServices {
+  MessageBoxes& Boxes;
+  HelpViewer& Help;
+  SaveFileChooser ChooseFile;  // empty: the save dialog
+  QString ProgramFolder;       // where the save dialog starts
+};
+
+class frmResults final : public QWidget {
+  Q_OBJECT
+ public:
+  explicit frmResults(ResultsServices services);
+  ~frmResults() override;
+
+  // The report shown in the text box, replacing any earlier one.
+  void SetReport(std::string report);
+  const std::string& Report() const { return report_; }
+
+  // The chosen path, or an empty text.
+  QString ChooseResultsFile();
+  // Saves the report under the chosen path; tells the user when that fails.
+  void SaveResultsFile(const QString& path);
+
+ signals:
+  // The window has been closed, by its Close button or its frame.
+  void Unloaded();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void cmd1_Click();
+  void cmd2_Click();
+  void cmd3_Click();
+
+  ResultsServices services_;
+  std::string report_;
+  QPlainTextEdit* txt1_ = nullptr;
+  QPushButton* cmd1_ = nullptr;
+  QPushButton* cmd2_ = nullptr;
+  QPushButton* cmd3_ = nullptr;
+};
+
+// Analyses the run's table, builds the report from the table and the main
+// window's choices, and shows it in a new results window without waiting.
+// The window deletes itself when it closes.
+frmResults* ShowResults(const PowerTable& table, const RunInputs& inputs, ResultsServices services);
+
+}  // namespace tessil

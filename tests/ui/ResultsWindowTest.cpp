@@ -1,0 +1,186 @@
+// The results window: the name a chosen file is saved under, the bytes
+// written, the caption's mark of an unsaved report, and what a failed save
+// tells the user.
+#include <gtest/gtest.h>
+
+#include <QWindow>
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QPointer>
+#include <QTemporaryDir>
+
+#include "Help_Procedures.h"
+#include "UiTestSupport.h"
+#include "Validation.h"
+#include "frmResults.h"
+
+namespace tessil::test {
+namespace {
+
+const std::string Report = "TYPE I ERROR RATES\r\n---\r\n(1,1)\t\tTrue\t\t\t0.040\r\n*Defined in Tessil Help.";
+
+struct ResultsHarness {
+  ResultsHarness() : Window(new frmResults(ResultsServices{Boxes, Help, [this](QWidget*, const QString& folder,
+                                                                              const QString& name) {
+                                                             AskedFolder = folder;
+                                                             AskedName = name;
+                                                             return Chosen;
+                                                           },
+                                                           Folder.path()})) {
+    Window->SetReport(Report);
+    Window->show();
+  }
+  ~ResultsHarness() { delete Window.data(); }
+  QByteArray Saved(const QString& name) {
+    QFile file(Folder.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+    return file.readAll();
+  }
+  QTemporaryDir Folder;
+  ScriptedMessageBoxes Boxes;
+  RecordingHelp Help;
+  QString Chosen, AskedFolder, AskedName;
+  QPointer<frmResults> Window;
+};
+
+TEST(ResultsFile, ChosenNamesGetExactlyOneTxtOnTheFileNameOnly) {
+  const std::pair<const char*, const char*> table[] = {
+      {"/f/Results", "/f/Results.txt"},
+      {"/f/run 1.txt", "/f/run 1.txt"},
+      {"/f/a.txt.bak", "/f/a.bak.txt"},
+      {"/f/A.TXT", "/f/A.TXT.txt"},
+      {"/f/report.txt", "/f/report.txt"},
+      {"/f/report.TXT", "/f/report.TXT.txt"},
+      {"/f/old.txt/report", "/f/old.txt/report.txt"},
+      {"/f/old.txt/a.txt", "/f/old.txt/a.txt"},
+  };
+  for (const auto& [chosen, written] : table) {
+    EXPECT_EQ(ResultsFilePath(QString::fromLatin1(chosen)), written) << chosen;
+  }
+  EXPECT_EQ(ResultsFilePath(QStringLiteral("/f/na") + QChar(u'\0') + QStringLiteral("me")), "/f/name.txt");
+}
+
+TEST(ResultsWindow, StartsUnsavedWithTheReportAndItsLayout) {
+  ResultsHarness h;
+  EXPECT_EQ(h.Window->windowTitle(), "Tessil Results*");
+  EXPECT_EQ(h.Window->size(), QSize(936, 461));
+  auto* text = Child<QPlainTextEdit>(h.Window.data(), "txt1");
+  EXPECT_TRUE(text->isReadOnly());
+  EXPECT_EQ(text->geometry(), QRect(24, 16, 889, 393));
+  EXPECT_EQ(text->toPlainText(), QString::fromStdString(Report).replace("\r\n", "\n"));
+  const std::tuple<const char*, const char*, QRect> buttons[] = {
+      {"cmd1", "Save", {728, 424, 89, 25}}, {"cmd2", "Close", {824, 424, 89, 25}}, {"cmd3", "Help", {24, 424, 81, 25}}};
+  for (const auto& [name, caption, where] : buttons) {
+    auto* button = Child<QPushButton>(h.Window.data(), name);
+    EXPECT_EQ(button->text(), caption);
+    EXPECT_EQ(button->geometry(), where) << name;
+  }
+}
+
+TEST(ResultsWindow, SaveWritesTheReportByteForByteAndDropsTheMark) {
+  ResultsHarness h;
+  h.Chosen = h.Folder.filePath("Results ");  // the dialog accepted as offered
+  Child<QPushButton>(h.Window.data(), "cmd1")->click();
+  EXPECT_EQ(h.AskedName, "Results");
+  EXPECT_EQ(h.AskedFolder, h.Folder.path());
+  EXPECT_EQ(h.Saved("Results.txt"), QByteArray::fromStdString(Report));  // no BOM, CR LF, no final break
+  EXPECT_EQ(h.Window->windowTitle(), "Tessil Results");
+  EXPECT_TRUE(h.Boxes.Texts().isEmpty());
+}
+
+TEST(ResultsWindow, AnExistingFileIsReplacedWithoutAQuestion) {
+  ResultsHarness h;
+  {
+    QFile old(h.Folder.filePath("report.txt"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write(QByteArray(5000, 'x'));
+  }
+  h.Chosen = h.Folder.filePath("report.txt");
+  Child<QPushButton>(h.Window.data(), "cmd1")->click();
+  Child<QPushButton>(h.Window.data(), "cmd1")->click();
+  EXPECT_EQ(h.Saved("report.txt"), QByteArray::fromStdString(Report));
+  EXPECT_TRUE(h.Boxes.Texts().isEmpty());
+  EXPECT_FALSE(QFile::exists(h.Folder.filePath("report.txt.txt")));
+}
+
+TEST(ResultsWindow, AFolderNamedLikeATextFileIsWhereTheFileGoes) {
+  ResultsHarness h;
+  ASSERT_TRUE(QDir(h.Folder.path()).mkdir("study.txt"));
+  h.Chosen = h.Folder.filePath("study.txt/run 2");
+  Child<QPushButton>(h.Window.data(), "cmd1")->click();
+  EXPECT_EQ(h.Saved("study.txt/run 2.txt"), QByteArray::fromStdString(Report));
+}
+
+TEST(ResultsWindow, AnUnwritablePlaceGivesError03AndKeepsTheMark) {
+  ResultsHarness h;
+  {
+    QFile file(h.Folder.filePath("plain"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  }
+  ASSERT_TRUE(QDir(h.Folder.path()).mkdir("taken.txt"));
+  // A missing folder, a file where a folder should be, a name that is a
+  // folder once ".txt" is added, and a place nobody may write to.
+  const QString places[] = {h.Folder.filePath("missing/report"), h.Folder.filePath("plain/report"),
+                            h.Folder.filePath("taken"), QStringLiteral("/proc/report")};
+  for (const QString& place : places) {
+    SCOPED_TRACE(place.toStdString());
+    h.Boxes.Clear();
+    h.Chosen = place;
+    Child<QPushButton>(h.Window.data(), "cmd1")->click();
+    EXPECT_EQ(h.Boxes.Texts(), QStringList{Q(message::InvalidFileName)});
+    EXPECT_EQ(h.Window->windowTitle(), "Tessil Results*");
+  }
+}
+
+TEST(ResultsWindow, ACancelledDialogSavesNothingAndSaysNothing) {
+  ResultsHarness h;
+  h.Chosen = QString();
+  Child<QPushButton>(h.Window.data(), "cmd1")->click();
+  EXPECT_TRUE(h.Boxes.Texts().isEmpty());
+  EXPECT_EQ(h.Window->windowTitle(), "Tessil Results*");
+  EXPECT_TRUE(QDir(h.Folder.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST(ResultsWindow, HelpOpensTheResultsTopic) {
+  ResultsHarness h;
+  Child<QPushButton>(h.Window.data(), "cmd3")->click();
+  EXPECT_EQ(h.Help.Opened, std::vector<std::string>{"Tessil Help.chm|Results.htm"});
+  EXPECT_TRUE(h.Window->isVisible());
+}
+
+TEST(ResultsWindow, CloseAndTheFrameCloseBothUnloadTheWindow) {
+  for (const bool byFrame : {false, true}) {
+    SCOPED_TRACE(byFrame ? "frame" : "Close");
+    ResultsHarness h;
+    int unloaded = 0;
+    QObject::connect(h.Window.data(), &frmResults::Unloaded, [&] { ++unloaded; });
+    if (byFrame) {
+      h.Window->windowHandle()->close();
+    } else {
+      Child<QPushButton>(h.Window.data(), "cmd2")->click();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(unloaded, 1);
+    EXPECT_TRUE(h.Window.isNull());
+  }
+}
+
+TEST(SaveDialog, OffersTextFilesFirstStartsAtResultsAndNeverAsksToReplace) {
+  QTemporaryDir folder;
+  QFileDialog dialog;
+  ConfigureSaveDialog(dialog, folder.path(), QStringLiteral("Results"));
+  EXPECT_EQ(dialog.windowTitle(), "Save");
+  EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptSave);
+  EXPECT_EQ(dialog.nameFilters(), (QStringList{"Text Files (*.txt)", "All Files (*.*)"}));
+  EXPECT_EQ(dialog.selectedNameFilter(), "Text Files (*.txt)");
+  EXPECT_EQ(QDir(dialog.directory()).canonicalPath(), QDir(folder.path()).canonicalPath());
+  EXPECT_TRUE(dialog.testOption(QFileDialog::DontConfirmOverwrite));
+  EXPECT_EQ(dialog.defaultSuffix(), "");
+  ASSERT_EQ(dialog.selectedFiles().size(), 1);
+  EXPECT_EQ(QFileInfo(dialog.selectedFiles().front()).fileName(), "Results");
+}
+
+}  // namespace
+}  // namespace tessil::test

@@ -1,0 +1,184 @@
+// A run started from the main window: the report it shows, and how it ends
+// when the user cancels, when EcoSim fails, and when EcoSim cannot be found.
+#include <gtest/gtest.h>
+
+#include <QPointer>
+#include <QTest>
+
+#include "InProcessEcoSim.h"
+#include "Kernel_Procedures.h"
+#include "OutputResults_Procedures.h"
+#include "RandomStream.h"
+#include "UiTestSupport.h"
+#include "Validation.h"
+#include "frmEcoSimOptions.h"
+#include "frmProgress.h"
+
+namespace tessil::test {
+namespace {
+
+// A small study set up through the windows as a user would: 4 x 4 matrices,
+// 10 matrices per argument (confirming the question), EcoSim with 20
+// iterations.
+struct SmallStudy : MainWindowHarness {
+  SmallStudy() {
+    TypeAndLeave(Find<QLineEdit>("txtRows"), "4");
+    TypeAndLeave(Find<QLineEdit>("txtCols"), "4");
+    Find<QPushButton>("cmd3")->click();
+    QWidget* advanced = VisibleWindow("frmAdvanced");
+    if (advanced == nullptr) advanced = Main->findChild<QWidget*>("frmAdvanced");
+    Child<QLineEdit>(advanced, "txt1")->setText("10");
+    Child<QLineEdit>(advanced, "txt2")->setText("17");
+    Boxes.Answers = {true};
+    Child<QPushButton>(advanced, "cmd1")->click();
+    Find<QPushButton>("cmd1")->click();
+    frmEcoSimOptions* options = Main->EcoSimOptionsIfLoaded();
+    TypeAndLeave(Child<QLineEdit>(options, "txt1"), "20");
+    Child<QPushButton>(options, "cmd1")->click();
+    Boxes.Clear();
+    Activate(Main.get());
+  }
+  void Run() { Find<QPushButton>("cmd2")->click(); }
+};
+
+// The same study computed directly, for the report the window must show.
+std::string ExpectedReport(const frmMain& main) {
+  FixedRunInputs inputs;
+  inputs.Rows = main.RowsText();
+  inputs.Cols = main.ColsText();
+  inputs.Options = main.CommittedOptions();
+  inputs.Selected = main.Choices();
+  inputs.Summary = main.TestSummary();
+  RunSettings settings;
+  settings.NumIterations = 10;
+  settings.RandomSeed = 17;
+  InProcessEcoSim ecosim(settings, inputs);
+  SilentProgress progress;
+  RandomStream stream;
+  ScriptedClock clock;
+  RunContext run{settings, inputs, ecosim, progress, stream, clock};
+  ecosim.PrepareEcoSim();
+  const PowerTable table = RunPowerSimulation(run);
+  ecosim.ReleaseEcoSim();
+  return BuildResultsReport(table, AnalyzeErrorRates(table), inputs);
+}
+
+TEST(Run, ACompletedRunShowsItsReportAndTheMainWindowReturnsWhenItCloses) {
+  SmallStudy h;
+  h.Find<QRadioButton>("optH02")->click();
+  h.Find<QCheckBox>("chkAIn")->click();
+  h.Find<QRadioButton>("optAIn50")->click();
+  const std::string expected = ExpectedReport(*h.Main);
+  h.Run();
+
+  QPointer<frmResults> results = h.Main->ResultsWindow();
+  ASSERT_FALSE(results.isNull());
+  EXPECT_TRUE(results->isVisible());
+  EXPECT_EQ(results->windowTitle(), "Tessil Results*");
+  EXPECT_EQ(results->Report(), expected);
+  EXPECT_NE(expected.find("Matrix dimensions: 4 rows (species) x 4 columns (sites)"), std::string::npos);
+  EXPECT_NE(expected.find("50% of species interacting"), std::string::npos);
+  EXPECT_FALSE(h.Main->isVisible());
+  EXPECT_EQ(VisibleWindow("frmProgress"), nullptr);
+  EXPECT_TRUE(h.Boxes.Texts().isEmpty());
+  // The run's counters are reset, the simulation options kept.
+  EXPECT_EQ(h.Settings.TestsDone, 0);
+  EXPECT_EQ(h.Settings.NumRows, 0);
+  EXPECT_EQ(h.Settings.NumIterations, 10);
+  EXPECT_EQ(ObservedAutomation::Observed.Released, 1);
+
+  Child<QPushButton>(results.data(), "cmd2")->click();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(results.isNull());
+  EXPECT_TRUE(h.Main->isVisible());
+  // Every choice is as the user left it for the next run.
+  EXPECT_TRUE(h.Find<QRadioButton>("optAIn50")->isChecked());
+  EXPECT_EQ(h.Find<QLineEdit>("txtRows")->text(), "4");
+}
+
+TEST(Run, TheDefaultStudyRunsToItsReport) {
+  MainWindowHarness h;
+  h.Find<QPushButton>("cmd2")->click();
+  frmResults* results = h.Main->ResultsWindow();
+  ASSERT_NE(results, nullptr);
+  EXPECT_EQ(results->Report().rfind("TYPE I ERROR RATES:", 0), 0u);
+  EXPECT_NE(results->Report().find("Matrix dimensions: 10 rows (species) x 10 columns (sites)"), std::string::npos);
+  const QString report = QString::fromStdString(results->Report());
+  EXPECT_EQ(report.count("\t\tTrue\t\t\t") + report.count("\t\tFalse\t\t\t"), 36);  // every argument
+  EXPECT_EQ(h.Settings.NumIterations, 100);
+}
+
+TEST(Run, CancelMidRunReturnsToTheMainWindowWithoutResults) {
+  SmallStudy h;
+  // The user presses Cancel while EcoSim analyses the 30th matrix; the press
+  // is handled at the next moment the run lets events through.
+  QPointer<QWidget> progressSeen;
+  ObservedAutomation::Observed.OnEnter = [&](int entered, QWidget* progress) {
+    progressSeen = progress;
+    if (entered == 30) {
+      auto* cancel = Child<QPushButton>(progress, "cmd1");
+      EXPECT_TRUE(cancel->isEnabled());
+      QMetaObject::invokeMethod(cancel, &QPushButton::click, Qt::QueuedConnection);
+    }
+  };
+  h.Run();
+  EXPECT_TRUE(h.Main->isVisible());
+  EXPECT_EQ(h.Main->ResultsWindow(), nullptr);
+  EXPECT_EQ(VisibleWindow("frmResults"), nullptr);
+  EXPECT_TRUE(progressSeen.isNull());  // the progress window is gone
+  EXPECT_TRUE(h.Boxes.Texts().isEmpty());
+  EXPECT_LT(ObservedAutomation::Observed.Entered, 40);
+  EXPECT_EQ(ObservedAutomation::Observed.Released, 1);
+  EXPECT_EQ(h.Settings.TestsDone, 0);
+  EXPECT_EQ(h.Settings.NumArguments, 0);
+
+  // The next run starts afresh and completes.
+  ObservedAutomation::Observed.OnEnter = {};
+  h.Run();
+  ASSERT_NE(h.Main->ResultsWindow(), nullptr);
+  EXPECT_EQ(h.Main->ResultsWindow()->Report(), ExpectedReport(*h.Main));
+}
+
+TEST(Run, AnEcoSimFailureBringsBackTheMainWindowSayingNoResultsWereProduced) {
+  SmallStudy h;
+  ObservedAutomation::Observed.OnEnter = [](int entered, QWidget*) {
+    if (entered == 12) throw EcoSimWindowMissing();
+  };
+  h.Run();
+  EXPECT_TRUE(h.Main->isVisible());
+  EXPECT_EQ(h.Main->ResultsWindow(), nullptr);
+  ASSERT_EQ(h.Boxes.Texts().size(), 1);
+  const QString message = h.Boxes.Texts().front();
+  EXPECT_TRUE(message.contains("EcoSim")) << message.toStdString();
+  EXPECT_TRUE(message.contains("No results were produced.")) << message.toStdString();
+  EXPECT_EQ(ObservedAutomation::Observed.Released, 1);
+  EXPECT_EQ(h.Settings.NumRows, 0);
+  EXPECT_EQ(h.Settings.TestsDone, 0);
+  EXPECT_EQ(h.Ended, 0);
+}
+
+TEST(Run, AMissingEcoSimProgramIsReportedAndEndsTheProgramAfterTheFinish) {
+  MainWindowHarness h;
+  ObservedAutomation::Observed.OnPrepare = [] { throw EcoSimProgramMissing(); };
+  h.Find<QPushButton>("cmd2")->click();
+  EXPECT_EQ(ObservedAutomation::Observed.Released, 1);
+  EXPECT_EQ(h.Ended, 1);
+  EXPECT_EQ(h.Help.ClosedAll, 1);
+  EXPECT_FALSE(h.Main->isVisible());
+  EXPECT_EQ(h.Main->ResultsWindow(), nullptr);
+  // No exit question: the program cannot work without EcoSim.
+  EXPECT_EQ(h.Main->ConfirmExit(), nullptr);
+}
+
+TEST(Run, TheProgressWindowTellsTheUserWhenEcoSimCannotBeFound) {
+  RunSettings settings;
+  ScriptedClock clock;
+  ScriptedMessageBoxes boxes;
+  frmProgress progress(settings, clock, boxes, [] {});
+  AutomationHost& host = progress;
+  host.ReportProgramMissing(message::EcoSimNotFound);
+  EXPECT_EQ(boxes.Texts(), QStringList{Q(message::EcoSimNotFound)});
+}
+
+}  // namespace
+}  // namespace tessil::test

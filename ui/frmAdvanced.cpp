@@ -1,0 +1,130 @@
+#include "frmAdvanced.h"
+
+#include <QEvent>
+#include <QLabel>
+
+#include "MessageBoxes.h"
+#include "Validation.h"
+#include "WindowPictures.h"
+
+namespace tessil {
+
+namespace {
+
+QString FromView(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Selects the whole text whenever the box receives the focus, so that
+// typing replaces it.
+class SelectOnFocus final : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::FocusIn) {
+      if (auto* box = qobject_cast<QLineEdit*>(watched)) {
+        QMetaObject::invokeMethod(box, &QLineEdit::selectAll, Qt::QueuedConnection);
+        box->selectAll();
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+}  // namespace
+
+frmAdvanced::frmAdvanced(RunSettings& settings, MessageBoxes& boxes, QWidget* owner)
+    : QDialog(owner), settings_(settings), boxes_(boxes), owner_(owner) {
+  setObjectName(QStringLiteral("frmAdvanced"));
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle(QStringLiteral("Tessil -- Options"));
+  setFixedSize(Twips(3690), Twips(2160));
+  SetBackgroundPicture(this, GradientPicture(size()));
+  setFont(SansSerifFont(13));
+
+  const TitledGroup group = AddTitledGroup(this, QStringLiteral("fra1"), QStringLiteral("Label1"),
+                                           QStringLiteral("shp1"), QStringLiteral("Simulations"),
+                                           {240, 480, 3255, 1020}, {360, 180});
+  auto* lbl1 = new QLabel(QStringLiteral("Number of Iterations:"), group.Frame);
+  lbl1->setObjectName(QStringLiteral("lbl1"));
+  lbl1->move(Twips(240), Twips(120));
+  lbl1->adjustSize();
+  txt1_ = new QLineEdit(QStringLiteral("100"), group.Frame);
+  txt1_->setObjectName(QStringLiteral("txt1"));
+  txt1_->setGeometry(TwipsRect(2280, 120, 615, 285));
+  auto* lbl2 = new QLabel(QStringLiteral("Random Seed:"), group.Frame);
+  lbl2->setObjectName(QStringLiteral("lbl2"));
+  lbl2->move(Twips(240), Twips(600));
+  lbl2->adjustSize();
+  txt2_ = new QLineEdit(QStringLiteral("0"), group.Frame);
+  txt2_->setObjectName(QStringLiteral("txt2"));
+  txt2_->setGeometry(TwipsRect(2280, 600, 615, 285));
+  for (QLineEdit* box : {txt1_, txt2_}) {
+    box->setTextMargins(0, 0, 0, 0);
+    box->installEventFilter(new SelectOnFocus(box));
+  }
+
+  cmd1_ = new QPushButton(QStringLiteral("OK"), this);
+  cmd1_->setObjectName(QStringLiteral("cmd1"));
+  cmd1_->setGeometry(TwipsRect(1200, 1650, 1095, 375));
+  cmd1_->setDefault(true);
+  cmd2_ = new QPushButton(QStringLiteral("Cancel"), this);
+  cmd2_->setObjectName(QStringLiteral("cmd2"));
+  cmd2_->setGeometry(TwipsRect(2400, 1650, 1095, 375));
+  setTabOrder(cmd1_, cmd2_);
+  setTabOrder(cmd2_, txt1_);
+  setTabOrder(txt1_, txt2_);
+
+  // The fields are 0 until first chosen; the boxes then keep their defaults.
+  if (settings_.NumIterations != 0) txt1_->setText(QString::number(settings_.NumIterations));
+  if (settings_.RandomSeed != 0) txt2_->setText(QString::number(settings_.RandomSeed));
+
+  connect(cmd1_, &QPushButton::clicked, this, &frmAdvanced::cmd1_Click);
+  connect(cmd2_, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+frmAdvanced::~frmAdvanced() = default;
+
+void frmAdvanced::Open() {
+  setWindowModality(Qt::WindowModal);
+  if (owner_ != nullptr) {
+    const QRect area = owner_->frameGeometry();
+    move(area.center() - QPoint(width() / 2, height() / 2));
+  }
+  show();
+  cmd1_->setFocus(Qt::OtherFocusReason);
+}
+
+void frmAdvanced::cmd1_Click() {
+  // The dialog steps aside while a message is shown, and comes back with the
+  // texts as the user left them when a value is refused or the user would
+  // rather correct it.
+  hide();
+  const SimulationOptions checked =
+      CheckSimulationOptions(txt1_->text().toStdString(), txt2_->text().toStdString());
+  auto comeBack = [this] {
+    show();
+    cmd1_->setFocus(Qt::OtherFocusReason);
+  };
+  if (checked.Refusal == message::IterationsPositive) {
+    boxes_.Inform(owner_, FromView(message::IterationsPositive));
+    comeBack();
+    return;
+  }
+  if (checked.AsksToContinue && !boxes_.AskYesNo(owner_, FromView(message::FewIterations))) {
+    comeBack();
+    return;
+  }
+  if (!checked.Refusal.empty()) {
+    boxes_.Inform(owner_, QString::fromStdString(checked.Refusal));
+    comeBack();
+    return;
+  }
+  settings_.NumIterations = checked.NumIterations;
+  settings_.RandomSeed = checked.RandomSeed;
+  accept();
+}
+
+}  // namespace tessil

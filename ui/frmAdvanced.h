@@ -1,0 +1,38 @@
+// The simulation options dialog: the number of random matrices drawn for each
+// argument of the power function, and the seed of their random stream. It is
+// created at every opening, modal over the main window, and destroyed when it
+// closes; the values live in the run settings only.
+#pragma once
+
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "Public_Declarations.h"
+
+namespace tessil {
+
+class MessageBoxes;
+
+class frmAdvanced final : public QDialog {
+  Q_OBJECT
+ public:
+  frmAdvanced(RunSettings& settings, MessageBoxes& boxes, QWidget* owner);
+  ~frmAdvanced() override;
+
+  // Shows the dialog modal over its owner, centred on it, the focus on "OK".
+  void Open();
+
+ private:
+  void cmd1_Click();
+
+  RunSettings& settings_;
+  MessageBoxes& boxes_;
+  QWidget* owner_;
+  QLineEdit* txt1_ = nullptr;
+  QLineEdit* txt2_ = nullptr;
+  QPushButton* cmd1_ = nullptr;
+  QPushButton* cmd2_ = nullptr;
+};
+
+}  // namespace tessil

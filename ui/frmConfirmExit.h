@@ -1,0 +1,40 @@
+// The question asked whenever the main window is about to close. Its tag
+// carries the answer: empty until Yes is pressed, then "Exit". It is created
+// once and hidden after each answer, so a later request asks again.
+#pragma once
+
+#include <QDialog>
+#include <QPushButton>
+#include <QString>
+
+namespace tessil {
+
+inline const QString ExitTag = QStringLiteral("Exit");
+
+class frmConfirmExit final : public QDialog {
+  Q_OBJECT
+ public:
+  explicit frmConfirmExit(QWidget* owner);
+  ~frmConfirmExit() override;
+
+  // Shows the question modal over its owner without waiting for the answer;
+  // Hidden is emitted once it has been answered.
+  void Ask();
+  const QString& Tag() const { return tag_; }
+
+ signals:
+  void Hidden();
+
+ protected:
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  void cmd1_Click();
+  void cmd2_Click();
+
+  QString tag_;
+  QPushButton* cmd1_ = nullptr;
+  QPushButton* cmd2_ = nullptr;
+};
+
+}  // namespace tessil

@@ -1,0 +1,230 @@
+#include "frmEcoSimOptions.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "FocusValidation.h"
+#include "MessageBoxes.h"
+#include "Validation.h"
+
+namespace tessil {
+
+namespace {
+
+QString FromView(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+constexpr int OptionHeight = 20;
+
+}  // namespace
+
+QRadioButton* frmEcoSimOptions::AddOption(QWidget* frame, const char* name, std::string_view caption, int left,
+                                          int top, int width) {
+  auto* option = new QRadioButton(FromView(caption), frame);
+  option->setObjectName(QString::fromLatin1(name));
+  option->setGeometry(Twips(left), Twips(top), width, OptionHeight);
+  return option;
+}
+
+frmEcoSimOptions::frmEcoSimOptions(QWidget* mainWindow, MessageBoxes& boxes,
+                                   std::function<void(const std::string&)> writeSummary)
+    : QDialog(nullptr), main_(mainWindow), boxes_(boxes), writeSummary_(std::move(writeSummary)) {
+  setObjectName(QStringLiteral("frmEcoSimOptions"));
+  setWindowTitle(QStringLiteral("Tessil -- EcoSim Options"));
+  setWindowIcon(QIcon(QPixmap::fromImage(TessilLogo())));
+  setModal(false);
+  setFixedSize(Twips(10095), Twips(5850));
+  SetBackgroundPicture(this, GradientPicture(size()));
+  setFont(SansSerifFont(13));
+
+  const TitledGroup row = AddTitledGroup(this, QStringLiteral("fra1"), QStringLiteral("Label3"),
+                                         QStringLiteral("shp1"), QStringLiteral("Row Constraints"),
+                                         {240, 480, 2175, 1695}, {360, 180});
+  const TitledGroup column = AddTitledGroup(this, QStringLiteral("fra2"), QStringLiteral("Label4"),
+                                            QStringLiteral("shp2"), QStringLiteral("Column Constraints"),
+                                            {2640, 480, 2175, 1695}, {2760, 180});
+  const TitledGroup index = AddTitledGroup(this, QStringLiteral("fra3"), QStringLiteral("Label5"),
+                                           QStringLiteral("shp3"), QStringLiteral("Co-occurrence Index"),
+                                           {240, 2640, 3855, 2175}, {360, 2340});
+  const TitledGroup iterations = AddTitledGroup(this, QStringLiteral("fra4"), QStringLiteral("Label6"),
+                                                QStringLiteral("shp4"), QStringLiteral("Iterations"),
+                                                {5160, 480, 4695, 1215}, {5280, 180});
+  const TitledGroup algorithm = AddTitledGroup(this, QStringLiteral("fra5"), QStringLiteral("Label7"),
+                                               QStringLiteral("shp5"),
+                                               QStringLiteral("Fixed-Fixed Randomization Algorithm"),
+                                               {5160, 2160, 4695, 1575}, {5280, 1860});
+  const TitledGroup degenerate = AddTitledGroup(this, QStringLiteral("fra6"), QStringLiteral("Label8"),
+                                                QStringLiteral("shp6"), QStringLiteral("Degenerate Matrices"),
+                                                {5160, 4200, 2775, 1215}, {5280, 3900});
+  emptySites_ = AddTitledGroup(this, QStringLiteral("fra7"), QStringLiteral("lbl1"), QStringLiteral("shp7"),
+                               QStringLiteral("Empty Sites"), {8160, 4200, 1695, 1215}, {8280, 3900});
+
+  const int wide = Twips(2175) - Twips(240) - 6;
+  auto* opt1 = AddOption(row.Frame, "opt1", caption::Equiprobable, 240, 120, wide);
+  auto* opt2 = AddOption(row.Frame, "opt2", caption::FixedSum, 240, 600, wide);
+  auto* opt3 = AddOption(row.Frame, "opt3", caption::Proportional, 240, 1080, wide);
+  auto* opt4 = AddOption(column.Frame, "opt4", caption::Equiprobable, 240, 120, wide);
+  auto* opt5 = AddOption(column.Frame, "opt5", caption::FixedSum, 240, 600, wide);
+  auto* opt6 = AddOption(column.Frame, "opt6", caption::Proportional, 240, 1080, wide);
+  const int indexWide = Twips(3855) - Twips(240) - 6;
+  auto* opt7 = AddOption(index.Frame, "opt7", caption::CScore, 240, 120, indexWide);
+  auto* opt8 = AddOption(index.Frame, "opt8", caption::Checkerboards, 240, 600, indexWide);
+  auto* opt9 = AddOption(index.Frame, "opt9", caption::SpeciesCombinations, 240, 1080, indexWide);
+  auto* opt10 = AddOption(index.Frame, "opt10", caption::VRatio, 240, 1560, indexWide);
+  const int algorithmWide = Twips(4695) - Twips(360) - 6;
+  auto* opt11 = AddOption(algorithm.Frame, "opt11", caption::SequentialSwap, 360, 120, algorithmWide);
+  auto* opt12 = AddOption(algorithm.Frame, "opt12", caption::IndependentSwap, 360, 600, algorithmWide);
+  auto* opt13 = AddOption(algorithm.Frame, "opt13", caption::KnightsTour, 360, 1080, algorithmWide);
+  const int half = Twips(1440) - Twips(240) - 4;
+  auto* opt14 = AddOption(degenerate.Frame, "opt14", caption::Retain, 240, 120, half);
+  auto* opt15 = AddOption(degenerate.Frame, "opt15", caption::Discard, 1440, 120, half);
+  auto* opt16 = AddOption(degenerate.Frame, "opt16", caption::Split, 240, 720, half);
+  auto* opt17 = AddOption(degenerate.Frame, "opt17", caption::Fix, 1440, 720, half);
+  const int sitesWide = Twips(1695) - Twips(240) - 4;
+  auto* opt18 = AddOption(emptySites_.Frame, "opt18", caption::Include, 240, 240, sitesWide);
+  auto* opt19 = AddOption(emptySites_.Frame, "opt19", caption::Exclude, 240, 720, sitesWide);
+  indexOptions_ = {opt7, opt8, opt9, opt10};
+
+  auto* label1 = new QLabel(QStringLiteral("Number of iterations:"), iterations.Frame);
+  label1->setObjectName(QStringLiteral("Label1"));
+  label1->setGeometry(Twips(240), Twips(240) - 2, Twips(2520) - Twips(240) - 4, OptionHeight);
+  txt1_ = new QLineEdit(FromView(committed_.EcoSimIterations), iterations.Frame);
+  txt1_->setObjectName(QStringLiteral("txt1"));
+  txt1_->setGeometry(Twips(2520), Twips(120), 121, 22);
+  auto* label2 = new QLabel(QStringLiteral("Random number seed:"), iterations.Frame);
+  label2->setObjectName(QStringLiteral("Label2"));
+  label2->setGeometry(Twips(240), Twips(720) + 1, Twips(2520) - Twips(240) - 4, OptionHeight);
+  txt2_ = new QLineEdit(FromView(committed_.EcoSimSeed), iterations.Frame);
+  txt2_->setObjectName(QStringLiteral("txt2"));
+  txt2_->setGeometry(Twips(2520), Twips(720), 121, 22);
+
+  cmd1_ = new QPushButton(QStringLiteral("Make Changes"), this);
+  cmd1_->setObjectName(QStringLiteral("cmd1"));
+  cmd1_->setGeometry(TwipsRect(360, 5040, 1455, 375));
+  cmd1_->setDefault(true);
+  cmd2_ = new QPushButton(QStringLiteral("Cancel"), this);
+  cmd2_->setObjectName(QStringLiteral("cmd2"));
+  cmd2_->setGeometry(TwipsRect(1920, 5040, 1095, 375));
+
+  groups_ = {
+      {&EcoSimTestOptions::RowConstraint, {opt1, opt2, opt3}},
+      {&EcoSimTestOptions::ColumnConstraint, {opt4, opt5, opt6}},
+      {&EcoSimTestOptions::Index, {opt7, opt8, opt9, opt10}},
+      {&EcoSimTestOptions::Algorithm, {opt11, opt12, opt13}},
+      {&EcoSimTestOptions::DegenerateMatrices, {opt14, opt15, opt16, opt17}},
+      {&EcoSimTestOptions::EmptySites, {opt18, opt19}},
+  };
+
+  const QList<QWidget*> order = {opt7,  opt8,  opt9,  opt10, opt1,  opt2,  opt3,  opt4,  opt5,
+                                 opt6,  opt14, opt15, opt16, opt17, txt1_, txt2_, opt11, opt12,
+                                 opt13, cmd1_, cmd2_, opt18, opt19};
+  for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+
+  for (QRadioButton* option : indexOptions_) {
+    connect(option, &QRadioButton::toggled, this, [this](bool on) { if (on) ChooseIndex(); });
+  }
+  connect(cmd1_, &QPushButton::clicked, this, &frmEcoSimOptions::cmd1_Click);
+  connect(cmd2_, &QPushButton::clicked, this, &frmEcoSimOptions::cmd2_Click);
+
+  validation_ = new FocusValidation(this, [this](const QString& refusal) { boxes_.Inform(this, refusal); });
+  validation_->Watch(txt1_, [this] {
+    const Checked checked = CheckEcoSimIterations(txt1_->text().toStdString());
+    if (!checked.Accepted()) return QString::fromStdString(checked.Refusal);
+    txt1_->setText(QString::fromStdString(checked.Text));
+    return QString();
+  });
+  validation_->Watch(txt2_, [this] {
+    const Checked checked = CheckEcoSimSeed(txt2_->text().toStdString());
+    if (!checked.Accepted()) return QString::fromStdString(checked.Refusal);
+    txt2_->setText(QString::fromStdString(checked.Text));
+    return QString();
+  });
+
+  // The controls start at the defaults, which are also the committed values;
+  // the Empty Sites group starts hidden to match the default index.
+  Restore();
+}
+
+frmEcoSimOptions::~frmEcoSimOptions() = default;
+
+EcoSimTestOptions frmEcoSimOptions::Working() const {
+  EcoSimTestOptions working = committed_;
+  for (const Group& group : groups_) {
+    std::string chosen;
+    for (const QRadioButton* option : group.Options) {
+      if (option->isChecked()) chosen = option->text().toStdString();
+    }
+    working.*group.Field = chosen;
+  }
+  working.EcoSimIterations = txt1_->text().toStdString();
+  working.EcoSimSeed = txt2_->text().toStdString();
+  return working;
+}
+
+// Empty sites matter only to the indices computed over the sites'
+// compositions; the group's choice is kept while it is hidden.
+void frmEcoSimOptions::ChooseIndex() {
+  const bool shown = indexOptions_[2]->isChecked() || indexOptions_[3]->isChecked();
+  emptySites_.Frame->setVisible(shown);
+  emptySites_.Title->setVisible(shown);
+  emptySites_.Shape->setVisible(shown);
+}
+
+void frmEcoSimOptions::Restore() {
+  for (const Group& group : groups_) {
+    const std::string& chosen = committed_.*group.Field;
+    for (QRadioButton* option : group.Options) {
+      if (option->text().toStdString() == chosen) option->setChecked(true);
+    }
+  }
+  ChooseIndex();
+  txt1_->setText(FromView(committed_.EcoSimIterations));
+  txt2_->setText(FromView(committed_.EcoSimSeed));
+}
+
+void frmEcoSimOptions::ShowCommitted() {
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.center() - QPoint(width() / 2, height() / 2));
+  }
+  show();
+  raise();
+  activateWindow();
+}
+
+void frmEcoSimOptions::cmd1_Click() {
+  // Enter makes the changes without leaving a box: its value is checked first.
+  if (!validation_->ReleaseFocus()) return;
+  committed_ = Working();
+  writeSummary_(BuildTestSummary(committed_));
+  hide();
+  if (main_ != nullptr) main_->show();
+}
+
+void frmEcoSimOptions::cmd2_Click() {
+  Restore();
+  hide();
+  if (main_ != nullptr) main_->show();
+}
+
+// Escape abandons the changes, as closing the frame does.
+void frmEcoSimOptions::reject() { cmd2_Click(); }
+
+void frmEcoSimOptions::closeEvent(QCloseEvent* event) {
+  if (isVisible() && !unloading_) {
+    // Closing the frame abandons the changes; the dialog lives on, hidden.
+    event->ignore();
+    cmd2_Click();
+    return;
+  }
+  event->accept();
+}
+
+void frmEcoSimOptions::Unload() {
+  unloading_ = true;
+  close();
+}
+
+}  // namespace tessil

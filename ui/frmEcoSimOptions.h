@@ -1,0 +1,74 @@
+// The EcoSim options dialog: the settings of the co-occurrence test every
+// simulated matrix is put through. Every setting exists twice, as the value
+// shown in its control and as the committed value the rest of Tessil reads;
+// "Make Changes" commits and rewrites the test summary, "Cancel" (or closing
+// the dialog's frame) restores the committed values.
+#pragma once
+
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Public_Declarations.h"
+#include "WindowPictures.h"
+
+namespace tessil {
+
+class MessageBoxes;
+class FocusValidation;
+
+class frmEcoSimOptions final : public QDialog {
+  Q_OBJECT
+ public:
+  // mainWindow is hidden while the dialog shows and shown again when it
+  // closes; writeSummary stores the test summary in the main window.
+  frmEcoSimOptions(QWidget* mainWindow, MessageBoxes& boxes, std::function<void(const std::string&)> writeSummary);
+  ~frmEcoSimOptions() override;
+
+  // The values the rest of Tessil reads.
+  const EcoSimTestOptions& Committed() const { return committed_; }
+  // The values the controls show.
+  EcoSimTestOptions Working() const;
+
+  // Shows the dialog, its controls holding the committed values.
+  void ShowCommitted();
+  // Program exit: the dialog closes for good.
+  void Unload();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void reject() override;
+
+ private:
+  struct Group {
+    std::string EcoSimTestOptions::*Field;
+    std::vector<QRadioButton*> Options;
+  };
+  QRadioButton* AddOption(QWidget* frame, const char* name, std::string_view caption, int left, int top, int width);
+  void ChooseIndex();
+  void cmd1_Click();
+  void cmd2_Click();
+  void Restore();
+
+  QWidget* main_;
+  MessageBoxes& boxes_;
+  std::function<void(const std::string&)> writeSummary_;
+  EcoSimTestOptions committed_;
+  std::vector<Group> groups_;
+  FocusValidation* validation_ = nullptr;
+  bool unloading_ = false;
+
+  TitledGroup emptySites_;
+  std::vector<QRadioButton*> indexOptions_;
+  QLineEdit* txt1_ = nullptr;
+  QLineEdit* txt2_ = nullptr;
+  QPushButton* cmd1_ = nullptr;
+  QPushButton* cmd2_ = nullptr;
+};
+
+}  // namespace tessil
