@@ -4,6 +4,7 @@
 
 #include "HelpPages.h"
 #include "InProcessEcoSim.h"
+#include "StandInAutomation.h"
 
 namespace tessil {
 
@@ -13,6 +14,11 @@ AutomationFactory InProcessAutomation() {
     // One test at a time, so that the progress window follows every matrix.
     return std::make_unique<InProcessEcoSim>(settings, inputs, 1, &host);
   };
+}
+
+AutomationFactory WindowProtocolAutomation(standin::StandInAutomation& windows) {
+  return [&windows](RunSettings& settings, const RunInputs& inputs, AutomationHost& host,
+                    QWidget* progressWindow) { return windows.MakeAutomation(settings, inputs, host, progressWindow); };
 }
 
 DesktopProgram::DesktopProgram(AutomationFactory automation) : help_(HelpPagesFolder()) {

@@ -11,9 +11,15 @@
 
 namespace tessil {
 
-// The automation a run uses until the window protocol drives the stand-in
-// EcoSim: the same tests computed in-process, one after another.
+namespace standin {
+class StandInAutomation;
+}
+
+// The same tests computed in-process, one after another, with no windows.
 AutomationFactory InProcessAutomation();
+// The window protocol driving the stand-in EcoSim, as the program does by
+// default. `windows` must outlive every run.
+AutomationFactory WindowProtocolAutomation(standin::StandInAutomation& windows);
 
 class DesktopProgram {
  public:

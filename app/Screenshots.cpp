@@ -20,7 +20,7 @@
 
 #include "Help_Procedures.h"
 #include "HelpPages.h"
-#include "InProcessEcoSim.h"
+#include "StandInAutomation.h"
 #include "MessageBoxes.h"
 #include "Validation.h"
 #include "WindowPictures.h"
@@ -106,13 +106,13 @@ QWidget* TopLevel(const char* objectName) {
   return nullptr;
 }
 
-// The in-process automation, which photographs the progress window a third
-// of the way through the run.
+// The program's own automation, the window protocol against the stand-in
+// EcoSim, photographing the progress window a third of the way through.
 class PhotographedRun final : public EcoSimAutomation {
  public:
-  PhotographedRun(RunSettings& settings, const RunInputs& inputs, AutomationHost& host, QWidget* progress,
+  PhotographedRun(std::unique_ptr<EcoSimAutomation> inner, RunSettings& settings, QWidget* progress,
                   const QDir& folder, bool& photographed)
-      : inner_(settings, inputs, 1, &host), settings_(settings), progress_(progress), folder_(folder),
+      : owned_(std::move(inner)), inner_(*owned_), settings_(settings), progress_(progress), folder_(folder),
         photographed_(photographed) {}
   void PrepareEcoSim() override { inner_.PrepareEcoSim(); }
   void EnterMatrix(const PresenceAbsenceMatrix& matrix) override {
@@ -129,7 +129,8 @@ class PhotographedRun final : public EcoSimAutomation {
   void ReleaseEcoSim() override { inner_.ReleaseEcoSim(); }
 
  private:
-  InProcessEcoSim inner_;
+  std::unique_ptr<EcoSimAutomation> owned_;
+  EcoSimAutomation& inner_;
   RunSettings& settings_;
   QWidget* progress_;
   QDir folder_;
@@ -147,6 +148,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  standin::StandInAutomation windows(QCoreApplication::applicationDirPath().toStdString());
   RunSettings settings;
   LoggedMessages boxes;
   HelpWindows help(HelpPagesFolder());
@@ -157,8 +159,9 @@ int main(int argc, char** argv) {
                MainWindowServices{boxes, help, clock,
                                   [&](RunSettings& s, const RunInputs& inputs, AutomationHost& host, QWidget* progress)
                                       -> std::unique_ptr<EcoSimAutomation> {
-                                    return std::make_unique<PhotographedRun>(s, inputs, host, progress, folder,
-                                                                             photographed);
+                                    return std::make_unique<PhotographedRun>(
+                                        windows.MakeAutomation(s, inputs, host, progress), s, progress, folder,
+                                        photographed);
                                   },
                                   {}, QCoreApplication::applicationDirPath(), [&] { ended = true; }, {}});
   bool ok = true;

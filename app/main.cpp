@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "DesktopProgram.h"
+#include "StandInAutomation.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -9,7 +10,10 @@ int main(int argc, char** argv) {
   // The main window hides during a run and while the EcoSim options show;
   // only a confirmed exit ends the program.
   QApplication::setQuitOnLastWindowClosed(false);
-  tessil::DesktopProgram program;
+  // Runs drive EcoSim through its windows; where EcoSim 7.0 cannot run, the
+  // stand-in answers, started from its program file in the program's folder.
+  tessil::standin::StandInAutomation windows(QCoreApplication::applicationDirPath().toStdString());
+  tessil::DesktopProgram program(tessil::WindowProtocolAutomation(windows));
   program.MainWindow().show();
   return QApplication::exec();
 }

@@ -272,10 +272,14 @@ int Run(RunCommand& c, Environment& env) {
   request.NumIterations = simulation.NumIterations;
   request.RandomSeed = simulation.RandomSeed;
 
-  if (c.EcoSim != "in-process") {
-    env.Err << "tessil-cli: --ecosim " << c.EcoSim
-            << " is not available in this build; use --ecosim in-process.\n";
-    return ExitRefused;
+  AutomationFactory automation;
+  if (c.EcoSim == "windows") {
+    if (!env.WindowsEcoSim) {
+      env.Err << "tessil-cli: --ecosim windows is not available in this build; use --ecosim in-process.\n";
+      return ExitRefused;
+    }
+    // One EcoSim, driven through its windows, tests the matrices one by one.
+    automation = env.WindowsEcoSim;
   }
   request.Threads = c.Threads == 0 ? std::max(1u, std::thread::hardware_concurrency()) : c.Threads;
 
@@ -287,7 +291,11 @@ int Run(RunCommand& c, Environment& env) {
 
   StudyResult result;
   try {
-    result = RunStudy(request, hooks, *env.Time);
+    result = RunStudy(request, hooks, *env.Time, automation);
+  } catch (const EcoSimProgramMissing&) {
+    // The message has been shown; the program ends.
+    bar.Finish();
+    return ExitFailed;
   } catch (const RunCancelled&) {
     bar.Finish();
     env.Err << "tessil-cli: the run was cancelled; no results were produced.\n";
@@ -393,10 +401,14 @@ int RunCommandLine(int argc, const char* const* argv, Environment& env) {
       ->group(output);
   runApp->add_option("--tsv", run.Tsv, "Also write the power table as tab-separated values")->group(output);
   runApp->add_option("--json", run.Json, "Also write the power table, figures and verdicts as JSON")->group(output);
-  runApp->add_option("--threads", run.Threads, "Tests run at once (default: all cores); the report is the same")
+  runApp->add_option("--threads", run.Threads,
+                     "Tests run at once in-process (default: all cores); the report is the same")
       ->check(CLI::Range(1u, 1024u))
       ->group(output);
-  runApp->add_option("--ecosim", run.EcoSim, "Which EcoSim runs the tests")
+  runApp->add_option("--ecosim", run.EcoSim,
+                     "Which EcoSim runs the tests: the co-occurrence engine called in-process, or EcoSim driven "
+                     "through its windows (the stand-in EcoSim installed at EcoSim/EcoSim700.exe beside tessil-cli); "
+                     "both give the same report")
       ->check(CLI::IsMember({"in-process", "windows"}))
       ->capture_default_str()
       ->group(output);

@@ -4,8 +4,10 @@
 
 #include <atomic>
 #include <iosfwd>
+#include <utility>
 
 #include "Public_Declarations.h"
+#include "Study.h"
 
 namespace tessil::cli {
 
@@ -16,6 +18,15 @@ inline constexpr int ExitRefused = 2;
 inline constexpr int ExitCancelled = 130;
 
 struct Environment {
+  Environment(std::ostream& out, std::ostream& err, const std::atomic<bool>* interrupted = nullptr,
+              bool errIsTerminal = false, Clock* time = nullptr, AutomationFactory windowsEcoSim = {})
+      : Out(out),
+        Err(err),
+        Interrupted(interrupted),
+        ErrIsTerminal(errIsTerminal),
+        Time(time),
+        WindowsEcoSim(std::move(windowsEcoSim)) {}
+
   std::ostream& Out;
   std::ostream& Err;
   // Set when the user interrupts (Ctrl-C); the run then ends as cancelled.
@@ -23,6 +34,9 @@ struct Environment {
   // Whether the error stream is a terminal that can show a progress bar.
   bool ErrIsTerminal = false;
   Clock* Time = nullptr;
+  // The EcoSim driven through its windows (`--ecosim windows`); unavailable
+  // when empty.
+  AutomationFactory WindowsEcoSim;
 };
 
 int RunCommandLine(int argc, const char* const* argv, Environment& env);

@@ -23,12 +23,16 @@ class HookedProgress final : public ProgressLink {
 
 }  // namespace
 
-StudyResult RunStudy(const StudyRequest& request, const StudyHooks& hooks, Clock& clock) {
+StudyResult RunStudy(const StudyRequest& request, const StudyHooks& hooks, Clock& clock,
+                     const AutomationFactory& automation) {
   RunSettings settings;
   settings.NumIterations = request.NumIterations;
   settings.RandomSeed = request.RandomSeed;
-  InProcessEcoSim ecosim(settings, request.Inputs, request.Threads);
   HookedProgress progress(settings, hooks);
+  std::unique_ptr<EcoSimAutomation> made =
+      automation ? automation(settings, request.Inputs, [&progress] { return progress.CancelRequested(); })
+                 : std::make_unique<InProcessEcoSim>(settings, request.Inputs, request.Threads);
+  EcoSimAutomation& ecosim = *made;
   RandomStream stream;
   RunContext run{settings, request.Inputs, ecosim, progress, stream, clock};
 

@@ -1,11 +1,14 @@
 // A whole study run headless: the same run as the desktop program's, through
-// the in-process automation, with the report and the power table as outputs.
+// the in-process automation or any other, with the report and the power table
+// as outputs.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "EcoSimAutomation.h"
 #include "Kernel_Procedures.h"
 #include "OutputResults_Procedures.h"
 #include "Public_Declarations.h"
@@ -32,9 +35,16 @@ struct StudyHooks {
   std::function<bool()> Cancelled;
 };
 
+// Makes the automation a study runs through, over the study's run settings
+// and inputs; `cancelled` answers whether the user has asked to stop.
+using AutomationFactory = std::function<std::unique_ptr<EcoSimAutomation>(
+    RunSettings& settings, const RunInputs& inputs, std::function<bool()> cancelled)>;
+
 // Runs the study; EcoSim is released however the run ends. Fails with
-// RunCancelled, RunSettingsError or any failure of the automation.
-StudyResult RunStudy(const StudyRequest& request, const StudyHooks& hooks, Clock& clock);
+// RunCancelled, RunSettingsError or any failure of the automation. Without a
+// factory the tests run in-process on request.Threads threads.
+StudyResult RunStudy(const StudyRequest& request, const StudyHooks& hooks, Clock& clock,
+                     const AutomationFactory& automation = {});
 
 // The power table as tab-separated values with a header line.
 std::string PowerTableTsv(const PowerTable& table);

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "CommandLine.h"
+#include "WindowsEcoSim.h"
 
 namespace {
 
@@ -23,5 +24,8 @@ int main(int argc, char** argv) {
 
   tessil::SystemClock clock;
   tessil::cli::Environment env{std::cout, std::cerr, &interrupted, isatty(STDERR_FILENO) == 1, &clock};
+  // EcoSim through its windows: the stand-in installed beside this program.
+  tessil::cli::WindowsEcoSim windows(tessil::cli::RunningProgramFolder(), std::cerr);
+  env.WindowsEcoSim = windows.Factory();
   return tessil::cli::RunCommandLine(argc, argv, env);
 }

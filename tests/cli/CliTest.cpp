@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "CommandLine.h"
 #include "MatrixFile.h"
 #include "Study.h"
+#include "WindowsEcoSim.h"
 
 namespace tessil::cli {
 namespace {
@@ -27,7 +29,10 @@ class FrozenClock final : public Clock {
   double SecondsSinceMidnight() override { return 0.0; }
 };
 
-Outcome Cli(std::vector<std::string> args, bool interrupted = false) {
+// `ecosimFolder`: the program folder of an EcoSim driven through its
+// windows; without it `--ecosim windows` is not available.
+Outcome Cli(std::vector<std::string> args, bool interrupted = false,
+            std::optional<std::filesystem::path> ecosimFolder = std::nullopt) {
   args.insert(args.begin(), "tessil-cli");
   std::vector<const char*> argv;
   for (const std::string& a : args) argv.push_back(a.c_str());
@@ -35,6 +40,8 @@ Outcome Cli(std::vector<std::string> args, bool interrupted = false) {
   std::atomic<bool> flag{interrupted};
   FrozenClock clock;
   Environment env{out, err, &flag, false, &clock};
+  std::optional<WindowsEcoSim> windows;
+  if (ecosimFolder) env.WindowsEcoSim = windows.emplace(*ecosimFolder, err).Factory();
   const int status = RunCommandLine(static_cast<int>(argv.size()), argv.data(), env);
   return {status, out.str(), err.str()};
 }
@@ -92,6 +99,31 @@ TEST(CommandLine, TheSameStudyGivesTheSameBytesOnAnyNumberOfThreads) {
   EXPECT_NE(one.Out.find("(3,7)\t\tFalse"), std::string::npos);
   EXPECT_EQ(one.Out.find("(1,4)"), std::string::npos);
   EXPECT_NE(one.Out.find("Matrix dimensions: 6 rows (species) x 5 columns (sites)"), std::string::npos);
+}
+
+TEST(CommandLine, ThroughEcoSimsWindowsTheStudyGivesTheSameBytes) {
+  // The stand-in EcoSim installed beside the test program by the build.
+  const std::vector<std::string> options = {"--index", "v-ratio", "--empty-sites", "include"};
+  const Outcome windows = Cli(Small({"--ecosim", "windows", "--index", "v-ratio", "--empty-sites", "include"}), false,
+                              RunningProgramFolder());
+  ASSERT_EQ(windows.Status, ExitOk) << windows.Err;
+  EXPECT_EQ(windows.Err, "");
+  EXPECT_EQ(windows.Out, Cli(Small(options)).Out);
+  EXPECT_TRUE(std::filesystem::exists(RunningProgramFolder() / "EcoSim" / "EcoSim700.exe"));
+}
+
+TEST(CommandLine, WithoutEcoSimsProgramFileTheRunEndsWithError02) {
+  const std::filesystem::path empty = std::filesystem::temp_directory_path() / "tessil-cli-no-ecosim";
+  std::filesystem::create_directories(empty);
+  const Outcome o = Cli(Small({"--ecosim", "windows"}), false, empty);
+  EXPECT_EQ(o.Status, ExitFailed);
+  EXPECT_EQ(o.Err, "tessil-cli: Error 02: EcoSim700.exe not found.\n");
+  EXPECT_EQ(o.Out, "");
+  std::filesystem::remove_all(empty);
+
+  const Outcome unavailable = Cli(Small({"--ecosim", "windows"}));
+  EXPECT_EQ(unavailable.Status, ExitRefused);
+  EXPECT_NE(unavailable.Err.find("not available"), std::string::npos);
 }
 
 TEST(CommandLine, ChangedOptionsAreSummarisedAsTheOptionsDialogWritesThem) {

@@ -1,0 +1,53 @@
+// The EcoSim of `tessil-cli run --ecosim windows`: the stand-in EcoSim,
+// started from its program file and driven through its windows, exactly as
+// the desktop program drives EcoSim. Qt runs on its offscreen platform when
+// there is no display, and nothing is ever shown.
+#pragma once
+
+#include <QApplication>
+#include <filesystem>
+#include <iosfwd>
+#include <memory>
+
+#include "AutomationHost.h"
+#include "StandInAutomation.h"
+#include "Study.h"
+
+namespace tessil::cli {
+
+// The folder of the running program: where EcoSim/EcoSim700.exe is looked
+// for.
+std::filesystem::path RunningProgramFolder();
+
+class WindowsEcoSim final : private AutomationHost {
+ public:
+  // Nothing of Qt starts until the first automation is made. `err` receives
+  // "Error 02: EcoSim700.exe not found." when the program file is missing.
+  // `fullTurnSeconds`: how often the waits poll the window system and the
+  // timers besides delivering posted messages (QtWindowSystem::Options).
+  WindowsEcoSim(std::filesystem::path programFolder, std::ostream& err, double fullTurnSeconds = DefaultFullTurn);
+
+  static constexpr double DefaultFullTurn = 0.0005;
+  ~WindowsEcoSim() override;
+  WindowsEcoSim(const WindowsEcoSim&) = delete;
+  WindowsEcoSim& operator=(const WindowsEcoSim&) = delete;
+
+  // Makes the automation of one study; valid while this object lives.
+  AutomationFactory Factory();
+
+ private:
+  void EnableShowEcoSim() override {}
+  void ReportProgramMissing(std::string_view message) override;
+  void Start();
+
+  std::filesystem::path program_folder_;
+  std::ostream& err_;
+  double full_turn_seconds_;
+  int argc_ = 1;
+  char name_[12] = "tessil-cli";
+  char* argv_[2] = {name_, nullptr};
+  std::unique_ptr<QApplication> app_;
+  std::unique_ptr<standin::StandInAutomation> standin_;
+};
+
+}  // namespace tessil::cli

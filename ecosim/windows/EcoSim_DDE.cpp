@@ -1,0 +1,230 @@
+// The per-matrix protocol with EcoSim: entering a matrix into its grid,
+// opening its options window, running the test and waiting for its outcome,
+// reading the p-value and closing the results; and the waits they share.
+#include <array>
+#include <string>
+
+#include "PValueLine.h"
+#include "WindowMessages.h"
+#include "WindowProtocolEcoSim.h"
+
+namespace tessil {
+
+namespace {
+
+// The key data EcoSim's grid receives with each character and Tab.
+constexpr std::intptr_t CharOneKeyData = 0x00020001;   // repeat 1, scan code 0x02
+constexpr std::intptr_t CharZeroKeyData = 0x000B0001;  // repeat 1, scan code 0x0B
+constexpr std::intptr_t TabKeyData = 0x000F0001;       // repeat 1, scan code 0x0F
+constexpr std::intptr_t SpaceDownKeyData = 0x00390001;
+constexpr std::intptr_t SpaceUpKeyData = static_cast<std::intptr_t>(0xC0390001u);  // previous state down, released
+
+constexpr std::uintptr_t ResizeCommand = 17;
+constexpr std::uintptr_t CooccurrenceCommand = 22;
+
+// The capacities of the line buffers: the grid's in-place editor and the
+// results memo.
+constexpr std::size_t GridEditorCapacity = 2;
+// The caption of EcoSim's progress window is read into a 10-byte buffer:
+// its first 9 characters.
+constexpr std::size_t CaptionBuffer = 10;
+// How long the progress caption must stand still before a test counts as
+// stalled.
+constexpr double StallSeconds = 2.5;
+
+// Seconds from `from` to `to` on a clock that restarts at midnight.
+double SecondsBetween(double from, double to) {
+  const double d = to - from;
+  return d < 0 ? d + 86400.0 : d;
+}
+
+}  // namespace
+
+void WindowProtocolEcoSim::Wait::ProcessMessages() {
+  ecosim_.windows_.ProcessPendingMessages();
+  if (!ecosim_.CancelRequested()) return;
+  // The run is being cancelled: this wait may last only a little longer,
+  // so an EcoSim that stops answering cannot hold Tessil.
+  const double now = ecosim_.windows_.SecondsSinceMidnight();
+  if (!cancel_noticed_) {
+    cancel_noticed_ = true;
+    cancel_seen_ = now;
+  }
+  if (SecondsBetween(cancel_seen_, now) >= CancelGraceSeconds) throw RunCancelled();
+}
+
+void WindowProtocolEcoSim::Find(std::string_view name, std::string_view section) {
+  FindEcoSimWindows(windows_, session_, name, section);
+}
+
+void WindowProtocolEcoSim::RequireVisible(WindowHandle window) {
+  if (!windows_.IsWindowVisible(window)) throw EcoSimWindowMissing();
+}
+
+void WindowProtocolEcoSim::RequireWindow(WindowHandle window) {
+  if (window == NoWindow) throw EcoSimWindowMissing();
+}
+
+void WindowProtocolEcoSim::WaitUntilVisible(WindowHandle window) {
+  Wait wait(*this);
+  while (!windows_.IsWindowVisible(window)) wait.ProcessMessages();
+}
+
+void WindowProtocolEcoSim::WaitUntilHidden(WindowHandle window) {
+  Wait wait(*this);
+  while (windows_.IsWindowVisible(window)) wait.ProcessMessages();
+}
+
+void WindowProtocolEcoSim::ResizeEcoSimMatrix(std::int32_t rows, std::int32_t columns) {
+  Find("Main");
+  Find("Resize");
+  RequireVisible(session_.MainWindow);
+  windows_.PostMessage(session_.MainWindow, win::WM_COMMAND, ResizeCommand, 0);
+  WaitUntilVisible(session_.ResizeDialog);
+  Find("Resize");
+  // The second size field takes the rows, the first the columns.
+  windows_.SendTextMessage(session_.ResizeEditB, win::WM_SETTEXT, 0, std::to_string(rows));
+  windows_.SendTextMessage(session_.ResizeEditA, win::WM_SETTEXT, 0, std::to_string(columns));
+  windows_.PostMessage(session_.ResizeOk, win::BM_CLICK, 0, 0);
+  WaitUntilHidden(session_.ResizeDialog);
+}
+
+void WindowProtocolEcoSim::EnterMatrix(const PresenceAbsenceMatrix& matrix) {
+  Find("Grid");
+  RequireVisible(session_.MainWindow);
+  // A full round of Tabs brings the grid back to the same cell.
+  const std::int64_t cells = std::int64_t{settings_.NumRows} * settings_.NumCols;
+  for (std::int32_t i = 1; i <= matrix.Rows(); ++i) {
+    for (std::int32_t j = 1; j <= matrix.Cols(); ++j) {
+      const std::int16_t cell = matrix(i, j);
+      const char expected = std::to_string(cell).front();
+      Wait wait(*this);
+      for (;;) {
+        if (cell == 1) {
+          windows_.SendMessage(session_.Grid, win::WM_CHAR, '1', CharOneKeyData);
+        } else {
+          windows_.SendMessage(session_.Grid, win::WM_CHAR, '0', CharZeroKeyData);
+        }
+        wait.ProcessMessages();
+        Find("GridEdit");
+        const std::string typed = ReadEditLine(session_.GridEditor, 0, GridEditorCapacity);
+        if (typed.front() == expected) break;
+        for (std::int64_t k = 0; k < cells; ++k) {
+          windows_.SendMessage(session_.Grid, win::WM_KEYDOWN, win::VK_TAB, TabKeyData);
+        }
+      }
+      windows_.SendMessage(session_.Grid, win::WM_KEYDOWN, win::VK_TAB, TabKeyData);
+    }
+  }
+}
+
+void WindowProtocolEcoSim::OpenCooccurrenceOptions() {
+  Find("Main");
+  Find("Coop");
+  RequireVisible(session_.MainWindow);
+  windows_.PostMessage(session_.MainWindow, win::WM_COMMAND, CooccurrenceCommand, 0);
+  WaitUntilVisible(session_.PreferencesSheet);
+  // Both pages are shown once, the General page in between.
+  windows_.SendMessage(session_.OptionsPages, win::TCM_SETCURFOCUS, 1, 0);
+  WaitUntilVisible(session_.GeneralSheet);
+  windows_.SendMessage(session_.OptionsPages, win::TCM_SETCURFOCUS, 0, 0);
+}
+
+RunOutcome WindowProtocolEcoSim::RunCooccurrenceTest(std::int16_t toggleBeep) {
+  Find("Coop", "Run");
+  Find("Results");
+  Find("Main");
+  RequireVisible(session_.OptionsWindow);
+  windows_.SetFocus(session_.RunButton);
+  windows_.PostMessage(session_.RunButton, win::BM_CLICK, 0, 0);
+
+  double start = windows_.SecondsSinceMidnight();
+  std::string previousCaption;
+  bool beepDone = false;
+  Wait wait(*this);
+  for (;;) {
+    // The results window of the last "Results" look-up: this call's, or a
+    // fresher one of AbortEcoSimRun or of the "Show EcoSim" box.
+    if (windows_.IsWindowVisible(session_.ResultsWindow)) return ResultsShown;
+    if (toggleBeep == 1 && !beepDone) {
+      Find("Progress");
+      if (session_.BeepCheck != NoWindow) {
+        windows_.SetFocus(session_.BeepCheck);
+        windows_.SendMessage(session_.BeepCheck, win::WM_KEYDOWN, win::VK_SPACE, SpaceDownKeyData);
+        windows_.SendMessage(session_.BeepCheck, win::WM_KEYUP, win::VK_SPACE, SpaceUpKeyData);
+        beepDone = true;
+      }
+    }
+    Find("Confirm");
+    if (session_.ConfirmWindow != NoWindow) return ConfirmationPath(wait);
+    if (windows_.SecondsSinceMidnight() - start <= StallSeconds) {
+      wait.ProcessMessages();
+      continue;
+    }
+    std::array<char, CaptionBuffer> buffer{};
+    windows_.GetWindowText(session_.ProgressWindow, buffer);
+    const std::string caption(buffer.data());
+    if (!(caption.starts_with("...") && caption == previousCaption)) {
+      previousCaption = caption;
+      start = windows_.SecondsSinceMidnight();
+      wait.ProcessMessages();
+      continue;
+    }
+    // The caption has stood still: the test has stalled.
+    Find("Confirm");
+    if (session_.ConfirmWindow != NoWindow || AbortEcoSimRun() != 0) {
+      wait.ProcessMessages();
+      continue;
+    }
+    return NoResults;
+  }
+}
+
+RunOutcome WindowProtocolEcoSim::ConfirmationPath(Wait& wait) {
+  while (session_.ConfirmOk == NoWindow) {
+    Find("Confirm");
+    wait.ProcessMessages();
+  }
+  windows_.PostMessage(session_.ConfirmOk, win::BM_CLICK, 0, 0);
+  WaitUntilVisible(session_.MainWindow);
+  return NoResults;
+}
+
+std::int32_t WindowProtocolEcoSim::AbortEcoSimRun() {
+  Find("Main");
+  Find("Progress");
+  Find("Results");
+  if (!windows_.IsWindowVisible(session_.AbortButton)) return 1;
+  windows_.PostMessage(session_.AbortButton, win::BM_CLICK, 0, 0);
+  Wait wait(*this);
+  while (!windows_.IsWindowVisible(session_.MainWindow)) {
+    // A results window that comes up after the abort is closed unread.
+    if (windows_.IsWindowVisible(session_.ResultsWindow)) CloseCooccurrenceResults();
+    wait.ProcessMessages();
+  }
+  return 0;
+}
+
+std::string WindowProtocolEcoSim::ReadEditLine(WindowHandle window, std::int32_t line, std::size_t capacity) {
+  // The buffer starts with its capacity, as EM_GETLINE expects, and spaces;
+  // what the line does not fill keeps them.
+  std::string buffer = LineBuffer({}, capacity);
+  windows_.SendBufferMessage(window, win::EM_GETLINE, static_cast<std::uintptr_t>(line), buffer);
+  return buffer;
+}
+
+double WindowProtocolEcoSim::ReadPValue(std::int16_t upperTail) {
+  Find("Results");
+  RequireVisible(session_.ResultsWindow);
+  const std::string line = ReadEditLine(session_.ResultsMemo, LowerTailLine + upperTail, PValueLineCapacity);
+  return PValueFromLine(line, upperTail);
+}
+
+void WindowProtocolEcoSim::CloseCooccurrenceResults() {
+  Find("Results");
+  RequireVisible(session_.ResultsWindow);
+  windows_.PostMessage(session_.ResultsWindow, win::WM_CLOSE, 0, 0);
+  WaitUntilVisible(session_.MainWindow);
+}
+
+}  // namespace tessil

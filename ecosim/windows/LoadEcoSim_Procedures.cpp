@@ -1,0 +1,368 @@
+// Starting EcoSim and sending it the run's test options; keeping its windows
+// translucent and out of sight, placing them for "Show EcoSim"; closing it.
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "Validation.h"
+#include "WindowMessages.h"
+#include "WindowProtocolEcoSim.h"
+
+namespace tessil {
+
+namespace {
+
+using Field = WindowHandle EcoSimSession::*;
+using S = EcoSimSession;
+
+// The matrix typed in during the warm-up test: cell (i, j) = (i + j) mod 2.
+PresenceAbsenceMatrix WarmUpMatrix() {
+  PresenceAbsenceMatrix m(5, 5);
+  for (std::int32_t i = 1; i <= 5; ++i) {
+    for (std::int32_t j = 1; j <= 5; ++j) m(i, j) = static_cast<std::int16_t>((i + j) % 2);
+  }
+  return m;
+}
+
+struct Choice {
+  std::string_view Argument;
+  Field Button;
+};
+
+// A radio-group setter: the "Coop" section that finds the group, the group,
+// and its accepted arguments in the order they are compared.
+struct GroupSetter {
+  std::string_view Section;
+  Field Group;
+  std::vector<Choice> Choices;
+};
+
+const GroupSetter RowSetter{
+    "Rows",
+    &S::RowGroup,
+    {{"Equiprobable", &S::RowEquiprobable}, {"Fixed", &S::RowFixedSum}, {"Proportional", &S::RowProportional}}};
+const GroupSetter ColumnSetter{"Columns",
+                               &S::ColumnGroup,
+                               {{"Equiprobable", &S::ColumnEquiprobable},
+                                {"Fixed", &S::ColumnFixedSum},
+                                {"Proportional", &S::ColumnProportional}}};
+const GroupSetter AlgorithmSetter{"Algorithm",
+                                  &S::AlgorithmGroup,
+                                  {{"Sequential", &S::AlgorithmSequential},
+                                   {"Independent", &S::AlgorithmIndependent},
+                                   {"Knight", &S::AlgorithmKnight}}};
+const GroupSetter DegenerateSetter{"Degenerate",
+                                   &S::DegenerateGroup,
+                                   {{"Retain", &S::DegenerateRetain},
+                                    {"Discard", &S::DegenerateDiscard},
+                                    {"Fix", &S::DegenerateFix},
+                                    {"Split", &S::DegenerateSplit}}};
+const GroupSetter EmptySetter{
+    "Empty", &S::EmptyGroup, {{"Include", &S::EmptyInclude}, {"Exclude", &S::EmptyExclude}}};
+
+// The options dialog's choices, in its control order, with the argument
+// each sends to EcoSim.
+struct Translation {
+  std::string_view Caption;
+  std::string_view Argument;
+};
+constexpr Translation Constraints[] = {
+    {caption::Equiprobable, "Equiprobable"}, {caption::FixedSum, "Fixed"}, {caption::Proportional, "Proportional"}};
+constexpr Translation Indices[] = {{caption::CScore, caption::CScore},
+                                   {caption::Checkerboards, caption::Checkerboards},
+                                   {caption::SpeciesCombinations, caption::SpeciesCombinations},
+                                   {caption::VRatio, caption::VRatio}};
+constexpr Translation Algorithms[] = {{caption::SequentialSwap, "Sequential"},
+                                      {caption::IndependentSwap, "Independent"},
+                                      {caption::KnightsTour, "Knight"}};
+constexpr Translation Degenerates[] = {{caption::Retain, "Retain"},
+                                       {caption::Discard, "Discard"},
+                                       {caption::Split, "Split"},
+                                       {caption::Fix, "Fix"}};
+constexpr Translation EmptySites[] = {{caption::Include, "Include"}, {caption::Exclude, "Exclude"}};
+
+// Each option is tested on its own: one setter call for the chosen one.
+template <std::size_t N, typename Setter>
+void SendChoice(const Translation (&options)[N], const std::string& chosen, Setter&& set) {
+  for (const Translation& option : options) {
+    if (chosen == option.Caption) set(option.Argument);
+  }
+}
+
+// EcoSim's windows, and their sizes when brought into view.
+struct Placement {
+  std::string_view Name;
+  Field Window;
+  int Width;
+  int Height;
+};
+constexpr Placement Placements[] = {
+    {"Main", &S::MainWindow, 694, 418},
+    {"Coop", &S::OptionsWindow, 402, 483},
+    {"Results", &S::ResultsWindow, 522, 559},
+    {"Progress", &S::ProgressWindow, 307, 197},
+};
+
+}  // namespace
+
+WindowProtocolEcoSim::WindowProtocolEcoSim(WindowSystem& windows, RunSettings& settings, const RunInputs& inputs,
+                                           AutomationHost* host, std::function<WindowHandle()> progressWindow,
+                                           std::filesystem::path programFolder,
+                                           std::function<bool()> cancelRequested)
+    : windows_(windows),
+      settings_(settings),
+      inputs_(inputs),
+      host_(host),
+      progress_window_(std::move(progressWindow)),
+      program_folder_(std::move(programFolder)),
+      cancel_requested_(std::move(cancelRequested)) {}
+
+std::filesystem::path WindowProtocolEcoSim::ProgramFile() const {
+  return program_folder_ / EcoSimFolder / EcoSimProgram;
+}
+
+void WindowProtocolEcoSim::PrepareEcoSim() {
+  LoadRunSettings(settings_, inputs_);
+  while (CloseEcoSim()) {
+  }
+  LaunchEcoSim();
+  HideEcoSimApplication();
+  windows_.SetForegroundWindow(progress_window_ ? progress_window_() : NoWindow);
+  MakeEcoSimWindowTranslucent("Main");
+  PlaceEcoSimWindow("Main", 0);
+  MakeEcoSimWindowTranslucent("Progress");
+  PlaceEcoSimWindow("Progress", 0);
+  // The warm-up test, on its own matrix, rows equiprobable and 100
+  // iterations, whatever the user chose; its outcome is not used.
+  EnterMatrix(WarmUpMatrix());
+  OpenCooccurrenceOptions();
+  MakeEcoSimWindowTranslucent("Coop");
+  PlaceEcoSimWindow("Coop", 0);
+  SetRowConstraint("Equiprobable");
+  SetEcoSimIterations("100");
+  RunCooccurrenceTest(1);
+  MakeEcoSimWindowTranslucent("Results");
+  PlaceEcoSimWindow("Results", 0);
+  CloseCooccurrenceResults();
+  SetRowConstraint("Fixed");
+  SetEcoSimIterations("5000");
+  MakeEcoSimWindowTranslucent("Resize");
+  ResizeEcoSimMatrix(settings_.NumRows, settings_.NumCols);
+  TransferTestOptions();
+  if (host_ != nullptr) host_->EnableShowEcoSim();
+}
+
+void WindowProtocolEcoSim::LaunchEcoSim() {
+  const std::filesystem::path file = ProgramFile();
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(file, error)) {
+    if (host_ != nullptr) host_->ReportProgramMissing(message::EcoSimNotFound);
+    throw EcoSimProgramMissing();
+  }
+  const std::string folder = (program_folder_ / EcoSimFolder / "").string();
+  windows_.ShellExecute(NoWindow, "open", file.string(), "", folder, win::SW_SHOWNORMAL);
+  Wait wait(*this);
+  do {
+    wait.ProcessMessages();
+    Find("Main");
+  } while (!windows_.IsWindowVisible(session_.MainWindow));
+}
+
+void WindowProtocolEcoSim::HideEcoSimApplication() {
+  Find("Application");
+  RequireWindow(session_.ApplicationWindow);
+  windows_.ShowWindow(session_.ApplicationWindow, win::SW_HIDE);
+}
+
+void WindowProtocolEcoSim::TransferTestOptions() {
+  const EcoSimTestOptions& o = inputs_.CommittedOptions();
+  OpenCooccurrenceOptions();
+  SendChoice(Constraints, o.RowConstraint, [this](std::string_view a) { SetRowConstraint(a); });
+  SendChoice(Constraints, o.ColumnConstraint, [this](std::string_view a) { SetColumnConstraint(a); });
+  SendChoice(Indices, o.Index, [this](std::string_view a) { SetCooccurrenceIndex(a); });
+  SetEcoSimIterations(o.EcoSimIterations);
+  SetEcoSimSeed(o.EcoSimSeed);
+  SendChoice(Algorithms, o.Algorithm, [this](std::string_view a) { SetRandomizationAlgorithm(a); });
+  SendChoice(Degenerates, o.DegenerateMatrices, [this](std::string_view a) { SetDegenerateMatrices(a); });
+  // Empty sites matter to EcoSim only for the two indices computed over
+  // site compositions; otherwise it keeps its own setting.
+  if (o.UsesEmptySites()) {
+    SendChoice(EmptySites, o.EmptySites, [this](std::string_view a) { SetEmptySites(a); });
+  }
+  CloseCooccurrenceOptions();
+}
+
+void WindowProtocolEcoSim::CloseCooccurrenceOptions() {
+  Find("Coop");
+  RequireVisible(session_.OptionsWindow);
+  windows_.PostMessage(session_.OptionsWindow, win::WM_CLOSE, 0, 0);
+  WaitUntilVisible(session_.MainWindow);
+}
+
+void WindowProtocolEcoSim::SelectGroupButton(WindowHandle group, WindowHandle button) {
+  // The notification code in the high half of wParam is 0: a click.
+  windows_.PostMessage(group, win::WM_COMMAND, button % 4096, static_cast<std::intptr_t>(button));
+}
+
+namespace {
+
+template <typename Select>
+void SetGroup(WindowSystem& windows, EcoSimSession& session, const GroupSetter& setter, std::string_view choice,
+              Select&& select) {
+  FindEcoSimWindows(windows, session, "Coop", setter.Section);
+  if (session.*setter.Group == NoWindow) throw EcoSimWindowMissing();
+  // An argument outside the accepted texts selects nothing.
+  for (const Choice& c : setter.Choices) {
+    if (choice == c.Argument) select(session.*setter.Group, session.*c.Button);
+  }
+}
+
+}  // namespace
+
+void WindowProtocolEcoSim::SetRowConstraint(std::string_view choice) {
+  SetGroup(windows_, session_, RowSetter, choice, [this](WindowHandle g, WindowHandle b) { SelectGroupButton(g, b); });
+}
+
+void WindowProtocolEcoSim::SetColumnConstraint(std::string_view choice) {
+  SetGroup(windows_, session_, ColumnSetter, choice,
+           [this](WindowHandle g, WindowHandle b) { SelectGroupButton(g, b); });
+}
+
+void WindowProtocolEcoSim::SetRandomizationAlgorithm(std::string_view choice) {
+  SetGroup(windows_, session_, AlgorithmSetter, choice,
+           [this](WindowHandle g, WindowHandle b) { SelectGroupButton(g, b); });
+}
+
+void WindowProtocolEcoSim::SetDegenerateMatrices(std::string_view choice) {
+  SetGroup(windows_, session_, DegenerateSetter, choice,
+           [this](WindowHandle g, WindowHandle b) { SelectGroupButton(g, b); });
+}
+
+void WindowProtocolEcoSim::SetEmptySites(std::string_view choice) {
+  SetGroup(windows_, session_, EmptySetter, choice,
+           [this](WindowHandle g, WindowHandle b) { SelectGroupButton(g, b); });
+}
+
+void WindowProtocolEcoSim::SetCooccurrenceIndex(std::string_view text) {
+  Find("Coop", "Index");
+  RequireWindow(session_.IndexEdit);
+  windows_.SendTextMessage(session_.IndexEdit, win::WM_SETTEXT, 0, text);
+}
+
+void WindowProtocolEcoSim::SetEcoSimIterations(std::string_view text) {
+  // Found again by the text it carried when EcoSim started.
+  Find("Coop", "Iterations");
+  RequireWindow(session_.IterationsEdit);
+  windows_.SendTextMessage(session_.IterationsEdit, win::WM_SETTEXT, 0, text);
+}
+
+void WindowProtocolEcoSim::SetEcoSimSeed(std::string_view text) {
+  Find("Coop", "Iterations");
+  RequireWindow(session_.SeedEdit);
+  windows_.SendTextMessage(session_.SeedEdit, win::WM_SETTEXT, 0, text);
+}
+
+void WindowProtocolEcoSim::MakeEcoSimWindowTranslucent(std::string_view name) {
+  WindowHandle target = NoWindow;
+  if (name == "Main") {
+    Find("Main");
+    RequireVisible(session_.MainWindow);
+    target = session_.MainWindow;
+  } else if (name == "Resize") {
+    Find("Resize");
+    RequireWindow(session_.ResizeDialog);
+    target = session_.ResizeDialog;
+  } else if (name == "Coop") {
+    Find("Coop");
+    RequireVisible(session_.OptionsWindow);
+    target = session_.OptionsWindow;
+  } else if (name == "Progress") {
+    Find("Progress");
+    RequireWindow(session_.ProgressWindow);
+    target = session_.ProgressWindow;
+  } else if (name == "Results") {
+    Find("Results");
+    RequireVisible(session_.ResultsWindow);
+    target = session_.ResultsWindow;
+  } else {
+    return;
+  }
+  // Drawn at 150/255 opacity, and the mouse passes through to what lies
+  // beneath: the user may watch EcoSim but not operate it.
+  windows_.SetWindowLong(target, win::GWL_EXSTYLE, windows_.GetWindowLong(target, win::GWL_EXSTYLE) | win::WS_EX_LAYERED);
+  windows_.SetLayeredWindowAttributes(target, 0, 150, win::LWA_ALPHA);
+  windows_.SetWindowLong(target, win::GWL_EXSTYLE,
+                         windows_.GetWindowLong(target, win::GWL_EXSTYLE) | win::WS_EX_TRANSPARENT);
+}
+
+void WindowProtocolEcoSim::PlaceEcoSimWindow(std::string_view name, std::int32_t mode) {
+  const Placement* placement = nullptr;
+  for (const Placement& p : Placements) {
+    if (p.Name == name) placement = &p;
+  }
+  if (placement == nullptr) return;
+  Find(name);
+  const WindowHandle window = session_.*placement->Window;
+  RequireWindow(window);
+  const ScreenSize screen = windows_.ScreenSizeInPixels();
+  if (mode == 0) {
+    windows_.SetWindowPos(window, win::HWND_BOTTOM, screen.Width + 1, 0, 1, 1, win::SWP_NOACTIVATE);
+  } else if (mode == 1) {
+    // Every window is centred on the middle of the 694 x 418 area whose
+    // top-right corner is at (9/10 of the width, 1/10 of the height), and
+    // goes directly below Tessil's progress window.
+    const double w = screen.Width;
+    const double h = screen.Height;
+    const double x = 9.0 * w / 10.0 - 694.0 / 2.0 - placement->Width / 2.0;
+    const double y = h / 10.0 + 418.0 / 2.0 - placement->Height / 2.0;
+    windows_.SetWindowPos(window, progress_window_ ? progress_window_() : NoWindow,
+                          static_cast<int>(RoundHalfEven(x)), static_cast<int>(RoundHalfEven(y)), placement->Width,
+                          placement->Height, win::SWP_NOACTIVATE);
+  }
+}
+
+bool WindowProtocolEcoSim::CloseEcoSim() {
+  Find("Main");
+  const WindowHandle main = session_.MainWindow;
+  if (main == NoWindow) return false;
+  try {
+    windows_.PostMessage(main, win::WM_CLOSE, 0, 0);
+    {
+      // EcoSim asks for confirmation before it ends.
+      Wait wait(*this);
+      do {
+        wait.ProcessMessages();
+        Find("Confirm");
+      } while (session_.ConfirmOk == NoWindow);
+    }
+    windows_.PostMessage(session_.ConfirmOk, win::BM_CLICK, 0, 0);
+    {
+      Wait wait(*this);
+      do {
+        wait.ProcessMessages();
+      } while (windows_.IsWindow(session_.ConfirmOk));
+    }
+    {
+      Wait wait(*this);
+      do {
+        wait.ProcessMessages();
+      } while (windows_.IsWindow(session_.MainWindow));
+    }
+  } catch (const RunCancelled&) {
+    // An EcoSim that will not close is left behind.
+    windows_.LeaveBehind(main);
+    throw;
+  }
+  return true;
+}
+
+void WindowProtocolEcoSim::ReleaseEcoSim() {
+  ResetRunSettings(settings_);
+  try {
+    CloseEcoSim();
+  } catch (const RunCancelled&) {
+    // The run is over either way; EcoSim has been left behind.
+  }
+}
+
+}  // namespace tessil

@@ -1,0 +1,51 @@
+// Programs that run inside this process and are started by "opening" their
+// program file, as the shell would start them: the stand-in EcoSim is one.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "WindowHandle.h"
+
+namespace tessil::qtwin {
+
+// One running instance. Destroying it ends the program and destroys its
+// windows.
+class HostedProgram {
+ public:
+  virtual ~HostedProgram() = default;
+  virtual bool OwnsWindow(WindowHandle window) const = 0;
+};
+
+// Starts an instance in the given working folder.
+using ProgramStarter = std::function<std::unique_ptr<HostedProgram>(const std::string& workingFolder)>;
+
+// Registers the program started by opening a file of this name (compared
+// without regard to case, folders ignored); replaces an earlier one.
+void RegisterProgram(std::string_view fileName, ProgramStarter starter);
+void UnregisterProgram(std::string_view fileName);
+bool IsProgramRegistered(std::string_view fileName);
+
+// Starts the program registered for the file's name at the next turn of
+// message processing, as a program started by the shell comes up while its
+// starter goes on. False when no program is registered for it.
+bool StartProgramLater(const std::string& file, const std::string& workingFolder);
+// Starts it now; null when none is registered.
+HostedProgram* StartProgram(const std::string& file, const std::string& workingFolder);
+
+// Ends an instance at the next turn of message processing: how a program
+// ends itself from one of its own message handlers.
+void EndProgramLater(const HostedProgram* program);
+// Ends the instance that owns the window now; false when none does.
+bool EndProgramOwning(WindowHandle window);
+// Ends every instance and forgets starts not yet made. Call before the
+// QApplication goes.
+void EndAllPrograms();
+std::size_t RunningPrograms();
+// The running instances, oldest first. A visit must not start or end any.
+void ForEachProgram(const std::function<void(HostedProgram&)>& visit);
+
+}  // namespace tessil::qtwin

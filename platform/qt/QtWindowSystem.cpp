@@ -1,0 +1,281 @@
+#include "QtWindowSystem.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+#include "HostedPrograms.h"
+#include "QtWindows.h"
+#include "WindowMessages.h"
+#include "WindowRegistry.h"
+
+namespace tessil {
+
+using qtwin::WindowEntry;
+using qtwin::WindowMessageEvent;
+using qtwin::WindowRegistry;
+
+namespace {
+
+WindowRegistry& Registry() { return WindowRegistry::Instance(); }
+
+std::string Latin1(const QString& text) {
+  const QByteArray bytes = text.toLatin1();
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// Tessil's own windows keep their text in Qt; EcoSim's in the registry.
+std::string CurrentText(const WindowEntry& entry) {
+  return entry.Managed ? entry.Text : Latin1(entry.Widget->windowTitle());
+}
+
+std::string LookupName(const WindowEntry& entry) {
+  return entry.Managed ? entry.Name : Latin1(entry.Widget->windowTitle());
+}
+
+bool Matches(const WindowEntry& entry, std::string_view className, std::optional<std::string_view> text) {
+  return SameWindowText(entry.ClassName, className) && (!text || SameWindowText(LookupName(entry), *text));
+}
+
+std::intptr_t Deliver(WindowHandle window, WindowMessageEvent& message) {
+  QWidget* widget = qtwin::WidgetOf(window);
+  if (widget == nullptr) return 0;
+  QCoreApplication::sendEvent(widget, &message);
+  return message.Result;
+}
+
+}  // namespace
+
+QtWindowSystem::QtWindowSystem() : QtWindowSystem(Options{}) {}
+
+QtWindowSystem::QtWindowSystem(Options options) : options_(options) {}
+
+WindowHandle QtWindowSystem::FindWindow(std::string_view className, std::optional<std::string_view> text) {
+  for (const WindowHandle window : Registry().TopLevels()) {
+    const WindowEntry* entry = Registry().Find(window);
+    if (entry != nullptr && Matches(*entry, className, text)) return window;
+  }
+  return NoWindow;
+}
+
+WindowHandle QtWindowSystem::FindWindowEx(WindowHandle parent, WindowHandle after, std::string_view className,
+                                          std::optional<std::string_view> text) {
+  const WindowEntry* p = Registry().Find(parent);
+  if (p == nullptr) return NoWindow;
+  auto child = p->Children.begin();
+  if (after != NoWindow) {
+    child = std::find(p->Children.begin(), p->Children.end(), after);
+    // A sibling that is not a child of this parent finds nothing.
+    if (child == p->Children.end()) return NoWindow;
+    ++child;
+  }
+  for (; child != p->Children.end(); ++child) {
+    const WindowEntry* entry = Registry().Find(*child);
+    if (entry != nullptr && Matches(*entry, className, text)) return *child;
+  }
+  return NoWindow;
+}
+
+bool QtWindowSystem::IsWindowVisible(WindowHandle window) { return Registry().IsVisible(window); }
+
+bool QtWindowSystem::IsWindow(WindowHandle window) { return Registry().Find(window) != nullptr; }
+
+bool QtWindowSystem::PostMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                                 std::intptr_t lParam) {
+  QWidget* widget = qtwin::WidgetOf(window);
+  if (widget == nullptr) return false;
+  QCoreApplication::postEvent(widget, new WindowMessageEvent(window, message, wParam, lParam, true));
+  return true;
+}
+
+std::intptr_t QtWindowSystem::SendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                                          std::intptr_t lParam) {
+  WindowMessageEvent m(window, message, wParam, lParam, false);
+  return Deliver(window, m);
+}
+
+std::intptr_t QtWindowSystem::SendTextMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                                              std::string_view text) {
+  WindowMessageEvent m(window, message, wParam, 0, false);
+  m.Text = text;
+  return Deliver(window, m);
+}
+
+std::intptr_t QtWindowSystem::SendBufferMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                                                std::span<char> buffer) {
+  WindowMessageEvent m(window, message, wParam, 0, false);
+  m.Buffer = buffer;
+  return Deliver(window, m);
+}
+
+WindowHandle QtWindowSystem::SetFocus(WindowHandle window) {
+  const WindowHandle previous = Registry().Focus();
+  if (QWidget* widget = qtwin::WidgetOf(window)) {
+    widget->setFocus(Qt::OtherFocusReason);
+    Registry().SetFocusRecord(window);
+  } else if (window == NoWindow) {
+    Registry().SetFocusRecord(NoWindow);
+  }
+  return previous;
+}
+
+int QtWindowSystem::GetWindowText(WindowHandle window, std::span<char> buffer) {
+  if (buffer.empty()) return 0;
+  const WindowEntry* entry = Registry().Find(window);
+  const std::string text = entry == nullptr ? std::string() : CurrentText(*entry);
+  const std::size_t copied = std::min(text.size(), buffer.size() - 1);
+  std::memcpy(buffer.data(), text.data(), copied);
+  buffer[copied] = '\0';
+  return static_cast<int>(copied);
+}
+
+std::int32_t QtWindowSystem::GetWindowLong(WindowHandle window, int index) {
+  const WindowEntry* entry = Registry().Find(window);
+  return entry != nullptr && index == win::GWL_EXSTYLE ? entry->ExStyle : 0;
+}
+
+std::int32_t QtWindowSystem::SetWindowLong(WindowHandle window, int index, std::int32_t value) {
+  WindowEntry* entry = Registry().Find(window);
+  if (entry == nullptr || index != win::GWL_EXSTYLE) return 0;
+  const std::int32_t previous = entry->ExStyle;
+  entry->ExStyle = value;
+  ApplyExStyle(window);
+  return previous;
+}
+
+bool QtWindowSystem::SetLayeredWindowAttributes(WindowHandle window, std::uint32_t, std::uint8_t alpha,
+                                                std::uint32_t flags) {
+  WindowEntry* entry = Registry().Find(window);
+  if (entry == nullptr) return false;
+  if ((flags & win::LWA_ALPHA) != 0) entry->Alpha = alpha;
+  ApplyExStyle(window);
+  return true;
+}
+
+// A layered window is drawn with its alpha; a transparent one lets the mouse
+// through to what lies beneath.
+void QtWindowSystem::ApplyExStyle(WindowHandle window) {
+  WindowEntry* entry = Registry().Find(window);
+  QWidget* widget = entry->Widget.data();
+  if (!widget->isWindow()) return;
+  const bool layered = (entry->ExStyle & win::WS_EX_LAYERED) != 0;
+  widget->setWindowOpacity(layered && entry->Alpha ? *entry->Alpha / 255.0 : 1.0);
+  const bool transparent = (entry->ExStyle & win::WS_EX_TRANSPARENT) != 0;
+  widget->setAttribute(Qt::WA_TransparentForMouseEvents, transparent);
+  if (widget->windowFlags().testFlag(Qt::WindowTransparentForInput) != transparent) {
+    // Qt hides a window whose flags change; put it back as it was.
+    const bool wasMapped = widget->isVisible();
+    widget->setWindowFlag(Qt::WindowTransparentForInput, transparent);
+    if (entry->Managed) {
+      Registry().UpdateMapping(*entry);
+    } else if (wasMapped) {
+      widget->show();
+    }
+  }
+}
+
+bool QtWindowSystem::SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y, int width,
+                                  int height, std::uint32_t flags) {
+  WindowEntry* entry = Registry().Find(window);
+  if (entry == nullptr) return false;
+  QWidget* widget = entry->Widget.data();
+  QRect rect = entry->Placed.value_or(widget->geometry());
+  if ((flags & win::SWP_NOMOVE) == 0) rect.moveTo(x, y);
+  if ((flags & win::SWP_NOSIZE) == 0) rect.setSize(QSize(width, height));
+  entry->Placed = rect;
+  widget->setGeometry(rect);
+  if (entry->Parent != NoWindow) return true;
+
+  const ScreenSize screen = ScreenSizeInPixels();
+  entry->OnScreen = rect.intersects(QRect(0, 0, screen.Width, screen.Height));
+  if ((flags & win::SWP_NOZORDER) == 0) {
+    std::vector<WindowHandle>& z = Registry().StackingOrder();
+    std::erase(z, window);
+    if (insertAfter == win::HWND_BOTTOM) {
+      z.push_back(window);
+    } else if (const auto at = std::find(z.begin(), z.end(), insertAfter); at != z.end()) {
+      z.insert(at + 1, window);
+    } else {
+      z.insert(z.begin(), window);
+    }
+  }
+  Registry().UpdateMapping(*entry);
+  Registry().Restack();
+  return true;
+}
+
+bool QtWindowSystem::ShowWindow(WindowHandle window, int command) {
+  WindowEntry* entry = Registry().Find(window);
+  if (entry == nullptr) return false;
+  const bool wasVisible = entry->Managed ? entry->Shown : entry->Widget->isVisible();
+  qtwin::SetShown(entry->Widget.data(), command != win::SW_HIDE);
+  return wasVisible;
+}
+
+bool QtWindowSystem::SetForegroundWindow(WindowHandle window) {
+  WindowEntry* entry = Registry().Find(window);
+  if (entry == nullptr || entry->Parent != NoWindow) return false;
+  std::vector<WindowHandle>& z = Registry().StackingOrder();
+  std::erase(z, window);
+  z.insert(z.begin(), window);
+  if (entry->Widget->isVisible() && WindowRegistry::ScreenStacksWindows()) {
+    entry->Widget->raise();
+    entry->Widget->activateWindow();
+  }
+  return true;
+}
+
+std::intptr_t QtWindowSystem::ShellExecute(WindowHandle, std::string_view verb, const std::string& file,
+                                           const std::string&, const std::string& directory, int) {
+  if (!SameWindowText(verb, "open")) return win::SE_ERR_NOASSOC;
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(file, error)) return win::SE_ERR_FNF;
+  return qtwin::StartProgramLater(file, directory) ? win::SE_STARTED : win::SE_ERR_NOASSOC;
+}
+
+void QtWindowSystem::LeaveBehind(WindowHandle window) { qtwin::EndProgramOwning(window); }
+
+void QtWindowSystem::ProcessPendingMessages() {
+  if (options_.FullTurnSeconds > 0) {
+    QCoreApplication::sendPostedEvents();
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_full_turn_ < std::chrono::duration<double>(options_.FullTurnSeconds)) return;
+    last_full_turn_ = now;
+  }
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+ScreenSize QtWindowSystem::ScreenSizeInPixels() {
+  if (options_.Screen) return *options_.Screen;
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return {};
+  const QSizeF size = screen->size();
+  return {static_cast<int>(std::lround(size.width())), static_cast<int>(std::lround(size.height()))};
+}
+
+double QtWindowSystem::SecondsSinceMidnight() {
+  return options_.Time != nullptr ? options_.Time->SecondsSinceMidnight() : system_clock_.SecondsSinceMidnight();
+}
+
+std::optional<QRect> QtWindowSystem::PlacedGeometry(WindowHandle window) const {
+  const WindowEntry* entry = Registry().Find(window);
+  return entry == nullptr ? std::nullopt : entry->Placed;
+}
+
+std::vector<WindowHandle> QtWindowSystem::StackingOrder() const { return Registry().StackingOrder(); }
+
+bool QtWindowSystem::IsMapped(WindowHandle window) const {
+  const WindowEntry* entry = Registry().Find(window);
+  return entry != nullptr && entry->Widget->isVisible();
+}
+
+std::optional<std::uint8_t> QtWindowSystem::LayeredAlpha(WindowHandle window) const {
+  const WindowEntry* entry = Registry().Find(window);
+  return entry == nullptr ? std::nullopt : entry->Alpha;
+}
+
+}  // namespace tessil

@@ -1,0 +1,83 @@
+// The window system over Qt: handles name widgets of this process made
+// windows through QtWindows.h, posted messages become posted Qt events and
+// sent messages sent events, and processing pending messages is one turn of
+// Qt's event processing. A QApplication must exist while it is used.
+#pragma once
+
+#include <QRect>
+#include <chrono>
+#include <optional>
+#include <vector>
+
+#include "Public_Declarations.h"
+#include "WindowSystem.h"
+
+namespace tessil {
+
+class QtWindowSystem final : public WindowSystem {
+ public:
+  struct Options {
+    // The clock of the waits; the local wall clock when null.
+    Clock* Time = nullptr;
+    // The screen as the placements see it; the primary screen when empty.
+    std::optional<ScreenSize> Screen;
+    // When above 0, a turn of message processing delivers the posted
+    // messages every time but polls the window system and the timers only
+    // once this many (real) seconds have passed since it last did: a wait
+    // for EcoSim then costs little while Tessil's own windows, Cancel and
+    // "Show EcoSim" stay live. 0: every turn is a full one.
+    double FullTurnSeconds = 0.0;
+  };
+
+  QtWindowSystem();
+  explicit QtWindowSystem(Options options);
+
+  WindowHandle FindWindow(std::string_view className, std::optional<std::string_view> text) override;
+  WindowHandle FindWindowEx(WindowHandle parent, WindowHandle after, std::string_view className,
+                            std::optional<std::string_view> text) override;
+  bool IsWindowVisible(WindowHandle window) override;
+  bool IsWindow(WindowHandle window) override;
+  bool PostMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
+  std::intptr_t SendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                            std::intptr_t lParam) override;
+  std::intptr_t SendTextMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                                std::string_view text) override;
+  std::intptr_t SendBufferMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                                  std::span<char> buffer) override;
+  WindowHandle SetFocus(WindowHandle window) override;
+  int GetWindowText(WindowHandle window, std::span<char> buffer) override;
+  std::int32_t GetWindowLong(WindowHandle window, int index) override;
+  std::int32_t SetWindowLong(WindowHandle window, int index, std::int32_t value) override;
+  bool SetLayeredWindowAttributes(WindowHandle window, std::uint32_t colorKey, std::uint8_t alpha,
+                                  std::uint32_t flags) override;
+  bool SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y, int width, int height,
+                    std::uint32_t flags) override;
+  bool ShowWindow(WindowHandle window, int command) override;
+  bool SetForegroundWindow(WindowHandle window) override;
+  std::intptr_t ShellExecute(WindowHandle owner, std::string_view verb, const std::string& file,
+                             const std::string& parameters, const std::string& directory, int showCommand) override;
+  void LeaveBehind(WindowHandle window) override;
+  void ProcessPendingMessages() override;
+  ScreenSize ScreenSizeInPixels() override;
+  double SecondsSinceMidnight() override;
+
+  // What the screen shows, for tests and for the front end.
+  // The rectangle last given to the window by SetWindowPos.
+  std::optional<QRect> PlacedGeometry(WindowHandle window) const;
+  // Top-level windows, front first.
+  std::vector<WindowHandle> StackingOrder() const;
+  // Whether the window is really shown on the screen (not merely visible to
+  // the protocol).
+  bool IsMapped(WindowHandle window) const;
+  // The layered alpha set on the window, if any.
+  std::optional<std::uint8_t> LayeredAlpha(WindowHandle window) const;
+
+ private:
+  void ApplyExStyle(WindowHandle window);
+
+  SystemClock system_clock_;
+  Options options_;
+  std::chrono::steady_clock::time_point last_full_turn_{};
+};
+
+}  // namespace tessil

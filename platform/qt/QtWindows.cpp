@@ -1,0 +1,335 @@
+#include "QtWindows.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <algorithm>
+#include <cstring>
+
+#include "WindowMessages.h"
+#include "WindowRegistry.h"
+#include "WindowSystem.h"
+
+namespace tessil::qtwin {
+
+namespace {
+
+// Line `index` of an edit control's text; a single-line edit has only its
+// whole text, whatever line is asked for.
+std::optional<std::string_view> EditLine(const WindowEntry& entry, std::uintptr_t index) {
+  std::string_view text = entry.Text;
+  if (entry.ClassName != "TMemo") return text;
+  for (std::uintptr_t line = 0;; ++line) {
+    const std::size_t end = text.find('\n');
+    std::string_view current = text.substr(0, end);
+    if (!current.empty() && current.back() == '\r') current.remove_suffix(1);
+    if (line == index) return current;
+    if (end == std::string_view::npos) return std::nullopt;
+    text.remove_prefix(end + 1);
+  }
+}
+
+// What a window does with a message its own handler leaves alone, as an
+// edit control, a button or any window would.
+void DefaultHandling(WindowEntry& entry, WindowMessageEvent& m) {
+  switch (m.Message) {
+    case win::WM_SETTEXT:
+      WindowRegistry::Instance().SetText(entry, m.Text);
+      m.Result = 1;
+      break;
+    case win::EM_GETLINE: {
+      m.Result = 0;
+      if (!IsEditLikeClass(entry.ClassName) || m.Buffer.empty()) break;
+      // The first two bytes of the buffer give its capacity, as EM_GETLINE
+      // expects; the line is copied without a terminating zero.
+      std::size_t capacity = static_cast<unsigned char>(m.Buffer[0]);
+      if (m.Buffer.size() >= 2) capacity |= std::size_t{static_cast<unsigned char>(m.Buffer[1])} << 8;
+      const std::optional<std::string_view> line = EditLine(entry, m.WParam);
+      if (!line) break;
+      const std::size_t copied = std::min({capacity, line->size(), m.Buffer.size()});
+      std::memcpy(m.Buffer.data(), line->data(), copied);
+      m.Result = static_cast<std::intptr_t>(copied);
+      break;
+    }
+    case win::BM_CLICK:
+      if (auto* button = qobject_cast<QAbstractButton*>(entry.Widget.data())) button->click();
+      break;
+    default:
+      break;
+  }
+}
+
+// Installed first on every window, so it runs after the window's own
+// handlers.
+class DefaultProcedure final : public QObject {
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != WindowMessageEvent::EventType()) return false;
+    auto& m = static_cast<WindowMessageEvent&>(*event);
+    if (m.Handled) return true;
+    m.Handled = true;
+    WindowEntry* entry = WindowRegistry::Instance().Find(m.Target);
+    if (entry != nullptr && entry->Widget == watched) DefaultHandling(*entry, m);
+    return true;
+  }
+};
+
+DefaultProcedure& Defaults() {
+  // Lives as long as the process; filters vanish with their widgets.
+  static auto* procedure = new DefaultProcedure;
+  return *procedure;
+}
+
+void Display(QWidget* widget, const std::string& text) {
+  const QString shown = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+  if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+    button->setText(shown);
+  } else if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+    box->setTitle(shown);
+  } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
+    line->setText(shown);
+  } else if (auto* memo = qobject_cast<QPlainTextEdit*>(widget)) {
+    QString plain = shown;
+    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    memo->setPlainText(plain);
+  } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+    label->setText(shown);
+  } else if (widget->isWindow()) {
+    widget->setWindowTitle(shown);
+  } else {
+    // A page of a tab widget shows its text on its tab.
+    for (QWidget* up = widget->parentWidget(); up != nullptr; up = up->parentWidget()) {
+      if (auto* tabs = qobject_cast<QTabWidget*>(up)) {
+        if (const int index = tabs->indexOf(widget); index >= 0) tabs->setTabText(index, shown);
+        break;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+QEvent::Type WindowMessageEvent::EventType() {
+  static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+  return type;
+}
+
+WindowMessageEvent::WindowMessageEvent(WindowHandle target, std::uint32_t message, std::uintptr_t wParam,
+                                       std::intptr_t lParam, bool posted)
+    : QEvent(EventType()), Target(target), Message(message), WParam(wParam), LParam(lParam), Posted(posted) {}
+
+WindowRegistry& WindowRegistry::Instance() {
+  static auto* registry = new WindowRegistry;
+  return *registry;
+}
+
+WindowHandle WindowRegistry::Add(QWidget* widget, std::string_view className, std::string_view text, bool managed) {
+  const WindowHandle handle = next_;
+  next_ += 4;
+  WindowEntry entry;
+  entry.Widget = widget;
+  entry.ClassName = className;
+  entry.Name = text;
+  entry.Text = text;
+  entry.Managed = managed;
+  entry.Shown = !managed || !widget->isWindow();
+  for (QWidget* up = widget->parentWidget(); up != nullptr; up = up->parentWidget()) {
+    if (const WindowHandle parent = HandleOf(up); parent != NoWindow) {
+      entry.Parent = parent;
+      break;
+    }
+  }
+  if (entry.Parent != NoWindow) {
+    entries_.at(entry.Parent).Children.push_back(handle);
+  } else {
+    top_levels_.push_back(handle);
+    z_order_.insert(z_order_.begin(), handle);
+  }
+  entries_.emplace(handle, std::move(entry));
+  handles_[widget] = handle;
+  widget->installEventFilter(&Defaults());
+  QObject::connect(widget, &QObject::destroyed, &Defaults(), [this, handle, widget] { Remove(handle, widget); });
+  return handle;
+}
+
+void WindowRegistry::Remove(WindowHandle window, const QWidget* widget) {
+  const auto found = entries_.find(window);
+  if (found == entries_.end()) return;
+  if (const WindowHandle parent = found->second.Parent; parent != NoWindow) {
+    if (WindowEntry* p = Find(parent)) std::erase(p->Children, window);
+  }
+  // Children whose widgets outlive this one become unreachable with it.
+  for (const WindowHandle child : found->second.Children) {
+    if (WindowEntry* c = Find(child)) c->Parent = NoWindow;
+  }
+  std::erase(top_levels_, window);
+  std::erase(z_order_, window);
+  handles_.erase(widget);
+  entries_.erase(found);
+  if (focus_ == window) focus_ = NoWindow;
+}
+
+void WindowRegistry::RemoveTree(WindowHandle window) {
+  const auto found = entries_.find(window);
+  if (found == entries_.end()) return;
+  const std::vector<WindowHandle> children = found->second.Children;
+  for (const WindowHandle child : children) RemoveTree(child);
+  Remove(window, found->second.Widget.data());
+}
+
+WindowEntry* WindowRegistry::Find(WindowHandle window) {
+  if (window == NoWindow) return nullptr;
+  const auto found = entries_.find(window);
+  if (found == entries_.end() || found->second.Widget.isNull()) return nullptr;
+  return &found->second;
+}
+
+WindowHandle WindowRegistry::HandleOf(const QWidget* widget) const {
+  const auto found = handles_.find(widget);
+  return found == handles_.end() ? NoWindow : found->second;
+}
+
+void WindowRegistry::SetText(WindowEntry& entry, std::string_view text) {
+  entry.Text = text;
+  if (!IsEditLikeClass(entry.ClassName)) entry.Name = text;
+  QWidget* widget = entry.Widget.data();
+  if (!entry.Managed || widget->window()->isVisible()) {
+    Display(widget, entry.Text);
+    entry.DisplayStale = false;
+  } else {
+    entry.DisplayStale = true;
+  }
+}
+
+void WindowRegistry::RefreshDisplay(WindowEntry& entry) {
+  if (entry.DisplayStale) {
+    Display(entry.Widget.data(), entry.Text);
+    entry.DisplayStale = false;
+  }
+  for (const WindowHandle child : entry.Children) {
+    if (WindowEntry* c = Find(child)) RefreshDisplay(*c);
+  }
+}
+
+void WindowRegistry::UpdateMapping(WindowEntry& entry) {
+  QWidget* widget = entry.Widget.data();
+  if (!entry.Managed || widget == nullptr || entry.Parent != NoWindow) return;
+  const bool mapped = entry.Shown && entry.OnScreen;
+  if (mapped == widget->isVisible()) return;
+  if (mapped) {
+    RefreshDisplay(entry);
+    widget->setAttribute(Qt::WA_ShowWithoutActivating);
+    widget->show();
+    Restack();
+  } else {
+    widget->hide();
+  }
+}
+
+bool WindowRegistry::ScreenStacksWindows() {
+  // The offscreen platform keeps no stacking order; the registry's order is
+  // all there is.
+  const QString platform = QGuiApplication::platformName();
+  return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
+void WindowRegistry::Restack() {
+  if (!ScreenStacksWindows()) return;
+  for (auto it = z_order_.rbegin(); it != z_order_.rend(); ++it) {
+    if (WindowEntry* e = Find(*it); e != nullptr && e->Widget->isVisible()) e->Widget->raise();
+  }
+}
+
+bool WindowRegistry::IsVisible(WindowHandle window) {
+  WindowEntry* entry = Find(window);
+  if (entry == nullptr) return false;
+  if (!entry->Managed) return entry->Widget->isVisible();
+  for (WindowEntry* e = entry; e != nullptr; e = Find(e->Parent)) {
+    if (!e->Shown) return false;
+    if (e->Parent == NoWindow) break;
+  }
+  return true;
+}
+
+WindowHandle MakeWindow(QWidget* widget, std::string_view className, std::string_view text) {
+  WindowRegistry& registry = WindowRegistry::Instance();
+  if (const WindowHandle known = registry.HandleOf(widget); known != NoWindow) return known;
+  const WindowHandle handle = registry.Add(widget, className, text, true);
+  registry.Find(handle)->DisplayStale = true;
+  return handle;
+}
+
+WindowHandle HandleOf(QWidget* widget) {
+  if (widget == nullptr) return NoWindow;
+  WindowRegistry& registry = WindowRegistry::Instance();
+  if (const WindowHandle known = registry.HandleOf(widget); known != NoWindow) return known;
+  const QByteArray title = widget->windowTitle().toLatin1();
+  return registry.Add(widget, widget->metaObject()->className(), std::string_view(title.data(), title.size()),
+                      false);
+}
+
+WindowHandle FindHandle(const QWidget* widget) { return WindowRegistry::Instance().HandleOf(widget); }
+
+QWidget* WidgetOf(WindowHandle window) {
+  WindowEntry* entry = WindowRegistry::Instance().Find(window);
+  return entry == nullptr ? nullptr : entry->Widget.data();
+}
+
+void DestroyWindow(QWidget* window) {
+  if (window == nullptr) return;
+  WindowRegistry& registry = WindowRegistry::Instance();
+  registry.RemoveTree(registry.HandleOf(window));
+  window->hide();
+  QMetaObject::invokeMethod(
+      &Defaults(), [doomed = QPointer<QWidget>(window)] { delete doomed.data(); }, Qt::QueuedConnection);
+}
+
+void SetShown(QWidget* window, bool shown) {
+  WindowRegistry& registry = WindowRegistry::Instance();
+  WindowEntry* entry = registry.Find(registry.HandleOf(window));
+  if (entry == nullptr) return;
+  if (!entry->Managed) {
+    window->setVisible(shown);
+    return;
+  }
+  entry->Shown = shown;
+  registry.UpdateMapping(*entry);
+}
+
+bool IsShown(QWidget* window) {
+  WindowRegistry& registry = WindowRegistry::Instance();
+  const WindowEntry* entry = registry.Find(registry.HandleOf(window));
+  return entry != nullptr && (entry->Managed ? entry->Shown : window->isVisible());
+}
+
+void SetText(QWidget* window, std::string_view text) {
+  WindowRegistry& registry = WindowRegistry::Instance();
+  if (WindowEntry* entry = registry.Find(registry.HandleOf(window))) registry.SetText(*entry, text);
+}
+
+std::string TextOf(const QWidget* window) {
+  WindowRegistry& registry = WindowRegistry::Instance();
+  const WindowEntry* entry = registry.Find(registry.HandleOf(window));
+  return entry == nullptr ? std::string() : entry->Text;
+}
+
+void WindowProcedure::Attach(QWidget* window) { window->installEventFilter(this); }
+
+bool WindowProcedure::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != WindowMessageEvent::EventType()) return QObject::eventFilter(watched, event);
+  auto& m = static_cast<WindowMessageEvent&>(*event);
+  auto* window = qobject_cast<QWidget*>(watched);
+  if (m.Handled || window == nullptr) return false;
+  if (HandleMessage(window, m)) {
+    m.Handled = true;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace tessil::qtwin

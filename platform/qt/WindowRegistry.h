@@ -1,0 +1,82 @@
+// The windows of this process as the Qt backend knows them. Internal to the
+// backend: widgets use QtWindows.h, the protocol uses QtWindowSystem.
+#pragma once
+
+#include <QPointer>
+#include <QRect>
+#include <QWidget>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "WindowHandle.h"
+
+namespace tessil::qtwin {
+
+struct WindowEntry {
+  QPointer<QWidget> Widget;
+  std::string ClassName;
+  // What look-ups compare: the creation text of an edit control, else the
+  // current text.
+  std::string Name;
+  std::string Text;
+  WindowHandle Parent = NoWindow;
+  std::vector<WindowHandle> Children;  // creation order
+  // Made with MakeWindow: visibility and mapping belong to the backend.
+  // Otherwise the widget is one of Tessil's own and Qt's state is the truth.
+  bool Managed = false;
+  bool Shown = false;
+  std::int32_t ExStyle = 0;
+  std::optional<std::uint8_t> Alpha;
+  // The rectangle last given by SetWindowPos, and whether it lies on the
+  // screen; a managed top-level window is mapped only then.
+  std::optional<QRect> Placed;
+  bool OnScreen = false;
+  // The widget does not show the text yet: EcoSim's windows are drawn only
+  // while they are on the screen, so typing into them stays cheap.
+  bool DisplayStale = false;
+};
+
+class WindowRegistry {
+ public:
+  static WindowRegistry& Instance();
+
+  WindowHandle Add(QWidget* widget, std::string_view className, std::string_view text, bool managed);
+  WindowEntry* Find(WindowHandle window);
+  WindowHandle HandleOf(const QWidget* widget) const;
+
+  const std::vector<WindowHandle>& TopLevels() const { return top_levels_; }
+  // Front first.
+  std::vector<WindowHandle>& StackingOrder() { return z_order_; }
+
+  void SetText(WindowEntry& entry, std::string_view text);
+  // Shows the texts of a window and its children that changed while it was
+  // off the screen.
+  void RefreshDisplay(WindowEntry& entry);
+  // Maps or unmaps a managed top-level window as its state asks, and keeps
+  // the mapped windows in the stacking order.
+  void UpdateMapping(WindowEntry& entry);
+  void Restack();
+  static bool ScreenStacksWindows();
+  bool IsVisible(WindowHandle window);
+
+  // Forgets a window and all its children.
+  void RemoveTree(WindowHandle window);
+
+  WindowHandle Focus() const { return focus_; }
+  void SetFocusRecord(WindowHandle window) { focus_ = window; }
+
+ private:
+  void Remove(WindowHandle window, const QWidget* widget);
+
+  std::unordered_map<WindowHandle, WindowEntry> entries_;
+  std::unordered_map<const QWidget*, WindowHandle> handles_;
+  std::vector<WindowHandle> top_levels_;  // creation order
+  std::vector<WindowHandle> z_order_;
+  WindowHandle next_ = 0x00010010;
+  WindowHandle focus_ = NoWindow;
+};
+
+}  // namespace tessil::qtwin

@@ -1,0 +1,562 @@
+#include "StandInEcoSim.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <chrono>
+
+#include "Public_Declarations.h"
+#include "StringGrid.h"
+#include "WindowMessages.h"
+
+namespace tessil::standin {
+
+namespace {
+
+// The longest a test may hold up the message loop when computed in one
+// slice.
+constexpr double SliceSeconds = 0.002;
+
+// The window sizes EcoSim's windows have when Tessil brings them into view.
+constexpr QSize MainSize(694, 418);
+constexpr QSize OptionsSize(402, 483);
+constexpr QSize ResultsSize(522, 559);
+constexpr QSize ProgressSize(307, 197);
+
+// EcoSim never takes the focus from Tessil, and stays off the task bar.
+constexpr Qt::WindowFlags EcoSimWindowFlags = Qt::Tool | Qt::WindowDoesNotAcceptFocus;
+
+// A size typed into the resize dialog: a whole number from 1 on.
+std::optional<int> WholeNumber(const std::string& text) {
+  std::size_t begin = text.find_first_not_of(' ');
+  std::size_t end = text.find_last_not_of(' ');
+  if (begin == std::string::npos) return std::nullopt;
+  int value = 0;
+  const char* first = text.data() + begin;
+  const char* last = text.data() + end + 1;
+  const auto [ptr, ec] = std::from_chars(first, last, value);
+  if (ec != std::errc() || ptr != last || value < 1 || value > 100000) return std::nullopt;
+  return value;
+}
+
+// The results' p-value lines (5 and 6) with another text after their prefix.
+std::string ReplacePValues(const std::string& memo, const std::string& text) {
+  std::string out;
+  std::size_t start = 0;
+  for (int line = 0; start <= memo.size(); ++line) {
+    std::size_t end = memo.find("\r\n", start);
+    if (end == std::string::npos) end = memo.size();
+    std::string current = memo.substr(start, end - start);
+    if (line == 5 || line == 6) {
+      const std::size_t prefix = current.find(") = ");
+      if (prefix != std::string::npos) current = current.substr(0, prefix + 4) + text;
+    }
+    out += current;
+    if (end == memo.size()) break;
+    out += "\r\n";
+    start = end + 2;
+  }
+  return out;
+}
+
+}  // namespace
+
+// A test computed beside the message loop, so that EcoSim's windows (and
+// Tessil's, which wait on them) stay live while it runs.
+struct StandInEcoSim::Job {
+  cooc::Incidence Matrix;
+  cooc::TestOptions Options;
+  std::uint64_t Ordinal = 0;
+  // Cells times null matrices: what the test's duration grows with.
+  double Work = 0;
+  double Seconds = 0;
+  std::atomic<bool> Done{false};
+  cooc::TestResult Result;
+
+  void Run() {
+    const auto start = std::chrono::steady_clock::now();
+    Result = cooc::RunTest(Matrix, Options, Ordinal);
+    Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    Done.store(true, std::memory_order_release);
+  }
+};
+
+StandInFaults& FaultsForNewStandIns() {
+  static StandInFaults faults;
+  return faults;
+}
+
+StandInEcoSim::StandInEcoSim(std::string workingFolder, StandInFaults faults)
+    : folder_(std::move(workingFolder)), faults_(std::move(faults)) {
+
+  application_ = TopLevel("TApplication", "EcoSim");
+  BuildMainWindow();
+  BuildResizeDialog();
+  BuildOptionsWindow();
+  BuildProgressWindow();
+  BuildResultsWindow();
+  // At start only the application window and the main window are up.
+  Show(application_, true);
+  Show(main_, true);
+}
+
+StandInEcoSim::~StandInEcoSim() {
+  StopSlices();
+  // A test still being computed finishes on its own and is forgotten.
+  if (worker_.joinable()) worker_.detach();
+  for (QPointer<QWidget>& window : top_levels_) delete window.data();
+}
+
+bool StandInEcoSim::OwnsWindow(WindowHandle window) const {
+  const QWidget* widget = qtwin::WidgetOf(window);
+  if (widget == nullptr) return false;
+  const QWidget* top = widget->window();
+  return std::any_of(top_levels_.begin(), top_levels_.end(), [top](const QPointer<QWidget>& w) { return w == top; });
+}
+
+QWidget* StandInEcoSim::Window(QWidget* widget, std::string_view className, std::string_view text) {
+  const bool missing = std::find(faults_.MissingClasses.begin(), faults_.MissingClasses.end(), className) !=
+                       faults_.MissingClasses.end();
+  if (missing) return widget;
+  qtwin::MakeWindow(widget, className, text);
+  Attach(widget);
+  return widget;
+}
+
+QWidget* StandInEcoSim::TopLevel(std::string_view className, std::string_view text) {
+  auto* window = new QWidget(nullptr, EcoSimWindowFlags);
+  top_levels_.emplace_back(window);
+  return Window(window, className, text);
+}
+
+void StandInEcoSim::BuildMainWindow() {
+  main_ = TopLevel("TEcoSim", "EcoSim 7.0");
+  main_->resize(MainSize);
+  grid_ = new StringGrid(main_);
+  Window(grid_, "TStringGrid", "");
+  auto* layout = new QVBoxLayout(main_);
+  layout->setSizeConstraint(QLayout::SetNoConstraint);
+  layout->addWidget(grid_);
+}
+
+void StandInEcoSim::BuildResizeDialog() {
+  resize_ = TopLevel("TEcoSimRedoMatrix", "Matrix Size");
+  auto* buttons = Window(new QFrame(resize_), "TPanel", "");
+  auto* ok = new QPushButton(buttons);
+  Window(ok, "TButton", "&OK");
+  auto* edits = Window(new QFrame(resize_), "TPanel", "");
+  Window(new QLabel(edits), "TLabel", "Columns (sites):");
+  resize_columns_ = new QLineEdit(edits);
+  Window(resize_columns_, "TEdit", "5");
+  Window(new QLabel(edits), "TLabel", "Rows (species):");
+  resize_rows_ = new QLineEdit(edits);
+  Window(resize_rows_, "TEdit", "5");
+
+  auto* editLayout = new QVBoxLayout(edits);
+  for (QObject* child : edits->children()) {
+    if (auto* w = qobject_cast<QWidget*>(child)) editLayout->addWidget(w);
+  }
+  (new QHBoxLayout(buttons))->addWidget(ok);
+  auto* layout = new QVBoxLayout(resize_);
+  layout->setSizeConstraint(QLayout::SetNoConstraint);
+  layout->addWidget(edits);
+  layout->addWidget(buttons);
+  QObject::connect(ok, &QPushButton::clicked, this, [this] { AcceptResize(); });
+}
+
+StandInEcoSim::RadioGroup StandInEcoSim::BuildRadioGroup(QWidget* page, std::string_view caption,
+                                                         const std::vector<std::string>& buttons,
+                                                         std::string_view selected) {
+  RadioGroup group;
+  auto* box = new QGroupBox(page);
+  group.Box = Window(box, "TRadioGroup", caption);
+  auto* layout = new QVBoxLayout(box);
+  for (const std::string& text : buttons) {
+    auto* button = new QRadioButton(box);
+    Window(button, "TGroupButton", text);
+    button->setChecked(text == selected);
+    layout->addWidget(button);
+    group.Buttons.push_back(button);
+  }
+  page->layout()->addWidget(box);
+  return group;
+}
+
+QWidget* StandInEcoSim::BuildPreferencesPage() {
+  auto* page = new QWidget(pages_);
+  Window(page, "TTabSheet", "Preferences");
+  new QVBoxLayout(page);
+  degenerate_ = BuildRadioGroup(page, "Degenerate &Matrices", {"Fix", "Split", "Discard", "Retain"}, "Retain");
+  // EcoSim's caption differs in letter case from the text Tessil looks for.
+  columns_ = BuildRadioGroup(page, "Co&lumn Constraints", {"Proportional", "Fixed Sum", "Equiprobable"}, "Fixed Sum");
+  rows_ = BuildRadioGroup(page, "Ro&w Constraints", {"Proportional", "Fixed Sum", "Equiprobable"}, "Fixed Sum");
+
+  auto* indexBox = new QGroupBox(page);
+  Window(indexBox, "TGroupBox", "Co-occurrence &Index");
+  index_ = new QComboBox(indexBox);
+  Window(index_, "TComboBox", "");
+  index_->setEditable(true);
+  for (std::string_view text : {caption::CScore, caption::Checkerboards, caption::SpeciesCombinations, caption::VRatio}) {
+    index_->addItem(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+  }
+  Window(index_->lineEdit(), "Edit", caption::CScore);
+  (new QVBoxLayout(indexBox))->addWidget(index_);
+  page->layout()->addWidget(indexBox);
+
+  empty_ = BuildRadioGroup(page, "&Empty Sites", {"Include", "Exclude"}, "Exclude");
+  return page;
+}
+
+QWidget* StandInEcoSim::BuildGeneralPage() {
+  auto* page = new QWidget(pages_);
+  Window(page, "TTabSheet", "General");
+  auto* layout = new QVBoxLayout(page);
+  auto* iterationsBox = new QGroupBox(page);
+  Window(iterationsBox, "TGroupBox", "Iterations");
+  auto* boxLayout = new QVBoxLayout(iterationsBox);
+  boxLayout->addWidget(Window(new QLabel(iterationsBox), "TLabel", "Random number seed (0 = clock):"));
+  seed_ = new QLineEdit(iterationsBox);
+  boxLayout->addWidget(Window(seed_, "TEdit", "0"));
+  boxLayout->addWidget(Window(new QLabel(iterationsBox), "TLabel", "Number of iterations:"));
+  iterations_ = new QLineEdit(iterationsBox);
+  boxLayout->addWidget(Window(iterations_, "TMaskEdit", "5000 "));
+  layout->addWidget(iterationsBox);
+  algorithm_ = BuildRadioGroup(page, "Fixed-Fixed Randomization Algorithm",
+                               {std::string(caption::KnightsTour), std::string(caption::IndependentSwap),
+                                std::string(caption::SequentialSwap)},
+                               caption::SequentialSwap);
+  return page;
+}
+
+void StandInEcoSim::BuildOptionsWindow() {
+  options_ = TopLevel("TCoOccurrenceOpts", "Co-occurrence Options");
+  options_->resize(OptionsSize);
+  pages_ = new QTabWidget(options_);
+  Window(pages_, "TPageControl", "");
+  QWidget* preferences = BuildPreferencesPage();
+  QWidget* general = BuildGeneralPage();
+  pages_->addTab(preferences, QStringLiteral("Preferences"));
+  pages_->addTab(general, QStringLiteral("General"));
+  sheets_ = {preferences, general};
+
+  auto* panel = Window(new QFrame(options_), "TPanel", "");
+  auto* run = new QPushButton(panel);
+  Window(run, "TButton", "&Run");
+  (new QHBoxLayout(panel))->addWidget(run);
+  QObject::connect(run, &QPushButton::clicked, this, [this] { StartTest(); });
+
+  auto* layout = new QVBoxLayout(options_);
+  layout->setSizeConstraint(QLayout::SetNoConstraint);
+  layout->addWidget(pages_);
+  layout->addWidget(panel);
+  ShowPage(0);
+}
+
+void StandInEcoSim::BuildProgressWindow() {
+  progress_ = TopLevel("TProgress", "Progress");
+  progress_->resize(ProgressSize);
+  beep_ = new QCheckBox(progress_);
+  Window(beep_, "TCheckBox", "Beep");
+  beep_->setChecked(true);
+  auto* abort = new QPushButton(progress_);
+  Window(abort, "TButton", "&Abort simulation");
+  auto* layout = new QVBoxLayout(progress_);
+  layout->setSizeConstraint(QLayout::SetNoConstraint);
+  layout->addWidget(beep_);
+  layout->addWidget(abort);
+  QObject::connect(abort, &QPushButton::clicked, this, [this] { Abort(); });
+}
+
+void StandInEcoSim::BuildResultsWindow() {
+  results_ = TopLevel("TCoOccurrence", "EcoSim -- Co-occurrence Results");
+  results_->resize(ResultsSize);
+  auto* pages = new QTabWidget(results_);
+  Window(pages, "TPageControl", "");
+  auto* index = new QWidget(pages);
+  Window(index, "TTabSheet", "Index");
+  memo1_ = new QPlainTextEdit(index);
+  memo2_ = new QPlainTextEdit(index);
+  for (QPlainTextEdit* memo : {memo1_, memo2_}) {
+    memo->setReadOnly(true);
+    Window(memo, "TMemo", "");
+  }
+  auto* indexLayout = new QVBoxLayout(index);
+  indexLayout->addWidget(memo1_);
+  indexLayout->addWidget(memo2_);
+  pages->addTab(index, QStringLiteral("Index"));
+  auto* layout = new QVBoxLayout(results_);
+  layout->setSizeConstraint(QLayout::SetNoConstraint);
+  layout->addWidget(pages);
+}
+
+void StandInEcoSim::Show(QWidget* window, bool shown) { qtwin::SetShown(window, shown); }
+
+void StandInEcoSim::ShowPage(std::uintptr_t index) {
+  if (index >= sheets_.size()) return;
+  for (std::size_t k = 0; k < sheets_.size(); ++k) Show(sheets_[k], k == index);
+  pages_->setCurrentIndex(static_cast<int>(index));
+}
+
+bool StandInEcoSim::HandleMessage(QWidget* window, qtwin::WindowMessageEvent& m) {
+  using namespace win;
+  if (window == main_) {
+    if (m.Message == WM_COMMAND && m.WParam == 17) {
+      if (!Busy()) Show(resize_, true);
+      return true;
+    }
+    if (m.Message == WM_COMMAND && m.WParam == 22) {
+      if (!Busy() && !qtwin::IsShown(options_)) {
+        Show(main_, false);
+        Show(options_, true);
+      }
+      return true;
+    }
+    if (m.Message == WM_CLOSE) {
+      // A simulation in hand keeps EcoSim from closing.
+      if (!Busy()) AskToExit();
+      return true;
+    }
+    return false;
+  }
+  if (window == grid_) {
+    if (m.Message == WM_CHAR) {
+      char c = static_cast<char>(m.WParam & 0xFF);
+      if (faults_.MistypedCharacters > 0 && (c == '0' || c == '1')) {
+        --faults_.MistypedCharacters;
+        c = c == '1' ? '0' : '1';
+      }
+      grid_->Type(c);
+      return true;
+    }
+    if (m.Message == WM_KEYDOWN && m.WParam == VK_TAB) {
+      grid_->Tab();
+      return true;
+    }
+    return false;
+  }
+  if (window == pages_ && m.Message == TCM_SETCURFOCUS) {
+    ShowPage(m.WParam);
+    return true;
+  }
+  if (m.Message == WM_COMMAND) {
+    // A radio group selects the button named by lParam.
+    for (const RadioGroup* group : {&rows_, &columns_, &algorithm_, &degenerate_, &empty_}) {
+      if (window != group->Box) continue;
+      for (QWidget* button : group->Buttons) {
+        const WindowHandle handle = qtwin::FindHandle(button);
+        if (handle != NoWindow && static_cast<std::intptr_t>(handle) == m.LParam) {
+          static_cast<QRadioButton*>(button)->setChecked(true);
+        }
+      }
+      return true;
+    }
+  }
+  if (m.Message == WM_CLOSE && (window == options_ || window == results_)) {
+    Show(window, false);
+    Show(main_, true);
+    return true;
+  }
+  if (window == seed_ && m.Message == WM_SETTEXT) {
+    // A new seed starts a new run of tests; the default handling sets the
+    // field's content.
+    ordinal_ = 0;
+    return false;
+  }
+  if (window == beep_ && (m.Message == WM_KEYDOWN || m.Message == WM_KEYUP) && m.WParam == VK_SPACE) {
+    // A check box toggles when the space bar is released after a press.
+    if (m.Message == WM_KEYDOWN) {
+      space_down_ = true;
+    } else if (space_down_) {
+      space_down_ = false;
+      beep_->setChecked(!beep_->isChecked());
+    }
+    return true;
+  }
+  return false;
+}
+
+void StandInEcoSim::AcceptResize() {
+  const std::optional<int> cols = WholeNumber(qtwin::TextOf(resize_columns_));
+  const std::optional<int> rows = WholeNumber(qtwin::TextOf(resize_rows_));
+  // A size that is not a number keeps the dialog open.
+  if (!cols || !rows || std::int64_t{*rows} * *cols > (std::int64_t{1} << 24)) return;
+  grid_->Resize(*rows, *cols);
+  Show(resize_, false);
+}
+
+std::string StandInEcoSim::Selected(const RadioGroup& group) {
+  for (QWidget* button : group.Buttons) {
+    if (static_cast<QRadioButton*>(button)->isChecked()) return qtwin::TextOf(button);
+  }
+  return {};
+}
+
+cooc::TestOptions StandInEcoSim::HeldOptions() const {
+  cooc::TestOptions o;
+  o.RowConstraint = Selected(rows_);
+  o.ColumnConstraint = Selected(columns_);
+  o.Index = qtwin::TextOf(index_->lineEdit());
+  o.Algorithm = Selected(algorithm_);
+  o.DegenerateMatrices = Selected(degenerate_);
+  o.EmptySites = Selected(empty_);
+  o.Iterations = qtwin::TextOf(iterations_);
+  o.Seed = qtwin::TextOf(seed_);
+  return o;
+}
+
+cooc::Incidence StandInEcoSim::GridMatrix() const {
+  cooc::Incidence matrix(grid_->Rows(), grid_->Cols());
+  for (int i = 0; i < grid_->Rows(); ++i) {
+    for (int k = 0; k < grid_->Cols(); ++k) matrix.Set(i, k, grid_->Cell(i, k) == "1");
+  }
+  return matrix;
+}
+
+bool StandInEcoSim::BeepChecked() const { return beep_->isChecked(); }
+
+void StandInEcoSim::StartTest() {
+  if (Busy() || !qtwin::IsShown(options_)) return;
+  running_ = true;
+  ++tests_started_;
+  // Every test counts, from the last time the seed was set.
+  const std::uint64_t ordinal = ordinal_++;
+  Show(options_, false);
+  slice_count_ = 0;
+  qtwin::SetText(progress_, "...0 Simulating");
+  Show(progress_, true);
+  stalled_ = faults_.Stall;
+  hung_ = faults_.Hang;
+  if (!stalled_ && !hung_) {
+    job_ = std::make_shared<Job>();
+    job_->Matrix = GridMatrix();
+    job_->Options = HeldOptions();
+    job_->Ordinal = ordinal;
+    job_->Work = static_cast<double>(job_->Matrix.Rows()) * job_->Matrix.Cols() *
+                 std::max(1.0, LeadingNumber(job_->Options.Iterations));
+    // A test expected to be short is computed in one slice; a longer one
+    // beside the message loop, so that the windows stay live meanwhile.
+    const double expected = last_work_ > 0 ? last_seconds_ * job_->Work / last_work_ : 0.0;
+    if (expected > SliceSeconds) {
+      worker_ = std::thread([job = job_] { job->Run(); });
+    }
+  }
+  if (!stalled_) ScheduleSlice();
+}
+
+// Each slice is a posted message to EcoSim itself, so one comes in every turn
+// of message processing, the turns that deliver only posted messages
+// included.
+void StandInEcoSim::ScheduleSlice() {
+  QMetaObject::invokeMethod(
+      this,
+      [this, generation = slice_generation_] {
+        if (generation == slice_generation_) Slice();
+      },
+      Qt::QueuedConnection);
+}
+
+void StandInEcoSim::StopSlices() { ++slice_generation_; }
+
+// One slice of the work between two turns of message processing: the
+// caption shows that the simulation advances.
+void StandInEcoSim::Slice() {
+  ++slice_count_;
+  qtwin::SetText(progress_, "..." + std::to_string(slice_count_ % 1000000) + " Simulating");
+  if (job_ == nullptr) {
+    ScheduleSlice();
+    return;
+  }
+  if (!worker_.joinable() && !job_->Done.load(std::memory_order_acquire)) job_->Run();
+  if (!job_->Done.load(std::memory_order_acquire)) {
+    ScheduleSlice();
+    return;
+  }
+  StopSlices();
+  if (worker_.joinable()) worker_.join();
+  const std::shared_ptr<Job> job = std::move(job_);
+  last_seconds_ = job->Seconds;
+  last_work_ = job->Work;
+  EndTest(job->Result);
+}
+
+void StandInEcoSim::EndTest(const cooc::TestResult& result) {
+  running_ = false;
+  last_ = result;
+  Show(progress_, false);
+  if (BeepChecked()) QApplication::beep();
+  if (result.HasResults && !faults_.ConfirmInsteadOfResults) {
+    qtwin::SetText(memo1_, result.Memo1);
+    qtwin::SetText(memo2_, faults_.PValueText ? ReplacePValues(result.Memo2, *faults_.PValueText) : result.Memo2);
+    Show(results_, true);
+    return;
+  }
+  ShowMessage(result.HasResults ? "The simulation ended without results." : result.Reason, false);
+}
+
+void StandInEcoSim::Abort() {
+  if (!running_ || hung_) return;
+  StopSlices();
+  if (worker_.joinable()) worker_.detach();
+  job_.reset();
+  running_ = false;
+  stalled_ = false;
+  Show(progress_, false);
+  Show(main_, true);
+}
+
+void StandInEcoSim::AskToExit() { ShowMessage("Exit EcoSim?", true); }
+
+void StandInEcoSim::ShowMessage(const std::string& text, bool exitOnOk) {
+  auto* form = new QWidget(nullptr, EcoSimWindowFlags);
+  top_levels_.emplace_back(form);
+  Window(form, "TMessageForm", exitOnOk ? "Confirm" : "EcoSim");
+  auto* layout = new QVBoxLayout(form);
+  layout->addWidget(Window(new QLabel(form), "TLabel", text));
+  auto* ok = new QPushButton(form);
+  layout->addWidget(Window(ok, "TButton", "OK"));
+  QObject::connect(ok, &QPushButton::clicked, this, [this, form, exitOnOk] {
+    qtwin::DestroyWindow(form);
+    if (!exitOnOk) {
+      Show(main_, true);
+      return;
+    }
+    // EcoSim ends: every window of this instance goes at once.
+    for (QPointer<QWidget>& window : top_levels_) qtwin::DestroyWindow(window.data());
+    qtwin::EndProgramLater(this);
+  });
+  if (exitOnOk) {
+    auto* cancel = new QPushButton(form);
+    layout->addWidget(Window(cancel, "TButton", "Cancel"));
+    QObject::connect(cancel, &QPushButton::clicked, this, [form] { qtwin::DestroyWindow(form); });
+  }
+  Show(form, true);
+}
+
+void RegisterStandInEcoSim() {
+  qtwin::RegisterProgram(StandInProgramFile, [](const std::string& folder) {
+    return std::make_unique<StandInEcoSim>(folder, FaultsForNewStandIns());
+  });
+}
+
+std::vector<StandInEcoSim*> RunningStandIns() {
+  std::vector<StandInEcoSim*> running;
+  qtwin::ForEachProgram([&running](qtwin::HostedProgram& p) {
+    if (auto* s = dynamic_cast<StandInEcoSim*>(&p)) running.push_back(s);
+  });
+  return running;
+}
+
+}  // namespace tessil::standin

@@ -1,0 +1,162 @@
+// A stand-in for EcoSim 7.0 where EcoSim cannot run: Qt widgets carrying
+// EcoSim's window classes and names, in the child order and with the
+// behaviour Tessil's window protocol relies on, computing each co-occurrence
+// test with Tessil's own engine. It runs inside the Tessil process and is
+// started by opening its program file (EcoSim/EcoSim700.exe in the
+// program's folder) once RegisterStandInEcoSim has been called.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "CooccurrenceTest.h"
+#include "HostedPrograms.h"
+#include "QtWindows.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+
+namespace tessil::standin {
+
+class StringGrid;
+
+// Faults a test can inject into a stand-in, to show how Tessil copes with an
+// EcoSim that misbehaves. Never set outside tests.
+struct StandInFaults {
+  // Each test started stops at once: its progress caption stays at its
+  // first text and only "&Abort simulation" ends it.
+  bool Stall = false;
+  // Each test started never ends though its caption keeps changing; EcoSim
+  // then answers neither "&Abort simulation" nor a request to close.
+  bool Hang = false;
+  // Each test ends with a confirmation window instead of its results.
+  bool ConfirmInsteadOfResults = false;
+  // The two p-value lines of the results carry this text after their
+  // prefix instead of the p-value.
+  std::optional<std::string> PValueText;
+  // The next this many characters typed into the grid show in the in-place
+  // editor as the other digit.
+  int MistypedCharacters = 0;
+  // Windows of these classes are not created at start-up.
+  std::vector<std::string> MissingClasses;
+};
+
+// The faults every stand-in starts with (tests only; none by default).
+StandInFaults& FaultsForNewStandIns();
+
+// The working folder's file name by which the stand-in is started.
+inline constexpr const char* StandInProgramFile = "EcoSim700.exe";
+
+class StandInEcoSim final : public qtwin::HostedProgram, private qtwin::WindowProcedure {
+ public:
+  StandInEcoSim(std::string workingFolder, StandInFaults faults);
+  ~StandInEcoSim() override;
+
+  bool OwnsWindow(WindowHandle window) const override;
+
+  StandInFaults& Faults() { return faults_; }
+  const std::string& WorkingFolder() const { return folder_; }
+
+  // What EcoSim holds, as its windows show it.
+  cooc::TestOptions HeldOptions() const;
+  cooc::Incidence GridMatrix() const;
+  const StringGrid& Grid() const { return *grid_; }
+  // Tests run since the seed field was last set, and in all.
+  std::uint64_t TestOrdinal() const { return ordinal_; }
+  int TestsStarted() const { return tests_started_; }
+  bool BeepChecked() const;
+  // The results of the last test that ended.
+  const cooc::TestResult& LastResult() const { return last_; }
+
+ private:
+  struct Job;
+  struct RadioGroup {
+    QWidget* Box = nullptr;
+    std::vector<QWidget*> Buttons;
+  };
+
+  bool HandleMessage(QWidget* window, qtwin::WindowMessageEvent& message) override;
+
+  QWidget* Window(QWidget* widget, std::string_view className, std::string_view text);
+  QWidget* TopLevel(std::string_view className, std::string_view text);
+  void BuildMainWindow();
+  void BuildResizeDialog();
+  void BuildOptionsWindow();
+  QWidget* BuildPreferencesPage();
+  QWidget* BuildGeneralPage();
+  RadioGroup BuildRadioGroup(QWidget* page, std::string_view caption, const std::vector<std::string>& buttons,
+                             std::string_view selected);
+  void BuildProgressWindow();
+  void BuildResultsWindow();
+
+  void Show(QWidget* window, bool shown);
+  void ShowPage(std::uintptr_t index);
+  void AcceptResize();
+  void StartTest();
+  void ScheduleSlice();
+  void StopSlices();
+  void Slice();
+  void EndTest(const cooc::TestResult& result);
+  void Abort();
+  void AskToExit();
+  void ShowMessage(const std::string& text, bool exitOnOk);
+  static std::string Selected(const RadioGroup& group);
+  bool Busy() const { return running_; }
+
+  std::string folder_;
+  StandInFaults faults_;
+  std::vector<QPointer<QWidget>> top_levels_;
+  std::vector<WindowHandle> handles_;
+
+  QWidget* application_ = nullptr;
+  QWidget* main_ = nullptr;
+  StringGrid* grid_ = nullptr;
+  QWidget* resize_ = nullptr;
+  QLineEdit* resize_columns_ = nullptr;
+  QLineEdit* resize_rows_ = nullptr;
+  QWidget* options_ = nullptr;
+  QTabWidget* pages_ = nullptr;
+  std::vector<QWidget*> sheets_;  // by page index
+  RadioGroup rows_, columns_, algorithm_, degenerate_, empty_;
+  QComboBox* index_ = nullptr;
+  QLineEdit* iterations_ = nullptr;
+  QLineEdit* seed_ = nullptr;
+  QWidget* progress_ = nullptr;
+  QCheckBox* beep_ = nullptr;
+  bool space_down_ = false;
+  QWidget* results_ = nullptr;
+  QPlainTextEdit* memo1_ = nullptr;
+  QPlainTextEdit* memo2_ = nullptr;
+
+  bool running_ = false;
+  bool hung_ = false;
+  bool stalled_ = false;
+  std::shared_ptr<Job> job_;
+  std::thread worker_;
+  // Slices scheduled in an earlier generation are void.
+  std::uint64_t slice_generation_ = 0;
+  std::uint64_t slice_count_ = 0;
+  // How long the last test took, and its work: the estimate for the next.
+  double last_seconds_ = 0;
+  double last_work_ = 0;
+  std::uint64_t ordinal_ = 0;
+  int tests_started_ = 0;
+  cooc::TestResult last_;
+};
+
+// Makes opening EcoSim700.exe start a stand-in in this process.
+void RegisterStandInEcoSim();
+// The stand-ins running, oldest first.
+std::vector<StandInEcoSim*> RunningStandIns();
+
+}  // namespace tessil::standin

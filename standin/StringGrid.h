@@ -1,0 +1,48 @@
+// The stand-in EcoSim's matrix grid ("TStringGrid"): cells typed one
+// character at a time through an in-place editor, Tab committing the cell
+// and moving to the next in row order, from the last back to the first.
+#pragma once
+
+#include <QLineEdit>
+#include <QWidget>
+#include <string>
+#include <vector>
+
+namespace tessil::standin {
+
+class StringGrid final : public QWidget {
+ public:
+  explicit StringGrid(QWidget* parent);
+
+  int Rows() const { return rows_; }
+  int Cols() const { return cols_; }
+  // Resizes to rows x cols empty cells; the first cell becomes current.
+  void Resize(int rows, int cols);
+  const std::string& Cell(int row, int col) const;
+  int CurrentRow() const { return row_; }
+  int CurrentCol() const { return col_; }
+
+  // A character typed into the grid: it opens the current cell's in-place
+  // editor with that text, or adds to the text being edited. The editor is
+  // made a window ("TInplaceEdit", a child of the grid) when first needed.
+  void Type(char c);
+  // Tab: commits the editor's text to the current cell and moves on.
+  void Tab();
+  QLineEdit* Editor() const { return editor_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QRect CellRect(int row, int col) const;
+
+  int rows_ = 5;
+  int cols_ = 5;
+  int row_ = 0;
+  int col_ = 0;
+  bool editing_ = false;
+  std::vector<std::string> cells_;
+  QLineEdit* editor_ = nullptr;
+};
+
+}  // namespace tessil::standin

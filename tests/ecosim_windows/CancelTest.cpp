@@ -1,0 +1,106 @@
+// Once Cancel has been pressed, no wait for EcoSim lasts more than ten
+// further seconds: an EcoSim that stops answering cannot hold Tessil, and
+// one that will not close is left behind.
+#include <gtest/gtest.h>
+
+#include "ProtocolTestSupport.h"
+
+namespace tessil::testing {
+namespace {
+
+constexpr double Grace = WindowProtocolEcoSim::CancelGraceSeconds;
+
+class Cancel : public ProtocolTest {
+ protected:
+  // Cancel is pressed once the clock passes `at`; returns when it was seen.
+  void PressCancelAt(double at) {
+    cancel_at_ = at;
+    windows_.OnPass = [this] {
+      if (!cancel_ && clock_.Now >= cancel_at_) {
+        cancel_ = true;
+        pressed_ = clock_.Now;
+      }
+    };
+  }
+  double cancel_at_ = 0;
+  double pressed_ = 0;
+};
+
+TEST_F(Cancel, AHungEcoSimKeepsTheRunWaitingUntilCancelThenIsGivenUpAndLeftBehind) {
+  // Hung during the warm-up, or during a matrix of the run.
+  for (const bool duringStartUp : {true, false}) {
+    SCOPED_TRACE(duringStartUp ? "start-up" : "run");
+    cancel_ = false;
+    clock_.Step = 0.25;
+    standin::FaultsForNewStandIns().Hang = duringStartUp;
+    WindowProtocolEcoSim& ecosim = EcoSim();
+    SilentProgress progress;
+    RandomStream stream;
+    RunContext run{settings_, inputs_, ecosim, progress, stream, clock_};
+    if (!duringStartUp) {
+      ecosim.PrepareEcoSim();
+      StandIn().Faults().Hang = true;
+    }
+    // Long after EcoSim stopped answering, the run still waits for it.
+    PressCancelAt(clock_.Now + 600);
+    double gaveUp = 0;
+    try {
+      if (duringStartUp) ecosim.PrepareEcoSim();
+      RunPowerSimulation(run);
+      ADD_FAILURE() << "the run ended although EcoSim never answered";
+    } catch (const RunCancelled& e) {
+      EXPECT_EQ(e.Number(), 36000u);
+      gaveUp = clock_.Now;
+    }
+    EXPECT_TRUE(cancel_);
+    EXPECT_GE(gaveUp - pressed_, Grace - clock_.Step);
+    EXPECT_LE(gaveUp - pressed_, Grace + clock_.Step);
+    for (const Call& c : windows_.Calls) {
+      EXPECT_NE(c.Window, ecosim.Session().AbortButton) << "a changing caption is no stall";
+    }
+
+    const WindowHandle main = ecosim.Session().MainWindow;
+    ASSERT_NE(main, NoWindow);
+    // The finish step asks EcoSim to close, gives up as well, and ends the
+    // stand-in instead.
+    windows_.Calls.clear();
+    const double releasing = clock_.Now;
+    ecosim.ReleaseEcoSim();
+    EXPECT_LE(clock_.Now - releasing, Grace + clock_.Step);
+    EXPECT_EQ(windows_.Calls, (std::vector<Call>{Post(main, win::WM_CLOSE), Call("leave", main)}));
+    EXPECT_EQ(qtwin::RunningPrograms(), 0u);
+    EXPECT_FALSE(windows_.IsWindow(main));
+    EXPECT_EQ(settings_.NumRows, 0);
+    standin::FaultsForNewStandIns().Hang = false;
+    windows_.OnPass = nullptr;
+  }
+}
+
+TEST_F(Cancel, AnEcoSimThatNeverComesUpEndsTheStartUpAfterCancel) {
+  qtwin::UnregisterProgram("EcoSim700.exe");
+  clock_.Step = 1.0;
+  WindowProtocolEcoSim& ecosim = EcoSim();
+  PressCancelAt(clock_.Now + 3600);
+  EXPECT_THROW(ecosim.PrepareEcoSim(), RunCancelled);
+  EXPECT_LE(clock_.Now - pressed_, Grace + clock_.Step);
+  EXPECT_GE(clock_.Now - pressed_, Grace - clock_.Step);
+  windows_.Calls.clear();
+  ecosim.ReleaseEcoSim();
+  EXPECT_TRUE(windows_.Calls.empty()) << "no EcoSim to close";
+}
+
+TEST_F(Cancel, AnEcoSimThatAnswersIsNotCutShort) {
+  // Cancel is read after the matrix; until then EcoSim finishes its work.
+  Prepare();
+  cancel_ = true;
+  clock_.Step = 1e-5;
+  const std::optional<double> p = TestMatrix(MatrixOf({"1100", "1100", "0011", "0111"}));
+  EXPECT_TRUE(p.has_value());
+  ecosim_->ReleaseEcoSim();
+  windows_.ProcessPendingMessages();
+  EXPECT_EQ(qtwin::RunningPrograms(), 0u);
+  for (const Call& c : windows_.Calls) EXPECT_NE(c.Op, "leave") << "EcoSim closed as asked";
+}
+
+}  // namespace
+}  // namespace tessil::testing

@@ -1,0 +1,255 @@
+// Starting EcoSim: closing the EcoSims that run, the warm-up test, the
+// resize, the transfer of the test options, and a missing program file.
+#include <gtest/gtest.h>
+
+#include "InProcessEcoSim.h"
+#include "ProtocolTestSupport.h"
+#include "Validation.h"
+
+namespace tessil::testing {
+namespace {
+
+using StartUp = ProtocolTest;
+
+TEST_F(StartUp, WarmsUpSizesTheGridAndSendsTheOptionsWithTheirExactMessages) {
+  inputs_.Cols = "6";
+  WindowProtocolEcoSim& ecosim = EcoSim();
+  ecosim.PrepareEcoSim();
+  const EcoSimSession& s = ecosim.Session();
+  const WindowHandle tessil = qtwin::HandleOf(progress_.get());
+
+  std::vector<Call> expected;
+  const std::string ecosimFolder = (folder_ / "EcoSim" / "").string();
+  expected.push_back({"open", NoWindow, 0, win::SW_SHOWNORMAL, 0,
+                      "open|" + (folder_ / "EcoSim" / "EcoSim700.exe").string() + "||" + ecosimFolder});
+  expected.push_back({"show", s.ApplicationWindow, 0, win::SW_HIDE});
+  expected.push_back({"front", tessil});
+  Append(expected, Translucent(s.MainWindow));
+  expected.push_back(OffScreen(s.MainWindow));
+  Append(expected, Translucent(s.ProgressWindow));
+  expected.push_back(OffScreen(s.ProgressWindow));
+  PresenceAbsenceMatrix warmUp(5, 5);
+  for (int i = 1; i <= 5; ++i)
+    for (int j = 1; j <= 5; ++j) warmUp(i, j) = static_cast<std::int16_t>((i + j) % 2);
+  Append(expected, Typing(s, warmUp));
+  Append(expected, Opening(s));
+  Append(expected, Translucent(s.OptionsWindow));
+  expected.push_back(OffScreen(s.OptionsWindow));
+  expected.push_back(Select(s.RowGroup, s.RowEquiprobable));
+  expected.push_back(SetText(s.IterationsEdit, "100"));
+  Append(expected, {Focus(s.RunButton), Post(s.RunButton, win::BM_CLICK), Focus(s.BeepCheck),
+                    Send(s.BeepCheck, win::WM_KEYDOWN, 0x20, 0x00390001),
+                    Send(s.BeepCheck, win::WM_KEYUP, 0x20, static_cast<std::intptr_t>(0xC0390001u))});
+  Append(expected, Translucent(s.ResultsWindow));
+  expected.push_back(OffScreen(s.ResultsWindow));
+  expected.push_back(Post(s.ResultsWindow, win::WM_CLOSE));
+  expected.push_back(Select(s.RowGroup, s.RowFixedSum));
+  expected.push_back(SetText(s.IterationsEdit, "5000"));
+  Append(expected, Translucent(s.ResizeDialog));
+  Append(expected, {Post(s.MainWindow, win::WM_COMMAND, 17), SetText(s.ResizeEditB, "4"), SetText(s.ResizeEditA, "6"),
+                    Post(s.ResizeOk, win::BM_CLICK)});
+  Append(expected, Opening(s));
+  Append(expected, {Select(s.RowGroup, s.RowFixedSum), Select(s.ColumnGroup, s.ColumnEquiprobable),
+                    SetText(s.IndexEdit, "C-score"), SetText(s.IterationsEdit, "100"), SetText(s.SeedEdit, "0"),
+                    Select(s.AlgorithmGroup, s.AlgorithmSequential), Select(s.DegenerateGroup, s.DegenerateRetain),
+                    Post(s.OptionsWindow, win::WM_CLOSE)});
+  ASSERT_EQ(windows_.Calls.size(), expected.size());
+  for (std::size_t k = 0; k < expected.size(); ++k) ASSERT_EQ(windows_.Calls[k], expected[k]) << "call " << k;
+
+  // What EcoSim holds afterwards.
+  standin::StandInEcoSim& e = StandIn();
+  EXPECT_EQ(host_.Enabled, 1) << "\"Show EcoSim\" is enabled once EcoSim is ready";
+  EXPECT_EQ(e.Grid().Rows(), 4);
+  EXPECT_EQ(e.Grid().Cols(), 6);
+  EXPECT_EQ(e.TestsStarted(), 1) << "the warm-up test";
+  EXPECT_EQ(e.TestOrdinal(), 0u) << "the seed was set after the warm-up";
+  EXPECT_FALSE(e.BeepChecked()) << "the warm-up turned the beep off";
+  EXPECT_EQ(e.LastResult().Memo1.find("Row Constraints: Equiprobable\r\n"), e.LastResult().Memo1.find("Row"));
+  EXPECT_NE(e.LastResult().Memo1.find("Number of Iterations: 100\r\n"), std::string::npos);
+  EXPECT_TRUE(windows_.IsWindowVisible(s.MainWindow));
+  EXPECT_FALSE(windows_.IsWindowVisible(s.ApplicationWindow));
+  EXPECT_FALSE(windows_.IsWindowVisible(s.OptionsWindow));
+  EXPECT_EQ(settings_.NumRows, 4);
+  EXPECT_EQ(settings_.NumCols, 6);
+}
+
+// The choices of the options dialog and the setter calls they must become.
+TEST_F(StartUp, EachChoiceReachesEcoSimAndEmptySitesOnlyForTheSiteIndices) {
+  struct Case {
+    EcoSimTestOptions options;
+    bool sendsEmptySites;
+  };
+  auto with = [](auto change) {
+    EcoSimTestOptions o;
+    change(o);
+    return o;
+  };
+  const Case cases[] = {
+      {EcoSimTestOptions{}, false},
+      {with([](auto& o) { o.Index = "V-ratio"; o.EmptySites = "Include"; }), true},
+      {with([](auto& o) { o.Index = "Number of species combinations"; o.EmptySites = "Exclude"; }), true},
+      {with([](auto& o) { o.Index = "Number of checkerboards"; o.EmptySites = "Include"; }), false},
+      {with([](auto& o) {
+         o.RowConstraint = "Proportional";
+         o.ColumnConstraint = "Fixed Sum";
+         o.DegenerateMatrices = "Split";
+         o.EcoSimIterations = " 250";
+         o.EcoSimSeed = "007";
+       }),
+       false},
+      {with([](auto& o) {
+         o.RowConstraint = "Equiprobable";
+         o.ColumnConstraint = "Proportional";
+         o.DegenerateMatrices = "Fix";
+       }),
+       false},
+      {with([](auto& o) {
+         o.ColumnConstraint = "Fixed Sum";
+         o.Algorithm = "Random Knight's Tour";
+         o.DegenerateMatrices = "Discard";
+       }),
+       false},
+      {with([](auto& o) {
+         o.ColumnConstraint = "Fixed Sum";
+         o.Algorithm = "Independent Swap";
+       }),
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options.Index + " / " + c.options.RowConstraint + " / " + c.options.ColumnConstraint);
+    inputs_.Options = c.options;
+    WindowProtocolEcoSim& ecosim = EcoSim();
+    ecosim.PrepareEcoSim();
+    const EcoSimSession& s = ecosim.Session();
+    // The transfer: after the four calls of the resize.
+    std::vector<Call> transfer = windows_.From(Post(s.MainWindow, win::WM_COMMAND, 17));
+    ASSERT_GE(transfer.size(), 4u);
+    transfer.erase(transfer.begin(), transfer.begin() + 4);
+
+    const auto button = [](std::string_view caption, WindowHandle equi, WindowHandle fixed, WindowHandle prop) {
+      return caption == "Equiprobable" ? equi : caption == "Fixed Sum" ? fixed : prop;
+    };
+    const EcoSimTestOptions& o = c.options;
+    std::vector<Call> expected = Opening(s);
+    expected.push_back(Select(s.RowGroup, button(o.RowConstraint, s.RowEquiprobable, s.RowFixedSum, s.RowProportional)));
+    expected.push_back(Select(s.ColumnGroup, button(o.ColumnConstraint, s.ColumnEquiprobable, s.ColumnFixedSum,
+                                                    s.ColumnProportional)));
+    expected.push_back(SetText(s.IndexEdit, o.Index));
+    expected.push_back(SetText(s.IterationsEdit, o.EcoSimIterations));
+    expected.push_back(SetText(s.SeedEdit, o.EcoSimSeed));
+    const WindowHandle algorithm = o.Algorithm == "Sequential Swap"    ? s.AlgorithmSequential
+                                   : o.Algorithm == "Independent Swap" ? s.AlgorithmIndependent
+                                                                       : s.AlgorithmKnight;
+    expected.push_back(Select(s.AlgorithmGroup, algorithm));
+    const WindowHandle degenerate = o.DegenerateMatrices == "Retain"    ? s.DegenerateRetain
+                                    : o.DegenerateMatrices == "Discard" ? s.DegenerateDiscard
+                                    : o.DegenerateMatrices == "Split"   ? s.DegenerateSplit
+                                                                        : s.DegenerateFix;
+    expected.push_back(Select(s.DegenerateGroup, degenerate));
+    if (c.sendsEmptySites) {
+      // The buttons were looked up by this transfer only.
+      ASSERT_NE(s.EmptyInclude, NoWindow);
+      expected.push_back(Select(s.EmptyGroup, o.EmptySites == "Include" ? s.EmptyInclude : s.EmptyExclude));
+    }
+    expected.push_back(Post(s.OptionsWindow, win::WM_CLOSE));
+    EXPECT_EQ(transfer, expected);
+    // EcoSim holds exactly what the in-process engine assumes it holds.
+    const cooc::TestOptions held = StandIn().HeldOptions();
+    const cooc::TestOptions assumed = EcoSimHeldOptions(o);
+    EXPECT_EQ(held.RowConstraint, assumed.RowConstraint);
+    EXPECT_EQ(held.ColumnConstraint, assumed.ColumnConstraint);
+    EXPECT_EQ(held.Index, assumed.Index);
+    EXPECT_EQ(held.Algorithm, assumed.Algorithm);
+    EXPECT_EQ(held.DegenerateMatrices, assumed.DegenerateMatrices);
+    EXPECT_EQ(held.EmptySites, assumed.EmptySites);
+    EXPECT_EQ(held.Iterations, assumed.Iterations);
+    EXPECT_EQ(held.Seed, assumed.Seed);
+    ecosim.ReleaseEcoSim();
+    windows_.Calls.clear();
+  }
+}
+
+TEST_F(StartUp, SetterArgumentsOutsideTheirTextsSelectNothing) {
+  Prepare();
+  WindowProtocolEcoSim& ecosim = *ecosim_;
+  ecosim.OpenCooccurrenceOptions();
+  windows_.Calls.clear();
+  ecosim.SetRowConstraint("Fixed Sum");  // the caption, not the argument
+  ecosim.SetColumnConstraint("equiprobable");
+  ecosim.SetRandomizationAlgorithm("Knight's Tour");
+  ecosim.SetDegenerateMatrices("");
+  ecosim.SetEmptySites("Both");
+  EXPECT_TRUE(windows_.Calls.empty());
+  ecosim.SetEmptySites("Include");
+  EXPECT_EQ(windows_.Calls, (std::vector<Call>{Select(ecosim.Session().EmptyGroup, ecosim.Session().EmptyInclude)}));
+  ecosim.CloseCooccurrenceOptions();
+  EXPECT_EQ(StandIn().HeldOptions().EmptySites, "Include");
+  EXPECT_EQ(StandIn().HeldOptions().RowConstraint, "Fixed Sum");
+}
+
+TEST_F(StartUp, EveryRunningEcoSimIsClosedBeforeANewOneStarts) {
+  const std::string file = (folder_ / "EcoSim" / "EcoSim700.exe").string();
+  ASSERT_NE(qtwin::StartProgram(file, "first"), nullptr);
+  ASSERT_NE(qtwin::StartProgram(file, "second"), nullptr);
+  const std::vector<standin::StandInEcoSim*> old = standin::RunningStandIns();
+  ASSERT_EQ(old.size(), 2u);
+  const WindowHandle firstMain = windows_.FindWindow("TEcoSim", std::nullopt);
+  EcoSim().PrepareEcoSim();
+
+  // WM_CLOSE, then OK in the confirmation, for each in turn; then the start.
+  ASSERT_GE(windows_.Calls.size(), 5u);
+  const std::vector<Call> closing(windows_.Calls.begin(), windows_.Calls.begin() + 5);
+  EXPECT_EQ(closing[0], Post(firstMain, win::WM_CLOSE));
+  EXPECT_EQ(closing[1].Message, win::BM_CLICK);
+  EXPECT_EQ(closing[2].Message, win::WM_CLOSE);
+  EXPECT_NE(closing[2].Window, firstMain);
+  EXPECT_EQ(closing[3].Message, win::BM_CLICK);
+  EXPECT_NE(closing[1].Window, closing[3].Window);
+  EXPECT_EQ(closing[4].Op, "open");
+  for (const Call& c : closing) EXPECT_FALSE(windows_.IsWindow(c.Window)) << c;
+  const std::vector<standin::StandInEcoSim*> running = standin::RunningStandIns();
+  ASSERT_EQ(running.size(), 1u);
+  EXPECT_EQ(running.front()->WorkingFolder(), (folder_ / "EcoSim" / "").string());
+}
+
+TEST_F(StartUp, AMissingProgramFileShowsError02AndStartsNothing) {
+  std::filesystem::remove(folder_ / "EcoSim" / "EcoSim700.exe");
+  WindowProtocolEcoSim& ecosim = EcoSim();
+  try {
+    ecosim.PrepareEcoSim();
+    FAIL() << "EcoSim started without its program file";
+  } catch (const EcoSimProgramMissing& e) {
+    EXPECT_STREQ(e.what(), "Error 02: EcoSim700.exe not found.");
+  }
+  EXPECT_EQ(host_.Missing, message::EcoSimNotFound);
+  EXPECT_EQ(host_.Enabled, 0);
+  for (const Call& c : windows_.Calls) EXPECT_NE(c.Op, "open");
+  windows_.ProcessPendingMessages();
+  EXPECT_EQ(qtwin::RunningPrograms(), 0u);
+}
+
+// The windows that must be there, by the operation that misses them.
+TEST_F(StartUp, AMissingWindowFailsTheRunWithItsCodeAndEcoSimIsStillClosed) {
+  for (const char* missing : {"TApplication", "TProgress", "TRadioGroup"}) {
+    SCOPED_TRACE(missing);
+    standin::FaultsForNewStandIns().MissingClasses = {missing};
+    WindowProtocolEcoSim& ecosim = EcoSim();
+    PassClock runClock;
+    SilentProgress progress;
+    RandomStream stream;
+    RunContext run{settings_, inputs_, ecosim, progress, stream, runClock};
+    try {
+      RunWithFinishSteps(ecosim, run);
+      ADD_FAILURE() << "the run went on without the window";
+    } catch (const TessilError& e) {
+      EXPECT_EQ(e.Number(), 0x80040201u);
+    }
+    EXPECT_EQ(qtwin::RunningPrograms(), 0u) << "the finish steps closed EcoSim";
+    EXPECT_EQ(settings_.NumRows, 0) << "and reset the run";
+    windows_.ProcessPendingMessages();
+    EXPECT_EQ(windows_.FindWindow("TEcoSim", std::nullopt), NoWindow);
+  }
+}
+
+}  // namespace
+}  // namespace tessil::testing

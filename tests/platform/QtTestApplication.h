@@ -1,0 +1,43 @@
+// One QApplication for a whole widget test program, on Qt's offscreen
+// platform unless one is chosen; every hosted program is ended before it goes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "HostedPrograms.h"
+
+namespace tessil::testing {
+
+class QtTestApplication final : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    app_ = std::make_unique<QApplication>(argc_, argv_);
+    // The offscreen platform says so each time a window would be raised.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+      if (type == QtFatalMsg || !text.contains(QLatin1String("does not support"))) {
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+      }
+      if (type == QtFatalMsg) std::abort();
+    });
+  }
+  void TearDown() override {
+    qtwin::EndAllPrograms();
+    app_.reset();
+  }
+
+ private:
+  int argc_ = 1;
+  char name_[8] = "tests";
+  char* argv_[2] = {name_, nullptr};
+  std::unique_ptr<QApplication> app_;
+};
+
+inline ::testing::Environment* const QtEnvironment = ::testing::AddGlobalTestEnvironment(new QtTestApplication);
+
+}  // namespace tessil::testing
