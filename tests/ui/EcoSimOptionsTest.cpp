@@ -147,16 +147,7 @@ TEST(EcoSimOptions, IterationsAndSeedAreCheckedWhenTheFocusLeavesThem) {
   for (const TextCase& c : table) {
     SCOPED_TRACE(std::string(c.Box) + " <- " + c.Typed);
     OptionsHarness h;
-    auto* box = h.In<QLineEdit>(c.Box);
-    TypeAndLeave(box, QString::fromLatin1(c.Typed));
-    EXPECT_EQ(box->text(), c.Shown);
-    if (c.Refusal.empty()) {
-      EXPECT_TRUE(h.Boxes.Texts().isEmpty());
-      EXPECT_NE(QApplication::focusWidget(), box);
-    } else {
-      EXPECT_EQ(h.Boxes.Texts(), QStringList{Q(c.Refusal)});
-      EXPECT_EQ(QApplication::focusWidget(), box);
-    }
+    ExpectLeaving(h.In<QLineEdit>(c.Box), c.Typed, c.Shown, std::string(c.Refusal), h.Boxes);
   }
 }
 

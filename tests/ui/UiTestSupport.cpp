@@ -95,4 +95,17 @@ void TypeAndLeave(QWidget* box, const QString& text) {
   QTest::keyClick(box, Qt::Key_Tab);
 }
 
+void ExpectLeaving(QLineEdit* box, const char* typed, const QString& shown, const std::string& refusal,
+                   ScriptedMessageBoxes& boxes) {
+  TypeAndLeave(box, QString::fromLatin1(typed));
+  EXPECT_EQ(box->text(), shown);
+  if (refusal.empty()) {
+    EXPECT_TRUE(boxes.Texts().isEmpty());
+    EXPECT_NE(QApplication::focusWidget(), box);
+  } else {
+    EXPECT_EQ(boxes.Texts(), QStringList{Q(refusal)});
+    EXPECT_EQ(QApplication::focusWidget(), box);
+  }
+}
+
 }  // namespace tessil::test

@@ -18,6 +18,9 @@
 #include <vector>
 
 #include "Help_Procedures.h"
+#include <QLineEdit>
+#include <string>
+
 #include "MessageBoxes.h"
 #include "Public_Declarations.h"
 #include "frmMain.h"
@@ -124,5 +127,11 @@ struct MainWindowHarness {
 
 // Gives the box the focus, types the text into it and presses Tab.
 void TypeAndLeave(QWidget* box, const QString& text);
+
+// Types into a validated box and leaves it: the box then shows `shown`, and
+// either nothing was said and the focus moved on, or exactly the refusal was
+// said and the focus stayed.
+void ExpectLeaving(QLineEdit* box, const char* typed, const QString& shown, const std::string& refusal,
+                   ScriptedMessageBoxes& boxes);
 
 }  // namespace tessil::test
