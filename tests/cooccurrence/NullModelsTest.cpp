@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <iterator>
+#include <vector>
 #include <memory>
 
 #include "CooccurrenceTestSupport.h"
@@ -28,6 +30,14 @@ const char* Name(Margin m) {
 struct Pair {
   Margin rows, cols;
   FixedFixedAlgorithm algorithm = FixedFixedAlgorithm::SequentialSwap;
+};
+
+// The eight constraint pairs with at least one free margin.
+const Pair kFreePairs[] = {
+      {Margin::Fixed, Margin::Equiprobable},         {Margin::Fixed, Margin::Proportional},
+      {Margin::Equiprobable, Margin::Fixed},         {Margin::Proportional, Margin::Fixed},
+      {Margin::Equiprobable, Margin::Equiprobable},  {Margin::Equiprobable, Margin::Proportional},
+      {Margin::Proportional, Margin::Equiprobable},  {Margin::Proportional, Margin::Proportional},
 };
 
 std::unique_ptr<NullModel> Make(const Incidence& observed, const Pair& p) {
@@ -59,15 +69,11 @@ TEST(NullModels, EveryConstraintPairKeepsTheFillAndItsFixedMargins) {
   const std::int64_t fill = observed.Fill();
   const std::vector<int> rows = observed.RowTotals();
   const std::vector<int> cols = observed.ColumnTotals();
-  const Pair pairs[] = {
-      {Margin::Fixed, Margin::Equiprobable},         {Margin::Fixed, Margin::Proportional},
-      {Margin::Equiprobable, Margin::Fixed},         {Margin::Proportional, Margin::Fixed},
-      {Margin::Equiprobable, Margin::Equiprobable},  {Margin::Equiprobable, Margin::Proportional},
-      {Margin::Proportional, Margin::Equiprobable},  {Margin::Proportional, Margin::Proportional},
-      {Margin::Fixed, Margin::Fixed, FixedFixedAlgorithm::SequentialSwap},
-      {Margin::Fixed, Margin::Fixed, FixedFixedAlgorithm::IndependentSwap},
-      {Margin::Fixed, Margin::Fixed, FixedFixedAlgorithm::KnightsTour},
-  };
+  std::vector<Pair> pairs(std::begin(kFreePairs), std::end(kFreePairs));
+  for (FixedFixedAlgorithm a : {FixedFixedAlgorithm::SequentialSwap, FixedFixedAlgorithm::IndependentSwap,
+                                FixedFixedAlgorithm::KnightsTour}) {
+    pairs.push_back({Margin::Fixed, Margin::Fixed, a});
+  }
   constexpr int draws = 200;
   for (const Pair& p : pairs) {
     SCOPED_TRACE(std::string("rows ") + Name(p.rows) + ", columns " + Name(p.cols) + ", algorithm " +
@@ -153,14 +159,8 @@ TEST(NullModels, FreeMarginsFollowSuccessiveSamplingCellByCell) {
   const Incidence observed = FromRows({"1000", "1101", "1110"});
   const std::vector<int> rows = observed.RowTotals();
   const std::vector<int> cols = observed.ColumnTotals();
-  const Pair pairs[] = {
-      {Margin::Fixed, Margin::Equiprobable},        {Margin::Fixed, Margin::Proportional},
-      {Margin::Equiprobable, Margin::Fixed},        {Margin::Proportional, Margin::Fixed},
-      {Margin::Equiprobable, Margin::Equiprobable}, {Margin::Equiprobable, Margin::Proportional},
-      {Margin::Proportional, Margin::Equiprobable}, {Margin::Proportional, Margin::Proportional},
-  };
   constexpr int draws = 20000;
-  for (const Pair& p : pairs) {
+  for (const Pair& p : kFreePairs) {
     SCOPED_TRACE(std::string("rows ") + Name(p.rows) + ", columns " + Name(p.cols));
     std::vector<double> exact(12, 0.0);
     const std::vector<double> wr = MarginWeights(rows, p.rows), wc = MarginWeights(cols, p.cols);
