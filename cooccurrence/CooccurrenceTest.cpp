@@ -239,7 +239,8 @@ std::string FormatPValue(std::int64_t count, std::int64_t n) {
   return std::to_string(scaled / 100000) + "." + decimals;
 }
 
-TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal) {
+TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal,
+                   std::stop_token stop) {
   std::string reason;
   const std::optional<Choices> parsed = Parse(options, reason);
   if (!parsed) {
@@ -273,6 +274,12 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
   bool all_equal = true;
   int degenerate_in_a_row = 0;
   while (static_cast<std::int64_t>(values.size()) < c.iterations) {
+    if (stop.stop_requested()) {
+      TestResult stopped;
+      stopped.Stopped = true;
+      stopped.Memo1 = std::move(memo1);
+      return stopped;
+    }
     if (!model->Draw(rng)) {
       const auto& tour = static_cast<const KnightsTourModel&>(*model);
       return NoResults(std::move(memo1), "The Random Knight's Tour gave up: null matrix " +

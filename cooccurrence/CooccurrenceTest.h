@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 #include "Incidence.h"
@@ -26,6 +27,9 @@ struct TestOptions {
 struct TestResult {
   // False: the test cannot run (EcoSim's confirmation window).
   bool HasResults = false;
+  // True when the test was abandoned because a stop was asked for; it then
+  // has no results and no reason.
+  bool Stopped = false;
   // Without results: one sentence saying why.
   std::string Reason;
   // The description of the test, lines joined by "\r\n".
@@ -57,7 +61,10 @@ inline constexpr int DiscardLimit = 1000;
 // Runs one test. `ordinal` is the number of tests run since the seed field
 // was last set (0 for the first); with the seed's value it alone decides the
 // random stream, so a test gives the same result whatever ran before it.
-TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal);
+// A stop requested through `stop` abandons the test after a bounded amount of
+// work and returns a result with Stopped set.
+TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal,
+                   std::stop_token stop = {});
 
 // count / n with exactly five decimals after a point, the last rounded half
 // to even: "0.04700", "1.00000". Needs 0 <= count <= n and n > 0.
