@@ -239,8 +239,12 @@ std::string FormatPValue(std::int64_t count, std::int64_t n) {
   return std::to_string(scaled / 100000) + "." + decimals;
 }
 
+TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal) {
+  return RunTest(matrix, options, ordinal, TestControl{});
+}
+
 TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal,
-                   std::stop_token stop) {
+                   const TestControl& control) {
   std::string reason;
   const std::optional<Choices> parsed = Parse(options, reason);
   if (!parsed) {
@@ -274,7 +278,7 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
   bool all_equal = true;
   int degenerate_in_a_row = 0;
   while (static_cast<std::int64_t>(values.size()) < c.iterations) {
-    if (stop.stop_requested()) {
+    if (control.Stop.stop_requested()) {
       TestResult stopped;
       stopped.Stopped = true;
       stopped.Memo1 = std::move(memo1);
@@ -286,6 +290,7 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
                                              std::to_string(values.size() + 1) + " was still incomplete after " +
                                              std::to_string(tour.PickLimit()) + " picks.");
     }
+    if (control.NullsDrawn != nullptr) control.NullsDrawn->fetch_add(1, std::memory_order_relaxed);
     const Incidence* null = &model->Current();
     SiteRule sites = all_sites;
     if (!c.FixedFixed() && degeneracy.IsDegenerate(*null)) {

@@ -3,6 +3,7 @@
 // two one-tailed p-values or without results.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <stop_token>
@@ -58,13 +59,21 @@ inline constexpr std::int64_t MaxIterations = 50000;
 // Degenerate draws in a row after which "Discard" gives up.
 inline constexpr int DiscardLimit = 1000;
 
+// How a caller watches and stops a running test.
+struct TestControl {
+  // A stop requested here abandons the test after a bounded amount of work;
+  // the result then has Stopped set.
+  std::stop_token Stop;
+  // When given, counts the null matrices drawn, as the test goes.
+  std::atomic<std::int64_t>* NullsDrawn = nullptr;
+};
+
 // Runs one test. `ordinal` is the number of tests run since the seed field
 // was last set (0 for the first); with the seed's value it alone decides the
 // random stream, so a test gives the same result whatever ran before it.
-// A stop requested through `stop` abandons the test after a bounded amount of
-// work and returns a result with Stopped set.
 TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal,
-                   std::stop_token stop = {});
+                   const TestControl& control);
+TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal);
 
 // count / n with exactly five decimals after a point, the last rounded half
 // to even: "0.04700", "1.00000". Needs 0 <= count <= n and n > 0.
