@@ -1,7 +1,13 @@
 #include "Validation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
+
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
 
 namespace tessil {
 
@@ -65,6 +71,50 @@ SimulationOptions CheckSimulationOptions(std::string_view iterationsText, std::s
   result.NumIterations = static_cast<std::int32_t>(wholeIterations);
   result.RandomSeed = static_cast<std::int32_t>(wholeSeed);
   return result;
+}
+
+std::uint64_t StudyMemoryLimit(std::uint64_t physicalMemory) {
+  const std::uint64_t stated = std::uint64_t{2} << 30;
+  return physicalMemory == 0 ? stated : std::min(stated, physicalMemory / 2);
+}
+
+std::uint64_t PhysicalMemory() {
+#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGE_SIZE)
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long pageSize = sysconf(_SC_PAGE_SIZE);
+  if (pages > 0 && pageSize > 0) return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+#endif
+  return 0;
+}
+
+namespace {
+
+// "2 GiB", "1.5 GiB", "768 MiB".
+std::string Bytes(std::uint64_t bytes) {
+  const double gib = static_cast<double>(bytes) / (1u << 30);
+  if (gib >= 1) return GeneralDecimal(std::floor(gib * 10) / 10) + " GiB";
+  return std::to_string(bytes >> 20) + " MiB";
+}
+
+}  // namespace
+
+std::string RefuseMatrixSize(std::int32_t rows, std::int32_t cols, std::uint64_t memoryLimit) {
+  const std::uint64_t cells = static_cast<std::uint64_t>(rows) * static_cast<std::uint64_t>(cols);
+  const std::uint64_t mostCells = memoryLimit / StudyBytesPerCell;
+  if (cells <= mostCells) return {};
+  const auto side = static_cast<std::uint64_t>(std::sqrt(static_cast<double>(mostCells)));
+  return "A matrix of " + std::to_string(rows) + " rows x " + std::to_string(cols) + " columns is too large: " +
+         "it has " + std::to_string(cells) + " cells, and a study can hold at most " + std::to_string(mostCells) +
+         " cells (rows x columns, such as " + std::to_string(side) + " x " + std::to_string(side) + ") in " +
+         Bytes(memoryLimit) + " of memory.";
+}
+
+std::string RefuseMatrixCount(std::int32_t arguments, std::int32_t matricesPerArgument) {
+  const std::int64_t most = std::numeric_limits<std::int32_t>::max();
+  if (arguments <= 0 || std::int64_t{arguments} * matricesPerArgument <= most) return {};
+  return "The number of iterations is too large: " + std::to_string(arguments) + " arguments x " +
+         std::to_string(matricesPerArgument) + " matrices are more than one run can count (" + std::to_string(most) +
+         "); this study takes at most " + std::to_string(most / arguments) + " matrices per argument.";
 }
 
 std::string BuildTestSummary(const EcoSimTestOptions& o) {

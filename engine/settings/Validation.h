@@ -50,6 +50,24 @@ struct SimulationOptions {
 };
 SimulationOptions CheckSimulationOptions(std::string_view iterationsText, std::string_view seedText);
 
+// What a study keeps for every cell of its matrix while a test runs: the
+// occupancy probabilities (8 bytes), the conditional pair (16) and the
+// presence-absence cell of the matrix being tested (2).
+inline constexpr std::uint64_t StudyBytesPerCell = 26;
+// The memory a study's matrices may take: 2 GiB, or half the machine's
+// physical memory where that is less. `physicalMemory` 0 means unknown.
+std::uint64_t StudyMemoryLimit(std::uint64_t physicalMemory);
+// The machine's physical memory in bytes; 0 when it cannot be told.
+std::uint64_t PhysicalMemory();
+
+// Why a matrix of this size cannot be simulated within the memory limit,
+// naming the largest size accepted; empty when it can.
+std::string RefuseMatrixSize(std::int32_t rows, std::int32_t cols, std::uint64_t memoryLimit);
+// Why a run of `arguments` x `matricesPerArgument` matrices cannot be counted
+// by the run's counter, naming the most matrices per argument accepted;
+// empty when it can.
+std::string RefuseMatrixCount(std::int32_t arguments, std::int32_t matricesPerArgument);
+
 // The description of the test that the options dialog writes when its
 // changes are made: one line per shown choice in the dialog's control order,
 // then the iterations and, without a line end, the seed.

@@ -99,5 +99,32 @@ TEST(Validation, TestSummaryFollowsTheDialogsControlOrder) {
   EXPECT_EQ(BuildTestSummary(o).find("Empty Sites"), std::string::npos);
 }
 
+TEST(Validation, AStudyMustFitItsMemoryLimitAndTheRunsCounter) {
+  const std::uint64_t gib = std::uint64_t{1} << 30;
+  EXPECT_EQ(StudyMemoryLimit(0), 2 * gib);  // unknown memory: the stated limit
+  EXPECT_EQ(StudyMemoryLimit(64 * gib), 2 * gib);
+  EXPECT_EQ(StudyMemoryLimit(3 * gib), 3 * gib / 2);
+
+  // 2600 bytes hold 100 cells at 26 bytes each.
+  EXPECT_EQ(RefuseMatrixSize(10, 10, 2600), "");
+  EXPECT_EQ(RefuseMatrixSize(2, 50, 2600), "");
+  EXPECT_EQ(RefuseMatrixSize(10, 11, 2600),
+            "A matrix of 10 rows x 11 columns is too large: it has 110 cells, and a study can hold at most 100 cells "
+            "(rows x columns, such as 10 x 10) in 0 MiB of memory.");
+  EXPECT_EQ(RefuseMatrixSize(9088, 9088, 2 * gib), "");
+  EXPECT_EQ(RefuseMatrixSize(2147483647, 2147483647, 2 * gib),
+            "A matrix of 2147483647 rows x 2147483647 columns is too large: it has 4611686014132420609 cells, and a "
+            "study can hold at most 82595524 cells (rows x columns, such as 9088 x 9088) in 2 GiB of memory.");
+  EXPECT_NE(RefuseMatrixSize(9088, 9089, 2 * gib), "");
+  EXPECT_NE(RefuseMatrixSize(6000, 6000, 3 * gib / 2 / 2).find("in 768 MiB of memory"), std::string::npos);
+  EXPECT_NE(RefuseMatrixSize(9088, 9089, 3 * gib / 2).find("in 1.5 GiB of memory"), std::string::npos);
+
+  EXPECT_EQ(RefuseMatrixCount(36, 59652323), "");
+  EXPECT_EQ(RefuseMatrixCount(36, 59652324),
+            "The number of iterations is too large: 36 arguments x 59652324 matrices are more than one run can count "
+            "(2147483647); this study takes at most 59652323 matrices per argument.");
+  EXPECT_EQ(RefuseMatrixCount(1, 2147483647), "");
+}
+
 }  // namespace
 }  // namespace tessil
