@@ -64,6 +64,13 @@ std::string PowerTableTsv(const PowerTable& table) {
 std::string PowerTableJson(const StudyRequest& request, const StudyResult& result) {
   using nlohmann::json;
   const EcoSimTestOptions& o = request.Inputs.Options;
+  // The counts the run used, not the texts it was given: a count of matrices
+  // that rounds to 0 runs the default, and EcoSim rounds its iterations to a
+  // whole number of null matrices, halves to even.
+  RunSettings ran;
+  ran.NumIterations = request.NumIterations;
+  LoadRunSettings(ran, request.Inputs);
+  const std::string nullMatrices = GeneralDecimal(RoundHalfEven(LeadingNumber(o.EcoSimIterations)));
   json arguments = json::array();
   for (const PowerTableRow& row : result.Table) {
     arguments.push_back({{"level", row.Level}, {"scenario", row.Scenario}, {"in_null", row.InNull}, {"power", row.Power}});
@@ -71,7 +78,7 @@ std::string PowerTableJson(const StudyRequest& request, const StudyResult& resul
   const json document = {
       {"rows", request.Inputs.Rows},
       {"columns", request.Inputs.Cols},
-      {"matrices_per_argument", request.NumIterations},
+      {"matrices_per_argument", ran.NumIterations},
       {"seed", request.RandomSeed},
       {"test",
        {{"row_constraint", o.RowConstraint},
@@ -80,7 +87,7 @@ std::string PowerTableJson(const StudyRequest& request, const StudyResult& resul
         {"algorithm", o.Algorithm},
         {"degenerate_matrices", o.DegenerateMatrices},
         {"empty_sites", o.EmptySites},
-        {"iterations", o.EcoSimIterations},
+        {"iterations", nullMatrices},
         {"seed", o.EcoSimSeed}}},
       {"actual_size", result.Summary.ActualSize},
       {"min_power", result.Summary.MinPower},
