@@ -2,16 +2,21 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
+#include <new>
 #include <ostream>
 #include <sstream>
+#include <system_error>
 #include <thread>
 
 #include "CooccurrenceTest.h"
+#include "FileOutput.h"
 #include "InProcessEcoSim.h"
 #include "MatrixFile.h"
 #include "Study.h"
@@ -190,14 +195,56 @@ class ProgressBar {
 };
 
 bool WriteFile(const std::string& path, const std::string& bytes, std::ostream& err) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << bytes;
-  file.close();
-  if (!file) {
-    err << "tessil-cli: cannot write \"" << path << "\"\n";
+  if (const std::error_code error = ReplaceFile(path, bytes)) {
+    err << "tessil-cli: cannot write \"" << path << "\": " << WriteErrorReason(error) << "\n";
     return false;
   }
   return true;
+}
+
+// A file name that must not be empty: an empty one is a mistake, not "none".
+CLI::Validator NotEmpty(const std::string& what) {
+  return CLI::Validator(
+      [what](const std::string& value) -> std::string {
+        return value.empty() ? "an empty value is not " + what : std::string();
+      },
+      "");
+}
+
+// A whole number of threads, told apart from a text that is not a number.
+CLI::Validator ThreadCount(unsigned most) {
+  return CLI::Validator(
+      [most](const std::string& value) -> std::string {
+        const char* first = value.data() + (value.starts_with('+') ? 1 : 0);
+        const char* last = value.data() + value.size();
+        long long number = 0;
+        const auto [end, error] = std::from_chars(first, last, number);
+        const bool whole = first != last && end == last;
+        if (!whole && error != std::errc::result_out_of_range) {
+          return "\"" + value + "\" is not a number; give a whole number of threads from 1 to " + std::to_string(most);
+        }
+        if (error == std::errc::result_out_of_range || number < 1 || number > static_cast<long long>(most)) {
+          return value + " is out of range; give a whole number of threads from 1 to " + std::to_string(most);
+        }
+        return {};
+      },
+      "1.." + std::to_string(most));
+}
+
+// Two outputs with the same file would overwrite each other: refused before
+// the run.
+bool RefuseSharedOutputs(const std::vector<std::pair<std::string, std::string>>& outputs, std::ostream& err) {
+  for (std::size_t a = 0; a < outputs.size(); ++a) {
+    for (std::size_t b = a + 1; b < outputs.size(); ++b) {
+      if (outputs[a].second.empty() || outputs[b].second.empty()) continue;
+      if (SameFile(outputs[a].second, outputs[b].second)) {
+        err << "tessil-cli: " << outputs[a].first << " and " << outputs[b].first << " name the same file \""
+            << outputs[b].second << "\"; give each its own file.\n";
+        return true;
+      }
+    }
+  }
+  return false;
 }
 
 struct RunCommand {
@@ -219,7 +266,29 @@ struct RunCommand {
   EcoSimTestOptions Options;
 };
 
+// A study too large to hold in memory or to count is refused before it
+// starts, with the limit it passed. The counts are those the run will use.
+std::string RefuseStudySize(const StudyRequest& request) {
+  RunSettings planned;
+  planned.NumIterations = request.NumIterations;
+  const std::int32_t rows = static_cast<std::int32_t>(LeadingNumber(request.Inputs.Rows));
+  const std::int32_t cols = static_cast<std::int32_t>(LeadingNumber(request.Inputs.Cols));
+  if (std::string refusal = RefuseMatrixSize(rows, cols, StudyMemoryLimit(PhysicalMemory())); !refusal.empty()) {
+    return refusal;
+  }
+  try {
+    LoadRunSettings(planned, request.Inputs);
+  } catch (const RunSettingsError& e) {
+    return e.what();
+  }
+  TakeMainWindowChoices(planned, request.Inputs.Selected);
+  return RefuseMatrixCount(static_cast<std::int32_t>(CoveredArguments(planned).size()), planned.NumIterations);
+}
+
 int Run(RunCommand& c, Environment& env) {
+  const std::string report = c.Output == "-" ? std::string() : c.Output;
+  if (RefuseSharedOutputs({{"-o", report}, {"--tsv", c.Tsv}, {"--json", c.Json}}, env.Err)) return ExitRefused;
+
   StudyRequest request;
   MainWindowChoices& choices = request.Inputs.Selected;
   choices = MainWindowChoices{};
@@ -271,6 +340,10 @@ int Run(RunCommand& c, Environment& env) {
   // An iteration count that rounds to 0 means none was chosen: 100.
   request.NumIterations = simulation.NumIterations;
   request.RandomSeed = simulation.RandomSeed;
+  if (const std::string refusal = RefuseStudySize(request); !refusal.empty()) {
+    env.Err << "tessil-cli: " << refusal << "\n";
+    return ExitRefused;
+  }
 
   AutomationFactory automation;
   if (c.EcoSim == "windows") {
@@ -310,6 +383,9 @@ int Run(RunCommand& c, Environment& env) {
 
   if (c.Output.empty() || c.Output == "-") {
     env.Out << result.Report << std::flush;
+    // A report that did not reach standard output is not written anywhere:
+    // the files that go with it are not written either.
+    if (!env.Out) return ExitFailed;
   } else if (!WriteFile(c.Output, result.Report, env.Err)) {
     return ExitFailed;
   }
@@ -349,9 +425,8 @@ int Test(const std::string& path, EcoSimTestOptions& options, Environment& env) 
   return ExitOk;
 }
 
-}  // namespace
-
-int RunCommandLine(int argc, const char* const* argv, Environment& env) {
+// Parses the command line and runs its subcommand.
+int RunSubcommand(int argc, const char* const* argv, Environment& env) {
   CLI::App app{
       "Tessil measures how a null-model co-occurrence test behaves: how often it rejects a true null\n"
       "hypothesis (Type I error), how seldom it rejects a false one (low power), and whether it rejects\n"
@@ -391,6 +466,7 @@ int RunCommandLine(int argc, const char* const* argv, Environment& env) {
       ->capture_default_str()
       ->group(simulation);
   runApp->add_option("--seed", run.Seed, "Seed of Tessil's random matrices, 0 or more")
+      ->check(NotEmpty("a seed"))
       ->capture_default_str()
       ->group(simulation);
   runApp->add_flag("--yes", run.Yes, "Answer Yes when asked to go on with fewer than 100 iterations")
@@ -398,12 +474,17 @@ int RunCommandLine(int argc, const char* const* argv, Environment& env) {
   AddEcoSimOptions(*runApp, run.Options);
   const std::string output = "Output and execution";
   runApp->add_option("-o,--output", run.Output, "Write the report to this file instead of standard output")
+      ->check(NotEmpty("a file name (give - for standard output)"))
       ->group(output);
-  runApp->add_option("--tsv", run.Tsv, "Also write the power table as tab-separated values")->group(output);
-  runApp->add_option("--json", run.Json, "Also write the power table, figures and verdicts as JSON")->group(output);
+  runApp->add_option("--tsv", run.Tsv, "Also write the power table as tab-separated values")
+      ->check(NotEmpty("a file name"))
+      ->group(output);
+  runApp->add_option("--json", run.Json, "Also write the power table, figures and verdicts as JSON")
+      ->check(NotEmpty("a file name"))
+      ->group(output);
   runApp->add_option("--threads", run.Threads,
                      "Tests run at once in-process (default: all cores); the report is the same")
-      ->check(CLI::Range(1u, 1024u))
+      ->check(ThreadCount(1024))
       ->group(output);
   runApp->add_option("--ecosim", run.EcoSim,
                      "Which EcoSim runs the tests: the co-occurrence engine called in-process, or EcoSim driven "
@@ -436,6 +517,33 @@ int RunCommandLine(int argc, const char* const* argv, Environment& env) {
   }
   if (runApp->parsed()) return Run(run, env);
   return Test(matrixPath, testOptions, env);
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, const char* const* argv, Environment& env) {
+  int status = ExitFailed;
+  // Whatever fails unforeseen ends the command with a message, never with
+  // an abort.
+  try {
+    status = RunSubcommand(argc, argv, env);
+  } catch (const std::bad_alloc&) {
+    env.Err << "tessil-cli: there was not enough memory to finish; no results were produced.\n";
+  } catch (const std::exception& e) {
+    env.Err << "tessil-cli: an unexpected error occurred: " << e.what() << "\nNo results were produced.\n";
+  } catch (...) {
+    env.Err << "tessil-cli: an unexpected error occurred.\nNo results were produced.\n";
+  }
+  // Output that did not reach standard output is an error, whichever
+  // command wrote it.
+  env.Out.flush();
+  if (!env.Out) {
+    const std::error_code failure = StreamFailure(env.Out);
+    env.Err << "tessil-cli: cannot write to standard output" << (failure ? ": " + WriteErrorReason(failure) : "")
+            << "\n";
+    if (status == ExitOk) status = ExitFailed;
+  }
+  return status;
 }
 
 }  // namespace tessil::cli

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "CommandLine.h"
+#include "FileOutput.h"
 #include "WindowsEcoSim.h"
 
 namespace {
@@ -23,7 +24,10 @@ int main(int argc, char** argv) {
   sigaction(SIGINT, &action, nullptr);
 
   tessil::SystemClock clock;
-  tessil::cli::Environment env{std::cout, std::cerr, &interrupted, isatty(STDERR_FILENO) == 1, &clock};
+  // Standard output through a buffer that remembers why a write failed.
+  tessil::cli::CStreamOutput outBuffer(stdout);
+  std::ostream out(&outBuffer);
+  tessil::cli::Environment env{out, std::cerr, &interrupted, isatty(STDERR_FILENO) == 1, &clock};
   // EcoSim through its windows: the stand-in installed beside this program.
   tessil::cli::WindowsEcoSim windows(tessil::cli::RunningProgramFolder(), std::cerr);
   env.WindowsEcoSim = windows.Factory();

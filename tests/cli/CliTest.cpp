@@ -1,4 +1,8 @@
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "CommandLine.h"
+#include "FileOutput.h"
 #include "MatrixFile.h"
 #include "Study.h"
 #include "WindowsEcoSim.h"
@@ -45,6 +50,71 @@ Outcome Cli(std::vector<std::string> args, bool interrupted = false,
   const int status = RunCommandLine(static_cast<int>(argv.size()), argv.data(), env);
   return {status, out.str(), err.str()};
 }
+
+// The command with standard output going to `out` and `--ecosim windows`
+// made by `windows`.
+Outcome CliTo(std::vector<std::string> args, std::ostream& out, AutomationFactory windows = {}) {
+  args.insert(args.begin(), "tessil-cli");
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  std::ostringstream err;
+  FrozenClock clock;
+  Environment env{out, err, nullptr, false, &clock, std::move(windows)};
+  const int status = RunCommandLine(static_cast<int>(argv.size()), argv.data(), env);
+  return {status, "", err.str()};
+}
+
+std::string Slurp(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// A folder of its own for a test, removed afterwards.
+struct Scratch {
+  explicit Scratch(const char* name) : Path(std::filesystem::temp_directory_path() / name) {
+    std::filesystem::remove_all(Path);
+    std::filesystem::create_directories(Path);
+  }
+  ~Scratch() {
+    std::error_code ignored;
+    std::filesystem::permissions(Path, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(Path, ignored);
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(Path)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  std::filesystem::path Path;
+};
+
+// While it lives, no file this process writes may grow past `bytes`: a write
+// past it fails as on a full disk, which works for root too.
+struct FileSizeLimit {
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved);
+    previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limited);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+  }
+  rlimit saved{};
+  void (*previous)(int) = nullptr;
+};
+
+// A stream buffer whose every write fails.
+class BrokenOutput final : public std::streambuf {
+ protected:
+  std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+  int_type overflow(int_type) override { return traits_type::eof(); }
+};
 
 // A small study, fast enough for the sanitizer build.
 std::vector<std::string> Small(std::vector<std::string> more = {}) {
@@ -215,6 +285,179 @@ TEST(CommandLine, HelpTeachesTheTool) {
                              "--ecosim", "--tsv", "--json"}) {
     EXPECT_NE(run.Out.find(option), std::string::npos) << option;
   }
+}
+
+TEST(CommandLine, RefusesOptionValuesThatCannotRunBeforeTheRunStarts) {
+  const Scratch dir("tessil-cli-refused");
+  const std::string report = (dir.Path / "a.txt").string();
+  const std::string sameReport = (dir.Path / "." / "a.txt").string();
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"--threads", "abc"}, "--threads: \"abc\" is not a number; give a whole number of threads from 1 to 1024"},
+      {{"--threads", "0"}, "--threads: 0 is out of range; give a whole number of threads from 1 to 1024"},
+      {{"-o", ""}, "--output: an empty value is not a file name"},
+      {{"--tsv", ""}, "--tsv: an empty value is not a file name"},
+      {{"--json", ""}, "--json: an empty value is not a file name"},
+      {{"--seed", ""}, "--seed: an empty value is not a seed"},
+      {{"--rows", "2147483647"}, "A matrix of 2147483647 rows x 6 columns is too large: it has 12884901882 cells"},
+      {{"--cols", "2147483647"}, "A matrix of 5 rows x 2147483647 columns is too large"},
+      {{"--rows", "100000", "--cols", "100000"}, "cells (rows x columns, such as "},
+      // Sites assumed equivalent: 15 arguments.
+      {{"--iterations", "2147483647"},
+       "The number of iterations is too large: 15 arguments x 2147483647 matrices are more than one run can count "
+       "(2147483647); this study takes at most 143165576 matrices per argument."},
+      {{"-o", report, "--json", sameReport}, "-o and --json name the same file"},
+      {{"--tsv", report, "-o", sameReport}, "-o and --tsv name the same file"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"run", "--rows", "5", "--cols", "6", "--iterations", "12", "--yes",
+                                     "--assume-sites-equivalent", "--ecosim-iterations", "5"};
+    // The case's values replace those of the small study.
+    for (std::size_t k = 0; k + 1 < args.size();) {
+      const bool replaced = std::find(c.args.begin(), c.args.end(), args[k]) != c.args.end();
+      if (replaced) args.erase(args.begin() + static_cast<long>(k), args.begin() + static_cast<long>(k) + 2);
+      k += replaced ? 0 : 1;
+    }
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Outcome o = Cli(args);
+    EXPECT_EQ(o.Status, ExitRefused) << c.message << "\n" << o.Err;
+    EXPECT_NE(o.Err.find(c.message), std::string::npos) << o.Err;
+    EXPECT_EQ(o.Out, "");
+  }
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{});
+}
+
+TEST(CommandLine, AFailedWriteKeepsTheOldFileLeavesNothingBehindAndSaysWhy) {
+  const Scratch dir("tessil-cli-failed-write");
+  std::filesystem::create_directories(dir.Path / "folder");
+  std::ofstream(dir.Path / "old.txt") << "the old report";
+  const std::string old = (dir.Path / "old.txt").string();
+  struct Case {
+    std::string option, target;
+    rlim_t fileSizeLimit;  // 0: none
+    const char* reason;
+  };
+  const Case cases[] = {
+      // A write that fails part-way, as on a full disk, leaves the old file.
+      {"-o", old, 1024, "the file would pass the largest size allowed"},
+      {"--json", old, 100, "the file would pass the largest size allowed"},
+      {"--tsv", old, 10, "the file would pass the largest size allowed"},
+      {"-o", (dir.Path / "missing" / "r.txt").string(), 0, "the folder does not exist"},
+      {"--json", (dir.Path / "folder").string(), 0, "it is a folder, not a file"},
+      {"--tsv", (dir.Path / "old.txt" / "r.tsv").string(), 0, "a part of the path is a file, not a folder"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.option + " " + c.target);
+    Outcome o;
+    {
+      std::optional<FileSizeLimit> limit;
+      if (c.fileSizeLimit != 0) limit.emplace(c.fileSizeLimit);
+      o = Cli(Small({c.option, c.target}));
+    }
+    EXPECT_EQ(o.Status, ExitFailed);
+    EXPECT_NE(o.Err.find("tessil-cli: cannot write \"" + c.target + "\": " + c.reason), std::string::npos) << o.Err;
+    EXPECT_EQ(Slurp(old), "the old report");
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"folder", "old.txt"}));
+  }
+
+  // A folder nobody may write to: root may, so there the write succeeds.
+  std::filesystem::create_directories(dir.Path / "locked");
+  std::filesystem::permissions(dir.Path / "locked", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  const Outcome locked = Cli(Small({"-o", (dir.Path / "locked" / "r.txt").string()}));
+  if (geteuid() != 0) {
+    EXPECT_EQ(locked.Status, ExitFailed);
+    EXPECT_NE(locked.Err.find("permission denied"), std::string::npos) << locked.Err;
+  }
+}
+
+TEST(CommandLine, ReplacesAnExistingFileWholeAndKeepsItsPermissions) {
+  const Scratch dir("tessil-cli-replace");
+  const std::filesystem::path json = dir.Path / "power.json";
+  std::ofstream(json) << std::string(100000, 'x');
+  std::filesystem::permissions(json, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  std::filesystem::create_symlink("power.json", dir.Path / "link.json");
+  const Outcome o = Cli(Small({"--json", (dir.Path / "link.json").string()}));
+  ASSERT_EQ(o.Status, ExitOk) << o.Err;
+  EXPECT_EQ(Slurp(json).rfind("{\n", 0), 0u);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.Path / "link.json"));
+  EXPECT_EQ(std::filesystem::status(json).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"link.json", "power.json"}));
+}
+
+TEST(CommandLine, OutputThatDoesNotReachStandardOutputIsAnErrorForBothCommands) {
+  const Scratch dir("tessil-cli-stdout");
+  const std::string matrix = (dir.Path / "m.csv").string();
+  std::ofstream(matrix) << "1,0,1,1\n0,1,1,0\n1,1,0,0\n";
+  for (const std::vector<std::string>& args :
+       {Small(), std::vector<std::string>{"test", matrix, "--ecosim-iterations", "20"}}) {
+    SCOPED_TRACE(args[0]);
+    BrokenOutput broken;
+    std::ostream brokenStream(&broken);
+    const Outcome toBroken = CliTo(args, brokenStream);
+    EXPECT_EQ(toBroken.Status, ExitFailed);
+    EXPECT_EQ(toBroken.Err, "tessil-cli: cannot write to standard output\n");
+
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    CStreamOutput fullBuffer(full);
+    std::ostream fullStream(&fullBuffer);
+    const Outcome toFull = CliTo(args, fullStream);
+    std::fclose(full);
+    EXPECT_EQ(toFull.Status, ExitFailed);
+    EXPECT_EQ(toFull.Err, "tessil-cli: cannot write to standard output: the disk is full\n");
+  }
+  // With the report lost, its tables are not written either.
+  BrokenOutput broken;
+  std::ostream brokenStream(&broken);
+  CliTo(Small({"--json", (dir.Path / "power.json").string()}), brokenStream);
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"m.csv"});
+}
+
+TEST(CommandLine, AnUnexpectedFailureEndsWithAMessageAndAStatusNeverAnAbort) {
+  struct Case {
+    std::function<void()> fail;
+    const char* message;
+  };
+  const Case cases[] = {
+      {[] { throw std::bad_alloc(); },
+       "tessil-cli: there was not enough memory to finish; no results were produced.\n"},
+      {[] { throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again), "thread"); },
+       "tessil-cli: an unexpected error occurred: thread: Resource temporarily unavailable\nNo results were "
+       "produced.\n"},
+      {[] { throw 7; }, "tessil-cli: an unexpected error occurred.\nNo results were produced.\n"},
+  };
+  for (const Case& c : cases) {
+    std::ostringstream out;
+    const Outcome o = CliTo(Small({"--ecosim", "windows"}), out,
+                            [&c](RunSettings&, const RunInputs&, std::function<bool()>)
+                                -> std::unique_ptr<EcoSimAutomation> {
+                              c.fail();
+                              return nullptr;
+                            });
+    EXPECT_EQ(o.Status, ExitFailed);
+    EXPECT_EQ(o.Err, c.message);
+    EXPECT_EQ(out.str(), "");
+  }
+}
+
+TEST(CommandLine, TheJsonCarriesTheCountsThatWereRun) {
+  const Scratch dir("tessil-cli-json-counts");
+  const std::string json = (dir.Path / "power.json").string();
+  // 0.4 matrices round to none, which runs the default 100; EcoSim rounds
+  // 2.5 null matrices half to even: 2.
+  const Outcome o = Cli({"run", "--rows", "5", "--cols", "4", "--iterations", "0.4", "--yes",
+                         "--assume-sites-equivalent", "--assume-species-equivalent", "--ecosim-iterations", "2.5",
+                         "--json", json});
+  ASSERT_EQ(o.Status, ExitOk) << o.Err;
+  const nlohmann::json doc = nlohmann::json::parse(Slurp(json));
+  EXPECT_EQ(doc["matrices_per_argument"], 100);
+  EXPECT_EQ(doc["test"]["iterations"], "2");
+  // The report's summary keeps the text as the options dialog writes it.
+  EXPECT_NE(o.Out.find("Number of iterations: 2.5\r\n"), std::string::npos) << o.Out;
 }
 
 struct ParseCase {
