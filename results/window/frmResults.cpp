@@ -2,8 +2,9 @@
 
 #include <QCloseEvent>
 #include <algorithm>
-#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -70,13 +71,33 @@ QString ResultsFilePath(const QString& chosen) {
   return TrimSpaces(path.left(nameStart) + name) + QStringLiteral(".txt");
 }
 
-bool WriteResultsFile(const QString& path, const std::string& text) {
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  const auto size = static_cast<qint64>(text.size());
-  const bool written = file.write(text.data(), size) == size && file.flush();
-  file.close();
-  return written && file.error() == QFileDevice::NoError;
+bool WriteResultsFile(const QString& path, const std::string& text, QString* reason) {
+  // The report goes to a new file that replaces the old one only once it is
+  // complete: a save that fails leaves what was there.
+  QSaveFile file(path);
+  auto fail = [&file, reason] {
+    if (reason != nullptr) *reason = file.errorString();
+    file.cancelWriting();
+    return false;
+  };
+  if (QFileInfo(path).isDir()) {
+    if (reason != nullptr) *reason = QStringLiteral("It is a folder, not a file");
+    return false;
+  }
+  // Unbuffered, so that a write that fails is told by write() itself: a
+  // failure while the buffer is flushed at commit() would go unnoticed.
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return fail();
+  // A short write is followed by another, which fails with the reason.
+  for (qint64 done = 0; done < static_cast<qint64>(text.size());) {
+    const qint64 written = file.write(text.data() + done, static_cast<qint64>(text.size()) - done);
+    if (written <= 0) return fail();
+    done += written;
+  }
+  if (!file.commit()) {
+    if (reason != nullptr) *reason = file.errorString();
+    return false;
+  }
+  return true;
 }
 
 frmResults::frmResults(ResultsServices services) : services_(std::move(services)) {
@@ -139,9 +160,15 @@ QString frmResults::ChooseResultsFile() {
 
 void frmResults::SaveResultsFile(const QString& path) {
   if (path.isEmpty()) return;
-  if (!WriteResultsFile(ResultsFilePath(path), report_)) {
-    services_.Boxes.Inform(this, QString::fromUtf8(message::InvalidFileName.data(),
-                                                   static_cast<qsizetype>(message::InvalidFileName.size())));
+  const QString file = ResultsFilePath(path);
+  QString reason;
+  if (!WriteResultsFile(file, report_, &reason)) {
+    // The windows' message first, then where and why, so that the user can
+    // choose another place.
+    QString text = QString::fromUtf8(message::InvalidFileName.data(),
+                                     static_cast<qsizetype>(message::InvalidFileName.size()));
+    text += QStringLiteral("\n\nThe report could not be saved as \"%1\": %2.").arg(file, reason);
+    services_.Boxes.Inform(this, text);
     return;
   }
   setWindowTitle(SavedCaption);

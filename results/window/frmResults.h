@@ -38,8 +38,10 @@ QString ChooseWithSaveDialog(QWidget* owner, const QString& folder, const QStrin
 QString ResultsFilePath(const QString& chosen);
 
 // Writes the text to the file byte for byte: no byte-order mark and no line
-// break added, an existing file replaced. False when anything fails.
-bool WriteResultsFile(const QString& path, const std::string& text);
+// break added, an existing file replaced whole once the new one is complete.
+// False when anything fails, with the reason in `reason` when given; an
+// existing file is then left as it was.
+bool WriteResultsFile(const QString& path, const std::string& text, QString* reason = nullptr);
 
 struct ResultsServices {
   MessageBoxes& Boxes;

@@ -2,6 +2,9 @@
 // written, the caption's mark of an unsaved report, and what a failed save
 // tells the user.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <QWindow>
 
@@ -129,9 +132,48 @@ TEST(ResultsWindow, AnUnwritablePlaceGivesError03AndKeepsTheMark) {
     h.Boxes.Clear();
     h.Chosen = place;
     Child<QPushButton>(h.Window.data(), "cmd1")->click();
-    EXPECT_EQ(h.Boxes.Texts(), QStringList{Q(message::InvalidFileName)});
+    ASSERT_EQ(h.Boxes.Texts().size(), 1);
+    // The windows' message, then the file and the reason.
+    const QString said = h.Boxes.Texts().front();
+    EXPECT_TRUE(said.startsWith(Q(message::InvalidFileName) + "\n\nThe report could not be saved as \"" +
+                                ResultsFilePath(place) + "\": "))
+        << said.toStdString();
     EXPECT_EQ(h.Window->windowTitle(), "Tessil Results*");
   }
+}
+
+TEST(ResultsWindow, ASaveThatFailsPartWayKeepsTheOldFileAndSaysWhy) {
+  ResultsHarness h;
+  {
+    QFile old(h.Folder.filePath("report.txt"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old");
+  }
+  h.Chosen = h.Folder.filePath("report.txt");
+  {
+    // No file may grow past 10 bytes: the write fails as on a full disk.
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 10;
+    setrlimit(RLIMIT_FSIZE, &limited);
+    Child<QPushButton>(h.Window.data(), "cmd1")->click();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+  }
+  EXPECT_EQ(h.Saved("report.txt"), "old");
+  EXPECT_EQ(QDir(h.Folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"report.txt"});
+  ASSERT_EQ(h.Boxes.Texts().size(), 1);
+  EXPECT_TRUE(h.Boxes.Texts().front().contains("report.txt\": File too large")) << h.Boxes.Texts().front().toStdString();
+  EXPECT_EQ(h.Window->windowTitle(), "Tessil Results*");
+
+  // Once the place can be written, the save goes through and the mark goes.
+  h.Boxes.Clear();
+  Child<QPushButton>(h.Window.data(), "cmd1")->click();
+  EXPECT_EQ(h.Saved("report.txt"), QByteArray::fromStdString(Report));
+  EXPECT_TRUE(h.Boxes.Texts().isEmpty());
+  EXPECT_EQ(h.Window->windowTitle(), "Tessil Results");
 }
 
 TEST(ResultsWindow, ACancelledDialogSavesNothingAndSaysNothing) {
