@@ -454,7 +454,8 @@ void frmMain::cmd2_Click() {
   if (progress) progress->Unload();
   progress.reset();
   running_ = false;
-  if (programMissing) ExitProgram();
+  // Tessil cannot work without EcoSim: the program ends as failed.
+  if (programMissing) ExitProgram(1);
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
@@ -476,7 +477,7 @@ void frmMain::ExitAnswered() {
   if (confirm_ != nullptr && confirm_->Tag() == ExitTag) ExitProgram();
 }
 
-void frmMain::ExitProgram() {
+void frmMain::ExitProgram(int status) {
   services_.Help.CloseAllHelp();
   if (options_) options_->Unload();
   options_.reset();
@@ -485,7 +486,7 @@ void frmMain::ExitProgram() {
   if (services_.EndProgram) {
     services_.EndProgram();
   } else {
-    QCoreApplication::quit();
+    QCoreApplication::exit(status);
   }
 }
 

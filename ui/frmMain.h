@@ -109,7 +109,9 @@ class frmMain final : public QMainWindow, public RunInputs {
   void mnuHelpHelp_Click();
   void mnuHelpAbout_Click();
   void ExitAnswered();
-  void ExitProgram();
+  // Closes every window and leaves the event loop with the program's exit
+  // status.
+  void ExitProgram(int status = 0);
   bool CheckSize(QLineEdit* box, bool rows);
 
   RunSettings& settings_;

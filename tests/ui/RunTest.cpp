@@ -2,8 +2,10 @@
 // when the user cancels, when EcoSim fails, and when EcoSim cannot be found.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QPointer>
 #include <QTest>
+#include <QTimer>
 
 #include "InProcessEcoSim.h"
 #include "Kernel_Procedures.h"
@@ -11,6 +13,7 @@
 #include "RandomStream.h"
 #include "UiTestSupport.h"
 #include "Validation.h"
+#include "frmConfirmExit.h"
 #include "frmEcoSimOptions.h"
 #include "frmProgress.h"
 
@@ -168,6 +171,31 @@ TEST(Run, AMissingEcoSimProgramIsReportedAndEndsTheProgramAfterTheFinish) {
   EXPECT_EQ(h.Main->ResultsWindow(), nullptr);
   // No exit question: the program cannot work without EcoSim.
   EXPECT_EQ(h.Main->ConfirmExit(), nullptr);
+}
+
+TEST(Run, TheProgramEndsWithAFailureStatusAfterError02AndWithSuccessAfterAnExit) {
+  // The program's own end, as the desktop program has it: the event loop
+  // is left with the status its main returns.
+  RunSettings settings;
+  ScriptedMessageBoxes boxes;
+  RecordingHelp help;
+  ScriptedClock clock;
+  ObservedAutomation::Observed = {};
+  ObservedAutomation::Observed.OnPrepare = [] { throw EcoSimProgramMissing(); };
+  auto main = std::make_unique<frmMain>(
+      settings, MainWindowServices{boxes, help, clock, ObservedInProcess(), {}, QStringLiteral("/tmp"), {}, {}});
+  main->show();
+  QTimer::singleShot(0, main.get(), [&main] { Child<QPushButton>(main.get(), "cmd2")->click(); });
+  EXPECT_NE(QCoreApplication::exec(), 0);
+
+  main = std::make_unique<frmMain>(
+      settings, MainWindowServices{boxes, help, clock, ObservedInProcess(), {}, QStringLiteral("/tmp"), {}, {}});
+  main->show();
+  QTimer::singleShot(0, main.get(), [&main] {
+    Child<QAction>(main.get(), "mnuFileExit")->trigger();
+    Child<QPushButton>(main->ConfirmExit(), "cmd1")->click();
+  });
+  EXPECT_EQ(QCoreApplication::exec(), 0);
 }
 
 TEST(Run, TheProgressWindowTellsTheUserWhenEcoSimCannotBeFound) {
