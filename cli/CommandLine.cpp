@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -338,9 +339,8 @@ bool IsInterrupted(const Environment& env) { return env.Interrupted != nullptr &
 // turns the interrupt flag, which a signal handler can only set, into a stop
 // request the test polls.
 cooc::TestResult RunTestUntilInterrupted(const cooc::Incidence& matrix, const cooc::TestOptions& options,
-                                         const Environment& env) {
+                                         const Environment& env, std::atomic<std::int64_t>& drawn) {
   std::stop_source stop;
-  if (IsInterrupted(env)) stop.request_stop();
   std::mutex mutex;
   std::condition_variable_any wake;
   std::jthread watcher([&](std::stop_token finished) {
@@ -355,12 +355,12 @@ cooc::TestResult RunTestUntilInterrupted(const cooc::Incidence& matrix, const co
   });
   cooc::TestControl control;
   control.Stop = stop.get_token();
+  control.NullsDrawn = &drawn;
   return cooc::RunTest(matrix, options, 0, control);
 }
 
 int Test(const std::string& path, const std::string& header, EcoSimTestOptions& options, Environment& env) {
   if (!CheckEcoSimTexts(options, env.Err)) return ExitRefused;
-  const std::string interrupted = "tessil-cli: the test was interrupted; no result was produced.\n";
   MatrixReadOptions reading;
   reading.Header = header == "yes" ? HeaderRule::Present : header == "no" ? HeaderRule::Absent : HeaderRule::Guess;
   reading.Interrupted = env.Interrupted;
@@ -368,7 +368,7 @@ int Test(const std::string& path, const std::string& header, EcoSimTestOptions& 
   try {
     file = ReadMatrixFile(path, reading);
   } catch (const MatrixFileInterrupted&) {
-    env.Err << interrupted;
+    env.Err << "tessil-cli: reading the matrix file was interrupted; no result was produced.\n";
     return ExitCancelled;
   } catch (const MatrixFileError& e) {
     env.Err << "tessil-cli: " << Printable(path) << ", " << e.what() << "\n";
@@ -385,9 +385,12 @@ int Test(const std::string& path, const std::string& header, EcoSimTestOptions& 
             << (file.HasHeader ? " was read as a header of site names (--header no reads it as data)\n"
                                : " was read as data, not a header (--header yes reads it as site names)\n");
   }
-  const cooc::TestResult result = RunTestUntilInterrupted(file.Matrix, EcoSimHeldOptions(options), env);
+  const cooc::TestOptions held = EcoSimHeldOptions(options);
+  std::atomic<std::int64_t> drawn{0};
+  const cooc::TestResult result = RunTestUntilInterrupted(file.Matrix, held, env, drawn);
   if (result.Stopped || IsInterrupted(env)) {
-    env.Err << interrupted;
+    env.Err << "tessil-cli: the test was interrupted after " << drawn.load() << " of " << held.Iterations
+            << " null matrices; no result was produced.\n";
     return ExitCancelled;
   }
   if (!result.HasResults) {

@@ -57,7 +57,8 @@ bool LooksLikeNumber(std::string_view s) {
   if (!s.empty() && s.front() == '+') s.remove_prefix(1);
   double value = 0;
   const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
-  return error == std::errc{} && end == s.data() + s.size();
+  // A number too large for a double still looks like one.
+  return (error == std::errc{} || error == std::errc::result_out_of_range) && end == s.data() + s.size();
 }
 
 // A first field that names a species rather than holding a (perhaps faulty)
@@ -221,7 +222,8 @@ class MatrixBuilder {
   void Row(int number) {
     if (sites_ == 0) FirstRow(number);
     if (species_ == options_.Limits.MaxSpecies) {
-      Fail(number, 0, "more than " + Count(options_.Limits.MaxSpecies) + " species, the most a matrix may have");
+      throw MatrixFileError(number, 0,
+                            "more than " + Count(options_.Limits.MaxSpecies) + " species, the most a matrix may have");
     }
     std::size_t offset = 0;
     if (named_) {
@@ -256,7 +258,8 @@ class MatrixBuilder {
     const std::size_t sites = fields_.size() - (named_ ? 1 : 0);
     if (sites == 0) Fail(number, 2, "a species row has no cells");
     if (sites > static_cast<std::size_t>(options_.Limits.MaxSites)) {
-      Fail(number, 0, "more than " + Count(options_.Limits.MaxSites) + " sites, the most a matrix may have");
+      throw MatrixFileError(number, 0,
+                            "more than " + Count(options_.Limits.MaxSites) + " sites, the most a matrix may have");
     }
     std::vector<std::string>& names = result_.SiteNames;
     if (result_.HasHeader) {
@@ -449,7 +452,9 @@ std::string CannotOpen(const std::string& path, int error) {
 
 MatrixFile ParseMatrixText(std::string_view text, const MatrixReadOptions& options) {
   LineSplitter lines(options);
-  lines.Feed(text.data(), text.size());
+  const std::size_t chunk = std::max<std::size_t>(options.Chunk, 1);
+  for (std::size_t at = 0; at < text.size(); at += chunk)
+    lines.Feed(text.data() + at, std::min(chunk, text.size() - at));
   return lines.Finish();
 }
 
@@ -458,7 +463,7 @@ MatrixFile ReadMatrixFile(const std::string& path, const MatrixReadOptions& opti
   std::error_code ignored;
   if (std::filesystem::is_directory(path, ignored)) throw std::runtime_error(IsADirectory(path));
   LineSplitter lines(options);
-  const std::size_t chunk = 64 * 1024;
+  const std::size_t chunk = std::max<std::size_t>(options.Chunk, 1);
   const auto buffer = std::make_unique<char[]>(chunk);
 #ifdef _WIN32
   std::FILE* file = std::fopen(path.c_str(), "rb");

@@ -38,6 +38,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -86,6 +87,9 @@ struct MatrixReadOptions {
   // When set, reading ends with MatrixFileInterrupted soon after it becomes
   // true, also while waiting for input from a pipe.
   const std::atomic<bool>* Interrupted = nullptr;
+  // Bytes taken at a time; tests make it small so that lines are cut
+  // anywhere, a CR LF included.
+  std::size_t Chunk = 64 * 1024;
 };
 
 struct MatrixFile {
