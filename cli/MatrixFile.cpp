@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -91,23 +92,39 @@ std::string Count(int n) {
 std::string Quoted(std::string_view text) { return "\"" + Printable(text) + "\""; }
 
 struct Field {
-  std::string Text;
-  int Column;  // 1-based field number
+  std::string_view Text;  // into the line, or into the text of a quoted field
+  int Column;             // 1-based field number
 };
 
-// Splits one line into its fields, unquoted.
-void SplitFields(std::string_view line, int number, std::vector<Field>& fields) {
-  fields.clear();
+// One line's fields, unquoted; kept from line to line so that reading a long
+// file allocates nothing per field.
+struct LineFields {
+  std::vector<Field> Fields;
+  std::vector<std::string_view> Pieces;
+  std::deque<std::string> Unquoted;
+
+  void Split(std::string_view line, int number);
+};
+
+void LineFields::Split(std::string_view line, int number) {
+  Fields.clear();
+  Pieces.clear();
+  Unquoted.clear();
+  std::vector<std::string_view>& pieces = Pieces;
   bool quoted = false;
   bool delimited = false;
+  bool quotes = false;
+  bool controls = false;
   for (char c : line) {
     if (c == '"') {
       quoted = !quoted;
+      quotes = true;
     } else if (!quoted && (c == ',' || c == ';')) {
       delimited = true;
+    } else if (IsControl(c)) {
+      controls = true;
     }
   }
-  std::vector<std::string_view> pieces;
   quoted = false;
   std::size_t start = 0;
   for (std::size_t i = 0; i < line.size();) {
@@ -133,8 +150,11 @@ void SplitFields(std::string_view line, int number, std::vector<Field>& fields) 
   for (std::size_t k = 0; k < pieces.size(); ++k) {
     const int column = static_cast<int>(k) + 1;
     const std::string_view piece = TrimBlanks(pieces[k]);
-    std::string text;
-    if (!piece.empty() && piece.front() == '"') {
+    std::string_view text = piece;
+    if (!quotes) {
+      // Most lines: nothing to unquote.
+    } else if (!piece.empty() && piece.front() == '"') {
+      std::string& unquoted = Unquoted.emplace_back();
       if (piece.size() < 2 || piece.back() != '"') {
         throw MatrixFileError(number, column, "text follows a closing quote; put the whole field in quotes");
       }
@@ -146,19 +166,18 @@ void SplitFields(std::string_view line, int number, std::vector<Field>& fields) 
           }
           ++i;
         }
-        text.push_back(inner[i]);
+        unquoted.push_back(inner[i]);
       }
+      text = unquoted;
     } else if (piece.find('"') != std::string_view::npos) {
       throw MatrixFileError(number, column, "a quote stands inside a field; put the whole field in quotes");
-    } else {
-      text = piece;
     }
-    if (const auto bad = std::find_if(text.begin(), text.end(), IsControl); bad != text.end()) {
+    if (const auto bad = controls ? std::find_if(text.begin(), text.end(), IsControl) : text.end(); bad != text.end()) {
       throw MatrixFileError(number, column,
                             "the field holds the control character " + Printable(std::string_view(&*bad, 1)) +
                                 "; a matrix file is plain text");
     }
-    fields.push_back({std::move(text), column});
+    Fields.push_back({text, column});
   }
 }
 
@@ -171,12 +190,12 @@ class MatrixBuilder {
   void Line(std::string_view line, int number) {
     if (number == 1 && line.starts_with(ByteOrderMark)) line.remove_prefix(ByteOrderMark.size());
     if (IsSkipped(line)) return;
-    SplitFields(line, number, fields_);
+    split_.Split(line, number);
     if (result_.FirstLine == 0) {
       result_.FirstLine = number;
       if (IsHeader()) {
         result_.HasHeader = true;
-        for (Field& f : fields_) result_.SiteNames.push_back(std::move(f.Text));
+        for (const Field& f : fields_) result_.SiteNames.emplace_back(f.Text);
         return;
       }
     }
@@ -229,7 +248,7 @@ class MatrixBuilder {
     if (named_) {
       if (!IsName(fields_.front().Text))
         Fail(number, 1, "this row has no species name, but the first species row has one");
-      result_.SpeciesNames.push_back(std::move(fields_.front().Text));
+      result_.SpeciesNames.emplace_back(fields_.front().Text);
       offset = 1;
     }
     const std::size_t cells = fields_.size() - offset;
@@ -280,7 +299,8 @@ class MatrixBuilder {
 
   const MatrixReadOptions& options_;
   MatrixFile result_;
-  std::vector<Field> fields_;
+  LineFields split_;
+  const std::vector<Field>& fields_ = split_.Fields;
   bool named_ = false;
   int sites_ = 0;
   int species_ = 0;

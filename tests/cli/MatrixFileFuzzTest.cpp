@@ -5,9 +5,10 @@
 // the same line and column.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <optional>
 #include <random>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -31,10 +32,30 @@ struct Fault {
 
 const std::string Nbsp = "\xC2\xA0";
 
-bool LooksLikeNumber(const std::string& s) {
-  static const std::regex number(
-      R"(\+?-?((\d+\.?\d*|\.\d+)([eE][+-]?\d+)?|[iI][nN][fF]([iI][nN][iI][tT][yY])?|[nN][aA][nN](\([A-Za-z0-9_]*\))?))");
-  return std::regex_match(s, number);
+// Decimal, with an optional exponent, or inf, infinity, nan, nan(...); signs
+// in front.
+bool LooksLikeNumber(std::string s) {
+  if (s.starts_with("+")) s.erase(0, 1);
+  if (s.starts_with("-")) s.erase(0, 1);
+  std::string lower;
+  for (char c : s) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (lower == "inf" || lower == "infinity" || lower == "nan") return true;
+  auto word = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+  if (lower.starts_with("nan(") && lower.ends_with(")")) return std::all_of(s.begin() + 4, s.end() - 1, word);
+  auto digit = [&s](std::size_t i) { return i < s.size() && s[i] >= '0' && s[i] <= '9'; };
+  std::size_t i = 0;
+  int digits = 0;
+  for (; digit(i); ++i) ++digits;
+  if (i < s.size() && s[i] == '.') ++i;
+  for (; digit(i); ++i) ++digits;
+  if (digits == 0) return false;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    if (!digit(i)) return false;
+    while (digit(i)) ++i;
+  }
+  return i == s.size();
 }
 bool IsCell(const std::string& s) { return s == "0" || s == "1"; }
 bool IsName(const std::string& s) { return !s.empty() && !IsCell(s) && !LooksLikeNumber(s); }
