@@ -5,13 +5,17 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <new>
 #include <ostream>
 #include <sstream>
+#include <stop_token>
 #include <system_error>
 #include <thread>
 
@@ -404,19 +408,66 @@ std::string Lf(std::string text) {
   return out;
 }
 
-int Test(const std::string& path, EcoSimTestOptions& options, Environment& env) {
+bool IsInterrupted(const Environment& env) { return env.Interrupted != nullptr && env.Interrupted->load(); }
+
+// Runs the test, abandoning it soon after the user interrupts: a watcher
+// turns the interrupt flag, which a signal handler can only set, into a stop
+// request the test polls.
+cooc::TestResult RunTestUntilInterrupted(const cooc::Incidence& matrix, const cooc::TestOptions& options,
+                                         const Environment& env, std::atomic<std::int64_t>& drawn) {
+  std::stop_source stop;
+  std::mutex mutex;
+  std::condition_variable_any wake;
+  std::jthread watcher([&](std::stop_token finished) {
+    std::unique_lock lock(mutex);
+    while (!finished.stop_requested()) {
+      if (IsInterrupted(env)) {
+        stop.request_stop();
+        return;
+      }
+      wake.wait_for(lock, finished, std::chrono::milliseconds(20), [] { return false; });
+    }
+  });
+  cooc::TestControl control;
+  control.Stop = stop.get_token();
+  control.NullsDrawn = &drawn;
+  return cooc::RunTest(matrix, options, 0, control);
+}
+
+int Test(const std::string& path, const std::string& header, EcoSimTestOptions& options, Environment& env) {
   if (!CheckEcoSimTexts(options, env.Err)) return ExitRefused;
+  MatrixReadOptions reading;
+  reading.Header = header == "yes" ? HeaderRule::Present : header == "no" ? HeaderRule::Absent : HeaderRule::Guess;
+  reading.Interrupted = env.Interrupted;
   MatrixFile file;
   try {
-    file = ReadMatrixFile(path);
+    file = ReadMatrixFile(path, reading);
+  } catch (const MatrixFileInterrupted&) {
+    env.Err << "tessil-cli: reading the matrix file was interrupted; no result was produced.\n";
+    return ExitCancelled;
   } catch (const MatrixFileError& e) {
-    env.Err << "tessil-cli: " << path << ", " << e.what() << "\n";
+    env.Err << "tessil-cli: " << Printable(path) << ", " << e.what() << "\n";
     return ExitRefused;
+  } catch (const std::bad_alloc&) {
+    env.Err << "tessil-cli: there is not enough memory to read \"" << Printable(path) << "\".\n";
+    return ExitFailed;
   } catch (const std::exception& e) {
     env.Err << "tessil-cli: " << e.what() << "\n";
     return ExitRefused;
   }
-  const cooc::TestResult result = cooc::RunTest(file.Matrix, EcoSimHeldOptions(options), 0);
+  if (reading.Header == HeaderRule::Guess) {
+    env.Err << "tessil-cli: line " << file.FirstLine
+            << (file.HasHeader ? " was read as a header of site names (--header no reads it as data)\n"
+                               : " was read as data, not a header (--header yes reads it as site names)\n");
+  }
+  const cooc::TestOptions held = EcoSimHeldOptions(options);
+  std::atomic<std::int64_t> drawn{0};
+  const cooc::TestResult result = RunTestUntilInterrupted(file.Matrix, held, env, drawn);
+  if (result.Stopped || IsInterrupted(env)) {
+    env.Err << "tessil-cli: the test was interrupted after " << drawn.load() << " of " << held.Iterations
+            << " null matrices; no result was produced.\n";
+    return ExitCancelled;
+  }
   if (!result.HasResults) {
     env.Err << "tessil-cli: the test cannot be run: " << result.Reason << "\n";
     return ExitFailed;
@@ -501,9 +552,17 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
       "test", "Run one co-occurrence test on your own presence-absence matrix and print EcoSim's results text.");
   testApp
       ->add_option("MATRIX", matrixPath,
-                   "Matrix file: species as rows, sites as columns, cells 0/1 separated by commas or blanks; "
-                   "an optional header row of site names and first column of species names")
+                   "Matrix file: species as rows, sites as columns, cells 0/1 separated by commas, semicolons or "
+                   "blanks, fields quoted as in CSV; an optional header row of site names (see --header) and first "
+                   "column of species names; at most 1 GiB")
       ->required();
+  std::string header = "auto";
+  testApp
+      ->add_option("--header", header,
+                   "Whether the first line names the sites: yes, no, or auto (a first line is taken for site names "
+                   "when none of its fields after the first is 0 or 1)")
+      ->check(CLI::IsMember({"auto", "yes", "no"}))
+      ->capture_default_str();
   AddEcoSimOptions(*testApp, testOptions);
 
   try {
@@ -516,7 +575,7 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
     return status == 0 ? ExitOk : ExitRefused;
   }
   if (runApp->parsed()) return Run(run, env);
-  return Test(matrixPath, testOptions, env);
+  return Test(matrixPath, header, testOptions, env);
 }
 
 }  // namespace

@@ -1,4 +1,10 @@
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define STDERR_FILENO 2
+#else
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <csignal>
@@ -18,10 +24,17 @@ extern "C" void OnInterrupt(int) { interrupted.store(true); }
 
 int main(int argc, char** argv) {
   // Ctrl-C asks the run to stop, as the progress window's Cancel does.
+#ifdef _WIN32
+  std::signal(SIGINT, OnInterrupt);
+#else
+  // Without SA_RESTART, so that a read waiting on a silent pipe returns at
+  // once and the reader sees the interruption.
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
+  action.sa_flags = 0;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
+#endif
 
   tessil::SystemClock clock;
   // Standard output through a buffer that remembers why a write failed.
