@@ -393,7 +393,7 @@ TEST(CommandLine, OutputThatDoesNotReachStandardOutputIsAnErrorForBothCommands) 
   const std::string matrix = (dir.Path / "m.csv").string();
   std::ofstream(matrix) << "1,0,1,1\n0,1,1,0\n1,1,0,0\n";
   for (const std::vector<std::string>& args :
-       {Small(), std::vector<std::string>{"test", matrix, "--ecosim-iterations", "20"}}) {
+       {Small(), std::vector<std::string>{"test", matrix, "--header", "no", "--ecosim-iterations", "20"}}) {
     SCOPED_TRACE(args[0]);
     BrokenOutput broken;
     std::ostream brokenStream(&broken);
