@@ -242,10 +242,9 @@ int Run(RunCommand& c, Environment& env) {
   }
   request.Threads = c.Threads == 0 ? std::max(1u, std::thread::hardware_concurrency()) : c.Threads;
 
-  ProgressBar bar(env.Err);
-  const bool showProgress = env.ErrIsTerminal && !c.NoProgress;
+  ProgressBar bar(env.Err, *env.Time, env.ErrIsTerminal && !c.NoProgress);
   StudyHooks hooks;
-  if (showProgress) hooks.OnProgress = [&bar](const RunSettings& s) { bar.Update(s); };
+  hooks.OnProgress = [&bar](const RunSettings& s) { bar.Update(s); };
   hooks.Cancelled = [&env] { return env.Interrupted != nullptr && env.Interrupted->load(); };
 
   StudyResult result;

@@ -1,26 +1,36 @@
-// The command line's progress bar on standard error.
+// The command line's progress on standard error: a one-line bar with the
+// time remaining, and a word up front when the run will be long.
 #pragma once
 
-#include <chrono>
 #include <ostream>
 
 #include "Public_Declarations.h"
 
 namespace tessil::cli {
 
-// A one-line progress bar with the time remaining, redrawn at most ten times
-// a second.
 class ProgressBar {
  public:
-  explicit ProgressBar(std::ostream& err);
+  // How long the run works before its length is first estimated.
+  static constexpr double EstimateAfterSeconds = 5.0;
+  // A run expected to take longer than this is announced.
+  static constexpr double LongRunSeconds = 600.0;
+
+  // drawBar: whether the bar is drawn (standard error is a terminal); the
+  // word on a long run is given either way.
+  ProgressBar(std::ostream& err, Clock& clock, bool drawBar);
+  // Called at every matrix begun and at every tick while tests run. The bar
+  // is redrawn at most ten times a second, from the work done.
   void Update(const RunSettings& s);
   void Finish();
 
  private:
   std::ostream& err_;
-  std::chrono::steady_clock::time_point start_;
-  std::chrono::steady_clock::time_point drawn_{};
-  bool shown_ = false;
+  Clock& clock_;
+  bool drawBar_;
+  bool drawn_ = false;
+  double drawnAt_ = 0.0;
+  bool shown_ = false;  // a bar stands on the current line
+  bool estimated_ = false;
 };
 
 }  // namespace tessil::cli
