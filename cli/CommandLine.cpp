@@ -23,6 +23,7 @@
 #include "FileOutput.h"
 #include "InProcessEcoSim.h"
 #include "MatrixFile.h"
+#include "ProgressBar.h"
 #include "Study.h"
 #include "Validation.h"
 
@@ -155,48 +156,6 @@ bool CheckEcoSimTexts(EcoSimTestOptions& o, std::ostream& err) {
   }
   return true;
 }
-
-std::string Clock(double seconds) {
-  const long total = std::lround(std::max(0.0, seconds));
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
-  return buffer;
-}
-
-// A one-line progress bar with the time remaining, redrawn at most ten times
-// a second.
-class ProgressBar {
- public:
-  explicit ProgressBar(std::ostream& err) : err_(err), start_(std::chrono::steady_clock::now()) {}
-  void Update(const RunSettings& s) {
-    const auto now = std::chrono::steady_clock::now();
-    const double total = static_cast<double>(s.NumArguments) * s.NumIterations;
-    const bool last = total > 0 && s.TestsDone >= total;
-    if (!last && now - drawn_ < std::chrono::milliseconds(100)) return;
-    drawn_ = now;
-    const double elapsed = std::chrono::duration<double>(now - start_).count();
-    const double fraction = total > 0 ? s.TestsDone / total : 0.0;
-    const int width = 30;
-    const int filled = static_cast<int>(fraction * width);
-    std::string bar(static_cast<std::size_t>(filled), '#');
-    bar.resize(width, '.');
-    const double remaining = s.TestsDone > 0 ? elapsed * (total - s.TestsDone) / s.TestsDone : 0.0;
-    char line[160];
-    std::snprintf(line, sizeof line, "\r[%s] %5.1f%%  %d/%.0f matrices  time remaining %s ", bar.c_str(),
-                  100.0 * fraction, s.TestsDone, total, Clock(remaining).c_str());
-    err_ << line << std::flush;
-    shown_ = true;
-  }
-  void Finish() {
-    if (shown_) err_ << "\n" << std::flush;
-  }
-
- private:
-  std::ostream& err_;
-  std::chrono::steady_clock::time_point start_;
-  std::chrono::steady_clock::time_point drawn_{};
-  bool shown_ = false;
-};
 
 bool WriteFile(const std::string& path, const std::string& bytes, std::ostream& err) {
   if (const std::error_code error = ReplaceFile(path, bytes)) {
@@ -360,10 +319,9 @@ int Run(RunCommand& c, Environment& env) {
   }
   request.Threads = c.Threads == 0 ? std::max(1u, std::thread::hardware_concurrency()) : c.Threads;
 
-  ProgressBar bar(env.Err);
-  const bool showProgress = env.ErrIsTerminal && !c.NoProgress;
+  ProgressBar bar(env.Err, *env.Time, env.ErrIsTerminal && !c.NoProgress);
   StudyHooks hooks;
-  if (showProgress) hooks.OnProgress = [&bar](const RunSettings& s) { bar.Update(s); };
+  hooks.OnProgress = [&bar](const RunSettings& s) { bar.Update(s); };
   hooks.Cancelled = [&env] { return env.Interrupted != nullptr && env.Interrupted->load(); };
 
   StudyResult result;

@@ -29,9 +29,11 @@ struct StudyResult {
 };
 
 struct StudyHooks {
-  // Called after every matrix begun, with the run's counters.
+  // Called after every matrix begun, and at least once a second while tests
+  // run, with the run's counters and the work done.
   std::function<void(const RunSettings&)> OnProgress;
-  // Polled after every matrix; true ends the run with RunCancelled.
+  // Polled after every matrix and at every tick while tests run; true ends
+  // the run with RunCancelled and stops the tests under way.
   std::function<bool()> Cancelled;
 };
 

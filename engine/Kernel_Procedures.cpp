@@ -1,6 +1,8 @@
 #include "Kernel_Procedures.h"
 
+#include <algorithm>
 #include <cmath>
+#include <deque>
 #include <limits>
 #include <string>
 
@@ -189,6 +191,7 @@ PowerTable RunPowerSimulation(RunContext& run) {
   PowerTable table;
   table.reserve(arguments.size());
   settings.StartTime = run.Time.SecondsSinceMidnight();
+  settings.WorkDone = 0.0;
 
   std::size_t next = 0;
   for (int s = 1; s <= NumScenarios && next < arguments.size(); ++s) {
@@ -258,8 +261,79 @@ double EstimateRejectionRateInBatches(RunContext& run, EcoSimBatchTesting& batch
       }
       if (run.Progress.CancelRequested()) throw RunCancelled();
       if (pValue <= RejectionAlpha) rejections += 1.0;
+      settings.WorkDone += 1.0;
     }
   }
+  return rejections / settings.NumIterations;
+}
+
+// Stops the workers however the tests of an argument end: a cancel or a
+// failure leaves no test running and no thread behind.
+class WorkersStopper {
+ public:
+  explicit WorkersStopper(EcoSimConcurrentTesting& tests) : tests_(tests) {}
+  ~WorkersStopper() { tests_.StopTestWorkers(); }
+  WorkersStopper(const WorkersStopper&) = delete;
+  WorkersStopper& operator=(const WorkersStopper&) = delete;
+
+ private:
+  EcoSimConcurrentTesting& tests_;
+};
+
+// The sequential walk with the tests on workers: each matrix is drawn in the
+// sequential order as soon as a worker is free for it, and the results are
+// counted in that order, with the cancel check before each, as if they had
+// been tested one by one. While the workers are busy the driver wakes at
+// every tick to refresh the progress from the work done and to read Cancel,
+// so a cancel stops the running tests within a tick.
+double EstimateRejectionRateConcurrently(RunContext& run, EcoSimConcurrentTesting& tests, const OccupancyMatrix& p,
+                                         const ConditionalOccupancy& c, double proportion) {
+  RunSettings& settings = run.Settings;
+  const bool fixedFixed = run.Inputs.CommittedOptions().IsFixedFixed();
+  const WorkersStopper stopper(tests);
+  // Matrices drawn and not yet counted: whether each was submitted.
+  std::deque<bool> drawn;
+  std::deque<std::optional<double>> results;
+  const double workBefore = settings.WorkDone;
+  std::int32_t n = 0;
+  std::int32_t counted = 0;
+  double rejections = 0.0;
+  while (counted < settings.NumIterations) {
+    for (const std::optional<double>& result : tests.TakeResultsInOrder()) results.push_back(result);
+    bool progressed = false;
+    while (!drawn.empty() && (!drawn.front() || !results.empty())) {
+      double pValue = 1.0;
+      if (drawn.front()) {
+        if (results.front()) pValue = *results.front();
+        results.pop_front();
+      }
+      drawn.pop_front();
+      if (run.Progress.CancelRequested()) throw RunCancelled();
+      if (pValue <= RejectionAlpha) rejections += 1.0;
+      ++counted;
+      progressed = true;
+    }
+    if (counted == settings.NumIterations) break;
+    if (n < settings.NumIterations && tests.WorkerFree()) {
+      CountMatrixBegun(run);
+      ++n;
+      GeneratedMatrix generated = GenerateMatrix(p, c, proportion, run.Stream);
+      const bool testable = Testable(generated, fixedFixed);
+      if (testable) tests.SubmitMatrix(std::move(generated.Matrix));
+      drawn.push_back(testable);
+      if (run.Progress.CancelRequested()) throw RunCancelled();
+      continue;
+    }
+    if (!progressed) tests.AwaitTests(n < settings.NumIterations);
+    // Counted matrices, the untested ones drawn, the results waiting for
+    // their turn and the tests in hand; never less than shown before.
+    const double inHand = static_cast<double>(counted + std::count(drawn.begin(), drawn.end(), false)) +
+                          static_cast<double>(results.size()) + tests.WorkInHand();
+    settings.WorkDone = std::max(settings.WorkDone, workBefore + inHand);
+    run.Progress.UpdateProgress();
+    if (run.Progress.CancelRequested()) throw RunCancelled();
+  }
+  settings.WorkDone = workBefore + settings.NumIterations;
   return rejections / settings.NumIterations;
 }
 
@@ -267,7 +341,12 @@ double EstimateRejectionRateInBatches(RunContext& run, EcoSimBatchTesting& batch
 
 double EstimateRejectionRate(RunContext& run, const OccupancyMatrix& p, const ConditionalOccupancy& c,
                              double proportion) {
-  if (auto* batch = dynamic_cast<EcoSimBatchTesting*>(&run.EcoSim); batch != nullptr && batch->BatchSize() > 1) {
+  if (auto* tests = dynamic_cast<EcoSimConcurrentTesting*>(&run.EcoSim); tests != nullptr) {
+    if (tests->StartTestWorkers(run.Settings.UpperTail) > 0) {
+      return EstimateRejectionRateConcurrently(run, *tests, p, c, proportion);
+    }
+    // No worker could be started: the tests run one by one on this thread.
+  } else if (auto* batch = dynamic_cast<EcoSimBatchTesting*>(&run.EcoSim); batch != nullptr && batch->BatchSize() > 1) {
     return EstimateRejectionRateInBatches(run, *batch, p, c, proportion);
   }
   RunSettings& settings = run.Settings;
@@ -288,6 +367,7 @@ double EstimateRejectionRate(RunContext& run, const OccupancyMatrix& p, const Co
     // The matrix in hand is not counted once the user has cancelled.
     if (run.Progress.CancelRequested()) throw RunCancelled();
     if (pValue <= RejectionAlpha) rejections += 1.0;
+    settings.WorkDone += 1.0;
   }
   return rejections / settings.NumIterations;
 }

@@ -1,6 +1,7 @@
 #include "UpdateProgress_Procedures.h"
 
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -37,12 +38,13 @@ std::int64_t TotalMatrices(const RunSettings& s) {
 }
 
 std::string TimeLine(const RunSettings& s, double now) {
-  const std::int64_t done = s.TestsDone;
-  if (done <= 1) return {};
+  if (s.TestsDone <= 1 || s.WorkDone <= 0) return {};
+  // The pace of the work done, not of the matrices begun: tests under way
+  // count for the share of their null matrices drawn.
+  const double done = std::min(s.WorkDone, static_cast<double>(TotalMatrices(s)));
   // The clock is read at the precision the run's start was taken at.
   const double clock = static_cast<double>(static_cast<float>(now));
-  const double remaining = (clock - s.StartTime) * static_cast<double>(TotalMatrices(s) - done) /
-                           static_cast<double>(done);
+  const double remaining = (clock - s.StartTime) * (static_cast<double>(TotalMatrices(s)) - done) / done;
   return RemainingTimeText(remaining);
 }
 

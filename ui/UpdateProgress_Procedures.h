@@ -21,7 +21,7 @@ class frmProgress;
 std::string RemainingTimeText(double remainingSeconds);
 
 // The time line of a run at the clock reading `now` (seconds since midnight):
-// empty until the second matrix, then the estimate from the matrices done.
+// empty until the second matrix, then the estimate from the work done.
 std::string TimeLine(const RunSettings& settings, double now);
 
 // Matrices done as a whole percentage of the run's total, halves to even.

@@ -60,4 +60,35 @@ class EcoSimBatchTesting {
                                                           std::int16_t upperTail) = 0;
 };
 
+// An EcoSim that tests matrices on worker threads while the driver draws the
+// next ones. Each test is seeded by its place in the order of submission, so
+// every matrix gets the result it would have had in a sequential run, and the
+// driver counts the results in that order. Only the matrices under test are
+// held, one for each worker, however long the run. The driver prefers it to
+// EcoSimBatchTesting when offered.
+class EcoSimConcurrentTesting {
+ public:
+  virtual ~EcoSimConcurrentTesting() = default;
+  // Starts the workers for a run of tests on the chosen tail; returns how
+  // many could be started. With none, the tests run one by one instead.
+  virtual std::size_t StartTestWorkers(std::int16_t upperTail) = 0;
+  // True when a worker is free to take another matrix.
+  virtual bool WorkerFree() = 0;
+  // Hands the matrix to a free worker as the next test in submission order.
+  virtual void SubmitMatrix(PresenceAbsenceMatrix matrix) = 0;
+  // Waits until the next result in submission order is ready, or a worker is
+  // free when `forAWorker`, or a tick of at most a tenth of a second passes.
+  virtual void AwaitTests(bool forAWorker) = 0;
+  // The results ready next in submission order, each the p-value of the
+  // chosen tail or nothing where the test ended without results. A test that
+  // failed throws its failure at its place.
+  virtual std::vector<std::optional<double>> TakeResultsInOrder() = 0;
+  // The work, in tests, in hand and not yet taken: a finished test counts
+  // one, a running one the share of its null matrices drawn so far.
+  virtual double WorkInHand() = 0;
+  // Asks every running test to stop, waits for the workers to end and drops
+  // the results not taken. Called however the tests end.
+  virtual void StopTestWorkers() noexcept = 0;
+};
+
 }  // namespace tessil

@@ -1,7 +1,14 @@
 #include "InProcessEcoSim.h"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <exception>
+#include <map>
+#include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "PValueLine.h"
@@ -50,8 +57,16 @@ double ReadPValueFromResults(const cooc::TestResult& result, std::int16_t upperT
 }
 
 InProcessEcoSim::InProcessEcoSim(RunSettings& settings, const RunInputs& inputs, unsigned threads,
-                                 AutomationHost* host)
-    : settings_(settings), inputs_(inputs), threads_(threads == 0 ? 1 : threads), host_(host) {}
+                                 AutomationHost* host, ThreadStarter starter)
+    : settings_(settings),
+      inputs_(inputs),
+      threads_(threads == 0 ? 1 : threads),
+      host_(host),
+      starter_(starter ? std::move(starter) : [](std::function<void(std::stop_token)> work) {
+        return std::jthread(std::move(work));
+      }) {}
+
+InProcessEcoSim::~InProcessEcoSim() { StopTestWorkers(); }
 
 // A call made when EcoSim is not where it should be finds the window it
 // needs missing, as it would through the windows.
@@ -105,35 +120,189 @@ void InProcessEcoSim::ReleaseEcoSim() {
   stage_ = Stage::Closed;
 }
 
-std::size_t InProcessEcoSim::BatchSize() const { return threads_ > 1 ? 64 * std::size_t{threads_} : 1; }
+// The tests of one run of submissions and the threads that run them. The
+// driver's thread submits, waits and takes results; each worker takes one
+// matrix at a time, so only the matrices under test are held.
+struct InProcessEcoSim::Workers {
+  // A matrix waiting for a worker, with its place in submission order.
+  struct Job {
+    std::uint64_t Sequence = 0;
+    PresenceAbsenceMatrix Matrix;
+  };
+  struct Outcome {
+    std::optional<double> PValue;
+    std::exception_ptr Failure;
+  };
+  // What one worker is doing, for the estimate of the work in hand.
+  struct Slot {
+    bool Running = false;
+    std::atomic<std::int64_t> NullsDrawn{0};
+  };
+
+  cooc::TestOptions Options;
+  std::uint64_t FirstOrdinal = 0;
+  std::int16_t UpperTail = 0;
+  double NullsPerTest = 1;
+  std::atomic<std::int64_t>* NullsDrawn = nullptr;  // all tests' together
+
+  std::mutex Mutex;
+  std::condition_variable_any WorkReady;  // a job for the workers
+  std::condition_variable Changed;        // a worker freed or a test finished
+  std::deque<Job> Queue;
+  std::map<std::uint64_t, Outcome> Finished;
+  std::uint64_t Submitted = 0;
+  std::uint64_t Taken = 0;
+  std::size_t Busy = 0;  // jobs queued or under test
+  std::vector<std::unique_ptr<Slot>> Slots;
+  // Declared last: destroying them stops and joins the threads before the
+  // state they use goes.
+  std::vector<std::jthread> Threads;
+
+  void Work(std::stop_token stop, Slot& slot) {
+    for (;;) {
+      Job job;
+      {
+        std::unique_lock lock(Mutex);
+        if (!WorkReady.wait(lock, stop, [&] { return !Queue.empty(); })) return;
+        job = std::move(Queue.front());
+        Queue.pop_front();
+        slot.Running = true;
+        slot.NullsDrawn = 0;
+      }
+      Outcome outcome;
+      bool stopped = false;
+      try {
+        cooc::Incidence matrix = ToIncidence(job.Matrix);
+        job.Matrix = PresenceAbsenceMatrix();
+        const cooc::TestResult result =
+            cooc::RunTest(matrix, Options, FirstOrdinal + job.Sequence, cooc::TestControl{stop, &slot.NullsDrawn});
+        stopped = result.Stopped;
+        if (result.HasResults) outcome.PValue = ReadPValueFromResults(result, UpperTail);
+      } catch (...) {
+        outcome.Failure = std::current_exception();
+      }
+      {
+        std::lock_guard lock(Mutex);
+        slot.Running = false;
+        NullsDrawn->fetch_add(slot.NullsDrawn.load());
+        --Busy;
+        // A stopped test has no result; nobody will take it.
+        if (!stopped) Finished.emplace(job.Sequence, std::move(outcome));
+      }
+      Changed.notify_all();
+    }
+  }
+
+  bool NextReady() const { return !Finished.empty() && Finished.begin()->first == Taken; }
+};
+
+std::size_t InProcessEcoSim::StartTestWorkers(std::int16_t upperTail) {
+  Expect(Stage::MainWindow);
+  StopTestWorkers();
+  auto workers = std::make_unique<Workers>();
+  workers->Options = options_;
+  workers->FirstOrdinal = ordinal_;
+  workers->UpperTail = upperTail;
+  workers->NullsDrawn = &nullsDrawn_;
+  workers->NullsPerTest = std::max(1.0, RoundHalfEven(LeadingNumber(options_.Iterations)));
+  workers->Threads.reserve(threads_);
+  workers->Slots.reserve(threads_);
+  for (unsigned t = 0; t < threads_; ++t) {
+    workers->Slots.push_back(std::make_unique<Workers::Slot>());
+    Workers::Slot& slot = *workers->Slots.back();
+    Workers& w = *workers;
+    try {
+      workers->Threads.push_back(starter_([&w, &slot](std::stop_token stop) { w.Work(stop, slot); }));
+    } catch (const std::system_error&) {
+      // The system will not start another thread: the run goes on with the
+      // workers it has, or one by one on this thread when it has none.
+      workers->Slots.pop_back();
+      break;
+    }
+  }
+  const std::size_t started = workers->Threads.size();
+  if (started > 0) workers_ = std::move(workers);
+  return started;
+}
+
+bool InProcessEcoSim::WorkerFree() {
+  if (!workers_) return false;
+  std::lock_guard lock(workers_->Mutex);
+  return workers_->Busy < workers_->Threads.size();
+}
+
+void InProcessEcoSim::SubmitMatrix(PresenceAbsenceMatrix matrix) {
+  Workers& w = *workers_;
+  {
+    std::lock_guard lock(w.Mutex);
+    w.Queue.push_back({w.Submitted++, std::move(matrix)});
+    ++w.Busy;
+  }
+  ++ordinal_;
+  w.WorkReady.notify_one();
+}
+
+void InProcessEcoSim::AwaitTests(bool forAWorker) {
+  Workers& w = *workers_;
+  std::unique_lock lock(w.Mutex);
+  w.Changed.wait_for(lock, std::chrono::milliseconds(100), [&] {
+    return w.NextReady() || (forAWorker && w.Busy < w.Threads.size());
+  });
+}
+
+std::vector<std::optional<double>> InProcessEcoSim::TakeResultsInOrder() {
+  Workers& w = *workers_;
+  std::vector<std::optional<double>> results;
+  std::lock_guard lock(w.Mutex);
+  while (w.NextReady()) {
+    auto first = w.Finished.begin();
+    if (first->second.Failure) std::rethrow_exception(first->second.Failure);
+    results.push_back(first->second.PValue);
+    w.Finished.erase(first);
+    ++w.Taken;
+  }
+  return results;
+}
+
+double InProcessEcoSim::WorkInHand() {
+  Workers& w = *workers_;
+  std::lock_guard lock(w.Mutex);
+  double work = static_cast<double>(w.Finished.size());
+  for (const auto& slot : w.Slots) {
+    if (slot->Running) work += std::min(1.0, static_cast<double>(slot->NullsDrawn.load()) / w.NullsPerTest);
+  }
+  return work;
+}
+
+void InProcessEcoSim::StopTestWorkers() noexcept {
+  if (!workers_) return;
+  // Every running test is told at once; then each thread is joined.
+  for (std::jthread& t : workers_->Threads) t.request_stop();
+  workers_.reset();
+}
+
+std::size_t InProcessEcoSim::BatchSize() const { return threads_; }
 
 std::vector<std::optional<double>> InProcessEcoSim::TestMatrices(const std::vector<PresenceAbsenceMatrix>& matrices,
                                                                  std::int16_t upperTail) {
-  Expect(Stage::MainWindow);
-  const std::uint64_t firstOrdinal = ordinal_;
-  ordinal_ += matrices.size();
-  std::vector<std::optional<double>> pValues(matrices.size());
-  std::vector<std::exception_ptr> failures(matrices.size());
-  std::atomic<std::size_t> next{0};
-  auto work = [&] {
-    for (std::size_t k = next++; k < matrices.size(); k = next++) {
-      try {
-        const cooc::TestResult result = cooc::RunTest(ToIncidence(matrices[k]), options_, firstOrdinal + k);
-        if (result.HasResults) pValues[k] = ReadPValueFromResults(result, upperTail);
-      } catch (...) {
-        failures[k] = std::current_exception();
-      }
+  std::vector<std::optional<double>> pValues;
+  if (StartTestWorkers(upperTail) == 0) {
+    for (const PresenceAbsenceMatrix& m : matrices) {
+      const cooc::TestResult result = cooc::RunTest(ToIncidence(m), options_, ordinal_++);
+      pValues.push_back(result.HasResults ? std::optional(ReadPValueFromResults(result, upperTail)) : std::nullopt);
     }
-  };
-  const unsigned helpers = static_cast<unsigned>(std::min<std::size_t>(threads_, matrices.size())) - 1;
-  std::vector<std::thread> pool;
-  pool.reserve(helpers);
-  for (unsigned t = 0; t < helpers; ++t) pool.emplace_back(work);
-  work();
-  for (std::thread& t : pool) t.join();
-  // A failure surfaces where the sequential run would have met it.
-  for (const std::exception_ptr& failure : failures) {
-    if (failure) std::rethrow_exception(failure);
+    return pValues;
+  }
+  struct Stop {
+    InProcessEcoSim& ecosim;
+    ~Stop() { ecosim.StopTestWorkers(); }
+  } stop{*this};
+  std::size_t next = 0;
+  while (pValues.size() < matrices.size()) {
+    while (next < matrices.size() && WorkerFree()) SubmitMatrix(matrices[next++]);
+    const std::vector<std::optional<double>> taken = TakeResultsInOrder();
+    pValues.insert(pValues.end(), taken.begin(), taken.end());
+    if (pValues.size() < matrices.size() && taken.empty()) AwaitTests(next < matrices.size());
   }
   return pValues;
 }

@@ -3,9 +3,14 @@
 // as the stand-in EcoSim seeds them, so both give the same report.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "AutomationHost.h"
@@ -24,12 +29,18 @@ cooc::TestOptions EcoSimHeldOptions(const EcoSimTestOptions& options);
 // other cell absent.
 cooc::Incidence ToIncidence(const PresenceAbsenceMatrix& matrix);
 
-class InProcessEcoSim final : public EcoSimAutomation, public EcoSimBatchTesting {
+// Starts one worker thread running `work`, or fails with std::system_error
+// when the system will not start another thread.
+using ThreadStarter = std::function<std::jthread(std::function<void(std::stop_token)> work)>;
+
+class InProcessEcoSim final : public EcoSimAutomation, public EcoSimBatchTesting, public EcoSimConcurrentTesting {
  public:
-  // threads: how many tests may run at once; 1 runs them one after another.
-  // The host, when given, learns when EcoSim is ready.
+  // threads: how many tests may run at once, each on a worker thread of its
+  // own. The host, when given, learns when EcoSim is ready. The starter makes
+  // the worker threads (tests make it fail).
   InProcessEcoSim(RunSettings& settings, const RunInputs& inputs, unsigned threads = 1,
-                  AutomationHost* host = nullptr);
+                  AutomationHost* host = nullptr, ThreadStarter starter = {});
+  ~InProcessEcoSim() override;
 
   void PrepareEcoSim() override;
   void EnterMatrix(const PresenceAbsenceMatrix& matrix) override;
@@ -44,15 +55,26 @@ class InProcessEcoSim final : public EcoSimAutomation, public EcoSimBatchTesting
   std::vector<std::optional<double>> TestMatrices(const std::vector<PresenceAbsenceMatrix>& matrices,
                                                   std::int16_t upperTail) override;
 
+  std::size_t StartTestWorkers(std::int16_t upperTail) override;
+  bool WorkerFree() override;
+  void SubmitMatrix(PresenceAbsenceMatrix matrix) override;
+  void AwaitTests(bool forAWorker) override;
+  std::vector<std::optional<double>> TakeResultsInOrder() override;
+  double WorkInHand() override;
+  void StopTestWorkers() noexcept override;
+
   // The results of the last test run one at a time.
   const cooc::TestResult& LastResult() const { return last_; }
   // Tests run since the options were taken.
   std::uint64_t TestsRun() const { return ordinal_; }
+  // Null matrices drawn by the tests on worker threads, stopped ones included.
+  std::int64_t NullMatricesDrawn() const { return nullsDrawn_.load(); }
 
  private:
   // Where EcoSim would be: which of its windows is showing.
   enum class Stage { Closed, MainWindow, MatrixEntered, OptionsOpen, ResultsShown };
   void Expect(Stage stage) const;
+  struct Workers;
 
   RunSettings& settings_;
   const RunInputs& inputs_;
@@ -63,6 +85,9 @@ class InProcessEcoSim final : public EcoSimAutomation, public EcoSimBatchTesting
   cooc::Incidence matrix_;
   cooc::TestResult last_;
   std::uint64_t ordinal_ = 0;
+  ThreadStarter starter_;
+  std::atomic<std::int64_t> nullsDrawn_{0};
+  std::unique_ptr<Workers> workers_;
 };
 
 // The p-value of a finished test's chosen tail, read from its results text

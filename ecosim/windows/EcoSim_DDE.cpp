@@ -28,6 +28,8 @@ constexpr std::size_t GridEditorCapacity = 2;
 // The caption of EcoSim's progress window is read into a 10-byte buffer:
 // its first 9 characters.
 constexpr std::size_t CaptionBuffer = 10;
+// Tabs of a retyping round sent between two turns of message processing.
+constexpr std::int64_t TabsBetweenPasses = 256;
 // How long the progress caption must stand still before a test counts as
 // stalled.
 constexpr double StallSeconds = 2.5;
@@ -42,6 +44,10 @@ double SecondsBetween(double from, double to) {
 
 void WindowProtocolEcoSim::Wait::ProcessMessages() {
   ecosim_.windows_.ProcessPendingMessages();
+  CheckCancel();
+}
+
+void WindowProtocolEcoSim::Wait::CheckCancel() {
   if (!ecosim_.CancelRequested()) return;
   // The run is being cancelled: this wait may last only a little longer,
   // so an EcoSim that stops answering cannot hold Tessil.
@@ -94,11 +100,13 @@ void WindowProtocolEcoSim::EnterMatrix(const PresenceAbsenceMatrix& matrix) {
   RequireVisible(session_.MainWindow);
   // A full round of Tabs brings the grid back to the same cell.
   const std::int64_t cells = std::int64_t{settings_.NumRows} * settings_.NumCols;
+  // One wait for the whole matrix: once Cancel is pressed, the entry ends
+  // within the grace however many cells are left.
+  Wait wait(*this);
   for (std::int32_t i = 1; i <= matrix.Rows(); ++i) {
     for (std::int32_t j = 1; j <= matrix.Cols(); ++j) {
       const std::int16_t cell = matrix(i, j);
       const char expected = std::to_string(cell).front();
-      Wait wait(*this);
       for (;;) {
         if (cell == 1) {
           windows_.SendMessage(session_.Grid, win::WM_CHAR, '1', CharOneKeyData);
@@ -111,6 +119,13 @@ void WindowProtocolEcoSim::EnterMatrix(const PresenceAbsenceMatrix& matrix) {
         if (typed.front() == expected) break;
         for (std::int64_t k = 0; k < cells; ++k) {
           windows_.SendMessage(session_.Grid, win::WM_KEYDOWN, win::VK_TAB, TabKeyData);
+          // A round on a large grid is long: Cancel is served and read
+          // along the way.
+          if (k % TabsBetweenPasses == TabsBetweenPasses - 1) {
+            wait.ProcessMessages();
+          } else {
+            wait.CheckCancel();
+          }
         }
       }
       windows_.SendMessage(session_.Grid, win::WM_KEYDOWN, win::VK_TAB, TabKeyData);

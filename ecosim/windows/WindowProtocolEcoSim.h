@@ -107,6 +107,9 @@ class WindowProtocolEcoSim final : public EcoSimAutomation {
    public:
     explicit Wait(WindowProtocolEcoSim& ecosim) : ecosim_(ecosim) {}
     void ProcessMessages();
+    // Gives up once the grace after Cancel is over, without letting
+    // messages through: for long runs of sent messages.
+    void CheckCancel();
 
    private:
     WindowProtocolEcoSim& ecosim_;

@@ -208,6 +208,7 @@ void ResetRunSettings(RunSettings& settings) {
   settings.StartTime = 0.0;
   settings.NumArguments = 0;
   settings.TestsDone = 0;
+  settings.WorkDone = 0.0;
 }
 
 void TakeMainWindowChoices(RunSettings& settings, const MainWindowChoices& c) {

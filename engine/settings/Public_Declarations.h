@@ -29,6 +29,10 @@ struct RunSettings {
   double StartTime = 0.0;
   std::int32_t NumArguments = 0;
   std::int32_t TestsDone = 0;
+  // The work done, in matrices: those whose test has ended, plus the share
+  // of null matrices already drawn in tests under way. Estimates of the time
+  // remaining rest on it; TestsDone counts the matrices begun.
+  double WorkDone = 0.0;
   int NullHypothesis = NoHypothesis;
   bool AssumeSitesEquivalent = false;
   bool AssumeSpeciesEquivalent = false;

@@ -1,5 +1,7 @@
 #include <cmath>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -168,6 +170,89 @@ TEST(InProcessEcoSim, TestsRunTogetherGiveTheSequentialResults) {
   got.insert(got.end(), more.begin(), more.end());
   EXPECT_EQ(got, expected);
   EXPECT_EQ(parallel.TestsRun(), 24u);
+}
+
+}  // namespace
+}  // namespace tessil
+
+namespace tessil {
+namespace {
+
+class FrozenClock final : public Clock {
+ public:
+  double SecondsSinceMidnight() override { return 0.0; }
+};
+
+struct Study {
+  RunSettings Settings;
+  FixedRunInputs Inputs;
+  SilentProgress Progress;
+  RandomStream Stream;
+  FrozenClock Time;
+  Study() {
+    Inputs.Rows = "6";
+    Inputs.Cols = "5";
+    Inputs.Options.EcoSimIterations = "40";
+    Inputs.Selected.chkASiEq = true;
+    Inputs.Selected.chkASpEq = true;
+    Settings.NumIterations = 12;
+  }
+  PowerTable Run(InProcessEcoSim& ecosim, ProgressLink& progress) {
+    ecosim.PrepareEcoSim();
+    RunContext run{Settings, Inputs, ecosim, progress, Stream, Time};
+    return RunPowerSimulation(run);
+  }
+};
+
+TEST(InProcessEcoSim, ThreadsThatCannotBeStartedLeaveTheTestsToThoseThatWere) {
+  Study reference;
+  InProcessEcoSim alone(reference.Settings, reference.Inputs, 1);
+  const PowerTable expected = reference.Run(alone, reference.Progress);
+  // The system refuses every thread after the first `allowed`.
+  for (const int allowed : {0, 1, 3}) {
+    SCOPED_TRACE(allowed);
+    int asked = 0;
+    ThreadStarter refusing = [&](std::function<void(std::stop_token)> work) {
+      if (++asked > allowed) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+      return std::jthread(std::move(work));
+    };
+    Study study;
+    InProcessEcoSim ecosim(study.Settings, study.Inputs, 4, nullptr, refusing);
+    EXPECT_EQ(study.Run(ecosim, study.Progress), expected);
+    ecosim.PrepareEcoSim();
+    asked = 0;
+    EXPECT_EQ(ecosim.StartTestWorkers(1), static_cast<std::size_t>(allowed));
+  }
+}
+
+// Cancels the run as soon as a test under way has drawn null matrices.
+class CancelMidTest final : public ProgressLink {
+ public:
+  explicit CancelMidTest(const RunSettings& s) : settings_(s) {}
+  void UpdateProgress() override {
+    if (settings_.WorkDone != std::floor(settings_.WorkDone)) cancel_ = true;
+  }
+  bool CancelRequested() const override { return cancel_; }
+
+ private:
+  const RunSettings& settings_;
+  bool cancel_ = false;
+};
+
+TEST(InProcessEcoSim, ACancelStopsTheTestsUnderWayAndNoMoreMatricesAreHeldThanWorkers) {
+  constexpr std::int64_t Nulls = 50000;
+  Study study;
+  // Tests of a second or more each: the null matrices are drawn afresh.
+  study.Inputs.Rows = "60";
+  study.Inputs.Cols = "60";
+  study.Inputs.Options.EcoSimIterations = std::to_string(Nulls);
+  study.Settings.NumIterations = 2;
+  CancelMidTest progress(study.Settings);
+  InProcessEcoSim ecosim(study.Settings, study.Inputs, 2);
+  EXPECT_THROW(study.Run(ecosim, progress), RunCancelled);
+  EXPECT_LE(ecosim.TestsRun(), 2u) << "a matrix is drawn only for a free worker";
+  EXPECT_GT(ecosim.NullMatricesDrawn(), 0);
+  EXPECT_LT(ecosim.NullMatricesDrawn(), 2 * Nulls) << "the tests under way were not stopped";
 }
 
 }  // namespace

@@ -89,6 +89,34 @@ TEST_F(Cancel, AnEcoSimThatNeverComesUpEndsTheStartUpAfterCancel) {
   EXPECT_TRUE(windows_.Calls.empty()) << "no EcoSim to close";
 }
 
+TEST_F(Cancel, TheGraceHoldsAcrossTheEntryOfALargeMatrixAndItsRetyping) {
+  // A 30 x 30 matrix takes 45 s to type at 0.05 s a cell; a cell that keeps
+  // reading back wrong makes EcoSim's grid take 9 s for every round of Tabs.
+  for (const bool retyping : {false, true}) {
+    SCOPED_TRACE(retyping ? "retyping" : "typing");
+    inputs_.Rows = "30";
+    inputs_.Cols = "30";
+    cancel_ = false;
+    Prepare();
+    clock_.Step = 0.05;
+    if (retyping) {
+      StandIn().Faults().MistypedCharacters = 1 << 30;
+      windows_.OnSend = [this] { clock_.Now += 0.01; };
+    }
+    PressCancelAt(clock_.Now + 20);
+    PresenceAbsenceMatrix m(30, 30);
+    for (int i = 1; i <= 30; ++i) m(i, i) = 1;
+    EXPECT_THROW(ecosim_->EnterMatrix(m), RunCancelled);
+    EXPECT_TRUE(cancel_);
+    EXPECT_GE(clock_.Now - pressed_, Grace);
+    EXPECT_LE(clock_.Now - pressed_, Grace + clock_.Step + 0.01);
+    windows_.OnSend = nullptr;
+    windows_.OnPass = nullptr;
+    StandIn().Faults().MistypedCharacters = 0;
+    ecosim_->ReleaseEcoSim();
+  }
+}
+
 TEST_F(Cancel, AnEcoSimThatAnswersIsNotCutShort) {
   // Cancel is read after the matrix; until then EcoSim finishes its work.
   Prepare();

@@ -103,6 +103,8 @@ class RecordingWindowSystem final : public WindowSystem {
   long Passes = 0;
   // Runs after every turn of message processing.
   std::function<void()> OnPass;
+  // Runs after every message sent, for sends that take time.
+  std::function<void()> OnSend;
 
   WindowHandle FindWindow(std::string_view className, std::optional<std::string_view> text) override {
     return inner_.FindWindow(className, text);
@@ -119,7 +121,9 @@ class RecordingWindowSystem final : public WindowSystem {
   }
   std::intptr_t SendMessage(WindowHandle w, std::uint32_t m, std::uintptr_t wp, std::intptr_t lp) override {
     Calls.push_back(Send(w, m, wp, lp));
-    return inner_.SendMessage(w, m, wp, lp);
+    const std::intptr_t result = inner_.SendMessage(w, m, wp, lp);
+    if (OnSend) OnSend();
+    return result;
   }
   std::intptr_t SendTextMessage(WindowHandle w, std::uint32_t m, std::uintptr_t wp, std::string_view text) override {
     Calls.push_back({"text", w, m, wp, 0, std::string(text)});

@@ -1,4 +1,7 @@
+#include <algorithm>
 #include <cmath>
+#include <map>
+#include <optional>
 #include <deque>
 #include <functional>
 #include <string>
@@ -412,6 +415,179 @@ TEST(Driver, CancelDuringABatchStopsBeforeItsMatricesAreCounted) {
   };
   EXPECT_THROW(RunPowerSimulation(h.Run), RunCancelled);
   EXPECT_EQ(h.EcoSim.Batches.size(), 2u);
+}
+
+}  // namespace
+}  // namespace tessil
+
+namespace tessil {
+namespace {
+
+// Tests matrices on pretend workers: a submitted test runs for `Ticks` waits
+// (drawing a share of its null matrices at each) and then finishes, and the
+// tests finish in scrambled order, so only the driver's bookkeeping puts the
+// results back in submission order.
+class WorkerEcoSim final : public EcoSimAutomation, public EcoSimConcurrentTesting {
+ public:
+  std::size_t Workers = 3;
+  std::size_t Started = 3;  // workers the system lets start
+  int Ticks = 2;            // waits a test needs; 0: runs until stopped
+  std::vector<PresenceAbsenceMatrix> Tested;
+  std::size_t MostInHand = 0;
+  int Stops = 0;
+  int Awaits = 0;
+  std::function<void()> OnAwait;
+
+  void PrepareEcoSim() override {}
+  void EnterMatrix(const PresenceAbsenceMatrix& m) override { OneByOne.push_back(m); }
+  void OpenCooccurrenceOptions() override {}
+  RunOutcome RunCooccurrenceTest(std::int16_t) override {
+    // Every fifth matrix ends without results, as in the batch double.
+    return OneByOne.size() % 5 == 0 ? NoResults : ResultsShown;
+  }
+  double ReadPValue(std::int16_t) override { return PValueOf(OneByOne.back()); }
+  void CloseCooccurrenceResults() override {}
+  void PlaceEcoSimWindow(std::string_view, std::int32_t) override {}
+  void ReleaseEcoSim() override {}
+  std::vector<PresenceAbsenceMatrix> OneByOne;
+
+  std::size_t StartTestWorkers(std::int16_t) override {
+    running_.clear();
+    finished_.clear();
+    return std::min(Workers, Started);
+  }
+  bool WorkerFree() override { return running_.size() < std::min(Workers, Started); }
+  void SubmitMatrix(PresenceAbsenceMatrix m) override {
+    EXPECT_TRUE(WorkerFree()) << "a matrix submitted with every worker busy";
+    Tested.push_back(m);
+    running_.push_back({Tested.size() - 1, 0});
+    MostInHand = std::max(MostInHand, running_.size());
+  }
+  void AwaitTests(bool) override {
+    ++Awaits;
+    for (Test& t : running_) ++t.Waited;
+    // The youngest test finishes first.
+    for (std::size_t k = running_.size(); k-- > 0;) {
+      if (Ticks > 0 && running_[k].Waited >= Ticks) {
+        finished_[running_[k].Index] = Result(running_[k].Index);
+        running_.erase(running_.begin() + static_cast<std::ptrdiff_t>(k));
+      }
+    }
+    if (OnAwait) OnAwait();
+  }
+  std::vector<std::optional<double>> TakeResultsInOrder() override {
+    std::vector<std::optional<double>> taken;
+    while (finished_.count(next_) != 0) {
+      taken.push_back(finished_[next_]);
+      finished_.erase(next_++);
+    }
+    return taken;
+  }
+  double WorkInHand() override {
+    double work = static_cast<double>(finished_.size());
+    for (const Test& t : running_) work += Ticks > 0 ? static_cast<double>(t.Waited) / Ticks : 0.01 * t.Waited;
+    return work;
+  }
+  void StopTestWorkers() noexcept override {
+    ++Stops;
+    running_.clear();
+  }
+
+ private:
+  struct Test {
+    std::size_t Index;
+    int Waited;
+  };
+  std::optional<double> Result(std::size_t index) const {
+    if ((index + 1) % 5 == 0) return std::nullopt;
+    return PValueOf(Tested[index]);
+  }
+  std::vector<Test> running_;
+  std::map<std::size_t, std::optional<double>> finished_;
+  std::size_t next_ = 0;
+};
+
+class TickingProgress final : public ProgressLink {
+ public:
+  explicit TickingProgress(const RunSettings& s) : settings_(s) {}
+  std::vector<double> WorkSeen;
+  bool Cancel = false;
+  void UpdateProgress() override { WorkSeen.push_back(settings_.WorkDone); }
+  bool CancelRequested() const override { return Cancel; }
+
+ private:
+  const RunSettings& settings_;
+};
+
+struct WorkerHarness {
+  RunSettings Settings;
+  FixedRunInputs Inputs;
+  WorkerEcoSim EcoSim;
+  TickingProgress Progress{Settings};
+  RandomStream Stream;
+  FakeClock Time;
+  RunContext Run{Settings, Inputs, EcoSim, Progress, Stream, Time};
+  WorkerHarness() {
+    Settings.NumRows = 4;
+    Settings.NumCols = 4;
+    Settings.NumIterations = 30;
+    Settings.UpperTail = 1;
+    Inputs.Selected = Choices(1, true, true, 0);
+    Inputs.Options.ColumnConstraint = "Fixed Sum";
+  }
+};
+
+TEST(Driver, WorkersGetTheSequentialMatricesOneEachAndGiveTheSequentialTable) {
+  Harness sequential(4, 4, 30);
+  sequential.Inputs.Selected = Choices(1, true, true, 0);
+  sequential.Inputs.Options.ColumnConstraint = "Fixed Sum";
+  sequential.EcoSim.DuringTest = [&] {
+    const std::size_t n = sequential.EcoSim.Entered.size();
+    if (n % 5 == 0) {
+      sequential.EcoSim.Outcomes.push_back(NoResults);
+    } else {
+      sequential.EcoSim.Outcomes.push_back(ResultsShown);
+      sequential.EcoSim.PValues.push_back(PValueOf(sequential.EcoSim.Entered.back()));
+    }
+  };
+  const PowerTable expected = RunPowerSimulation(sequential.Run);
+  for (int ticks : {1, 2, 5}) {
+    SCOPED_TRACE(ticks);
+    WorkerHarness h;
+    h.EcoSim.Ticks = ticks;
+    EXPECT_EQ(RunPowerSimulation(h.Run), expected);
+    EXPECT_EQ(h.EcoSim.Tested, sequential.EcoSim.Entered) << "drawn in the sequential order";
+    EXPECT_EQ(h.EcoSim.MostInHand, 3u) << "never more matrices held than workers";
+    EXPECT_TRUE(h.EcoSim.OneByOne.empty());
+    EXPECT_EQ(h.Settings.TestsDone, 9 * 30);
+    EXPECT_EQ(h.Settings.WorkDone, 9 * 30.0);
+    EXPECT_EQ(h.EcoSim.Stops, 9) << "the workers end with every argument";
+    // The work done never goes back.
+    EXPECT_TRUE(std::is_sorted(h.Progress.WorkSeen.begin(), h.Progress.WorkSeen.end()));
+  }
+  // No worker could be started: the tests run one by one on the driver's
+  // thread, with the same results.
+  WorkerHarness none;
+  none.EcoSim.Started = 0;
+  EXPECT_EQ(RunPowerSimulation(none.Run), expected);
+  EXPECT_EQ(none.EcoSim.OneByOne, sequential.EcoSim.Entered);
+}
+
+TEST(Driver, WhileTestsRunTheProgressMovesAndACancelStopsThemAtTheNextTick) {
+  WorkerHarness h;
+  h.EcoSim.Ticks = 0;  // tests that run until stopped
+  h.EcoSim.OnAwait = [&] {
+    if (h.EcoSim.Awaits == 50) h.Progress.Cancel = true;
+  };
+  EXPECT_THROW(RunPowerSimulation(h.Run), RunCancelled);
+  EXPECT_EQ(h.EcoSim.Awaits, 50) << "the cancel was read at the tick that saw it";
+  EXPECT_EQ(h.EcoSim.Stops, 1);
+  EXPECT_EQ(h.EcoSim.Tested.size(), 3u) << "nothing drawn while every worker was busy";
+  // No test finished, yet every tick showed more work done.
+  ASSERT_GE(h.Progress.WorkSeen.size(), 50u);
+  const std::vector<double> ticks(h.Progress.WorkSeen.end() - 50, h.Progress.WorkSeen.end());
+  for (std::size_t k = 1; k < ticks.size(); ++k) EXPECT_GT(ticks[k], ticks[k - 1]);
+  EXPECT_LT(ticks.back() - ticks.front(), 3.0) << "three tests in hand, none of them finished";
 }
 
 }  // namespace

@@ -31,10 +31,29 @@ TEST(ProgressTime, TheEstimateUsesTheMatricesDoneSoFar) {
   s.StartTime = 1000.0;
   s.TestsDone = 1;
   EXPECT_EQ(TimeLine(s, 1010.0), "");  // one matrix tells nothing yet
+  s.WorkDone = 1;
+  EXPECT_EQ(TimeLine(s, 1010.0), "");
   s.TestsDone = 900;                    // a quarter in 45 s: 135 s to go
+  s.WorkDone = 900;
   EXPECT_EQ(TimeLine(s, 1045.0), "3min Remaining");
   s.TestsDone = 3599;
+  s.WorkDone = 3599;
   EXPECT_EQ(TimeLine(s, 4599.0), "1s Remaining");
+}
+
+TEST(ProgressTime, MatricesBegunButNotDoneDoNotShortenTheEstimate) {
+  RunSettings s;
+  s.NumArguments = 36;
+  s.NumIterations = 100;
+  s.StartTime = 1000.0;
+  // Half the matrices handed out, a quarter's work done, in 45 s.
+  s.TestsDone = 1800;
+  s.WorkDone = 900;
+  EXPECT_EQ(TimeLine(s, 1045.0), "3min Remaining");
+  // Within one long test: a sixteenth of the work in 15 min.
+  s.TestsDone = 2;
+  s.WorkDone = 225;
+  EXPECT_EQ(TimeLine(s, 1900.0), "3hr 46min Remaining");
 }
 
 TEST(ProgressTitle, PercentagesRoundHalvesToEven) {
@@ -92,6 +111,7 @@ TEST(ProgressWindow, TheFirstMatrixShowsCountAndPercentButNoEstimate) {
 TEST(ProgressWindow, LaterMatricesShowTheEstimateAndABarToScale) {
   ProgressHarness h;
   h.Settings.TestsDone = 1800;
+  h.Settings.WorkDone = 1800;
   h.Time.Now += 100;
   h.Window.UpdateProgress();
   EXPECT_EQ(h.TimeText(), "2min Remaining");
@@ -125,6 +145,7 @@ TEST(ProgressWindow, MoreMatricesThanTheTotalLeaveTheBarAndYieldNothing) {
 TEST(ProgressWindow, ARepaintDuringTheRunRecomputesTheEstimateFromTheClock) {
   ProgressHarness h;
   h.Settings.TestsDone = 1800;
+  h.Settings.WorkDone = 1800;
   h.Time.Now += 100;
   h.Window.UpdateProgress();
   h.Time.Now += 200;  // the run slowed down
