@@ -170,6 +170,14 @@ std::string Undefined(IndexKind kind) {
   return IndexName(kind) + " is undefined for this matrix: fewer than two of its species occur.";
 }
 
+std::string UndefinedEverywhere(IndexKind kind, std::int64_t drawn) {
+  const std::string why = kind == IndexKind::VRatio
+                              ? "every species occurs at all of the sites counted or at none"
+                              : "fewer than two of the species occur";
+  return IndexName(kind) + " is undefined in every null matrix drawn (" + std::to_string(drawn) + " of " +
+         std::to_string(drawn) + "): in each, " + why + ", so there is nothing to compare the observed index with.";
+}
+
 std::string AlgorithmName(FixedFixedAlgorithm algorithm) {
   switch (algorithm) {
     case FixedFixedAlgorithm::SequentialSwap:
@@ -277,7 +285,8 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
   Fraction first;
   bool all_equal = true;
   int degenerate_in_a_row = 0;
-  while (static_cast<std::int64_t>(values.size()) < c.iterations) {
+  std::int64_t undefined = 0;
+  while (static_cast<std::int64_t>(values.size()) + undefined < c.iterations) {
     if (control.Stop.stop_requested()) {
       TestResult stopped;
       stopped.Stopped = true;
@@ -321,9 +330,14 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
       value = evaluator.Evaluate(c.index, *null, sites);
     }
     // A null matrix on which the index is undefined (no pair of occurring
-    // species, or species totals without variance) has no checkerboard unit,
-    // no checkerboard and no site variance to show: it counts as 0.
-    const Fraction v = value.value_or(Fraction{0, 1});
+    // species, or species totals without variance) says nothing about the
+    // index: it is left out rather than scored, for 0 would claim the most
+    // aggregated V-ratio or the least segregated pairs.
+    if (!value) {
+      ++undefined;
+      continue;
+    }
+    const Fraction v = *value;
     const int order = Compare(v, *observed);
     result.CountLessOrEqual += order <= 0 ? 1 : 0;
     result.CountGreaterOrEqual += order >= 0 ? 1 : 0;
@@ -335,6 +349,9 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
     values.push_back(v.Value());
   }
 
+  if (values.empty()) {
+    return NoResults(std::move(memo1), UndefinedEverywhere(c.index, undefined));
+  }
   const auto n = static_cast<double>(values.size());
   double sum = 0;
   for (const double x : values) {
@@ -352,14 +369,22 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
   if (result.NullVariance > 0) {
     result.EffectSize = (result.Observed - result.NullMean) / std::sqrt(result.NullVariance);
   }
-  result.NullMatrices = c.iterations;
+  result.NullMatrices = static_cast<std::int64_t>(values.size());
+  result.UndefinedNullValues = undefined;
   result.HasResults = true;
 
   std::string used = "Null matrices used = " + std::to_string(result.NullMatrices);
+  std::string notes;
   if (result.DegenerateDraws > 0) {
     static constexpr const char* fate[] = {"retained", "discarded", "split", "repaired"};
-    used += " (" + std::to_string(result.DegenerateDraws) + " degenerate " +
-            (c.degenerate == Degenerate::Discard ? "draws " : "matrices ") + fate[static_cast<int>(c.degenerate)] + ")";
+    notes = std::to_string(result.DegenerateDraws) + " degenerate " +
+            (c.degenerate == Degenerate::Discard ? "draws " : "matrices ") + fate[static_cast<int>(c.degenerate)];
+  }
+  if (undefined > 0) {
+    notes += (notes.empty() ? "" : "; ") + std::to_string(undefined) + " with an undefined index left out";
+  }
+  if (!notes.empty()) {
+    used += " (" + notes + ")";
   }
   result.Memo1 = std::move(memo1);
   result.Memo2 = "Observed index = " + Fixed5(result.Observed) + "\r\n" +

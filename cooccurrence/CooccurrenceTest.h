@@ -39,7 +39,10 @@ struct TestResult {
   // and line 6 the upper-tail p-value within its first 33 characters.
   std::string Memo2;
 
+  // The null matrices whose index is defined: the n of the p-values.
   std::int64_t NullMatrices = 0;
+  // Null matrices left out because their index is undefined.
+  std::int64_t UndefinedNullValues = 0;
   std::int64_t CountLessOrEqual = 0;
   std::int64_t CountGreaterOrEqual = 0;
   // Degenerate null matrices met: discarded, repaired, split or retained.
