@@ -10,6 +10,8 @@
 #include "NullModels.h"
 #include "Public_Declarations.h"
 #include "RandomBits.h"
+#include "StopCheck.h"
+#include "SwapChain.h"
 
 namespace tessil::cooc {
 namespace {
@@ -202,17 +204,17 @@ std::string Fixed5(double value) {
   return text;
 }
 
-std::unique_ptr<NullModel> MakeModel(const Incidence& matrix, const Choices& c) {
+std::unique_ptr<NullModel> MakeModel(const Incidence& matrix, const Choices& c, StopCheck* check) {
   if (!c.FixedFixed()) {
-    return MakeMarginSampler(matrix, c.rows, c.cols);
+    return MakeMarginSampler(matrix, c.rows, c.cols, check);
   }
   switch (c.algorithm) {
     case FixedFixedAlgorithm::SequentialSwap:
-      return std::make_unique<SequentialSwapModel>(matrix);
+      return std::make_unique<SequentialSwapModel>(matrix, SequentialSwapModel::DefaultBurnIn, check);
     case FixedFixedAlgorithm::IndependentSwap:
-      return std::make_unique<IndependentSwapModel>(matrix);
+      return std::make_unique<IndependentSwapModel>(matrix, IndependentSwapModel::DefaultSwaps, check);
     case FixedFixedAlgorithm::KnightsTour:
-      return std::make_unique<KnightsTourModel>(matrix);
+      return std::make_unique<KnightsTourModel>(matrix, check);
   }
   return nullptr;
 }
@@ -251,31 +253,28 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
   return RunTest(matrix, options, ordinal, TestControl{});
 }
 
-TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal,
-                   const TestControl& control) {
-  std::string reason;
-  const std::optional<Choices> parsed = Parse(options, reason);
-  if (!parsed) {
-    return NoResults(Describe(options, nullptr, ordinal), reason);
-  }
-  const Choices& c = *parsed;
-  std::string memo1 = Describe(options, &c, ordinal);
+namespace {
 
+TestResult Compute(const Incidence& matrix, const Choices& c, std::uint64_t ordinal, const TestControl& control,
+                   StopCheck& check, const std::string& memo1) {
+  // A stop asked for before the test starts ends it before any work.
+  check.Poll();
   IndexEvaluator evaluator;
+  evaluator.Watch(&check);
   const SiteRule all_sites{c.include_empty, nullptr};
   const std::optional<Fraction> observed = evaluator.Evaluate(c.index, matrix, all_sites);
   if (!observed) {
-    return NoResults(std::move(memo1), Undefined(c.index));
+    return NoResults(memo1, Undefined(c.index));
   }
-  if (c.FixedFixed() && c.algorithm != FixedFixedAlgorithm::KnightsTour && SwapChain(matrix).CheckerboardSubmatrices() == 0) {
-    return NoResults(std::move(memo1), "The " + AlgorithmName(c.algorithm) +
+  if (c.FixedFixed() && c.algorithm != FixedFixedAlgorithm::KnightsTour && !HasCheckerboard(matrix, &check)) {
+    return NoResults(memo1, "The " + AlgorithmName(c.algorithm) +
                                            " cannot run: the matrix has no checkerboard submatrix, so no swap is "
                                            "possible.");
   }
 
   RandomBits rng = RandomBits::ForTest(c.seed, ordinal);
-  const std::unique_ptr<NullModel> model = MakeModel(matrix, c);
-  const Degeneracy degeneracy(matrix);
+  const std::unique_ptr<NullModel> model = MakeModel(matrix, c, &check);
+  const Degeneracy degeneracy(matrix, &check);
   const SiteRule split_sites{c.include_empty, &degeneracy.EmptyInObserved()};
   Incidence repaired;
 
@@ -287,15 +286,10 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
   int degenerate_in_a_row = 0;
   std::int64_t undefined = 0;
   while (static_cast<std::int64_t>(values.size()) + undefined < c.iterations) {
-    if (control.Stop.stop_requested()) {
-      TestResult stopped;
-      stopped.Stopped = true;
-      stopped.Memo1 = std::move(memo1);
-      return stopped;
-    }
+    check.Poll();
     if (!model->Draw(rng)) {
       const auto& tour = static_cast<const KnightsTourModel&>(*model);
-      return NoResults(std::move(memo1), "The Random Knight's Tour gave up: null matrix " +
+      return NoResults(memo1, "The Random Knight's Tour gave up: null matrix " +
                                              std::to_string(values.size() + 1) + " was still incomplete after " +
                                              std::to_string(tour.PickLimit()) + " picks.");
     }
@@ -309,7 +303,7 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
           break;
         case Degenerate::Discard:
           if (++degenerate_in_a_row >= DiscardLimit) {
-            return NoResults(std::move(memo1), "All of " + std::to_string(DiscardLimit) +
+            return NoResults(memo1, "All of " + std::to_string(DiscardLimit) +
                                                    " null matrices drawn in a row were degenerate, so Discard "
                                                    "found none to keep.");
           }
@@ -318,7 +312,7 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
           sites = split_sites;
           break;
         case Degenerate::Fix:
-          repaired = *null;
+          repaired.Assign(*null, &check);
           degeneracy.Repair(repaired, rng);
           null = &repaired;
           break;
@@ -350,7 +344,7 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
   }
 
   if (values.empty()) {
-    return NoResults(std::move(memo1), UndefinedEverywhere(c.index, undefined));
+    return NoResults(memo1, UndefinedEverywhere(c.index, undefined));
   }
   const auto n = static_cast<double>(values.size());
   double sum = 0;
@@ -386,7 +380,7 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
   if (!notes.empty()) {
     used += " (" + notes + ")";
   }
-  result.Memo1 = std::move(memo1);
+  result.Memo1 = memo1;
   result.Memo2 = "Observed index = " + Fixed5(result.Observed) + "\r\n" +
                  "Mean of simulated indices = " + Fixed5(result.NullMean) + "\r\n" +
                  "Variance of simulated indices = " + Fixed5(result.NullVariance) + "\r\n" +
@@ -395,6 +389,28 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
                  "p(observed <= expected) = " + FormatPValue(result.CountLessOrEqual, result.NullMatrices) + "\r\n" +
                  "p(observed >= expected) = " + FormatPValue(result.CountGreaterOrEqual, result.NullMatrices);
   return result;
+}
+
+}  // namespace
+
+TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal,
+                   const TestControl& control) {
+  std::string reason;
+  const std::optional<Choices> parsed = Parse(options, reason);
+  if (!parsed) {
+    return NoResults(Describe(options, nullptr, ordinal), reason);
+  }
+  const Choices& c = *parsed;
+  std::string memo1 = Describe(options, &c, ordinal);
+  StopCheck check(control.Stop);
+  try {
+    return Compute(matrix, c, ordinal, control, check, memo1);
+  } catch (const StopRequested&) {
+    TestResult stopped;
+    stopped.Stopped = true;
+    stopped.Memo1 = std::move(memo1);
+    return stopped;
+  }
 }
 
 }  // namespace tessil::cooc
