@@ -1,10 +1,22 @@
 #include "CooccurrenceTest.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <memory>
+#include <new>
 #include <string_view>
 #include <vector>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "Indices.h"
 #include "NullModels.h"
@@ -226,7 +238,93 @@ TestResult NoResults(std::string memo1, std::string reason) {
   return result;
 }
 
+// Bytes of a test's working set; in doubles, so that no size overflows.
+double WorkingSet(double r, double n, const Choices& c) {
+  const double row_words = std::ceil(n / 64);
+  const double col_words = std::ceil(r / 64);
+  const double matrix = r * row_words * 8;
+  // The evaluator's scratch space, the degeneracy record, the null values.
+  double bytes = r * 8 + n * 8 + row_words * 8 + static_cast<double>(c.iterations) * 8;
+  if (UsesSiteCompositions(c.index)) {
+    bytes += n * col_words * 8 + n * 4;
+  }
+  const double chain = matrix + n * col_words * 8 + r * 16 + r * r * 4;
+  if (!c.FixedFixed()) {
+    bytes += matrix + (r + n) * 4;
+    if (c.degenerate == Degenerate::Fix) {
+      bytes += matrix + (r + n) * 4;
+    }
+    const bool proportional = c.rows == Margin::Proportional || c.cols == Margin::Proportional;
+    if (c.rows == Margin::Fixed) {
+      bytes += proportional ? n * 20 : 0;
+    } else if (c.cols == Margin::Fixed) {
+      bytes += proportional ? r * 20 : 0;
+    } else if (proportional) {
+      // The cell urn's weights, tree and draws, and the weights it is built from.
+      bytes += r * n * 28;
+    }
+    return bytes;
+  }
+  switch (c.algorithm) {
+    case FixedFixedAlgorithm::SequentialSwap:
+      // The burn-in briefly holds a second chain and a matrix beside the first.
+      return bytes + 2 * chain + matrix + r * 4;
+    case FixedFixedAlgorithm::IndependentSwap:
+      return bytes + 2 * chain + 2 * matrix + r * 4;
+    case FixedFixedAlgorithm::KnightsTour:
+      return bytes + matrix + r * n * 8 + (r + n) * 20;
+  }
+  return bytes;
+}
+
+std::string Gigabytes(double bytes) {
+  char text[64];
+  const auto end = std::to_chars(text, text + sizeof text, bytes / 1073741824.0, std::chars_format::fixed, 1).ptr;
+  return std::string(text, end) + " GB";
+}
+
 }  // namespace
+
+std::uint64_t TestWorkingSetBytes(std::int64_t rows, std::int64_t cols, const TestOptions& options) {
+  std::string reason;
+  const std::optional<Choices> c = Parse(options, reason);
+  if (!c || rows < 0 || cols < 0) {
+    return 0;
+  }
+  const double bytes = WorkingSet(static_cast<double>(rows), static_cast<double>(cols), *c);
+  return bytes >= 1.8e19 ? std::numeric_limits<std::uint64_t>::max() : static_cast<std::uint64_t>(bytes);
+}
+
+std::uint64_t TestMemoryLimitBytes() {
+  constexpr std::uint64_t most = std::uint64_t{2} << 30;
+  std::uint64_t physical = 0;
+#ifdef _WIN32
+  MEMORYSTATUSEX status;
+  status.dwLength = sizeof status;
+  if (GlobalMemoryStatusEx(&status)) {
+    physical = status.ullTotalPhys;
+  }
+#else
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long page_size = sysconf(_SC_PAGE_SIZE);
+  if (pages > 0 && page_size > 0) {
+    physical = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
+  }
+#endif
+  return physical > 0 ? std::min(most, physical / 2) : most;
+}
+
+std::optional<std::string> MemoryRefusal(std::int64_t rows, std::int64_t cols, const TestOptions& options) {
+  const std::uint64_t need = TestWorkingSetBytes(rows, cols, options);
+  const std::uint64_t limit = TestMemoryLimitBytes();
+  if (need <= limit) {
+    return std::nullopt;
+  }
+  return "A test of a matrix of " + std::to_string(rows) + " species and " + std::to_string(cols) +
+         " sites with these options needs about " + Gigabytes(static_cast<double>(need)) +
+         " of memory, more than the " + Gigabytes(static_cast<double>(limit)) +
+         " one test may use (2 GB, or half of this computer's memory where that is less).";
+}
 
 double TestResult::PLower() const {
   return NullMatrices > 0 ? static_cast<double>(CountLessOrEqual) / static_cast<double>(NullMatrices) : 0.0;
@@ -402,9 +500,19 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
   }
   const Choices& c = *parsed;
   std::string memo1 = Describe(options, &c, ordinal);
+  // Refused before any table is built, rather than failing part-way for
+  // want of memory.
+  if (const auto refusal = MemoryRefusal(matrix.Rows(), matrix.Cols(), options)) {
+    return NoResults(std::move(memo1), *refusal);
+  }
   StopCheck check(control.Stop);
   try {
     return Compute(matrix, c, ordinal, control, check, memo1);
+  } catch (const std::bad_alloc&) {
+    return NoResults(std::move(memo1), "The test ran out of memory: this computer could not give it the " +
+                                           Gigabytes(static_cast<double>(TestWorkingSetBytes(
+                                               matrix.Rows(), matrix.Cols(), options))) +
+                                           " it needs.");
   } catch (const StopRequested&) {
     TestResult stopped;
     stopped.Stopped = true;

@@ -78,6 +78,19 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
                    const TestControl& control);
 TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal);
 
+// The most memory one test of a `rows` x `cols` matrix may take with these
+// options, in bytes: the null model's tables (the swap chain's species-pair
+// table, the knight's tour's cell table, the margin samplers' urns), the
+// matrices it copies and the index's scratch space. Options the engine does
+// not know count for nothing (such a test cannot run anyway).
+std::uint64_t TestWorkingSetBytes(std::int64_t rows, std::int64_t cols, const TestOptions& options);
+// The most memory one test may take: 2 GiB, or half of this computer's
+// physical memory where that is less.
+std::uint64_t TestMemoryLimitBytes();
+// Why a test of this size cannot run for want of memory, as one sentence; or
+// nothing when it fits within TestMemoryLimitBytes().
+std::optional<std::string> MemoryRefusal(std::int64_t rows, std::int64_t cols, const TestOptions& options);
+
 // count / n with exactly five decimals after a point, the last rounded half
 // to even: "0.04700", "1.00000". Needs 0 <= count <= n and n > 0.
 std::string FormatPValue(std::int64_t count, std::int64_t n);

@@ -454,6 +454,46 @@ TEST(RunTest, ATestWhoseNullValuesAreAllUndefinedCannotRun) {
   EXPECT_LT(cannot_run, 25);
 }
 
+TEST(RunTest, ATestTooLargeForMemoryCannotRunAndSaysWhatItNeeds) {
+  const std::uint64_t limit = TestMemoryLimitBytes();
+  EXPECT_LE(limit, std::uint64_t{2} << 30);
+  TestOptions swap = Options("V-ratio", "Fixed Sum", "Fixed Sum", "1");
+  TestOptions knight = swap;
+  knight.Algorithm = "Random Knight's Tour";
+  TestOptions cells = Options("V-ratio", "Proportional", "Equiprobable", "1");
+  TestOptions rows_fixed = Options("V-ratio", "Fixed Sum", "Equiprobable", "1");
+  struct Case {
+    const char* what;
+    int rows, cols;
+    TestOptions options;
+    bool fits;
+  };
+  const Case cases[] = {
+      // A species-pair table of 10^10 counts.
+      {"swap chain of 100000 species", 100000, 2, swap, false},
+      {"swap chain of 2 species", 2, 100000, swap, true},
+      {"knight's tour of 4 x 10^8 cells", 20000, 20000, knight, false},
+      {"cell urn of 10^8 cells", 10000, 10000, cells, false},
+      {"rows fixed, 100000 species", 100000, 2, rows_fixed, true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TestWorkingSetBytes(c.rows, c.cols, c.options) <= limit, c.fits) << c.what;
+    if (c.fits) continue;
+    Incidence m(c.rows, c.cols);
+    for (int i = 0; i < std::min(c.rows, c.cols); ++i) m.Set(i, i, true);
+    m.Set(0, 1, true);
+    const TestResult r = RunTest(m, c.options, 0);
+    EXPECT_FALSE(r.HasResults) << c.what;
+    EXPECT_EQ(r.Reason, *MemoryRefusal(c.rows, c.cols, c.options)) << c.what;
+    EXPECT_NE(r.Reason.find(std::to_string(c.rows) + " species and " + std::to_string(c.cols) + " sites"),
+              std::string::npos);
+    EXPECT_NE(r.Reason.find("of memory, more than the "), std::string::npos) << r.Reason;
+  }
+  // The swap chain's table grows with the square of the species.
+  EXPECT_GT(TestWorkingSetBytes(20000, 2, swap), 3 * std::uint64_t{20000} * 20000);
+  EXPECT_FALSE(MemoryRefusal(100000, 2, rows_fixed));
+}
+
 TEST(RunTest, OptionsOfDisabledControlsAreNotRead) {
   const Incidence m = FromRows({"1100", "0110", "0011"});
   TestOptions o = Options("C-score", "Fixed Sum", "Equiprobable", "10");
