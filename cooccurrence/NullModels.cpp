@@ -49,10 +49,11 @@ class WeightedUrn {
   }
   // Puts every taken index back.
   void Refill(StopCheck* check) {
+    const std::int64_t work = 4 * std::bit_width(static_cast<unsigned>(size_)) + 8;
     for (const int index : taken_) {
       Add(index, weights_[At(index)]);
+      Tick(check, work);
     }
-    Tick(check, static_cast<std::int64_t>(taken_.size()) * (std::bit_width(static_cast<unsigned>(size_)) + 2));
     taken_.clear();
     left_ = total_;
   }

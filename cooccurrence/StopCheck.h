@@ -16,9 +16,10 @@ struct StopRequested {};
 class StopCheck {
  public:
   // Work units between two reads of the token. A unit is about one simple
-  // operation on a word (a nanosecond or less), so polls come well within a
-  // millisecond of each other whatever the matrix size.
-  static constexpr std::int64_t Interval = std::int64_t{1} << 18;
+  // operation on a word in cache (a nanosecond or less); on large matrices,
+  // whose tables miss the cache, a unit can take many times that, so the
+  // interval is kept short: a poll costs a few nanoseconds.
+  static constexpr std::int64_t Interval = std::int64_t{1} << 15;
 
   StopCheck() = default;
   explicit StopCheck(std::stop_token token) : token_(std::move(token)) {}
