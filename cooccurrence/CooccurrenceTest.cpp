@@ -1,15 +1,29 @@
 #include "CooccurrenceTest.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <memory>
+#include <new>
 #include <string_view>
 #include <vector>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "Indices.h"
 #include "NullModels.h"
 #include "Public_Declarations.h"
 #include "RandomBits.h"
+#include "StopCheck.h"
+#include "SwapChain.h"
 
 namespace tessil::cooc {
 namespace {
@@ -170,6 +184,14 @@ std::string Undefined(IndexKind kind) {
   return IndexName(kind) + " is undefined for this matrix: fewer than two of its species occur.";
 }
 
+std::string UndefinedEverywhere(IndexKind kind, std::int64_t drawn) {
+  const std::string why = kind == IndexKind::VRatio
+                              ? "every species occurs at all of the sites counted or at none"
+                              : "fewer than two of the species occur";
+  return IndexName(kind) + " is undefined in every null matrix drawn (" + std::to_string(drawn) + " of " +
+         std::to_string(drawn) + "): in each, " + why + ", so there is nothing to compare the observed index with.";
+}
+
 std::string AlgorithmName(FixedFixedAlgorithm algorithm) {
   switch (algorithm) {
     case FixedFixedAlgorithm::SequentialSwap:
@@ -194,17 +216,17 @@ std::string Fixed5(double value) {
   return text;
 }
 
-std::unique_ptr<NullModel> MakeModel(const Incidence& matrix, const Choices& c) {
+std::unique_ptr<NullModel> MakeModel(const Incidence& matrix, const Choices& c, StopCheck* check) {
   if (!c.FixedFixed()) {
-    return MakeMarginSampler(matrix, c.rows, c.cols);
+    return MakeMarginSampler(matrix, c.rows, c.cols, check);
   }
   switch (c.algorithm) {
     case FixedFixedAlgorithm::SequentialSwap:
-      return std::make_unique<SequentialSwapModel>(matrix);
+      return std::make_unique<SequentialSwapModel>(matrix, SequentialSwapModel::DefaultBurnIn, check);
     case FixedFixedAlgorithm::IndependentSwap:
-      return std::make_unique<IndependentSwapModel>(matrix);
+      return std::make_unique<IndependentSwapModel>(matrix, IndependentSwapModel::DefaultSwaps, check);
     case FixedFixedAlgorithm::KnightsTour:
-      return std::make_unique<KnightsTourModel>(matrix);
+      return std::make_unique<KnightsTourModel>(matrix, check);
   }
   return nullptr;
 }
@@ -216,7 +238,93 @@ TestResult NoResults(std::string memo1, std::string reason) {
   return result;
 }
 
+// Bytes of a test's working set; in doubles, so that no size overflows.
+double WorkingSet(double r, double n, const Choices& c) {
+  const double row_words = std::ceil(n / 64);
+  const double col_words = std::ceil(r / 64);
+  const double matrix = r * row_words * 8;
+  // The evaluator's scratch space, the degeneracy record, the null values.
+  double bytes = r * 8 + n * 8 + row_words * 8 + static_cast<double>(c.iterations) * 8;
+  if (UsesSiteCompositions(c.index)) {
+    bytes += n * col_words * 8 + n * 4;
+  }
+  const double chain = matrix + n * col_words * 8 + r * 16 + r * r * 4;
+  if (!c.FixedFixed()) {
+    bytes += matrix + (r + n) * 4;
+    if (c.degenerate == Degenerate::Fix) {
+      bytes += matrix + (r + n) * 4;
+    }
+    const bool proportional = c.rows == Margin::Proportional || c.cols == Margin::Proportional;
+    if (c.rows == Margin::Fixed) {
+      bytes += proportional ? n * 20 : 0;
+    } else if (c.cols == Margin::Fixed) {
+      bytes += proportional ? r * 20 : 0;
+    } else if (proportional) {
+      // The cell urn's weights, tree and draws, and the weights it is built from.
+      bytes += r * n * 28;
+    }
+    return bytes;
+  }
+  switch (c.algorithm) {
+    case FixedFixedAlgorithm::SequentialSwap:
+      // The burn-in briefly holds a second chain and a matrix beside the first.
+      return bytes + 2 * chain + matrix + r * 4;
+    case FixedFixedAlgorithm::IndependentSwap:
+      return bytes + 2 * chain + 2 * matrix + r * 4;
+    case FixedFixedAlgorithm::KnightsTour:
+      return bytes + matrix + r * n * 8 + (r + n) * 20;
+  }
+  return bytes;
+}
+
+std::string Gigabytes(double bytes) {
+  char text[64];
+  const auto end = std::to_chars(text, text + sizeof text, bytes / 1073741824.0, std::chars_format::fixed, 1).ptr;
+  return std::string(text, end) + " GB";
+}
+
 }  // namespace
+
+std::uint64_t TestWorkingSetBytes(std::int64_t rows, std::int64_t cols, const TestOptions& options) {
+  std::string reason;
+  const std::optional<Choices> c = Parse(options, reason);
+  if (!c || rows < 0 || cols < 0) {
+    return 0;
+  }
+  const double bytes = WorkingSet(static_cast<double>(rows), static_cast<double>(cols), *c);
+  return bytes >= 1.8e19 ? std::numeric_limits<std::uint64_t>::max() : static_cast<std::uint64_t>(bytes);
+}
+
+std::uint64_t TestMemoryLimitBytes() {
+  constexpr std::uint64_t most = std::uint64_t{2} << 30;
+  std::uint64_t physical = 0;
+#ifdef _WIN32
+  MEMORYSTATUSEX status;
+  status.dwLength = sizeof status;
+  if (GlobalMemoryStatusEx(&status)) {
+    physical = status.ullTotalPhys;
+  }
+#else
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long page_size = sysconf(_SC_PAGE_SIZE);
+  if (pages > 0 && page_size > 0) {
+    physical = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
+  }
+#endif
+  return physical > 0 ? std::min(most, physical / 2) : most;
+}
+
+std::optional<std::string> MemoryRefusal(std::int64_t rows, std::int64_t cols, const TestOptions& options) {
+  const std::uint64_t need = TestWorkingSetBytes(rows, cols, options);
+  const std::uint64_t limit = TestMemoryLimitBytes();
+  if (need <= limit) {
+    return std::nullopt;
+  }
+  return "A test of a matrix of " + std::to_string(rows) + " species and " + std::to_string(cols) +
+         " sites with these options needs about " + Gigabytes(static_cast<double>(need)) +
+         " of memory, more than the " + Gigabytes(static_cast<double>(limit)) +
+         " one test may use (2 GB, or half of this computer's memory where that is less).";
+}
 
 double TestResult::PLower() const {
   return NullMatrices > 0 ? static_cast<double>(CountLessOrEqual) / static_cast<double>(NullMatrices) : 0.0;
@@ -243,31 +351,28 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
   return RunTest(matrix, options, ordinal, TestControl{});
 }
 
-TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal,
-                   const TestControl& control) {
-  std::string reason;
-  const std::optional<Choices> parsed = Parse(options, reason);
-  if (!parsed) {
-    return NoResults(Describe(options, nullptr, ordinal), reason);
-  }
-  const Choices& c = *parsed;
-  std::string memo1 = Describe(options, &c, ordinal);
+namespace {
 
+TestResult Compute(const Incidence& matrix, const Choices& c, std::uint64_t ordinal, const TestControl& control,
+                   StopCheck& check, const std::string& memo1) {
+  // A stop asked for before the test starts ends it before any work.
+  check.Poll();
   IndexEvaluator evaluator;
+  evaluator.Watch(&check);
   const SiteRule all_sites{c.include_empty, nullptr};
   const std::optional<Fraction> observed = evaluator.Evaluate(c.index, matrix, all_sites);
   if (!observed) {
-    return NoResults(std::move(memo1), Undefined(c.index));
+    return NoResults(memo1, Undefined(c.index));
   }
-  if (c.FixedFixed() && c.algorithm != FixedFixedAlgorithm::KnightsTour && SwapChain(matrix).CheckerboardSubmatrices() == 0) {
-    return NoResults(std::move(memo1), "The " + AlgorithmName(c.algorithm) +
+  if (c.FixedFixed() && c.algorithm != FixedFixedAlgorithm::KnightsTour && !HasCheckerboard(matrix, &check)) {
+    return NoResults(memo1, "The " + AlgorithmName(c.algorithm) +
                                            " cannot run: the matrix has no checkerboard submatrix, so no swap is "
                                            "possible.");
   }
 
   RandomBits rng = RandomBits::ForTest(c.seed, ordinal);
-  const std::unique_ptr<NullModel> model = MakeModel(matrix, c);
-  const Degeneracy degeneracy(matrix);
+  const std::unique_ptr<NullModel> model = MakeModel(matrix, c, &check);
+  const Degeneracy degeneracy(matrix, &check);
   const SiteRule split_sites{c.include_empty, &degeneracy.EmptyInObserved()};
   Incidence repaired;
 
@@ -277,16 +382,12 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
   Fraction first;
   bool all_equal = true;
   int degenerate_in_a_row = 0;
-  while (static_cast<std::int64_t>(values.size()) < c.iterations) {
-    if (control.Stop.stop_requested()) {
-      TestResult stopped;
-      stopped.Stopped = true;
-      stopped.Memo1 = std::move(memo1);
-      return stopped;
-    }
+  std::int64_t undefined = 0;
+  while (static_cast<std::int64_t>(values.size()) + undefined < c.iterations) {
+    check.Poll();
     if (!model->Draw(rng)) {
       const auto& tour = static_cast<const KnightsTourModel&>(*model);
-      return NoResults(std::move(memo1), "The Random Knight's Tour gave up: null matrix " +
+      return NoResults(memo1, "The Random Knight's Tour gave up: null matrix " +
                                              std::to_string(values.size() + 1) + " was still incomplete after " +
                                              std::to_string(tour.PickLimit()) + " picks.");
     }
@@ -300,7 +401,7 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
           break;
         case Degenerate::Discard:
           if (++degenerate_in_a_row >= DiscardLimit) {
-            return NoResults(std::move(memo1), "All of " + std::to_string(DiscardLimit) +
+            return NoResults(memo1, "All of " + std::to_string(DiscardLimit) +
                                                    " null matrices drawn in a row were degenerate, so Discard "
                                                    "found none to keep.");
           }
@@ -309,7 +410,7 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
           sites = split_sites;
           break;
         case Degenerate::Fix:
-          repaired = *null;
+          repaired.Assign(*null, &check);
           degeneracy.Repair(repaired, rng);
           null = &repaired;
           break;
@@ -321,9 +422,14 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
       value = evaluator.Evaluate(c.index, *null, sites);
     }
     // A null matrix on which the index is undefined (no pair of occurring
-    // species, or species totals without variance) has no checkerboard unit,
-    // no checkerboard and no site variance to show: it counts as 0.
-    const Fraction v = value.value_or(Fraction{0, 1});
+    // species, or species totals without variance) says nothing about the
+    // index: it is left out rather than scored, for 0 would claim the most
+    // aggregated V-ratio or the least segregated pairs.
+    if (!value) {
+      ++undefined;
+      continue;
+    }
+    const Fraction v = *value;
     const int order = Compare(v, *observed);
     result.CountLessOrEqual += order <= 0 ? 1 : 0;
     result.CountGreaterOrEqual += order >= 0 ? 1 : 0;
@@ -335,6 +441,9 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
     values.push_back(v.Value());
   }
 
+  if (values.empty()) {
+    return NoResults(memo1, UndefinedEverywhere(c.index, undefined));
+  }
   const auto n = static_cast<double>(values.size());
   double sum = 0;
   for (const double x : values) {
@@ -352,16 +461,24 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
   if (result.NullVariance > 0) {
     result.EffectSize = (result.Observed - result.NullMean) / std::sqrt(result.NullVariance);
   }
-  result.NullMatrices = c.iterations;
+  result.NullMatrices = static_cast<std::int64_t>(values.size());
+  result.UndefinedNullValues = undefined;
   result.HasResults = true;
 
   std::string used = "Null matrices used = " + std::to_string(result.NullMatrices);
+  std::string notes;
   if (result.DegenerateDraws > 0) {
     static constexpr const char* fate[] = {"retained", "discarded", "split", "repaired"};
-    used += " (" + std::to_string(result.DegenerateDraws) + " degenerate " +
-            (c.degenerate == Degenerate::Discard ? "draws " : "matrices ") + fate[static_cast<int>(c.degenerate)] + ")";
+    notes = std::to_string(result.DegenerateDraws) + " degenerate " +
+            (c.degenerate == Degenerate::Discard ? "draws " : "matrices ") + fate[static_cast<int>(c.degenerate)];
   }
-  result.Memo1 = std::move(memo1);
+  if (undefined > 0) {
+    notes += (notes.empty() ? "" : "; ") + std::to_string(undefined) + " with an undefined index left out";
+  }
+  if (!notes.empty()) {
+    used += " (" + notes + ")";
+  }
+  result.Memo1 = memo1;
   result.Memo2 = "Observed index = " + Fixed5(result.Observed) + "\r\n" +
                  "Mean of simulated indices = " + Fixed5(result.NullMean) + "\r\n" +
                  "Variance of simulated indices = " + Fixed5(result.NullVariance) + "\r\n" +
@@ -370,6 +487,38 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
                  "p(observed <= expected) = " + FormatPValue(result.CountLessOrEqual, result.NullMatrices) + "\r\n" +
                  "p(observed >= expected) = " + FormatPValue(result.CountGreaterOrEqual, result.NullMatrices);
   return result;
+}
+
+}  // namespace
+
+TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal,
+                   const TestControl& control) {
+  std::string reason;
+  const std::optional<Choices> parsed = Parse(options, reason);
+  if (!parsed) {
+    return NoResults(Describe(options, nullptr, ordinal), reason);
+  }
+  const Choices& c = *parsed;
+  std::string memo1 = Describe(options, &c, ordinal);
+  // Refused before any table is built, rather than failing part-way for
+  // want of memory.
+  if (const auto refusal = MemoryRefusal(matrix.Rows(), matrix.Cols(), options)) {
+    return NoResults(std::move(memo1), *refusal);
+  }
+  StopCheck check(control.Stop);
+  try {
+    return Compute(matrix, c, ordinal, control, check, memo1);
+  } catch (const std::bad_alloc&) {
+    return NoResults(std::move(memo1), "The test ran out of memory: this computer could not give it the " +
+                                           Gigabytes(static_cast<double>(TestWorkingSetBytes(
+                                               matrix.Rows(), matrix.Cols(), options))) +
+                                           " it needs.");
+  } catch (const StopRequested&) {
+    TestResult stopped;
+    stopped.Stopped = true;
+    stopped.Memo1 = std::move(memo1);
+    return stopped;
+  }
 }
 
 }  // namespace tessil::cooc

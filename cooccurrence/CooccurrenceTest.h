@@ -39,7 +39,10 @@ struct TestResult {
   // and line 6 the upper-tail p-value within its first 33 characters.
   std::string Memo2;
 
+  // The null matrices whose index is defined: the n of the p-values.
   std::int64_t NullMatrices = 0;
+  // Null matrices left out because their index is undefined.
+  std::int64_t UndefinedNullValues = 0;
   std::int64_t CountLessOrEqual = 0;
   std::int64_t CountGreaterOrEqual = 0;
   // Degenerate null matrices met: discarded, repaired, split or retained.
@@ -74,6 +77,19 @@ struct TestControl {
 TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal,
                    const TestControl& control);
 TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal);
+
+// The most memory one test of a `rows` x `cols` matrix may take with these
+// options, in bytes: the null model's tables (the swap chain's species-pair
+// table, the knight's tour's cell table, the margin samplers' urns), the
+// matrices it copies and the index's scratch space. Options the engine does
+// not know count for nothing (such a test cannot run anyway).
+std::uint64_t TestWorkingSetBytes(std::int64_t rows, std::int64_t cols, const TestOptions& options);
+// The most memory one test may take: 2 GiB, or half of this computer's
+// physical memory where that is less.
+std::uint64_t TestMemoryLimitBytes();
+// Why a test of this size cannot run for want of memory, as one sentence; or
+// nothing when it fits within TestMemoryLimitBytes().
+std::optional<std::string> MemoryRefusal(std::int64_t rows, std::int64_t cols, const TestOptions& options);
 
 // count / n with exactly five decimals after a point, the last rounded half
 // to even: "0.04700", "1.00000". Needs 0 <= count <= n and n > 0.

@@ -47,4 +47,32 @@ std::int64_t Incidence::Fill() const {
 
 void Incidence::Clear() { std::fill(row_words_.begin(), row_words_.end(), 0); }
 
+namespace {
+// Words copied or cleared between two ticks: well under a millisecond.
+constexpr std::size_t SliceWords = std::size_t{1} << 16;
+}  // namespace
+
+void Incidence::Clear(StopCheck* check) {
+  for (std::size_t from = 0; from < row_words_.size(); from += SliceWords) {
+    const std::size_t to = std::min(row_words_.size(), from + SliceWords);
+    std::fill(row_words_.begin() + static_cast<std::ptrdiff_t>(from), row_words_.begin() + static_cast<std::ptrdiff_t>(to),
+              0);
+    Tick(check, static_cast<std::int64_t>(to - from));
+  }
+}
+
+void Incidence::Assign(const Incidence& other, StopCheck* check) {
+  rows_ = other.rows_;
+  cols_ = other.cols_;
+  words_ = other.words_;
+  row_words_.resize(other.row_words_.size());
+  for (std::size_t from = 0; from < row_words_.size(); from += SliceWords) {
+    const std::size_t to = std::min(row_words_.size(), from + SliceWords);
+    std::copy(other.row_words_.begin() + static_cast<std::ptrdiff_t>(from),
+              other.row_words_.begin() + static_cast<std::ptrdiff_t>(to),
+              row_words_.begin() + static_cast<std::ptrdiff_t>(from));
+    Tick(check, static_cast<std::int64_t>(to - from));
+  }
+}
+
 }  // namespace tessil::cooc

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "StopCheck.h"
+
 namespace tessil::cooc {
 
 // R species (rows) x N sites (columns), cells 0/1, indexed from 0. Each
@@ -44,6 +46,10 @@ class Incidence {
   std::int64_t Fill() const;
   // Empties every cell.
   void Clear();
+  // Empties every cell, or becomes a copy of `other`, a slice at a time, so
+  // that a matrix of hundreds of megabytes does not hold up a stop.
+  void Clear(StopCheck* check);
+  void Assign(const Incidence& other, StopCheck* check);
 
   bool operator==(const Incidence&) const = default;
 

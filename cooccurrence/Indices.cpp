@@ -1,6 +1,7 @@
 #include "Indices.h"
 
 #include <algorithm>
+#include <bit>
 #include <numeric>
 
 #include "RandomBits.h"
@@ -35,21 +36,23 @@ std::optional<Fraction> IndexEvaluator::Evaluate(IndexKind kind, const Incidence
 std::optional<Fraction> IndexEvaluator::PairIndex(IndexKind kind, const Incidence& m) {
   occurring_.clear();
   totals_.resize(static_cast<std::size_t>(m.Rows()));
+  const int words = m.WordsPerRow();
   for (int i = 0; i < m.Rows(); ++i) {
     const int r = m.RowTotal(i);
     totals_[static_cast<std::size_t>(i)] = r;
     if (r > 0) {
       occurring_.push_back(i);
     }
+    Tick(check_, words + 1);
   }
   const std::size_t species = occurring_.size();
   if (species < 2) {
     return std::nullopt;
   }
-  const int words = m.WordsPerRow();
   std::uint64_t units = 0;
   std::uint64_t checkerboards = 0;
   for (std::size_t x = 0; x + 1 < species; ++x) {
+    Tick(check_, static_cast<std::int64_t>(species - x) * (words + 2));
     const int i = occurring_[x];
     const std::uint64_t* row_i = m.Row(i);
     const std::int64_t r_i = totals_[static_cast<std::size_t>(i)];
@@ -82,12 +85,19 @@ std::uint64_t IndexEvaluator::Combinations(const Incidence& m, SiteRule sites) {
   // compositions sort next to each other.
   const int n = m.Cols();
   const int words = (m.Rows() + 63) / 64;
-  columns_.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(words), 0);
+  columns_.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(words));
+  for (std::size_t from = 0; from < columns_.size(); from += 65536) {
+    const std::size_t to = std::min(columns_.size(), from + 65536);
+    std::fill(columns_.begin() + static_cast<std::ptrdiff_t>(from), columns_.begin() + static_cast<std::ptrdiff_t>(to),
+              0);
+    Tick(check_, static_cast<std::int64_t>(to - from));
+  }
   for (int i = 0; i < m.Rows(); ++i) {
     const std::uint64_t bit = std::uint64_t{1} << (i & 63);
     const std::size_t word = static_cast<std::size_t>(i >> 6);
     ForEachBit(m.Row(i), m.WordsPerRow(),
                [&](int k) { columns_[static_cast<std::size_t>(k) * static_cast<std::size_t>(words) + word] |= bit; });
+    Tick(check_, 64 * m.WordsPerRow() + 8);
   }
   order_.clear();
   bool empty_counted = false;
@@ -99,24 +109,42 @@ std::uint64_t IndexEvaluator::Combinations(const Incidence& m, SiteRule sites) {
     } else if (Counts(sites, k, 0)) {
       empty_counted = true;
     }
+    if ((k & 4095) == 4095) Tick(check_, 4096 * (words + 1));
   }
   const auto column = [&](int k) {
     return columns_.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(words);
   };
-  std::sort(order_.begin(), order_.end(), [&](int a, int b) {
+  const auto before = [&](int a, int b) {
     return std::lexicographical_compare(column(a), column(a) + words, column(b), column(b) + words);
-  });
+  };
+  // A sort that would outlast a poll interval counts its comparisons, so
+  // that a stop reaches it; a small one is left as fast as it is.
+  const auto occupied = static_cast<std::int64_t>(order_.size());
+  const std::int64_t sort_work = occupied * std::bit_width(static_cast<std::uint64_t>(occupied)) * (words + 2);
+  if (check_ == nullptr || sort_work < StopCheck::Interval) {
+    std::sort(order_.begin(), order_.end(), before);
+  } else {
+    std::sort(order_.begin(), order_.end(), [&](int a, int b) {
+      check_->Tick(words + 2);
+      return before(a, b);
+    });
+  }
   std::uint64_t distinct = empty_counted ? 1 : 0;
   for (std::size_t x = 0; x < order_.size(); ++x) {
     if (x == 0 || !std::equal(column(order_[x]), column(order_[x]) + words, column(order_[x - 1]))) {
       ++distinct;
     }
+    if ((x & 4095) == 4095) Tick(check_, 4096 * (words + 1));
   }
   return distinct;
 }
 
 std::optional<Fraction> IndexEvaluator::VRatio(const Incidence& m, SiteRule sites) {
-  col_totals_ = m.ColumnTotals();
+  col_totals_.assign(static_cast<std::size_t>(m.Cols()), 0);
+  for (int i = 0; i < m.Rows(); ++i) {
+    ForEachBit(m.Row(i), m.WordsPerRow(), [&](int k) { ++col_totals_[static_cast<std::size_t>(k)]; });
+    Tick(check_, 64 * m.WordsPerRow() + 8);
+  }
   std::int64_t counted = 0;
   std::int64_t fill = 0;
   std::int64_t squares = 0;
@@ -127,6 +155,7 @@ std::optional<Fraction> IndexEvaluator::VRatio(const Incidence& m, SiteRule site
       fill += c;
       squares += c * c;
     }
+    if ((k & 4095) == 4095) Tick(check_, 4096);
   }
   // Only occupied sites hold occurrences, so a species' total over the
   // counted sites is its whole row total.
@@ -134,6 +163,7 @@ std::optional<Fraction> IndexEvaluator::VRatio(const Incidence& m, SiteRule site
   for (int i = 0; i < m.Rows(); ++i) {
     const std::int64_t r = m.RowTotal(i);
     denominator += r * (counted - r);
+    Tick(check_, m.WordsPerRow() + 1);
   }
   if (denominator <= 0) {
     return std::nullopt;

@@ -47,6 +47,8 @@ class IndexEvaluator {
   // The index of `m`, or nothing when it is undefined: fewer than two
   // occurring species (C-score, checkerboards) or a zero V denominator.
   std::optional<Fraction> Evaluate(IndexKind kind, const Incidence& m, SiteRule sites = {});
+  // Counts the work of every later evaluation on `check` (none when null).
+  void Watch(StopCheck* check) { check_ = check; }
 
  private:
   std::optional<Fraction> PairIndex(IndexKind kind, const Incidence& m);
@@ -59,6 +61,7 @@ class IndexEvaluator {
   std::vector<int> col_totals_;
   std::vector<std::uint64_t> columns_;
   std::vector<int> order_;
+  StopCheck* check_ = nullptr;
 };
 
 }  // namespace tessil::cooc

@@ -13,9 +13,10 @@ std::size_t At(int i) { return static_cast<std::size_t>(i); }
 // proportion to the weights of what is left, take it out, draw again.
 class WeightedUrn {
  public:
-  explicit WeightedUrn(const std::vector<std::uint64_t>& weights)
+  WeightedUrn(const std::vector<std::uint64_t>& weights, StopCheck* check)
       : weights_(weights), tree_(weights.size() + 1, 0), size_(static_cast<int>(weights.size())) {
     for (int i = 1; i <= size_; ++i) {
+      if ((i & 4095) == 0) Tick(check, 4096 * 4);
       tree_[At(i)] += weights_[At(i - 1)];
       const int parent = i + (i & -i);
       if (parent <= size_) {
@@ -47,9 +48,11 @@ class WeightedUrn {
     taken_.push_back(index);
   }
   // Puts every taken index back.
-  void Refill() {
+  void Refill(StopCheck* check) {
+    const std::int64_t work = 4 * std::bit_width(static_cast<unsigned>(size_)) + 8;
     for (const int index : taken_) {
       Add(index, weights_[At(index)]);
+      Tick(check, work);
     }
     taken_.clear();
     left_ = total_;
@@ -92,8 +95,9 @@ std::vector<std::uint64_t> Weights(const std::vector<int>& totals, Margin margin
 
 class MarginSampler final : public NullModel {
  public:
-  MarginSampler(const Incidence& observed, Margin rows, Margin cols)
-      : matrix_(observed.Rows(), observed.Cols()),
+  MarginSampler(const Incidence& observed, Margin rows, Margin cols, StopCheck* check)
+      : NullModel(check),
+        matrix_(observed.Rows(), observed.Cols()),
         rows_(rows),
         cols_(cols),
         row_totals_(observed.RowTotals()),
@@ -101,11 +105,11 @@ class MarginSampler final : public NullModel {
         fill_(observed.Fill()) {
     if (rows_ == Margin::Fixed) {
       if (cols_ == Margin::Proportional) {
-        urn_.emplace(Weights(col_totals_, cols_));
+        urn_.emplace(Weights(col_totals_, cols_), check_);
       }
     } else if (cols_ == Margin::Fixed) {
       if (rows_ == Margin::Proportional) {
-        urn_.emplace(Weights(row_totals_, rows_));
+        urn_.emplace(Weights(row_totals_, rows_), check_);
       }
     } else if (rows_ == Margin::Proportional || cols_ == Margin::Proportional) {
       const std::vector<std::uint64_t> w_rows = Weights(row_totals_, rows_);
@@ -116,13 +120,14 @@ class MarginSampler final : public NullModel {
         for (const std::uint64_t wc : w_cols) {
           cells.push_back(wr * wc);
         }
+        Tick(check_, static_cast<std::int64_t>(w_cols.size()) + 1);
       }
-      urn_.emplace(cells);
+      urn_.emplace(cells, check_);
     }
   }
 
   bool Draw(RandomBits& rng) override {
-    matrix_.Clear();
+    matrix_.Clear(check_);
     if (rows_ == Margin::Fixed) {
       DrawRowsFixed(rng);
     } else if (cols_ == Margin::Fixed) {
@@ -139,13 +144,14 @@ class MarginSampler final : public NullModel {
     const int n = matrix_.Cols();
     for (int i = 0; i < matrix_.Rows(); ++i) {
       const int r = row_totals_[At(i)];
+      Tick(check_, std::int64_t{r} * DrawWork() + matrix_.WordsPerRow() + 4);
       if (urn_) {
         for (int t = 0; t < r; ++t) {
           const int k = urn_->Draw(rng);
           urn_->Take(k);
           matrix_.Set(i, k, true);
         }
-        urn_->Refill();
+        urn_->Refill(check_);
       } else if (2 * r <= n) {
         FloydSample(rng, n, r, [&](std::int64_t k) { return matrix_.Get(i, static_cast<int>(k)); },
                     [&](std::int64_t k) { matrix_.Set(i, static_cast<int>(k), true); });
@@ -154,6 +160,7 @@ class MarginSampler final : public NullModel {
         for (int k = 0; k < n; ++k) {
           matrix_.Set(i, k, true);
         }
+        Tick(check_, std::int64_t{n} * (DrawWork() + 1));
         FloydSample(rng, n, n - r, [&](std::int64_t k) { return !matrix_.Get(i, static_cast<int>(k)); },
                     [&](std::int64_t k) { matrix_.Set(i, static_cast<int>(k), false); });
       }
@@ -164,13 +171,14 @@ class MarginSampler final : public NullModel {
     const int species = matrix_.Rows();
     for (int k = 0; k < matrix_.Cols(); ++k) {
       const int c = col_totals_[At(k)];
+      Tick(check_, std::int64_t{c} * DrawWork() + 4);
       if (urn_) {
         for (int t = 0; t < c; ++t) {
           const int i = urn_->Draw(rng);
           urn_->Take(i);
           matrix_.Set(i, k, true);
         }
-        urn_->Refill();
+        urn_->Refill(check_);
       } else {
         FloydSample(rng, species, c, [&](std::int64_t i) { return matrix_.Get(static_cast<int>(i), k); },
                     [&](std::int64_t i) { matrix_.Set(static_cast<int>(i), k, true); });
@@ -187,8 +195,9 @@ class MarginSampler final : public NullModel {
         urn_->Take(index);
         const auto [i, k] = cell(index);
         matrix_.Set(i, k, true);
+        Tick(check_, DrawWork());
       }
-      urn_->Refill();
+      urn_->Refill(check_);
     } else {
       FloydSample(
           rng, static_cast<std::int64_t>(matrix_.Rows()) * n, fill_,
@@ -199,9 +208,14 @@ class MarginSampler final : public NullModel {
           [&](std::int64_t t) {
             const auto [i, k] = cell(t);
             matrix_.Set(i, k, true);
+            Tick(check_, DrawWork());
           });
     }
   }
+
+  // One draw from the urn costs a descent of its tree, twice; Floyd's draw
+  // a few operations.
+  std::int64_t DrawWork() const { return urn_ ? 4 * 32 + 8 : 8; }
 
   Incidence matrix_;
   Margin rows_;
@@ -212,7 +226,7 @@ class MarginSampler final : public NullModel {
   std::optional<WeightedUrn> urn_;
 };
 
-std::optional<Fraction> ChainIndex(const SwapChain& chain, IndexKind kind) {
+std::optional<Fraction> ChainIndex(const SwapChain& chain, IndexKind kind, StopCheck* check) {
   if (chain.OccurringPairs() == 0) {
     return std::nullopt;
   }
@@ -220,7 +234,7 @@ std::optional<Fraction> ChainIndex(const SwapChain& chain, IndexKind kind) {
     return Fraction{chain.CheckerboardSubmatrices(), chain.OccurringPairs()};
   }
   if (kind == IndexKind::Checkerboards) {
-    return Fraction{chain.CheckerboardPairs(), 1};
+    return Fraction{chain.CheckerboardPairs(check), 1};
   }
   return std::nullopt;
 }
@@ -240,12 +254,12 @@ void Delist(std::vector<int>& list, std::vector<int>& place, int member) {
 
 }  // namespace
 
-std::unique_ptr<NullModel> MakeMarginSampler(const Incidence& observed, Margin rows, Margin cols) {
-  return std::make_unique<MarginSampler>(observed, rows, cols);
+std::unique_ptr<NullModel> MakeMarginSampler(const Incidence& observed, Margin rows, Margin cols, StopCheck* check) {
+  return std::make_unique<MarginSampler>(observed, rows, cols, check);
 }
 
-SequentialSwapModel::SequentialSwapModel(const Incidence& observed, int burn_in)
-    : chain_(observed), burn_in_(burn_in) {
+SequentialSwapModel::SequentialSwapModel(const Incidence& observed, int burn_in, StopCheck* check)
+    : NullModel(check), chain_(observed, check), burn_in_(burn_in) {
   if (chain_.CheckerboardSubmatrices() == 0) {
     throw std::invalid_argument("a matrix without a checkerboard cannot be swapped");
   }
@@ -255,32 +269,41 @@ bool SequentialSwapModel::Draw(RandomBits& rng) {
   if (!burnt_in_) {
     // The burn-in computes no index, so where trials are cheap it keeps no
     // bookkeeping and the chain's counts are taken afresh at its end.
-    const TrialSwapper trials(chain_.Matrix());
+    const TrialSwapper trials(chain_.Matrix(), check_);
     if (trials.Pays(chain_.CheckerboardSubmatrices())) {
-      Incidence m = chain_.Matrix();
+      Incidence m;
+      m.Assign(chain_.Matrix(), check_);
+      const std::int64_t work = trials.SwapWork(m);
       for (int s = 0; s < burn_in_; ++s) {
         trials.Swap(m, rng);
+        Tick(check_, work);
       }
-      chain_ = SwapChain(m);
+      chain_ = SwapChain(m, check_);
     } else {
+      const std::int64_t work = chain_.SwapWork();
       for (int s = 0; s < burn_in_; ++s) {
         chain_.Swap(rng);
+        Tick(check_, work);
       }
     }
     burnt_in_ = true;
   }
   chain_.Swap(rng);
+  Tick(check_, chain_.SwapWork());
   return true;
 }
 
-std::optional<Fraction> SequentialSwapModel::TrackedIndex(IndexKind kind) const { return ChainIndex(chain_, kind); }
+std::optional<Fraction> SequentialSwapModel::TrackedIndex(IndexKind kind) const {
+  return ChainIndex(chain_, kind, check_);
+}
 
-IndependentSwapModel::IndependentSwapModel(const Incidence& observed, int swaps)
-    : observed_(observed),
-      start_(observed),
+IndependentSwapModel::IndependentSwapModel(const Incidence& observed, int swaps, StopCheck* check)
+    : NullModel(check),
+      observed_(observed),
+      start_(observed, check),
       chain_(start_),
       matrix_(observed),
-      trials_(observed),
+      trials_(observed, check),
       swaps_(swaps),
       by_trials_(trials_.Pays(start_.CheckerboardSubmatrices())) {
   if (start_.CheckerboardSubmatrices() == 0) {
@@ -290,25 +313,30 @@ IndependentSwapModel::IndependentSwapModel(const Incidence& observed, int swaps)
 
 bool IndependentSwapModel::Draw(RandomBits& rng) {
   if (by_trials_) {
-    matrix_ = observed_;
+    matrix_.Assign(observed_, check_);
+    const std::int64_t work = trials_.SwapWork(matrix_);
     for (int s = 0; s < swaps_; ++s) {
       trials_.Swap(matrix_, rng);
+      Tick(check_, work);
     }
   } else {
-    chain_ = start_;
+    chain_.Assign(start_, check_);
+    const std::int64_t work = chain_.SwapWork();
     for (int s = 0; s < swaps_; ++s) {
       chain_.Swap(rng);
+      Tick(check_, work);
     }
   }
   return true;
 }
 
 std::optional<Fraction> IndependentSwapModel::TrackedIndex(IndexKind kind) const {
-  return by_trials_ ? std::nullopt : ChainIndex(chain_, kind);
+  return by_trials_ ? std::nullopt : ChainIndex(chain_, kind, check_);
 }
 
-KnightsTourModel::KnightsTourModel(const Incidence& observed)
-    : matrix_(observed.Rows(), observed.Cols()),
+KnightsTourModel::KnightsTourModel(const Incidence& observed, StopCheck* check)
+    : NullModel(check),
+      matrix_(observed.Rows(), observed.Cols()),
       row_totals_(observed.RowTotals()),
       col_totals_(observed.ColumnTotals()),
       fill_(observed.Fill()),
@@ -317,10 +345,11 @@ KnightsTourModel::KnightsTourModel(const Incidence& observed)
       filled_place_(static_cast<std::size_t>(observed.Rows()) * static_cast<std::size_t>(observed.Cols()), -1) {}
 
 bool KnightsTourModel::Draw(RandomBits& rng) {
-  matrix_.Clear();
+  matrix_.Clear(check_);
   for (const std::int32_t cell : filled_) {
     filled_place_[At(cell)] = -1;
   }
+  Tick(check_, 4 * static_cast<std::int64_t>(filled_.size() + row_totals_.size() + col_totals_.size()));
   filled_.clear();
   row_need_ = row_totals_;
   col_need_ = col_totals_;
@@ -348,6 +377,7 @@ bool KnightsTourModel::Draw(RandomBits& rng) {
       return false;
     }
     ++picks_;
+    Tick(check_, 16);
     const int i = needy_rows_[rng.Below(needy_rows_.size())];
     const int k = needy_cols_[rng.Below(needy_cols_.size())];
     if (!matrix_.Get(i, k)) {
@@ -385,9 +415,10 @@ bool KnightsTourModel::Draw(RandomBits& rng) {
   return true;
 }
 
-Degeneracy::Degeneracy(const Incidence& observed)
-    : occupied_mask_(At(observed.WordsPerRow()), 0), empty_in_observed_(At(observed.Cols()), true) {
+Degeneracy::Degeneracy(const Incidence& observed, StopCheck* check)
+    : occupied_mask_(At(observed.WordsPerRow()), 0), empty_in_observed_(At(observed.Cols()), true), check_(check) {
   for (int i = 0; i < observed.Rows(); ++i) {
+    Tick(check_, 2 * observed.WordsPerRow() + 2);
     if (observed.RowTotal(i) > 0) {
       occurring_species_.push_back(i);
     }
@@ -410,8 +441,10 @@ bool Degeneracy::IsDegenerate(const Incidence& null) const {
     if (std::all_of(row, row + words, [](std::uint64_t w) { return w == 0; })) {
       return true;
     }
+    Tick(check_, words + 1);
   }
   for (int w = 0; w < words; ++w) {
+    Tick(check_, 2 * std::int64_t{null.Rows()} + 1);
     std::uint64_t present = 0;
     for (int i = 0; i < null.Rows(); ++i) {
       present |= null.Row(i)[w];
@@ -424,11 +457,13 @@ bool Degeneracy::IsDegenerate(const Incidence& null) const {
 }
 
 void Degeneracy::Repair(Incidence& null, RandomBits& rng) const {
+  Tick(check_, std::int64_t{null.Rows()} * (null.WordsPerRow() + 1));
   std::vector<int> rows = null.RowTotals();
   for (const int i : occurring_species_) {
     if (rows[At(i)] > 0) {
       continue;
     }
+    Tick(check_, 2 * static_cast<std::int64_t>(rows.size()) + null.WordsPerRow());
     // A donor cell: any occurrence of a species that can spare one.
     std::uint64_t donors = 0;
     for (const int r : rows) {
@@ -457,11 +492,13 @@ void Degeneracy::Repair(Incidence& null, RandomBits& rng) const {
     ++rows[At(i)];
   }
 
+  Tick(check_, std::int64_t{null.Rows()} * (64 * null.WordsPerRow() + 1));
   std::vector<int> cols = null.ColumnTotals();
   for (const int k : occupied_sites_) {
     if (cols[At(k)] > 0) {
       continue;
     }
+    Tick(check_, 2 * static_cast<std::int64_t>(cols.size()) + null.Rows());
     std::uint64_t donors = 0;
     for (const int c : cols) {
       donors += c >= 2 ? static_cast<std::uint64_t>(c) : 0;

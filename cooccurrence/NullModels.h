@@ -31,12 +31,19 @@ class NullModel {
   virtual const Incidence& Current() const = 0;
   // The index of Current() when the model keeps it current as it moves.
   virtual std::optional<Fraction> TrackedIndex(IndexKind) const { return std::nullopt; }
+
+ protected:
+  explicit NullModel(StopCheck* check) : check_(check) {}
+  // Where the model counts its work, so that a stop reaches it inside a
+  // draw; none when the model is used on its own.
+  StopCheck* check_ = nullptr;
 };
 
 // A model with at least one free margin: rows fixed, columns fixed, or cells
 // drawn one after another by successive sampling with the margin weights.
 // Needs rows or cols not Fixed.
-std::unique_ptr<NullModel> MakeMarginSampler(const Incidence& observed, Margin rows, Margin cols);
+std::unique_ptr<NullModel> MakeMarginSampler(const Incidence& observed, Margin rows, Margin cols,
+                                             StopCheck* check = nullptr);
 
 // Sequential Swap: one chain from the observed matrix; its first Draw runs the
 // burn-in and one more swap, every later Draw one swap. Fails with
@@ -44,7 +51,7 @@ std::unique_ptr<NullModel> MakeMarginSampler(const Incidence& observed, Margin r
 class SequentialSwapModel final : public NullModel {
  public:
   static constexpr int DefaultBurnIn = 30000;
-  explicit SequentialSwapModel(const Incidence& observed, int burn_in = DefaultBurnIn);
+  explicit SequentialSwapModel(const Incidence& observed, int burn_in = DefaultBurnIn, StopCheck* check = nullptr);
   bool Draw(RandomBits& rng) override;
   const Incidence& Current() const override { return chain_.Matrix(); }
   std::optional<Fraction> TrackedIndex(IndexKind kind) const override;
@@ -62,7 +69,7 @@ class SequentialSwapModel final : public NullModel {
 class IndependentSwapModel final : public NullModel {
  public:
   static constexpr int DefaultSwaps = 1000;
-  explicit IndependentSwapModel(const Incidence& observed, int swaps = DefaultSwaps);
+  explicit IndependentSwapModel(const Incidence& observed, int swaps = DefaultSwaps, StopCheck* check = nullptr);
   bool Draw(RandomBits& rng) override;
   const Incidence& Current() const override { return by_trials_ ? matrix_ : chain_.Matrix(); }
   std::optional<Fraction> TrackedIndex(IndexKind kind) const override;
@@ -83,7 +90,7 @@ class IndependentSwapModel final : public NullModel {
 // emptied (a retreat). Gives up after 1,000 x F picks for one matrix.
 class KnightsTourModel final : public NullModel {
  public:
-  explicit KnightsTourModel(const Incidence& observed);
+  explicit KnightsTourModel(const Incidence& observed, StopCheck* check = nullptr);
   bool Draw(RandomBits& rng) override;
   const Incidence& Current() const override { return matrix_; }
   // Picks used by the last Draw.
@@ -108,7 +115,7 @@ class KnightsTourModel final : public NullModel {
 // empty, and the repair of null matrices that did.
 class Degeneracy {
  public:
-  explicit Degeneracy(const Incidence& observed);
+  explicit Degeneracy(const Incidence& observed, StopCheck* check = nullptr);
   // A species that occurs in the observed matrix has no occurrence, or a site
   // that holds a species in the observed matrix is empty.
   bool IsDegenerate(const Incidence& null) const;
@@ -126,6 +133,7 @@ class Degeneracy {
   std::vector<int> occupied_sites_;
   std::vector<std::uint64_t> occupied_mask_;
   std::vector<bool> empty_in_observed_;
+  StopCheck* check_ = nullptr;
 };
 
 }  // namespace tessil::cooc

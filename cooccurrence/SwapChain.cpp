@@ -19,7 +19,7 @@ inline int SelectAmong(const std::uint64_t* have, const std::uint64_t* lack, std
 
 }  // namespace
 
-SwapChain::SwapChain(const Incidence& start)
+SwapChain::SwapChain(const Incidence& start, StopCheck* check)
     : matrix_(start), rows_(start.Rows()), col_words_((start.Rows() + 63) / 64) {
   const int n = start.Cols();
   columns_.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(col_words_), 0);
@@ -41,6 +41,7 @@ SwapChain::SwapChain(const Incidence& start)
     const std::int64_t r_a = totals_[static_cast<std::size_t>(a)];
     // S_aa = r_a makes CU_aa = 0, so row scans need not skip the diagonal.
     shared_[Pair(a, a)] = static_cast<std::int32_t>(r_a);
+    Tick(check, static_cast<std::int64_t>(rows_ - a) * (words + 4));
     for (int b = a + 1; b < rows_; ++b) {
       int s = 0;
       for (int w = 0; w < words; ++w) {
@@ -54,6 +55,32 @@ SwapChain::SwapChain(const Incidence& start)
       weight_total_ += 2 * cu;
     }
   }
+}
+
+namespace {
+template <typename T>
+void AssignSliced(std::vector<T>& to, const std::vector<T>& from, StopCheck* check) {
+  constexpr std::size_t slice = std::size_t{1} << 16;
+  to.resize(from.size());
+  for (std::size_t at = 0; at < from.size(); at += slice) {
+    const std::size_t end = std::min(from.size(), at + slice);
+    std::copy(from.begin() + static_cast<std::ptrdiff_t>(at), from.begin() + static_cast<std::ptrdiff_t>(end),
+              to.begin() + static_cast<std::ptrdiff_t>(at));
+    Tick(check, static_cast<std::int64_t>(end - at));
+  }
+}
+}  // namespace
+
+void SwapChain::Assign(const SwapChain& other, StopCheck* check) {
+  matrix_.Assign(other.matrix_, check);
+  rows_ = other.rows_;
+  col_words_ = other.col_words_;
+  AssignSliced(columns_, other.columns_, check);
+  AssignSliced(totals_, other.totals_, check);
+  AssignSliced(shared_, other.shared_, check);
+  AssignSliced(weights_, other.weights_, check);
+  weight_total_ = other.weight_total_;
+  occurring_pairs_ = other.occurring_pairs_;
 }
 
 void SwapChain::Swap(RandomBits& rng) {
@@ -151,12 +178,34 @@ void SwapChain::Swap(RandomBits& rng) {
   col_l[word_b] ^= bit_b;
 }
 
-TrialSwapper::TrialSwapper(const Incidence& m) : species_(static_cast<std::uint64_t>(m.Rows())) {
+bool HasCheckerboard(const Incidence& m, StopCheck* check) {
+  const int words = m.WordsPerRow();
+  for (int a = 0; a < m.Rows(); ++a) {
+    Tick(check, static_cast<std::int64_t>(m.Rows() - a) * (words + 2));
+    const std::uint64_t* row_a = m.Row(a);
+    for (int b = a + 1; b < m.Rows(); ++b) {
+      const std::uint64_t* row_b = m.Row(b);
+      bool a_only = false;
+      bool b_only = false;
+      for (int w = 0; w < words; ++w) {
+        a_only = a_only || (row_a[w] & ~row_b[w]) != 0;
+        b_only = b_only || (row_b[w] & ~row_a[w]) != 0;
+      }
+      if (a_only && b_only) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+TrialSwapper::TrialSwapper(const Incidence& m, StopCheck* check) : species_(static_cast<std::uint64_t>(m.Rows())) {
   // |A \ B| <= min(r_a, N - r_b) and |B \ A| <= min(r_b, N - r_a): the
   // largest product over pairs bounds every pair's checkerboard units.
   const std::vector<int> totals = m.RowTotals();
   const std::int64_t n = m.Cols();
   for (std::size_t a = 0; a < totals.size(); ++a) {
+    Tick(check, static_cast<std::int64_t>(totals.size() - a));
     for (std::size_t b = a + 1; b < totals.size(); ++b) {
       const std::int64_t ra = totals[a], rb = totals[b];
       const auto most = static_cast<std::uint64_t>(std::min(ra, n - rb) * std::min(rb, n - ra));
@@ -242,7 +291,7 @@ void TrialSwapper::SwapWith(Incidence& m, RandomBits& rng) const {
   }
 }
 
-std::uint64_t SwapChain::CheckerboardPairs() const {
+std::uint64_t SwapChain::CheckerboardPairs(StopCheck* check) const {
   // Counted when asked, from the overlaps: only null matrices need it, not
   // the swaps between them.
   std::uint64_t pairs = 0;
@@ -251,6 +300,7 @@ std::uint64_t SwapChain::CheckerboardPairs() const {
       continue;
     }
     const std::int32_t* shared_a = shared_.data() + Pair(a, 0);
+    Tick(check, rows_ - a);
     for (int b = a + 1; b < rows_; ++b) {
       pairs += shared_a[b] == 0 && totals_[static_cast<std::size_t>(b)] > 0 ? 1 : 0;
     }

@@ -21,19 +21,24 @@ namespace tessil::cooc {
 // costs O(R) and the C-score numerator stays current.
 class SwapChain {
  public:
-  explicit SwapChain(const Incidence& start);
+  // Counts the work of building the pair table on `check` when given.
+  explicit SwapChain(const Incidence& start, StopCheck* check = nullptr);
+  // Becomes a copy of `other`, a slice at a time.
+  void Assign(const SwapChain& other, StopCheck* check);
 
   const Incidence& Matrix() const { return matrix_; }
   // The number of checkerboard submatrices, which is also the sum of the
   // checkerboard units over all pairs of species (the C-score numerator).
   std::uint64_t CheckerboardSubmatrices() const { return static_cast<std::uint64_t>(weight_total_ / 2); }
   // Pairs of occurring species that share no site.
-  std::uint64_t CheckerboardPairs() const;
+  std::uint64_t CheckerboardPairs(StopCheck* check = nullptr) const;
   // Pairs of occurring species, the C-score denominator; swaps keep it.
   std::uint64_t OccurringPairs() const { return occurring_pairs_; }
 
   // One swap of a checkerboard drawn uniformly; needs CheckerboardSubmatrices() > 0.
   void Swap(RandomBits& rng);
+  // The most work one Swap does, in StopCheck units.
+  std::int64_t SwapWork() const { return 3 * std::int64_t{rows_} + 2 * std::int64_t{col_words_} + 32; }
 
  private:
   std::size_t Pair(int a, int b) const {
@@ -51,6 +56,10 @@ class SwapChain {
   std::uint64_t occurring_pairs_ = 0;
 };
 
+// Whether `m` has a checkerboard submatrix, that is two species neither of
+// whose site sets holds the other; without building a chain's pair table.
+bool HasCheckerboard(const Incidence& m, StopCheck* check = nullptr);
+
 // Swaps drawn by trial: an ordered pair of distinct species uniformly, kept
 // with chance CU_ab / M where M bounds every pair's checkerboard units (from
 // the species totals, which swaps keep), then one site a has and b lacks and
@@ -61,7 +70,11 @@ class SwapChain {
 class TrialSwapper {
  public:
   // For matrices with this one's species totals.
-  explicit TrialSwapper(const Incidence& m);
+  explicit TrialSwapper(const Incidence& m, StopCheck* check = nullptr);
+  // The work one Swap does on average where trials pay, in StopCheck units.
+  std::int64_t SwapWork(const Incidence& m) const {
+    return (8 + static_cast<std::int64_t>(species_)) * (m.WordsPerRow() + 4);
+  }
   // Whether trials beat SwapChain::Swap on a matrix with this many
   // checkerboard submatrices.
   bool Pays(std::uint64_t checkerboards) const;

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <charconv>
 #include <chrono>
+#include <system_error>
 
 #include "Public_Declarations.h"
 #include "StringGrid.h"
@@ -85,14 +86,23 @@ struct StandInEcoSim::Job {
   double Seconds = 0;
   std::atomic<bool> Done{false};
   cooc::TestResult Result;
+  // Abort and close stop the test through this.
+  std::stop_source Stop;
+  std::atomic<std::int64_t> NullsDrawn{0};
 
   void Run() {
     const auto start = std::chrono::steady_clock::now();
-    Result = cooc::RunTest(Matrix, Options, Ordinal);
+    Result = cooc::RunTest(Matrix, Options, Ordinal, cooc::TestControl{Stop.get_token(), &NullsDrawn});
     Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     Done.store(true, std::memory_order_release);
   }
 };
+
+namespace {
+std::atomic<int> workers_running{0};
+}  // namespace
+
+int StandInEcoSim::WorkersRunning() { return workers_running.load(); }
 
 StandInFaults& FaultsForNewStandIns() {
   static StandInFaults faults;
@@ -115,8 +125,9 @@ StandInEcoSim::StandInEcoSim(std::string workingFolder, StandInFaults faults)
 
 StandInEcoSim::~StandInEcoSim() {
   StopSlices();
-  // A test still being computed finishes on its own and is forgotten.
-  if (worker_.joinable()) worker_.detach();
+  // A test still being computed is stopped, so that no thread outlives
+  // EcoSim nor keeps a core busy for a test nobody waits for.
+  StopWorker();
   for (QPointer<QWidget>& window : top_levels_) delete window.data();
 }
 
@@ -450,7 +461,23 @@ void StandInEcoSim::StartTest() {
     // beside the message loop, so that the windows stay live meanwhile.
     const double expected = last_work_ > 0 ? last_seconds_ * job_->Work / last_work_ : 0.0;
     if (expected > SliceSeconds) {
-      worker_ = std::thread([job = job_] { job->Run(); });
+      // Where no thread can be started the test is computed in the
+      // slices instead, holding up the windows while it runs but ending as
+      // it would.
+      bool counted = false;
+      try {
+        if (faults_.WorkerThreadFails) {
+          throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        }
+        ++workers_running;
+        counted = true;
+        worker_ = std::thread([job = job_] {
+          job->Run();
+          --workers_running;
+        });
+      } catch (const std::system_error&) {
+        if (counted) --workers_running;
+      }
     }
   }
   if (!stalled_) ScheduleSlice();
@@ -509,12 +536,19 @@ void StandInEcoSim::EndTest(const cooc::TestResult& result) {
 void StandInEcoSim::Abort() {
   if (!running_ || hung_) return;
   StopSlices();
-  if (worker_.joinable()) worker_.detach();
+  StopWorker();
   job_.reset();
   running_ = false;
   stalled_ = false;
   Show(progress_, false);
   Show(main_, true);
+}
+
+void StandInEcoSim::StopWorker() {
+  if (job_ == nullptr) return;
+  job_->Stop.request_stop();
+  if (worker_.joinable()) worker_.join();
+  aborted_ = job_->Result;
 }
 
 void StandInEcoSim::AskToExit() { ShowMessage("Exit EcoSim?", true); }

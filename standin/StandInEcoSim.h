@@ -49,6 +49,9 @@ struct StandInFaults {
   int MistypedCharacters = 0;
   // Windows of these classes are not created at start-up.
   std::vector<std::string> MissingClasses;
+  // Starting a worker thread fails as it does when the process may start no
+  // more threads (std::system_error).
+  bool WorkerThreadFails = false;
 };
 
 // The faults every stand-in starts with (tests only; none by default).
@@ -77,6 +80,11 @@ class StandInEcoSim final : public qtwin::HostedProgram, private qtwin::WindowPr
   bool BeepChecked() const;
   // The results of the last test that ended.
   const cooc::TestResult& LastResult() const { return last_; }
+  // What the last aborted test had computed when it stopped.
+  const cooc::TestResult& AbortedResult() const { return aborted_; }
+  // Tests computed beside the message loop, in all stand-ins, that have not
+  // ended yet.
+  static int WorkersRunning();
 
  private:
   struct Job;
@@ -108,6 +116,8 @@ class StandInEcoSim final : public qtwin::HostedProgram, private qtwin::WindowPr
   void Slice();
   void EndTest(const cooc::TestResult& result);
   void Abort();
+  // Asks the test being computed to stop and waits until it has.
+  void StopWorker();
   void AskToExit();
   void ShowMessage(const std::string& text, bool exitOnOk);
   static std::string Selected(const RadioGroup& group);
@@ -152,6 +162,7 @@ class StandInEcoSim final : public qtwin::HostedProgram, private qtwin::WindowPr
   std::uint64_t ordinal_ = 0;
   int tests_started_ = 0;
   cooc::TestResult last_;
+  cooc::TestResult aborted_;
 };
 
 // Makes opening EcoSim700.exe start a stand-in in this process.

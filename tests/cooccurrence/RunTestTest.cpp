@@ -2,11 +2,15 @@
 // in which a test cannot run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <sstream>
+#include <utility>
 
 #include "CooccurrenceTest.h"
 #include "CooccurrenceTestSupport.h"
+#include "Indices.h"
 #include "Public_Declarations.h"
 
 namespace tessil::cooc {
@@ -296,6 +300,198 @@ TEST(RunTest, TestsThatCannotRunSayWhy) {
     EXPECT_TRUE(r.Memo2.empty()) << c.what;
     EXPECT_FALSE(r.Memo1.empty()) << c.what;
   }
+}
+
+// The exact law of a null model with one margin fixed and the other drawn
+// by successive sampling: every outcome of every fixed line's ordered draws,
+// with its chance. Lines are species when `rows_fixed`, sites otherwise.
+struct ExactLaw {
+  double undefined = 0;  // chance that the index is undefined
+  double defined = 0;
+  double mean = 0, variance = 0;  // of the defined values
+  double lower = 0, upper = 0;    // chance of <= and >= the observed value, among the defined
+};
+
+ExactLaw Enumerate(const Incidence& observed, bool rows_fixed, bool proportional, IndexKind kind) {
+  const std::vector<int> totals = rows_fixed ? observed.RowTotals() : observed.ColumnTotals();
+  const std::vector<int> other = rows_fixed ? observed.ColumnTotals() : observed.RowTotals();
+  std::vector<double> weights(other.size(), 1.0);
+  if (proportional) weights.assign(other.begin(), other.end());
+  IndexEvaluator evaluator;
+  const Fraction x = *evaluator.Evaluate(kind, observed);
+  struct Value {
+    double chance;
+    Fraction f;
+  };
+  std::vector<Value> outcomes;
+  double undefined = 0;
+  Incidence m(observed.Rows(), observed.Cols());
+  const auto set = [&](std::size_t line, std::size_t member, bool v) {
+    rows_fixed ? m.Set(static_cast<int>(line), static_cast<int>(member), v)
+               : m.Set(static_cast<int>(member), static_cast<int>(line), v);
+  };
+  std::vector<bool> taken(other.size());
+  std::function<void(std::size_t, int, double, double)> draw = [&](std::size_t line, int left, double left_weight,
+                                                                   double chance) {
+    if (line == totals.size()) {
+      const auto v = evaluator.Evaluate(kind, m);
+      if (v) {
+        outcomes.push_back({chance, *v});
+      } else {
+        undefined += chance;
+      }
+      return;
+    }
+    if (left == 0) {
+      std::fill(taken.begin(), taken.end(), false);
+      double total = 0;
+      for (const double w : weights) total += w;
+      const int next = line + 1 < totals.size() ? totals[line + 1] : 0;
+      // The matrix keeps this line's cells; the next line starts afresh.
+      draw(line + 1, next, total, chance);
+      return;
+    }
+    for (std::size_t t = 0; t < other.size(); ++t) {
+      if (taken[t] || weights[t] == 0) continue;
+      const std::vector<bool> before = taken;
+      taken[t] = true;
+      set(line, t, true);
+      draw(line, left - 1, left_weight - weights[t], chance * weights[t] / left_weight);
+      set(line, t, false);
+      taken = before;
+    }
+  };
+  double total = 0;
+  for (const double w : weights) total += w;
+  draw(0, totals.empty() ? 0 : totals[0], total, 1.0);
+  ExactLaw law;
+  law.undefined = undefined;
+  law.defined = 1 - undefined;
+  for (const Value& v : outcomes) {
+    law.mean += v.chance * v.f.Value() / law.defined;
+    law.lower += Compare(v.f, x) <= 0 ? v.chance / law.defined : 0;
+    law.upper += Compare(v.f, x) >= 0 ? v.chance / law.defined : 0;
+  }
+  for (const Value& v : outcomes) {
+    law.variance += v.chance * (v.f.Value() - law.mean) * (v.f.Value() - law.mean) / law.defined;
+  }
+  return law;
+}
+
+TEST(RunTest, UndefinedNullValuesAreLeftOutAsTheExactLawSays) {
+  struct Case {
+    const char* what;
+    Incidence matrix;
+    const char* index;
+    IndexKind kind;
+    bool rows_fixed;
+    bool proportional;
+    double lower;  // the exact p(observed <= expected), from the counts by hand
+  };
+  // The first: each species takes two of three equally weighted sites (the
+  // fourth weighs 0), 27 matrices alike; the 3 with one pair of sites for
+  // all have no V-ratio, and 6 of the other 24 spread the species evenly.
+  // The second: each site takes one of three species, 27 alike; the 3 with
+  // one species everywhere have no C-score, 6 of the other 24 give the
+  // observed 1 and the rest 2.
+  const Case cases[] = {
+      {"V-ratio, rows fixed, sites proportional", FromRows({"1100", "0110", "0000", "1010"}), "V-ratio",
+       IndexKind::VRatio, true, true, 0.25},
+      {"C-score, species equiprobable, sites fixed", FromRows({"100", "010", "001"}), "C-score", IndexKind::CScore,
+       false, false, 0.25},
+  };
+  constexpr std::int64_t iterations = 20000;
+  for (const Case& c : cases) {
+    const ExactLaw law = Enumerate(c.matrix, c.rows_fixed, c.proportional, c.kind);
+    EXPECT_NEAR(law.lower, c.lower, 1e-12) << c.what;
+    EXPECT_NEAR(law.undefined, 1.0 / 9, 1e-12) << c.what;
+    TestOptions o = Options(c.index, c.rows_fixed ? "Fixed Sum" : "Equiprobable",
+                            c.rows_fixed ? (c.proportional ? "Proportional" : "Equiprobable") : "Fixed Sum",
+                            std::to_string(iterations));
+    const TestResult r = RunTest(c.matrix, o, 0);
+    ASSERT_TRUE(r.HasResults) << c.what << ": " << r.Reason;
+    // n is what is left once the undefined values are taken out.
+    EXPECT_EQ(r.NullMatrices + r.UndefinedNullValues, iterations) << c.what;
+    const double left_out = static_cast<double>(r.UndefinedNullValues) / iterations;
+    EXPECT_NEAR(left_out, law.undefined, 5 * std::sqrt(law.undefined * law.defined / iterations)) << c.what;
+    const auto n = static_cast<double>(r.NullMatrices);
+    for (const auto& [p, exact] : {std::pair{r.PLower(), law.lower}, std::pair{r.PUpper(), law.upper}}) {
+      EXPECT_NEAR(p, exact, 5 * std::sqrt(std::max(exact * (1 - exact), 1e-9) / n) + 1e-12) << c.what;
+    }
+    EXPECT_NEAR(r.NullMean, law.mean, 5 * std::sqrt(law.variance / n)) << c.what;
+    EXPECT_NEAR(r.NullVariance, law.variance, 0.1 * law.variance) << c.what;
+    const auto lines = Lines(r.Memo2);
+    ASSERT_EQ(lines.size(), 7u);
+    // Beside the degenerate matrices retained, which these are too.
+    EXPECT_EQ(lines[4], "Null matrices used = " + std::to_string(r.NullMatrices) + " (" +
+                            std::to_string(r.DegenerateDraws) + " degenerate matrices retained; " +
+                            std::to_string(r.UndefinedNullValues) + " with an undefined index left out)");
+    EXPECT_EQ(lines[5], "p(observed <= expected) = " + FormatPValue(r.CountLessOrEqual, r.NullMatrices));
+    EXPECT_EQ(lines[6], "p(observed >= expected) = " + FormatPValue(r.CountGreaterOrEqual, r.NullMatrices));
+  }
+}
+
+TEST(RunTest, ATestWhoseNullValuesAreAllUndefinedCannotRun) {
+  // One null matrix a test: a ninth of them have no V-ratio, and those tests
+  // end without results; the others use their one null value.
+  const Incidence m = FromRows({"1100", "0110", "0000", "1010"});
+  const TestOptions o = Options("V-ratio", "Fixed Sum", "Proportional", "1");
+  int cannot_run = 0;
+  for (std::uint64_t ordinal = 0; ordinal < 90; ++ordinal) {
+    const TestResult r = RunTest(m, o, ordinal);
+    if (r.HasResults) {
+      EXPECT_EQ(r.NullMatrices, 1);
+      EXPECT_EQ(Lines(r.Memo2)[4], "Null matrices used = 1");
+      continue;
+    }
+    ++cannot_run;
+    EXPECT_EQ(r.Reason,
+              "The V-ratio is undefined in every null matrix drawn (1 of 1): in each, every species occurs at all of "
+              "the sites counted or at none, so there is nothing to compare the observed index with.");
+    EXPECT_TRUE(r.Memo2.empty());
+  }
+  EXPECT_GT(cannot_run, 2);
+  EXPECT_LT(cannot_run, 25);
+}
+
+TEST(RunTest, ATestTooLargeForMemoryCannotRunAndSaysWhatItNeeds) {
+  const std::uint64_t limit = TestMemoryLimitBytes();
+  EXPECT_LE(limit, std::uint64_t{2} << 30);
+  TestOptions swap = Options("V-ratio", "Fixed Sum", "Fixed Sum", "1");
+  TestOptions knight = swap;
+  knight.Algorithm = "Random Knight's Tour";
+  TestOptions cells = Options("V-ratio", "Proportional", "Equiprobable", "1");
+  TestOptions rows_fixed = Options("V-ratio", "Fixed Sum", "Equiprobable", "1");
+  struct Case {
+    const char* what;
+    int rows, cols;
+    TestOptions options;
+    bool fits;
+  };
+  const Case cases[] = {
+      // A species-pair table of 10^10 counts.
+      {"swap chain of 100000 species", 100000, 2, swap, false},
+      {"swap chain of 2 species", 2, 100000, swap, true},
+      {"knight's tour of 4 x 10^8 cells", 20000, 20000, knight, false},
+      {"cell urn of 10^8 cells", 10000, 10000, cells, false},
+      {"rows fixed, 100000 species", 100000, 2, rows_fixed, true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TestWorkingSetBytes(c.rows, c.cols, c.options) <= limit, c.fits) << c.what;
+    if (c.fits) continue;
+    Incidence m(c.rows, c.cols);
+    for (int i = 0; i < std::min(c.rows, c.cols); ++i) m.Set(i, i, true);
+    m.Set(0, 1, true);
+    const TestResult r = RunTest(m, c.options, 0);
+    EXPECT_FALSE(r.HasResults) << c.what;
+    EXPECT_EQ(r.Reason, *MemoryRefusal(c.rows, c.cols, c.options)) << c.what;
+    EXPECT_NE(r.Reason.find(std::to_string(c.rows) + " species and " + std::to_string(c.cols) + " sites"),
+              std::string::npos);
+    EXPECT_NE(r.Reason.find("of memory, more than the "), std::string::npos) << r.Reason;
+  }
+  // The swap chain's table grows with the square of the species.
+  EXPECT_GT(TestWorkingSetBytes(20000, 2, swap), 3 * std::uint64_t{20000} * 20000);
+  EXPECT_FALSE(MemoryRefusal(100000, 2, rows_fixed));
 }
 
 TEST(RunTest, OptionsOfDisabledControlsAreNotRead) {

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "EcoSimSession.h"
 #include "HostedPrograms.h"
@@ -39,6 +41,40 @@ class StandIn : public ::testing::Test {
     Find("Coop", "Run");
     ws_.PostMessage(s_.MainWindow, win::WM_COMMAND, 22, 0);
     ASSERT_TRUE(Until([&] { return ws_.IsWindowVisible(s_.OptionsWindow); }));
+  }
+
+  // Types one text per species into the grid, a cell at a time.
+  void TypeMatrix(std::initializer_list<std::string_view> rows) {
+    Find("Grid");
+    for (const std::string_view row : rows) {
+      for (const char c : row) {
+        ws_.SendMessage(s_.Grid, win::WM_CHAR, static_cast<std::uintptr_t>(c), 0);
+        ws_.SendMessage(s_.Grid, win::WM_KEYDOWN, win::VK_TAB, 0);
+      }
+    }
+  }
+  // Opens the options, sets the iterations and the algorithm, and clicks
+  // Run; the test has started when this returns, and its slices wait for
+  // the next turn of message processing.
+  void ClickRun(const std::string& iterations, bool independent) {
+    OpenOptions();
+    Find("Coop", "Iterations");
+    Find("Coop", "Algorithm");
+    ws_.SendTextMessage(s_.IterationsEdit, win::WM_SETTEXT, 0, iterations);
+    const WindowHandle algorithm = independent ? s_.AlgorithmIndependent : s_.AlgorithmSequential;
+    ws_.PostMessage(s_.AlgorithmGroup, win::WM_COMMAND, 0, static_cast<std::intptr_t>(algorithm));
+    ws_.ProcessPendingMessages();
+    ws_.SendMessage(s_.RunButton, win::BM_CLICK, 0, 0);
+  }
+  // A short first test, computed in one slice, from which the stand-in
+  // judges the next one long enough for a thread of its own.
+  void RunShortTest() {
+    TypeMatrix({"11000", "01100", "00110", "00011", "10001"});
+    ClickRun("1", false);
+    Find("Results");
+    ASSERT_TRUE(Until([&] { return ws_.IsWindowVisible(s_.ResultsWindow); }));
+    ws_.PostMessage(s_.ResultsWindow, win::WM_CLOSE, 0, 0);
+    ASSERT_TRUE(Until([&] { return ws_.IsWindowVisible(s_.MainWindow); }));
   }
 
   QtWindowSystem ws_;
@@ -169,6 +205,38 @@ TEST_F(StandIn, ClosingAsksForConfirmationAndThenEveryWindowGoesAtOnce) {
   EXPECT_EQ(ws_.FindWindow("TApplication", "EcoSim"), NoWindow);
   ws_.ProcessPendingMessages();
   EXPECT_EQ(qtwin::RunningPrograms(), 0u);
+}
+
+TEST_F(StandIn, AbortStopsTheTestAndWaitsForItsThread) {
+  RunShortTest();
+  // 50,000 null matrices of 1,000 swaps each: far longer than the abort
+  // takes to arrive.
+  ClickRun("50000", true);
+  EXPECT_EQ(StandInEcoSim::WorkersRunning(), 1);
+  Find("Progress");
+  ws_.SendMessage(s_.AbortButton, win::BM_CLICK, 0, 0);
+  // The test's thread has ended, stopped part-way, not left to run on.
+  EXPECT_EQ(StandInEcoSim::WorkersRunning(), 0);
+  EXPECT_TRUE(ecosim_->AbortedResult().Stopped);
+  EXPECT_FALSE(ws_.IsWindowVisible(s_.ProgressWindow));
+  EXPECT_TRUE(ws_.IsWindowVisible(s_.MainWindow));
+
+  // Closing EcoSim during a test stops it the same way.
+  ClickRun("50000", true);
+  EXPECT_EQ(StandInEcoSim::WorkersRunning(), 1);
+  qtwin::EndAllPrograms();
+  EXPECT_EQ(StandInEcoSim::WorkersRunning(), 0);
+}
+
+TEST_F(StandIn, ATestWhoseThreadCannotStartIsComputedInTheMessageLoop) {
+  RunShortTest();
+  ecosim_->Faults().WorkerThreadFails = true;
+  ClickRun("300", true);
+  ASSERT_TRUE(Until([&] { return ws_.IsWindowVisible(s_.ResultsWindow); }));
+  EXPECT_EQ(StandInEcoSim::WorkersRunning(), 0);
+  const cooc::TestResult expected = cooc::RunTest(ecosim_->GridMatrix(), ecosim_->HeldOptions(), 1);
+  ASSERT_TRUE(ecosim_->LastResult().HasResults);
+  EXPECT_EQ(ecosim_->LastResult().Memo2, expected.Memo2);
 }
 
 TEST_F(StandIn, MissingClassesAreNeverCreated) {
