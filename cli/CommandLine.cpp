@@ -239,6 +239,11 @@ std::string RefuseStudySize(const StudyRequest& request) {
   if (std::string refusal = RefuseMatrixSize(rows, cols, StudyMemoryLimit(PhysicalMemory())); !refusal.empty()) {
     return refusal;
   }
+  // Every test of such a study would end without results and count as not
+  // rejected: a table of zeros that says nothing. Better said before it starts.
+  if (std::optional<std::string> refusal = cooc::MemoryRefusal(rows, cols, EcoSimHeldOptions(request.Inputs.Options))) {
+    return *refusal;
+  }
   try {
     LoadRunSettings(planned, request.Inputs);
   } catch (const RunSettingsError& e) {

@@ -9,21 +9,13 @@
 #include <string_view>
 #include <vector>
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "Indices.h"
 #include "NullModels.h"
 #include "Public_Declarations.h"
 #include "RandomBits.h"
 #include "StopCheck.h"
 #include "SwapChain.h"
+#include "Validation.h"
 
 namespace tessil::cooc {
 namespace {
@@ -280,7 +272,7 @@ double WorkingSet(double r, double n, const Choices& c) {
 std::string Gigabytes(double bytes) {
   char text[64];
   const auto end = std::to_chars(text, text + sizeof text, bytes / 1073741824.0, std::chars_format::fixed, 1).ptr;
-  return std::string(text, end) + " GB";
+  return std::string(text, end) + " GiB";
 }
 
 }  // namespace
@@ -295,24 +287,7 @@ std::uint64_t TestWorkingSetBytes(std::int64_t rows, std::int64_t cols, const Te
   return bytes >= 1.8e19 ? std::numeric_limits<std::uint64_t>::max() : static_cast<std::uint64_t>(bytes);
 }
 
-std::uint64_t TestMemoryLimitBytes() {
-  constexpr std::uint64_t most = std::uint64_t{2} << 30;
-  std::uint64_t physical = 0;
-#ifdef _WIN32
-  MEMORYSTATUSEX status;
-  status.dwLength = sizeof status;
-  if (GlobalMemoryStatusEx(&status)) {
-    physical = status.ullTotalPhys;
-  }
-#else
-  const long pages = sysconf(_SC_PHYS_PAGES);
-  const long page_size = sysconf(_SC_PAGE_SIZE);
-  if (pages > 0 && page_size > 0) {
-    physical = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
-  }
-#endif
-  return physical > 0 ? std::min(most, physical / 2) : most;
-}
+std::uint64_t TestMemoryLimitBytes() { return StudyMemoryLimit(PhysicalMemory()); }
 
 std::optional<std::string> MemoryRefusal(std::int64_t rows, std::int64_t cols, const TestOptions& options) {
   const std::uint64_t need = TestWorkingSetBytes(rows, cols, options);
@@ -323,7 +298,7 @@ std::optional<std::string> MemoryRefusal(std::int64_t rows, std::int64_t cols, c
   return "A test of a matrix of " + std::to_string(rows) + " species and " + std::to_string(cols) +
          " sites with these options needs about " + Gigabytes(static_cast<double>(need)) +
          " of memory, more than the " + Gigabytes(static_cast<double>(limit)) +
-         " one test may use (2 GB, or half of this computer's memory where that is less).";
+         " one test may use (2 GiB, or half of this computer's memory where that is less).";
 }
 
 double TestResult::PLower() const {

@@ -5,7 +5,12 @@
 #include <limits>
 #include <string>
 
-#if !defined(_WIN32)
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <unistd.h>
 #endif
 
@@ -79,7 +84,11 @@ std::uint64_t StudyMemoryLimit(std::uint64_t physicalMemory) {
 }
 
 std::uint64_t PhysicalMemory() {
-#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGE_SIZE)
+#ifdef _WIN32
+  MEMORYSTATUSEX status;
+  status.dwLength = sizeof status;
+  if (GlobalMemoryStatusEx(&status)) return status.ullTotalPhys;
+#elif defined(_SC_PHYS_PAGES) && defined(_SC_PAGE_SIZE)
   const long pages = sysconf(_SC_PHYS_PAGES);
   const long pageSize = sysconf(_SC_PAGE_SIZE);
   if (pages > 0 && pageSize > 0) return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);

@@ -305,6 +305,9 @@ TEST(CommandLine, RefusesOptionValuesThatCannotRunBeforeTheRunStarts) {
       {{"--rows", "2147483647"}, "A matrix of 2147483647 rows x 6 columns is too large: it has 12884901882 cells"},
       {{"--cols", "2147483647"}, "A matrix of 5 rows x 2147483647 columns is too large"},
       {{"--rows", "100000", "--cols", "100000"}, "cells (rows x columns, such as "},
+      // The matrices fit, but the swap chain's table of species pairs would not.
+      {{"--rows", "100000", "--cols", "2", "--column-constraint", "Fixed Sum"},
+       "A test of a matrix of 100000 species and 2 sites with these options needs about "},
       // Sites assumed equivalent: 15 arguments.
       {{"--iterations", "2147483647"},
        "The number of iterations is too large: 15 arguments x 2147483647 matrices are more than one run can count "
