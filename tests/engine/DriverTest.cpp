@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <optional>
 #include <deque>
 #include <functional>
@@ -368,15 +369,29 @@ class BatchEcoSim final : public EcoSimAutomation, public EcoSimBatchTesting {
   }
 };
 
-struct BatchHarness {
+class TickingProgress final : public ProgressLink {
+ public:
+  explicit TickingProgress(const RunSettings& s) : settings_(s) {}
+  std::vector<double> WorkSeen;
+  bool Cancel = false;
+  void UpdateProgress() override { WorkSeen.push_back(settings_.WorkDone); }
+  bool CancelRequested() const override { return Cancel; }
+
+ private:
+  const RunSettings& settings_;
+};
+
+// The small study run through an EcoSim that does not test one matrix at a time.
+template <class EcoSimKind>
+struct OtherHarness {
   RunSettings Settings;
   FixedRunInputs Inputs;
-  BatchEcoSim EcoSim;
-  SilentProgress Progress;
+  EcoSimKind EcoSim;
+  TickingProgress Progress{Settings};
   RandomStream Stream;
   FakeClock Time;
   RunContext Run{Settings, Inputs, EcoSim, Progress, Stream, Time};
-  BatchHarness() {
+  OtherHarness() {
     Settings.NumRows = 4;
     Settings.NumCols = 4;
     Settings.NumIterations = 30;
@@ -385,25 +400,35 @@ struct BatchHarness {
     Inputs.Options.ColumnConstraint = "Fixed Sum";
   }
 };
+using BatchHarness = OtherHarness<BatchEcoSim>;
+
+// The small study tested one matrix at a time, every fifth test without results.
+struct SequentialRun {
+  std::unique_ptr<Harness> Study = std::make_unique<Harness>(4, 4, 30);
+  PowerTable Table;
+  SequentialRun() {
+    Harness& h = *Study;
+    h.Inputs.Selected = Choices(1, true, true, 0);
+    h.Inputs.Options.ColumnConstraint = "Fixed Sum";
+    h.EcoSim.DuringTest = [&h] {
+      if (h.EcoSim.Entered.size() % 5 == 0) {
+        h.EcoSim.Outcomes.push_back(NoResults);
+      } else {
+        h.EcoSim.Outcomes.push_back(ResultsShown);
+        h.EcoSim.PValues.push_back(PValueOf(h.EcoSim.Entered.back()));
+      }
+    };
+    Table = RunPowerSimulation(h.Run);
+  }
+};
 
 TEST(Driver, BatchedTestsGiveTheSequentialTable) {
-  Harness sequential(4, 4, 30);
-  sequential.Inputs.Selected = Choices(1, true, true, 0);
-  sequential.Inputs.Options.ColumnConstraint = "Fixed Sum";
-  sequential.EcoSim.DuringTest = [&] {
-    const std::size_t n = sequential.EcoSim.Entered.size();
-    if (n % 5 == 0) {
-      sequential.EcoSim.Outcomes.push_back(NoResults);
-    } else {
-      sequential.EcoSim.Outcomes.push_back(ResultsShown);
-      sequential.EcoSim.PValues.push_back(PValueOf(sequential.EcoSim.Entered.back()));
-    }
-  };
-  const PowerTable expected = RunPowerSimulation(sequential.Run);
+  const SequentialRun sequential;
+  const PowerTable& expected = sequential.Table;
 
   BatchHarness batched;
   EXPECT_EQ(RunPowerSimulation(batched.Run), expected);
-  EXPECT_EQ(batched.EcoSim.Tested, sequential.EcoSim.Entered);
+  EXPECT_EQ(batched.EcoSim.Tested, sequential.Study->EcoSim.Entered);
   EXPECT_EQ(batched.Settings.TestsDone, 9 * 30);
   for (std::size_t size : batched.EcoSim.Batches) EXPECT_LE(size, 7u);
 }
@@ -506,57 +531,18 @@ class WorkerEcoSim final : public EcoSimAutomation, public EcoSimConcurrentTesti
   std::map<std::size_t, std::optional<double>> finished_;
   std::size_t next_ = 0;
 };
+using WorkerHarness = OtherHarness<WorkerEcoSim>;
 
-class TickingProgress final : public ProgressLink {
- public:
-  explicit TickingProgress(const RunSettings& s) : settings_(s) {}
-  std::vector<double> WorkSeen;
-  bool Cancel = false;
-  void UpdateProgress() override { WorkSeen.push_back(settings_.WorkDone); }
-  bool CancelRequested() const override { return Cancel; }
-
- private:
-  const RunSettings& settings_;
-};
-
-struct WorkerHarness {
-  RunSettings Settings;
-  FixedRunInputs Inputs;
-  WorkerEcoSim EcoSim;
-  TickingProgress Progress{Settings};
-  RandomStream Stream;
-  FakeClock Time;
-  RunContext Run{Settings, Inputs, EcoSim, Progress, Stream, Time};
-  WorkerHarness() {
-    Settings.NumRows = 4;
-    Settings.NumCols = 4;
-    Settings.NumIterations = 30;
-    Settings.UpperTail = 1;
-    Inputs.Selected = Choices(1, true, true, 0);
-    Inputs.Options.ColumnConstraint = "Fixed Sum";
-  }
-};
 
 TEST(Driver, WorkersGetTheSequentialMatricesOneEachAndGiveTheSequentialTable) {
-  Harness sequential(4, 4, 30);
-  sequential.Inputs.Selected = Choices(1, true, true, 0);
-  sequential.Inputs.Options.ColumnConstraint = "Fixed Sum";
-  sequential.EcoSim.DuringTest = [&] {
-    const std::size_t n = sequential.EcoSim.Entered.size();
-    if (n % 5 == 0) {
-      sequential.EcoSim.Outcomes.push_back(NoResults);
-    } else {
-      sequential.EcoSim.Outcomes.push_back(ResultsShown);
-      sequential.EcoSim.PValues.push_back(PValueOf(sequential.EcoSim.Entered.back()));
-    }
-  };
-  const PowerTable expected = RunPowerSimulation(sequential.Run);
+  const SequentialRun sequential;
+  const PowerTable& expected = sequential.Table;
   for (int ticks : {1, 2, 5}) {
     SCOPED_TRACE(ticks);
     WorkerHarness h;
     h.EcoSim.Ticks = ticks;
     EXPECT_EQ(RunPowerSimulation(h.Run), expected);
-    EXPECT_EQ(h.EcoSim.Tested, sequential.EcoSim.Entered) << "drawn in the sequential order";
+    EXPECT_EQ(h.EcoSim.Tested, sequential.Study->EcoSim.Entered) << "drawn in the sequential order";
     EXPECT_EQ(h.EcoSim.MostInHand, 3u) << "never more matrices held than workers";
     EXPECT_TRUE(h.EcoSim.OneByOne.empty());
     EXPECT_EQ(h.Settings.TestsDone, 9 * 30);
@@ -570,7 +556,7 @@ TEST(Driver, WorkersGetTheSequentialMatricesOneEachAndGiveTheSequentialTable) {
   WorkerHarness none;
   none.EcoSim.Started = 0;
   EXPECT_EQ(RunPowerSimulation(none.Run), expected);
-  EXPECT_EQ(none.EcoSim.OneByOne, sequential.EcoSim.Entered);
+  EXPECT_EQ(none.EcoSim.OneByOne, sequential.Study->EcoSim.Entered);
 }
 
 TEST(Driver, WhileTestsRunTheProgressMovesAndACancelStopsThemAtTheNextTick) {
