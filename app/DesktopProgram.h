@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "Clock.h"
 #include "Help_Procedures.h"
 #include "MessageBoxes.h"
 #include "Public_Declarations.h"

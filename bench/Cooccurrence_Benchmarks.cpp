@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "CooccurrenceTest.h"
+#include "CooccurrenceRun.h"
 #include "RandomBits.h"
 
 namespace {
@@ -52,9 +52,9 @@ void BM_OneTest(benchmark::State& state) {
   const Model& model = kModels[static_cast<std::size_t>(state.range(1))];
   const Incidence m = HalfFilled(static_cast<int>(state.range(2)), 7);
   TestOptions o;
-  o.Index = kIndices[index];
-  o.ColumnConstraint = model.cols;
-  o.Algorithm = model.algorithm;
+  o.Index = tessil::FromCaption<tessil::CooccurrenceIndex>(kIndices[index]).value();
+  o.ColumnConstraint = tessil::FromCaption<tessil::Constraint>(model.cols).value();
+  o.Algorithm = tessil::FromCaption<tessil::FixedFixedAlgorithm>(model.algorithm).value();
   o.Iterations = model.iterations;
   std::uint64_t ordinal = 0;
   for (auto _ : state) {
@@ -65,7 +65,7 @@ void BM_OneTest(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(r.CountGreaterOrEqual);
   }
-  state.SetLabel(std::string(o.Index) + ", " + (model.cols == std::string("Equiprobable") ? "rows fixed" : model.algorithm) +
+  state.SetLabel(std::string(kIndices[index]) + ", " + (model.cols == std::string("Equiprobable") ? "rows fixed" : model.algorithm) +
                  ", n=" + model.iterations);
 }
 BENCHMARK(BM_OneTest)
@@ -103,7 +103,7 @@ void BM_Study(benchmark::State& state) {
     matrices.push_back(HalfFilled(10, 1000 + static_cast<std::uint64_t>(t)));
   }
   TestOptions o;
-  o.ColumnConstraint = state.range(0) == 0 ? "Equiprobable" : "Fixed Sum";
+  o.ColumnConstraint = state.range(0) == 0 ? tessil::Constraint::Equiprobable : tessil::Constraint::Fixed;
   o.Iterations = "100";
   const unsigned threads =
       state.range(1) == 0 ? 1u : std::max(1u, std::thread::hardware_concurrency());

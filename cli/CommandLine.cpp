@@ -19,7 +19,8 @@
 #include <system_error>
 #include <thread>
 
-#include "CooccurrenceTest.h"
+#include "ChoiceRefusals.h"
+#include "CooccurrenceRun.h"
 #include "FileOutput.h"
 #include "InProcessEcoSim.h"
 #include "MatrixFile.h"
@@ -42,42 +43,20 @@ std::string Normalise(std::string s) {
   return s;
 }
 
-Aliases MakeAliases(std::initializer_list<std::pair<std::string_view, std::vector<std::string>>> choices) {
-  Aliases aliases;
-  for (const auto& [captionText, shortNames] : choices) {
-    aliases[Normalise(std::string(captionText))] = std::string(captionText);
-    for (const std::string& name : shortNames) aliases[Normalise(name)] = std::string(captionText);
-  }
+// The aliases of one option group, from its vocabulary.
+template <typename Choice>
+const Aliases& AliasesOf() {
+  static const Aliases aliases = [] {
+    Aliases made;
+    for (const Term<Choice>& term : Vocabulary<Choice>::Terms) {
+      made[Normalise(std::string(term.Caption))] = std::string(term.Caption);
+      for (std::string_view name : term.CliSpellings) {
+        if (!name.empty()) made[Normalise(std::string(name))] = std::string(term.Caption);
+      }
+    }
+    return made;
+  }();
   return aliases;
-}
-
-const Aliases& ConstraintAliases() {
-  static const Aliases a = MakeAliases({{caption::Equiprobable, {"equi"}},
-                                        {caption::FixedSum, {"fixed"}},
-                                        {caption::Proportional, {"prop"}}});
-  return a;
-}
-const Aliases& IndexAliases() {
-  static const Aliases a = MakeAliases({{caption::CScore, {"cscore"}},
-                                        {caption::Checkerboards, {"checkerboards"}},
-                                        {caption::SpeciesCombinations, {"species-combinations", "combinations"}},
-                                        {caption::VRatio, {"vratio", "variance-ratio"}}});
-  return a;
-}
-const Aliases& AlgorithmAliases() {
-  static const Aliases a = MakeAliases({{caption::SequentialSwap, {"sequential"}},
-                                        {caption::IndependentSwap, {"independent"}},
-                                        {caption::KnightsTour, {"knights-tour", "knight's-tour"}}});
-  return a;
-}
-const Aliases& DegenerateAliases() {
-  static const Aliases a =
-      MakeAliases({{caption::Retain, {}}, {caption::Discard, {}}, {caption::Split, {}}, {caption::Fix, {}}});
-  return a;
-}
-const Aliases& EmptySiteAliases() {
-  static const Aliases a = MakeAliases({{caption::Include, {}}, {caption::Exclude, {}}});
-  return a;
 }
 
 std::string Choices(const Aliases& aliases) {
@@ -102,45 +81,82 @@ CLI::Validator ChoiceOf(const Aliases& aliases, const std::string& what) {
       "CHOICE");
 }
 
-struct EcoSimSettings {
+// The EcoSim test options as typed: each choice by its caption, to which
+// the option's transformer has turned any alias, until the command line is
+// parsed.
+struct EcoSimOptionTexts {
   EcoSimTestOptions Options;
+  std::string RowConstraint{Caption(Options.RowConstraint)};
+  std::string ColumnConstraint{Caption(Options.ColumnConstraint)};
+  std::string Index{Caption(Options.Index)};
+  std::string Algorithm{Caption(Options.Algorithm)};
+  std::string DegenerateMatrices{Caption(Options.DegenerateMatrices)};
+  std::string EmptySites{Caption(Options.EmptySites)};
+
+  // The options chosen; only captions reach here.
+  EcoSimTestOptions Chosen() const {
+    EcoSimTestOptions o = Options;
+    o.RowConstraint = *FromCaption<Constraint>(RowConstraint);
+    o.ColumnConstraint = *FromCaption<Constraint>(ColumnConstraint);
+    o.Index = *FromCaption<CooccurrenceIndex>(Index);
+    o.Algorithm = *FromCaption<FixedFixedAlgorithm>(Algorithm);
+    o.DegenerateMatrices = *FromCaption<DegenerateTreatment>(DegenerateMatrices);
+    o.EmptySites = *FromCaption<EmptySiteTreatment>(EmptySites);
+    return o;
+  }
 };
 
-void AddEcoSimOptions(CLI::App& app, EcoSimTestOptions& o) {
+template <typename Choice>
+void AddChoice(CLI::App& app, const std::string& name, std::string& caption, const std::string& description,
+               const std::string& what, const std::string& group) {
+  app.add_option(name, caption, description + Choices(AliasesOf<Choice>()))
+      ->transform(ChoiceOf(AliasesOf<Choice>(), what))
+      ->capture_default_str()
+      ->group(group);
+}
+
+void AddEcoSimOptions(CLI::App& app, EcoSimOptionTexts& t) {
   const std::string group = "EcoSim test options (as in \"Tessil -- EcoSim Options\")";
-  app.add_option("--row-constraint", o.RowConstraint, "Row constraint: " + Choices(ConstraintAliases()))
-      ->transform(ChoiceOf(ConstraintAliases(), "row constraint"))
+  AddChoice<Constraint>(app, "--row-constraint", t.RowConstraint, "Row constraint: ", "row constraint", group);
+  AddChoice<Constraint>(app, "--column-constraint", t.ColumnConstraint, "Column constraint: ", "column constraint",
+                        group);
+  AddChoice<CooccurrenceIndex>(app, "--index", t.Index, "Co-occurrence index: ", "co-occurrence index", group);
+  AddChoice<FixedFixedAlgorithm>(app, "--algorithm", t.Algorithm,
+                                 "Fixed-fixed randomization algorithm (used when rows and columns are both fixed): ",
+                                 "fixed-fixed algorithm", group);
+  AddChoice<DegenerateTreatment>(app, "--degenerate", t.DegenerateMatrices, "Degenerate null matrices: ",
+                                 "treatment of degenerate matrices", group);
+  AddChoice<EmptySiteTreatment>(app, "--empty-sites", t.EmptySites,
+                                "Empty sites, for the species-combinations and V-ratio indices: ",
+                                "treatment of empty sites", group);
+  app.add_option("--ecosim-iterations", t.Options.EcoSimIterations, "Null matrices per test, 1 to 50000")
       ->capture_default_str()
       ->group(group);
-  app.add_option("--column-constraint", o.ColumnConstraint, "Column constraint: " + Choices(ConstraintAliases()))
-      ->transform(ChoiceOf(ConstraintAliases(), "column constraint"))
+  app.add_option("--ecosim-seed", t.Options.EcoSimSeed, "EcoSim's random number seed, 0 or more")
       ->capture_default_str()
       ->group(group);
-  app.add_option("--index", o.Index, "Co-occurrence index: " + Choices(IndexAliases()))
-      ->transform(ChoiceOf(IndexAliases(), "co-occurrence index"))
-      ->capture_default_str()
-      ->group(group);
-  app.add_option("--algorithm", o.Algorithm,
-                 "Fixed-fixed randomization algorithm (used when rows and columns are both fixed): " +
-                     Choices(AlgorithmAliases()))
-      ->transform(ChoiceOf(AlgorithmAliases(), "fixed-fixed algorithm"))
-      ->capture_default_str()
-      ->group(group);
-  app.add_option("--degenerate", o.DegenerateMatrices, "Degenerate null matrices: " + Choices(DegenerateAliases()))
-      ->transform(ChoiceOf(DegenerateAliases(), "treatment of degenerate matrices"))
-      ->capture_default_str()
-      ->group(group);
-  app.add_option("--empty-sites", o.EmptySites,
-                 "Empty sites, for the species-combinations and V-ratio indices: " + Choices(EmptySiteAliases()))
-      ->transform(ChoiceOf(EmptySiteAliases(), "treatment of empty sites"))
-      ->capture_default_str()
-      ->group(group);
-  app.add_option("--ecosim-iterations", o.EcoSimIterations, "Null matrices per test, 1 to 50000")
-      ->capture_default_str()
-      ->group(group);
-  app.add_option("--ecosim-seed", o.EcoSimSeed, "EcoSim's random number seed, 0 or more")
-      ->capture_default_str()
-      ->group(group);
+}
+
+// The short names of a main-window group, in table order.
+template <typename Choice>
+std::vector<std::string> Spellings() {
+  std::vector<std::string> names;
+  for (const Term<Choice>& term : Vocabulary<Choice>::Terms) names.emplace_back(term.CliSpellings[0]);
+  return names;
+}
+
+std::string CliName(Assumption assumption) {
+  return "--" + std::string(TermOf(assumption).CliSpellings[0]);
+}
+
+// The interaction levels by their short names and by their captions.
+std::map<std::string, std::string> LevelNames() {
+  std::map<std::string, std::string> names;
+  for (const Term<InteractionLevel>& term : Vocabulary<InteractionLevel>::Terms) {
+    names[std::string(term.CliSpellings[0])] = std::string(term.Caption);
+    names[std::string(term.Caption)] = std::string(term.Caption);
+  }
+  return names;
 }
 
 // Validates the two EcoSim texts as the options dialog does.
@@ -211,7 +227,7 @@ bool RefuseSharedOutputs(const std::vector<std::pair<std::string, std::string>>&
 }
 
 struct RunCommand {
-  std::string Hypothesis = "no-interactions";
+  std::string Hypothesis{TermOf(Hypothesis::NoInteractions).CliSpellings[0]};
   bool AssumeSites = false;
   bool AssumeSpecies = false;
   std::string Level;  // empty: no interaction assumption
@@ -226,7 +242,7 @@ struct RunCommand {
   std::string Tsv;
   std::string Json;
   bool NoProgress = false;
-  EcoSimTestOptions Options;
+  EcoSimOptionTexts Options;
 };
 
 // A study too large to hold in memory or to count is refused before it
@@ -260,15 +276,12 @@ int Run(RunCommand& c, Environment& env) {
   StudyRequest request;
   MainWindowChoices& choices = request.Inputs.Selected;
   choices = MainWindowChoices{};
-  choices.optH01 = c.Hypothesis == "no-interactions";
-  choices.optH02 = c.Hypothesis == "sites-equivalent";
-  choices.optH03 = c.Hypothesis == "species-equivalent";
-  choices.chkASiEq = c.AssumeSites;
-  choices.chkASpEq = c.AssumeSpecies;
-  choices.chkAIn = !c.Level.empty();
-  choices.optAIn0 = c.Level == "0%";
-  choices.optAIn50 = c.Level == "50%";
-  choices.optAIn100 = c.Level == "100%";
+  for (const Term<Hypothesis>& term : Vocabulary<Hypothesis>::Terms) {
+    if (c.Hypothesis == term.CliSpellings[0]) choices.NullHypothesis = term.Value;
+  }
+  choices.AssumeSitesEquivalent = c.AssumeSites;
+  choices.AssumeSpeciesEquivalent = c.AssumeSpecies;
+  if (!c.Level.empty()) choices.AssumedLevel = FromCaption<InteractionLevel>(c.Level);
   if (const std::string refusal = RefuseChoices(choices); !refusal.empty()) {
     env.Err << "tessil-cli: " << refusal << "\n";
     return ExitRefused;
@@ -285,11 +298,11 @@ int Run(RunCommand& c, Environment& env) {
   request.Inputs.Rows = rows.Text;
   request.Inputs.Cols = cols.Text;
 
-  if (!CheckEcoSimTexts(c.Options, env.Err)) return ExitRefused;
-  request.Inputs.Options = c.Options;
+  if (!CheckEcoSimTexts(c.Options.Options, env.Err)) return ExitRefused;
+  request.Inputs.Options = c.Options.Chosen();
   // Until its options are changed the main window shows its own first text.
-  request.Inputs.Summary =
-      c.Options == EcoSimTestOptions{} ? std::string(InitialTestSummary) : BuildTestSummary(c.Options);
+  request.Inputs.Summary = request.Inputs.Options == EcoSimTestOptions{} ? std::string(InitialTestSummary)
+                                                                          : BuildTestSummary(request.Inputs.Options);
 
   const SimulationOptions simulation = CheckSimulationOptions(c.Iterations, c.Seed);
   if (simulation.Refusal == message::IterationsPositive) {
@@ -397,8 +410,9 @@ cooc::TestResult RunTestUntilInterrupted(const cooc::Incidence& matrix, const co
   return cooc::RunTest(matrix, options, 0, control);
 }
 
-int Test(const std::string& path, const std::string& header, EcoSimTestOptions& options, Environment& env) {
-  if (!CheckEcoSimTexts(options, env.Err)) return ExitRefused;
+int Test(const std::string& path, const std::string& header, EcoSimOptionTexts& texts, Environment& env) {
+  if (!CheckEcoSimTexts(texts.Options, env.Err)) return ExitRefused;
+  const EcoSimTestOptions options = texts.Chosen();
   MatrixReadOptions reading;
   reading.Header = header == "yes" ? HeaderRule::Present : header == "no" ? HeaderRule::Absent : HeaderRule::Guess;
   reading.Interrupted = env.Interrupted;
@@ -462,16 +476,17 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
              "and print the results report (CR LF line breaks, exactly as the results window shows it).");
   const std::string study = "Study (as in the main window)";
   runApp->add_option("--hypothesis", run.Hypothesis, "Null hypothesis to examine")
-      ->check(CLI::IsMember({"no-interactions", "sites-equivalent", "species-equivalent"}))
+      ->check(CLI::IsMember(Spellings<Hypothesis>()))
       ->capture_default_str()
       ->group(study);
-  runApp->add_flag("--assume-sites-equivalent", run.AssumeSites, "Assume sites are equivalent")->group(study);
-  runApp->add_flag("--assume-species-equivalent", run.AssumeSpecies, "Assume species are equivalent")->group(study);
+  runApp->add_flag(CliName(Assumption::SitesEquivalent), run.AssumeSites, "Assume sites are equivalent")
+      ->group(study);
+  runApp->add_flag(CliName(Assumption::SpeciesEquivalent), run.AssumeSpecies, "Assume species are equivalent")
+      ->group(study);
   runApp
-      ->add_option("--assume-interaction-level", run.Level,
-                   "Assume this proportion of species interacting: 0%, 50% or 100%")
-      ->transform(CLI::Transformer(std::map<std::string, std::string>{
-          {"0", "0%"}, {"50", "50%"}, {"100", "100%"}, {"0%", "0%"}, {"50%", "50%"}, {"100%", "100%"}}))
+      ->add_option(CliName(Assumption::InteractionLevel), run.Level,
+                   "Assume this proportion of species interacting: " + CaptionList<InteractionLevel>())
+      ->transform(CLI::Transformer(LevelNames()))
       ->group(study);
   runApp->add_option("--rows", run.Rows, "Rows (number of species), 2 or more")->capture_default_str()->group(study);
   runApp->add_option("--cols", run.Cols, "Columns (number of sites), 2 or more")->capture_default_str()->group(study);
@@ -510,7 +525,7 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
   runApp->add_flag("--no-progress", run.NoProgress, "Do not show the progress bar on standard error")->group(output);
 
   std::string matrixPath;
-  EcoSimTestOptions testOptions;
+  EcoSimOptionTexts testOptions;
   CLI::App* testApp = app.add_subcommand(
       "test", "Run one co-occurrence test on your own presence-absence matrix and print EcoSim's results text.");
   testApp

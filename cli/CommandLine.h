@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <utility>
 
+#include "Clock.h"
 #include "Public_Declarations.h"
 #include "Study.h"
 

@@ -4,6 +4,7 @@
 
 #include <ostream>
 
+#include "Clock.h"
 #include "Public_Declarations.h"
 
 namespace tessil::cli {

@@ -6,20 +6,15 @@
 #include <vector>
 
 #include "Incidence.h"
+#include "TestVocabulary.h"
 
 namespace tessil::cooc {
 
-enum class IndexKind {
-  CScore,         // mean checkerboard units over pairs of occurring species
-  Checkerboards,  // pairs of occurring species that share no site
-  Combinations,   // distinct site compositions
-  VRatio,         // variance ratio of site totals
-};
-
-// The two indices computed over site compositions, where empty sites matter.
-constexpr bool UsesSiteCompositions(IndexKind kind) {
-  return kind == IndexKind::Combinations || kind == IndexKind::VRatio;
-}
+// The C-score is the mean checkerboard units over pairs of occurring
+// species; the checkerboards count the pairs of occurring species that share
+// no site; the combinations are the distinct site compositions; the V-ratio
+// is the variance ratio of the site totals.
+using IndexKind = CooccurrenceIndex;
 
 // A non-negative ratio Num / Den (Den > 0). Null values are compared with the
 // observed value exactly, so that ties are ties and nothing else.

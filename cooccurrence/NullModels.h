@@ -14,14 +14,10 @@
 
 namespace tessil::cooc {
 
-// How a margin (the species totals, or the site totals) is treated.
-enum class Margin {
-  Fixed,         // reproduced exactly
-  Equiprobable,  // every species (site) has weight 1
-  Proportional,  // every species (site) has the weight of its observed total
-};
-
-enum class FixedFixedAlgorithm { SequentialSwap, IndependentSwap, KnightsTour };
+// How a margin (the species totals, or the site totals) is treated: Fixed
+// reproduces it exactly; under Equiprobable every species (site) has weight
+// 1, under Proportional the weight of its observed total.
+using Margin = Constraint;
 
 class NullModel {
  public:

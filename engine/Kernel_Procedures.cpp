@@ -104,12 +104,12 @@ bool HasCheckerboardPair(const PresenceAbsenceMatrix& m) {
   return false;
 }
 
-bool NullAdmitsLevel(int hypothesis, int level) {
-  return !(hypothesis == NoInteractions && InteractionProportion(level) != 0.0);
+bool NullAdmitsLevel(Hypothesis hypothesis, int level) {
+  return !(hypothesis == Hypothesis::NoInteractions && InteractionProportion(level) != 0.0);
 }
 
-bool NullAdmitsOccupancy(int hypothesis, const OccupancyMatrix& p) {
-  if (hypothesis == SitesEquivalent) {
+bool NullAdmitsOccupancy(Hypothesis hypothesis, const OccupancyMatrix& p) {
+  if (hypothesis == Hypothesis::SitesEquivalent) {
     for (std::int32_t i = 1; i <= p.Rows(); ++i) {
       for (std::int32_t j = 2; j <= p.Cols(); ++j) {
         if (p(i, j) != p(i, 1)) return false;
@@ -117,7 +117,7 @@ bool NullAdmitsOccupancy(int hypothesis, const OccupancyMatrix& p) {
     }
     return true;
   }
-  if (hypothesis == SpeciesEquivalent) {
+  if (hypothesis == Hypothesis::SpeciesEquivalent) {
     for (std::int32_t j = 1; j <= p.Cols(); ++j) {
       for (std::int32_t i = 2; i <= p.Rows(); ++i) {
         if (p(i, j) != p(1, j)) return false;
@@ -128,7 +128,7 @@ bool NullAdmitsOccupancy(int hypothesis, const OccupancyMatrix& p) {
   return true;
 }
 
-bool InNullHypothesis(int hypothesis, int level, const OccupancyMatrix& p) {
+bool InNullHypothesis(Hypothesis hypothesis, int level, const OccupancyMatrix& p) {
   const bool admitsLevel = NullAdmitsLevel(hypothesis, level);
   const bool admitsOccupancy = NullAdmitsOccupancy(hypothesis, p);
   return admitsLevel && admitsOccupancy;
@@ -138,9 +138,9 @@ std::vector<Argument> CoveredArguments(const RunSettings& settings) {
   bool levels[NumLevels + 1] = {false, true, true, true};
   bool scenarios[NumScenarios + 1];
   for (bool& s : scenarios) s = true;
-  if (settings.AssumeInteractionLevel) {
+  if (settings.AssumedLevel) {
     levels[1] = levels[2] = levels[3] = false;
-    if (settings.AssumedLevel >= 1 && settings.AssumedLevel <= NumLevels) levels[settings.AssumedLevel] = true;
+    levels[static_cast<int>(*settings.AssumedLevel)] = true;
   }
   // Scenarios whose probabilities vary between sites, then between species.
   if (settings.AssumeSitesEquivalent) {
@@ -162,13 +162,12 @@ std::vector<Argument> CoveredArguments(const RunSettings& settings) {
 namespace {
 
 std::int32_t CountArguments(const RunSettings& settings) {
-  // The count is not multiplied by the levels once one level is assumed,
-  // even if no level option happened to be selected.
+  // The count is not multiplied by the levels once one level is assumed.
   std::int32_t scenarios = 0;
   RunSettings allLevels = settings;
-  allLevels.AssumeInteractionLevel = false;
+  allLevels.AssumedLevel.reset();
   for (const Argument& a : CoveredArguments(allLevels)) scenarios += a.Level == 1;
-  return settings.AssumeInteractionLevel ? scenarios : scenarios * NumLevels;
+  return settings.AssumedLevel ? scenarios : scenarios * NumLevels;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "Clock.h"
 #include "EcoSimAutomation.h"
 #include "Matrices.h"
 #include "Public_Declarations.h"
@@ -44,9 +45,9 @@ std::int32_t OccupiedSpecies(const PresenceAbsenceMatrix& matrix);
 // that is, the matrix holds a 2 x 2 checkerboard and admits a swap.
 bool HasCheckerboardPair(const PresenceAbsenceMatrix& matrix);
 
-bool NullAdmitsLevel(int hypothesis, int level);
-bool NullAdmitsOccupancy(int hypothesis, const OccupancyMatrix& occupancy);
-bool InNullHypothesis(int hypothesis, int level, const OccupancyMatrix& occupancy);
+bool NullAdmitsLevel(Hypothesis hypothesis, int level);
+bool NullAdmitsOccupancy(Hypothesis hypothesis, const OccupancyMatrix& occupancy);
+bool InNullHypothesis(Hypothesis hypothesis, int level, const OccupancyMatrix& occupancy);
 
 struct PowerTableRow {
   std::int32_t Level = 0;

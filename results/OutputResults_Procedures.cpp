@@ -144,18 +144,6 @@ void AppendHeading(std::string& out, std::string_view heading, std::size_t ruleL
   out += Break;
 }
 
-// The caption of the first selected option, or an empty text when none is.
-template <std::size_t N>
-std::string_view SelectedCaption(const std::array<bool, N>& selected,
-                                 const std::array<std::string_view, N>& captions) {
-  for (std::size_t i = 0; i < N; ++i) {
-    if (selected[i]) {
-      return captions[i];
-    }
-  }
-  return {};
-}
-
 }  // namespace
 
 std::string FormatRate(double value) { return FixedDecimals(value, 3); }
@@ -204,27 +192,21 @@ std::string BuildResultsReport(const PowerTable& table, const ErrorRateSummary& 
   out += Break;
 
   AppendHeading(out, "NULL HYPOTHESIS", 31);
-  AppendLine(out, SelectedCaption<3>({choices.optH01, choices.optH02, choices.optH03},
-                                     {"No Interactions Between Species", "Sites Equivalent", "Species Equivalent"}));
+  AppendLine(out, Caption(choices.NullHypothesis));
   out += Break;
   out += Break;
 
   AppendHeading(out, "ASSUMPTIONS", 25);
-  if (choices.chkAIn) {
-    // The main window always selects a level with the check box; should a
-    // front end leave none selected, the line keeps its fixed part.
-    std::string line(SelectedCaption<3>({choices.optAIn0, choices.optAIn50, choices.optAIn100},
-                                        {"0%", "50%", "100%"}));
-    line += " of species interacting";
-    AppendLine(out, line);
+  if (choices.AssumedLevel) {
+    AppendLine(out, std::string(Caption(*choices.AssumedLevel)) + " of species interacting");
   }
-  if (choices.chkASiEq) {
-    AppendLine(out, "Sites Equivalent");
+  if (choices.AssumeSitesEquivalent) {
+    AppendLine(out, Caption(Assumption::SitesEquivalent));
   }
-  if (choices.chkASpEq) {
-    AppendLine(out, "Species Equivalent");
+  if (choices.AssumeSpeciesEquivalent) {
+    AppendLine(out, Caption(Assumption::SpeciesEquivalent));
   }
-  if (!choices.chkAIn && !choices.chkASiEq && !choices.chkASpEq) {
+  if (!choices.AssumedLevel && !choices.AssumeSitesEquivalent && !choices.AssumeSpeciesEquivalent) {
     AppendLine(out, "[none]");
   }
   out += Break;

@@ -19,6 +19,7 @@
 #include <chrono>
 #include <system_error>
 
+#include "EcoSimFacts.h"
 #include "Public_Declarations.h"
 #include "StringGrid.h"
 #include "WindowMessages.h"
@@ -32,10 +33,11 @@ namespace {
 constexpr double SliceSeconds = 0.002;
 
 // The window sizes EcoSim's windows have when Tessil brings them into view.
-constexpr QSize MainSize(694, 418);
-constexpr QSize OptionsSize(402, 483);
-constexpr QSize ResultsSize(522, 559);
-constexpr QSize ProgressSize(307, 197);
+constexpr QSize SizeOf(ecosim::WindowSize size) { return {size.Width, size.Height}; }
+constexpr QSize MainSize = SizeOf(ecosim::MainWindowSize);
+constexpr QSize OptionsSize = SizeOf(ecosim::OptionsWindowSize);
+constexpr QSize ResultsSize = SizeOf(ecosim::ResultsWindowSize);
+constexpr QSize ProgressSize = SizeOf(ecosim::ProgressWindowSize);
 
 // EcoSim never takes the focus from Tessil, and stays off the task bar.
 constexpr Qt::WindowFlags EcoSimWindowFlags = Qt::Tool | Qt::WindowDoesNotAcceptFocus;
@@ -49,7 +51,7 @@ std::optional<int> WholeNumber(const std::string& text) {
   const char* first = text.data() + begin;
   const char* last = text.data() + end + 1;
   const auto [ptr, ec] = std::from_chars(first, last, value);
-  if (ec != std::errc() || ptr != last || value < 1 || value > 100000) return std::nullopt;
+  if (ec != std::errc() || ptr != last || value < 1 || value > ecosim::MaxMatrixSide) return std::nullopt;
   return value;
 }
 
@@ -61,7 +63,7 @@ std::string ReplacePValues(const std::string& memo, const std::string& text) {
     std::size_t end = memo.find("\r\n", start);
     if (end == std::string::npos) end = memo.size();
     std::string current = memo.substr(start, end - start);
-    if (line == 5 || line == 6) {
+    if (line == ecosim::LowerTailLine || line == ecosim::UpperTailLine) {
       const std::size_t prefix = current.find(") = ");
       if (prefix != std::string::npos) current = current.substr(0, prefix + 4) + text;
     }
@@ -73,7 +75,35 @@ std::string ReplacePValues(const std::string& memo, const std::string& text) {
   return out;
 }
 
+template <typename Choice>
+void Read(std::string_view text, Choice& option, bool used, std::string_view what, std::string& refusal) {
+  if (const std::optional<Choice> chosen = FromCaption<Choice>(text)) {
+    option = *chosen;
+  } else if (used && refusal.empty()) {
+    refusal = std::string(what) + " \"" + std::string(text) + "\" is unknown: choose " + CaptionList<Choice>() + ".";
+  }
+}
+
 }  // namespace
+
+HeldOptions ReadOptions(const OptionTexts& t) {
+  HeldOptions held;
+  cooc::TestOptions& o = held.Options;
+  std::string& refusal = held.Refusal;
+  // In the order EcoSim reads them; an option a disabled control holds (the
+  // algorithm when a margin is free, degenerate matrices when both are
+  // fixed, empty sites for the pair indices) is not used.
+  Read(t.Index, o.Index, true, "The co-occurrence index", refusal);
+  Read(t.RowConstraint, o.RowConstraint, true, "The row constraint", refusal);
+  Read(t.ColumnConstraint, o.ColumnConstraint, true, "The column constraint", refusal);
+  const bool fixedFixed = o.RowConstraint == Constraint::Fixed && o.ColumnConstraint == Constraint::Fixed;
+  Read(t.Algorithm, o.Algorithm, fixedFixed, "The fixed-fixed randomization algorithm", refusal);
+  Read(t.DegenerateMatrices, o.DegenerateMatrices, !fixedFixed, "The choice for degenerate matrices", refusal);
+  Read(t.EmptySites, o.EmptySites, UsesSiteCompositions(o.Index), "The choice for empty sites", refusal);
+  o.Iterations = t.Iterations;
+  o.Seed = t.Seed;
+  return held;
+}
 
 // A test computed beside the message loop, so that EcoSim's windows (and
 // Tessil's, which wait on them) stay live while it runs.
@@ -85,6 +115,8 @@ struct StandInEcoSim::Job {
   double Work = 0;
   double Seconds = 0;
   std::atomic<bool> Done{false};
+  // Why the options held cannot be tested; empty when they can.
+  std::string Refusal;
   cooc::TestResult Result;
   // Abort and close stop the test through this.
   std::stop_source Stop;
@@ -92,7 +124,11 @@ struct StandInEcoSim::Job {
 
   void Run() {
     const auto start = std::chrono::steady_clock::now();
-    Result = cooc::RunTest(Matrix, Options, Ordinal, cooc::TestControl{Stop.get_token(), &NullsDrawn});
+    if (Refusal.empty()) {
+      Result = cooc::RunTest(Matrix, Options, Ordinal, cooc::TestControl{Stop.get_token(), &NullsDrawn});
+    } else {
+      Result.Reason = Refusal;
+    }
     Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     Done.store(true, std::memory_order_release);
   }
@@ -188,17 +224,17 @@ void StandInEcoSim::BuildResizeDialog() {
   QObject::connect(ok, &QPushButton::clicked, this, [this] { AcceptResize(); });
 }
 
+template <typename Choice>
 StandInEcoSim::RadioGroup StandInEcoSim::BuildRadioGroup(QWidget* page, std::string_view caption,
-                                                         const std::vector<std::string>& buttons,
-                                                         std::string_view selected) {
+                                                         const std::vector<Choice>& buttons, Choice selected) {
   RadioGroup group;
   auto* box = new QGroupBox(page);
   group.Box = Window(box, "TRadioGroup", caption);
   auto* layout = new QVBoxLayout(box);
-  for (const std::string& text : buttons) {
+  for (const Choice choice : buttons) {
     auto* button = new QRadioButton(box);
-    Window(button, "TGroupButton", text);
-    button->setChecked(text == selected);
+    Window(button, "TGroupButton", Caption(choice));
+    button->setChecked(choice == selected);
     layout->addWidget(button);
     group.Buttons.push_back(button);
   }
@@ -210,24 +246,29 @@ QWidget* StandInEcoSim::BuildPreferencesPage() {
   auto* page = new QWidget(pages_);
   Window(page, "TTabSheet", "Preferences");
   new QVBoxLayout(page);
-  degenerate_ = BuildRadioGroup(page, "Degenerate &Matrices", {"Fix", "Split", "Discard", "Retain"}, "Retain");
+  // EcoSim's buttons, in its child order, and the ones selected when it starts.
+  using D = DegenerateTreatment;
+  degenerate_ = BuildRadioGroup(page, "Degenerate &Matrices", std::vector{D::Fix, D::Split, D::Discard, D::Retain},
+                                D::Retain);
+  const std::vector margins{Constraint::Proportional, Constraint::Fixed, Constraint::Equiprobable};
   // EcoSim's caption differs in letter case from the text Tessil looks for.
-  columns_ = BuildRadioGroup(page, "Co&lumn Constraints", {"Proportional", "Fixed Sum", "Equiprobable"}, "Fixed Sum");
-  rows_ = BuildRadioGroup(page, "Ro&w Constraints", {"Proportional", "Fixed Sum", "Equiprobable"}, "Fixed Sum");
+  columns_ = BuildRadioGroup(page, "Co&lumn Constraints", margins, Constraint::Fixed);
+  rows_ = BuildRadioGroup(page, "Ro&w Constraints", margins, Constraint::Fixed);
 
   auto* indexBox = new QGroupBox(page);
   Window(indexBox, "TGroupBox", "Co-occurrence &Index");
   index_ = new QComboBox(indexBox);
   Window(index_, "TComboBox", "");
   index_->setEditable(true);
-  for (std::string_view text : {caption::CScore, caption::Checkerboards, caption::SpeciesCombinations, caption::VRatio}) {
-    index_->addItem(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+  for (const Term<CooccurrenceIndex>& term : Vocabulary<CooccurrenceIndex>::Terms) {
+    index_->addItem(QString::fromLatin1(term.Caption.data(), static_cast<qsizetype>(term.Caption.size())));
   }
-  Window(index_->lineEdit(), "Edit", caption::CScore);
+  Window(index_->lineEdit(), "Edit", Caption(CooccurrenceIndex::CScore));
   (new QVBoxLayout(indexBox))->addWidget(index_);
   page->layout()->addWidget(indexBox);
 
-  empty_ = BuildRadioGroup(page, "&Empty Sites", {"Include", "Exclude"}, "Exclude");
+  empty_ = BuildRadioGroup(page, "&Empty Sites", std::vector{EmptySiteTreatment::Include, EmptySiteTreatment::Exclude},
+                           EmptySiteTreatment::Exclude);
   return page;
 }
 
@@ -245,10 +286,9 @@ QWidget* StandInEcoSim::BuildGeneralPage() {
   iterations_ = new QLineEdit(iterationsBox);
   boxLayout->addWidget(Window(iterations_, "TMaskEdit", "5000 "));
   layout->addWidget(iterationsBox);
+  using A = FixedFixedAlgorithm;
   algorithm_ = BuildRadioGroup(page, "Fixed-Fixed Randomization Algorithm",
-                               {std::string(caption::KnightsTour), std::string(caption::IndependentSwap),
-                                std::string(caption::SequentialSwap)},
-                               caption::SequentialSwap);
+                               std::vector{A::KnightsTour, A::IndependentSwap, A::SequentialSwap}, A::SequentialSwap);
   return page;
 }
 
@@ -324,11 +364,11 @@ void StandInEcoSim::ShowPage(std::uintptr_t index) {
 bool StandInEcoSim::HandleMessage(QWidget* window, qtwin::WindowMessageEvent& m) {
   using namespace win;
   if (window == main_) {
-    if (m.Message == WM_COMMAND && m.WParam == 17) {
+    if (m.Message == WM_COMMAND && m.WParam == ecosim::ResizeCommand) {
       if (!Busy()) Show(resize_, true);
       return true;
     }
-    if (m.Message == WM_COMMAND && m.WParam == 22) {
+    if (m.Message == WM_COMMAND && m.WParam == ecosim::CooccurrenceCommand) {
       if (!Busy() && !qtwin::IsShown(options_)) {
         Show(main_, false);
         Show(options_, true);
@@ -403,7 +443,7 @@ void StandInEcoSim::AcceptResize() {
   const std::optional<int> cols = WholeNumber(qtwin::TextOf(resize_columns_));
   const std::optional<int> rows = WholeNumber(qtwin::TextOf(resize_rows_));
   // A size that is not a number keeps the dialog open.
-  if (!cols || !rows || std::int64_t{*rows} * *cols > (std::int64_t{1} << 24)) return;
+  if (!cols || !rows || std::int64_t{*rows} * *cols > ecosim::MaxGridCells) return;
   grid_->Resize(*rows, *cols);
   Show(resize_, false);
 }
@@ -415,8 +455,8 @@ std::string StandInEcoSim::Selected(const RadioGroup& group) {
   return {};
 }
 
-cooc::TestOptions StandInEcoSim::HeldOptions() const {
-  cooc::TestOptions o;
+OptionTexts StandInEcoSim::HeldTexts() const {
+  OptionTexts o;
   o.RowConstraint = Selected(rows_);
   o.ColumnConstraint = Selected(columns_);
   o.Index = qtwin::TextOf(index_->lineEdit());
@@ -453,7 +493,9 @@ void StandInEcoSim::StartTest() {
   if (!stalled_ && !hung_) {
     job_ = std::make_shared<Job>();
     job_->Matrix = GridMatrix();
-    job_->Options = HeldOptions();
+    standin::HeldOptions held = HeldOptions();
+    job_->Options = std::move(held.Options);
+    job_->Refusal = std::move(held.Refusal);
     job_->Ordinal = ordinal;
     job_->Work = static_cast<double>(job_->Matrix.Rows()) * job_->Matrix.Cols() *
                  std::max(1.0, LeadingNumber(job_->Options.Iterations));

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "CooccurrenceTest.h"
+#include "CooccurrenceRun.h"
 #include "HostedPrograms.h"
 #include "QtWindows.h"
 
@@ -57,6 +57,28 @@ struct StandInFaults {
 // The faults every stand-in starts with (tests only; none by default).
 StandInFaults& FaultsForNewStandIns();
 
+// The texts EcoSim's option controls show: the selected radio button of
+// each group, the index box and the two number boxes.
+struct OptionTexts {
+  std::string RowConstraint;
+  std::string ColumnConstraint;
+  std::string Index;
+  std::string Algorithm;
+  std::string DegenerateMatrices;
+  std::string EmptySites;
+  std::string Iterations;
+  std::string Seed;
+};
+
+// The options those texts choose. A text that names no choice of its group
+// (the index box takes any text) leaves its option at the default, and when
+// the test would use that option, the refusal says why the test cannot run.
+struct HeldOptions {
+  cooc::TestOptions Options;
+  std::string Refusal;  // empty: the test can run
+};
+HeldOptions ReadOptions(const OptionTexts& texts);
+
 // The working folder's file name by which the stand-in is started.
 inline constexpr const char* StandInProgramFile = "EcoSim700.exe";
 
@@ -71,7 +93,8 @@ class StandInEcoSim final : public qtwin::HostedProgram, private qtwin::WindowPr
   const std::string& WorkingFolder() const { return folder_; }
 
   // What EcoSim holds, as its windows show it.
-  cooc::TestOptions HeldOptions() const;
+  OptionTexts HeldTexts() const;
+  standin::HeldOptions HeldOptions() const { return ReadOptions(HeldTexts()); }
   cooc::Incidence GridMatrix() const;
   const StringGrid& Grid() const { return *grid_; }
   // Tests run since the seed field was last set, and in all.
@@ -102,8 +125,9 @@ class StandInEcoSim final : public qtwin::HostedProgram, private qtwin::WindowPr
   void BuildOptionsWindow();
   QWidget* BuildPreferencesPage();
   QWidget* BuildGeneralPage();
-  RadioGroup BuildRadioGroup(QWidget* page, std::string_view caption, const std::vector<std::string>& buttons,
-                             std::string_view selected);
+  template <typename Choice>
+  RadioGroup BuildRadioGroup(QWidget* page, std::string_view caption, const std::vector<Choice>& buttons,
+                             Choice selected);
   void BuildProgressWindow();
   void BuildResultsWindow();
 

@@ -28,6 +28,16 @@ QRadioButton* frmEcoSimOptions::AddOption(QWidget* frame, const char* name, std:
   return option;
 }
 
+template <typename Choice>
+frmEcoSimOptions::Group frmEcoSimOptions::GroupOf(Choice EcoSimTestOptions::*field,
+                                                  std::vector<QRadioButton*> options) {
+  return {std::move(options),
+          [field](EcoSimTestOptions& o, std::string_view caption) {
+            if (const std::optional<Choice> chosen = FromCaption<Choice>(caption)) o.*field = *chosen;
+          },
+          [field](const EcoSimTestOptions& o) { return Caption(o.*field); }};
+}
+
 frmEcoSimOptions::frmEcoSimOptions(QWidget* mainWindow, MessageBoxes& boxes,
                                    std::function<void(const std::string&)> writeSummary)
     : QDialog(nullptr), main_(mainWindow), boxes_(boxes), writeSummary_(std::move(writeSummary)) {
@@ -62,29 +72,29 @@ frmEcoSimOptions::frmEcoSimOptions(QWidget* mainWindow, MessageBoxes& boxes,
                                QStringLiteral("Empty Sites"), {8160, 4200, 1695, 1215}, {8280, 3900});
 
   const int wide = Twips(2175) - Twips(240) - 6;
-  auto* opt1 = AddOption(row.Frame, "opt1", caption::Equiprobable, 240, 120, wide);
-  auto* opt2 = AddOption(row.Frame, "opt2", caption::FixedSum, 240, 600, wide);
-  auto* opt3 = AddOption(row.Frame, "opt3", caption::Proportional, 240, 1080, wide);
-  auto* opt4 = AddOption(column.Frame, "opt4", caption::Equiprobable, 240, 120, wide);
-  auto* opt5 = AddOption(column.Frame, "opt5", caption::FixedSum, 240, 600, wide);
-  auto* opt6 = AddOption(column.Frame, "opt6", caption::Proportional, 240, 1080, wide);
+  auto* opt1 = AddOption(row.Frame, "opt1", Caption(Constraint::Equiprobable), 240, 120, wide);
+  auto* opt2 = AddOption(row.Frame, "opt2", Caption(Constraint::Fixed), 240, 600, wide);
+  auto* opt3 = AddOption(row.Frame, "opt3", Caption(Constraint::Proportional), 240, 1080, wide);
+  auto* opt4 = AddOption(column.Frame, "opt4", Caption(Constraint::Equiprobable), 240, 120, wide);
+  auto* opt5 = AddOption(column.Frame, "opt5", Caption(Constraint::Fixed), 240, 600, wide);
+  auto* opt6 = AddOption(column.Frame, "opt6", Caption(Constraint::Proportional), 240, 1080, wide);
   const int indexWide = Twips(3855) - Twips(240) - 6;
-  auto* opt7 = AddOption(index.Frame, "opt7", caption::CScore, 240, 120, indexWide);
-  auto* opt8 = AddOption(index.Frame, "opt8", caption::Checkerboards, 240, 600, indexWide);
-  auto* opt9 = AddOption(index.Frame, "opt9", caption::SpeciesCombinations, 240, 1080, indexWide);
-  auto* opt10 = AddOption(index.Frame, "opt10", caption::VRatio, 240, 1560, indexWide);
+  auto* opt7 = AddOption(index.Frame, "opt7", Caption(CooccurrenceIndex::CScore), 240, 120, indexWide);
+  auto* opt8 = AddOption(index.Frame, "opt8", Caption(CooccurrenceIndex::Checkerboards), 240, 600, indexWide);
+  auto* opt9 = AddOption(index.Frame, "opt9", Caption(CooccurrenceIndex::Combinations), 240, 1080, indexWide);
+  auto* opt10 = AddOption(index.Frame, "opt10", Caption(CooccurrenceIndex::VRatio), 240, 1560, indexWide);
   const int algorithmWide = Twips(4695) - Twips(360) - 6;
-  auto* opt11 = AddOption(algorithm.Frame, "opt11", caption::SequentialSwap, 360, 120, algorithmWide);
-  auto* opt12 = AddOption(algorithm.Frame, "opt12", caption::IndependentSwap, 360, 600, algorithmWide);
-  auto* opt13 = AddOption(algorithm.Frame, "opt13", caption::KnightsTour, 360, 1080, algorithmWide);
+  auto* opt11 = AddOption(algorithm.Frame, "opt11", Caption(FixedFixedAlgorithm::SequentialSwap), 360, 120, algorithmWide);
+  auto* opt12 = AddOption(algorithm.Frame, "opt12", Caption(FixedFixedAlgorithm::IndependentSwap), 360, 600, algorithmWide);
+  auto* opt13 = AddOption(algorithm.Frame, "opt13", Caption(FixedFixedAlgorithm::KnightsTour), 360, 1080, algorithmWide);
   const int half = Twips(1440) - Twips(240) - 4;
-  auto* opt14 = AddOption(degenerate.Frame, "opt14", caption::Retain, 240, 120, half);
-  auto* opt15 = AddOption(degenerate.Frame, "opt15", caption::Discard, 1440, 120, half);
-  auto* opt16 = AddOption(degenerate.Frame, "opt16", caption::Split, 240, 720, half);
-  auto* opt17 = AddOption(degenerate.Frame, "opt17", caption::Fix, 1440, 720, half);
+  auto* opt14 = AddOption(degenerate.Frame, "opt14", Caption(DegenerateTreatment::Retain), 240, 120, half);
+  auto* opt15 = AddOption(degenerate.Frame, "opt15", Caption(DegenerateTreatment::Discard), 1440, 120, half);
+  auto* opt16 = AddOption(degenerate.Frame, "opt16", Caption(DegenerateTreatment::Split), 240, 720, half);
+  auto* opt17 = AddOption(degenerate.Frame, "opt17", Caption(DegenerateTreatment::Fix), 1440, 720, half);
   const int sitesWide = Twips(1695) - Twips(240) - 4;
-  auto* opt18 = AddOption(emptySites_.Frame, "opt18", caption::Include, 240, 240, sitesWide);
-  auto* opt19 = AddOption(emptySites_.Frame, "opt19", caption::Exclude, 240, 720, sitesWide);
+  auto* opt18 = AddOption(emptySites_.Frame, "opt18", Caption(EmptySiteTreatment::Include), 240, 240, sitesWide);
+  auto* opt19 = AddOption(emptySites_.Frame, "opt19", Caption(EmptySiteTreatment::Exclude), 240, 720, sitesWide);
   indexOptions_ = {opt7, opt8, opt9, opt10};
 
   auto* label1 = new QLabel(QStringLiteral("Number of iterations:"), iterations.Frame);
@@ -109,12 +119,12 @@ frmEcoSimOptions::frmEcoSimOptions(QWidget* mainWindow, MessageBoxes& boxes,
   cmd2_->setGeometry(TwipsRect(1920, 5040, 1095, 375));
 
   groups_ = {
-      {&EcoSimTestOptions::RowConstraint, {opt1, opt2, opt3}},
-      {&EcoSimTestOptions::ColumnConstraint, {opt4, opt5, opt6}},
-      {&EcoSimTestOptions::Index, {opt7, opt8, opt9, opt10}},
-      {&EcoSimTestOptions::Algorithm, {opt11, opt12, opt13}},
-      {&EcoSimTestOptions::DegenerateMatrices, {opt14, opt15, opt16, opt17}},
-      {&EcoSimTestOptions::EmptySites, {opt18, opt19}},
+      GroupOf(&EcoSimTestOptions::RowConstraint, {opt1, opt2, opt3}),
+      GroupOf(&EcoSimTestOptions::ColumnConstraint, {opt4, opt5, opt6}),
+      GroupOf(&EcoSimTestOptions::Index, {opt7, opt8, opt9, opt10}),
+      GroupOf(&EcoSimTestOptions::Algorithm, {opt11, opt12, opt13}),
+      GroupOf(&EcoSimTestOptions::DegenerateMatrices, {opt14, opt15, opt16, opt17}),
+      GroupOf(&EcoSimTestOptions::EmptySites, {opt18, opt19}),
   };
 
   const QList<QWidget*> order = {opt7,  opt8,  opt9,  opt10, opt1,  opt2,  opt3,  opt4,  opt5,
@@ -152,11 +162,9 @@ frmEcoSimOptions::~frmEcoSimOptions() = default;
 EcoSimTestOptions frmEcoSimOptions::Working() const {
   EcoSimTestOptions working = committed_;
   for (const Group& group : groups_) {
-    std::string chosen;
     for (const QRadioButton* option : group.Options) {
-      if (option->isChecked()) chosen = option->text().toStdString();
+      if (option->isChecked()) group.Choose(working, option->text().toStdString());
     }
-    working.*group.Field = chosen;
   }
   working.EcoSimIterations = txt1_->text().toStdString();
   working.EcoSimSeed = txt2_->text().toStdString();
@@ -174,7 +182,7 @@ void frmEcoSimOptions::ChooseIndex() {
 
 void frmEcoSimOptions::Restore() {
   for (const Group& group : groups_) {
-    const std::string& chosen = committed_.*group.Field;
+    const std::string_view chosen = group.Chosen(committed_);
     for (QRadioButton* option : group.Options) {
       if (option->text().toStdString() == chosen) option->setChecked(true);
     }

@@ -45,10 +45,15 @@ class frmEcoSimOptions final : public QDialog {
   void reject() override;
 
  private:
+  // A group of option buttons, each captioned with its choice, and how the
+  // chosen caption is read from and written to the options.
   struct Group {
-    std::string EcoSimTestOptions::*Field;
     std::vector<QRadioButton*> Options;
+    std::function<void(EcoSimTestOptions&, std::string_view)> Choose;
+    std::function<std::string_view(const EcoSimTestOptions&)> Chosen;
   };
+  template <typename Choice>
+  static Group GroupOf(Choice EcoSimTestOptions::*field, std::vector<QRadioButton*> options);
   QRadioButton* AddOption(QWidget* frame, const char* name, std::string_view caption, int left, int top, int width);
   void ChooseIndex();
   void cmd1_Click();

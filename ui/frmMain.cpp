@@ -155,15 +155,15 @@ void frmMain::BuildControls() {
   client->setPalette(palette);
   setCentralWidget(client);
 
-  auto option = [](QWidget* parent, const char* name, const char* caption, QRect where) {
-    auto* button = new QRadioButton(QString::fromLatin1(caption), parent);
+  auto option = [](QWidget* parent, const char* name, std::string_view caption, QRect where) {
+    auto* button = new QRadioButton(QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())), parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(where);
     button->setToolTip(parent->toolTip());
     return button;
   };
-  auto check = [](QWidget* parent, const char* name, const char* caption, QRect where) {
-    auto* box = new QCheckBox(QString::fromLatin1(caption), parent);
+  auto check = [](QWidget* parent, const char* name, std::string_view caption, QRect where) {
+    auto* box = new QCheckBox(QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())), parent);
     box->setObjectName(QString::fromLatin1(name));
     box->setGeometry(where);
     box->setToolTip(parent->toolTip());
@@ -173,9 +173,9 @@ void frmMain::BuildControls() {
   fra1_ = new PanelFrame(client, QStringLiteral("fra1"), QStringLiteral("Null Hypothesis"),
                          QStringLiteral("Enter the null hypothesis of that you would like to test."));
   fra1_->setGeometry(16, 14, 330, 114);
-  optH01_ = option(fra1_, "optH01", "No Interactions Between Species", {18, 33, 300, 22});
-  optH02_ = option(fra1_, "optH02", "Sites Equivalent", {18, 58, 300, 22});
-  optH03_ = option(fra1_, "optH03", "Species Equivalent", {18, 83, 300, 22});
+  optH01_ = option(fra1_, "optH01", Caption(Hypothesis::NoInteractions), {18, 33, 300, 22});
+  optH02_ = option(fra1_, "optH02", Caption(Hypothesis::SitesEquivalent), {18, 58, 300, 22});
+  optH03_ = option(fra1_, "optH03", Caption(Hypothesis::SpeciesEquivalent), {18, 83, 300, 22});
 
   fra2_ = new PanelFrame(client, QStringLiteral("fra2"), QStringLiteral("Alternative Hypothesis"),
                          QStringLiteral("The alternative hypothesis is the complement of the null hypothesis."));
@@ -189,15 +189,15 @@ void frmMain::BuildControls() {
   fra3_ = new PanelFrame(client, QStringLiteral("fra3"), QStringLiteral("Assumptions"),
                          QStringLiteral("Check the assumptions that are appropriate for data set being analyzed."));
   fra3_->setGeometry(16, 218, 330, 218);
-  chkASiEq_ = check(fra3_, "chkASiEq", "Sites Equivalent", {18, 33, 300, 22});
-  chkASpEq_ = check(fra3_, "chkASpEq", "Species Equivalent", {18, 58, 300, 22});
-  chkAIn_ = check(fra3_, "chkAIn", "Interactions Between Species:", {18, 83, 300, 22});
+  chkASiEq_ = check(fra3_, "chkASiEq", Caption(Assumption::SitesEquivalent), {18, 33, 300, 22});
+  chkASpEq_ = check(fra3_, "chkASpEq", Caption(Assumption::SpeciesEquivalent), {18, 58, 300, 22});
+  chkAIn_ = check(fra3_, "chkAIn", Caption(Assumption::InteractionLevel), {18, 83, 300, 22});
   fra6_ = new PanelFrame(fra3_, QStringLiteral("fra6"), QStringLiteral("Proportion of Species Interacting"),
                          fra3_->toolTip());
   fra6_->setGeometry(38, 114, 274, 88);
-  optAIn0_ = option(fra6_, "optAIn0", "0%", {18, 44, 70, 22});
-  optAIn50_ = option(fra6_, "optAIn50", "50%", {100, 44, 70, 22});
-  optAIn100_ = option(fra6_, "optAIn100", "100%", {182, 44, 80, 22});
+  optAIn0_ = option(fra6_, "optAIn0", Caption(InteractionLevel::None), {18, 44, 70, 22});
+  optAIn50_ = option(fra6_, "optAIn50", Caption(InteractionLevel::Half), {100, 44, 70, 22});
+  optAIn100_ = option(fra6_, "optAIn100", Caption(InteractionLevel::All), {182, 44, 80, 22});
   chkASiEq_->setEnabled(false);
   chkASpEq_->setEnabled(false);
   chkAIn_->setEnabled(false);
@@ -296,16 +296,17 @@ const EcoSimTestOptions& frmMain::CommittedOptions() const {
 
 MainWindowChoices frmMain::Choices() const {
   MainWindowChoices c;
-  c.optH01 = optH01_->isChecked();
-  c.optH02 = optH02_->isChecked();
-  c.optH03 = optH03_->isChecked();
+  if (optH02_->isChecked()) c.NullHypothesis = Hypothesis::SitesEquivalent;
+  if (optH03_->isChecked()) c.NullHypothesis = Hypothesis::SpeciesEquivalent;
   // A disabled box that is not ticked is no assumption.
-  c.chkASiEq = chkASiEq_->isChecked();
-  c.chkASpEq = chkASpEq_->isChecked();
-  c.chkAIn = chkAIn_->isChecked();
-  c.optAIn0 = optAIn0_->isChecked();
-  c.optAIn50 = optAIn50_->isChecked();
-  c.optAIn100 = optAIn100_->isChecked();
+  c.AssumeSitesEquivalent = chkASiEq_->isChecked();
+  c.AssumeSpeciesEquivalent = chkASpEq_->isChecked();
+  // Ticking the interaction box selects a proportion.
+  if (chkAIn_->isChecked()) {
+    c.AssumedLevel = InteractionLevel::None;
+    if (optAIn50_->isChecked()) c.AssumedLevel = InteractionLevel::Half;
+    if (optAIn100_->isChecked()) c.AssumedLevel = InteractionLevel::All;
+  }
   return c;
 }
 

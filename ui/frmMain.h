@@ -16,6 +16,7 @@
 #include <string>
 
 #include "AutomationHost.h"
+#include "Clock.h"
 #include "EcoSimAutomation.h"
 #include "Public_Declarations.h"
 #include "frmResults.h"

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "AutomationHost.h"
+#include "Clock.h"
 #include "EcoSimAutomation.h"
 #include "Public_Declarations.h"
 

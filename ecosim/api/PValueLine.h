@@ -6,15 +6,14 @@
 #include <string>
 #include <string_view>
 
+#include "EcoSimFacts.h"
+
 namespace tessil {
 
-inline constexpr std::string_view LowerTailPrefix = "p(observed <= expected) = ";
-inline constexpr std::string_view UpperTailPrefix = "p(observed >= expected) = ";
-// Line index, counted from 0, of the lower-tail line in the second results
-// memo; the upper-tail line follows it.
-inline constexpr int LowerTailLine = 5;
-// The number of characters of a results line that are read.
-inline constexpr std::size_t PValueLineCapacity = 33;
+using ecosim::LowerTailLine;
+using ecosim::LowerTailPrefix;
+using ecosim::PValueLineCapacity;
+using ecosim::UpperTailPrefix;
 
 // A line as a fixed-capacity line buffer returns it: the buffer starts with
 // its capacity as a 16-bit little-endian number followed by spaces, and the

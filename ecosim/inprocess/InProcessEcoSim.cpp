@@ -22,7 +22,7 @@ cooc::TestOptions EcoSimHeldOptions(const EcoSimTestOptions& o) {
   held.Index = o.Index;
   held.Algorithm = o.Algorithm;
   held.DegenerateMatrices = o.DegenerateMatrices;
-  held.EmptySites = o.UsesEmptySites() ? o.EmptySites : std::string(caption::Exclude);
+  held.EmptySites = o.UsesEmptySites() ? o.EmptySites : EmptySiteTreatment::Exclude;
   held.Iterations = o.EcoSimIterations;
   held.Seed = o.EcoSimSeed;
   return held;
@@ -40,7 +40,7 @@ cooc::Incidence ToIncidence(const PresenceAbsenceMatrix& m) {
 }
 
 double ReadPValueFromResults(const cooc::TestResult& result, std::int16_t upperTail) {
-  const int wanted = LowerTailLine + (upperTail != 0 ? 1 : 0);
+  const int wanted = upperTail != 0 ? ecosim::UpperTailLine : ecosim::LowerTailLine;
   std::string_view memo = result.Memo2;
   std::string_view line;
   for (int index = 0; index <= wanted; ++index) {

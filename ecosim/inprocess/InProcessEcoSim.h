@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "AutomationHost.h"
-#include "CooccurrenceTest.h"
+#include "CooccurrenceRun.h"
 #include "EcoSimAutomation.h"
 #include "Public_Declarations.h"
 

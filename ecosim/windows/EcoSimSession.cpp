@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "TestVocabulary.h"
+
 namespace tessil {
 
 namespace {
@@ -24,6 +26,7 @@ using S = EcoSimSession;
 constexpr std::nullopt_t Any = std::nullopt;
 
 // In table order: each row uses the handles stored by the rows above it.
+// EcoSim's radio buttons carry the captions of the choices they stand for.
 const LookUp Directory[] = {
     {"Application", {}, &S::ApplicationWindow, nullptr, nullptr, "TApplication", "EcoSim"},
     {"Main", {}, &S::MainWindow, nullptr, nullptr, "TEcoSim", Any},
@@ -49,28 +52,28 @@ const LookUp Directory[] = {
     {"Coop", "Iterations", &S::IterationsEdit, &S::IterationsGroup, nullptr, "TMaskEdit", "5000 "},
     {"Coop", "Algorithm", &S::AlgorithmGroup, &S::GeneralSheet, nullptr, "TRadioGroup",
      "Fixed-Fixed Randomization Algorithm"},
-    {"Coop", "Algorithm", &S::AlgorithmKnight, &S::AlgorithmGroup, nullptr, "TGroupButton", "Random Knight's Tour"},
-    {"Coop", "Algorithm", &S::AlgorithmIndependent, &S::AlgorithmGroup, nullptr, "TGroupButton", "Independent Swap"},
-    {"Coop", "Algorithm", &S::AlgorithmSequential, &S::AlgorithmGroup, nullptr, "TGroupButton", "Sequential Swap"},
+    {"Coop", "Algorithm", &S::AlgorithmKnight, &S::AlgorithmGroup, nullptr, "TGroupButton", Caption(FixedFixedAlgorithm::KnightsTour)},
+    {"Coop", "Algorithm", &S::AlgorithmIndependent, &S::AlgorithmGroup, nullptr, "TGroupButton", Caption(FixedFixedAlgorithm::IndependentSwap)},
+    {"Coop", "Algorithm", &S::AlgorithmSequential, &S::AlgorithmGroup, nullptr, "TGroupButton", Caption(FixedFixedAlgorithm::SequentialSwap)},
     {"Coop", "Degenerate", &S::DegenerateGroup, &S::PreferencesSheet, nullptr, "TRadioGroup", "Degenerate &Matrices"},
-    {"Coop", "Degenerate", &S::DegenerateFix, &S::DegenerateGroup, nullptr, "TGroupButton", "Fix"},
-    {"Coop", "Degenerate", &S::DegenerateSplit, &S::DegenerateGroup, nullptr, "TGroupButton", "Split"},
-    {"Coop", "Degenerate", &S::DegenerateDiscard, &S::DegenerateGroup, nullptr, "TGroupButton", "Discard"},
-    {"Coop", "Degenerate", &S::DegenerateRetain, &S::DegenerateGroup, nullptr, "TGroupButton", "Retain"},
+    {"Coop", "Degenerate", &S::DegenerateFix, &S::DegenerateGroup, nullptr, "TGroupButton", Caption(DegenerateTreatment::Fix)},
+    {"Coop", "Degenerate", &S::DegenerateSplit, &S::DegenerateGroup, nullptr, "TGroupButton", Caption(DegenerateTreatment::Split)},
+    {"Coop", "Degenerate", &S::DegenerateDiscard, &S::DegenerateGroup, nullptr, "TGroupButton", Caption(DegenerateTreatment::Discard)},
+    {"Coop", "Degenerate", &S::DegenerateRetain, &S::DegenerateGroup, nullptr, "TGroupButton", Caption(DegenerateTreatment::Retain)},
     {"Coop", "Columns", &S::ColumnGroup, &S::PreferencesSheet, nullptr, "TRadioGroup", "Co&Lumn Constraints"},
-    {"Coop", "Columns", &S::ColumnProportional, &S::ColumnGroup, nullptr, "TGroupButton", "Proportional"},
-    {"Coop", "Columns", &S::ColumnFixedSum, &S::ColumnGroup, nullptr, "TGroupButton", "Fixed Sum"},
-    {"Coop", "Columns", &S::ColumnEquiprobable, &S::ColumnGroup, nullptr, "TGroupButton", "Equiprobable"},
+    {"Coop", "Columns", &S::ColumnProportional, &S::ColumnGroup, nullptr, "TGroupButton", Caption(Constraint::Proportional)},
+    {"Coop", "Columns", &S::ColumnFixedSum, &S::ColumnGroup, nullptr, "TGroupButton", Caption(Constraint::Fixed)},
+    {"Coop", "Columns", &S::ColumnEquiprobable, &S::ColumnGroup, nullptr, "TGroupButton", Caption(Constraint::Equiprobable)},
     {"Coop", "Rows", &S::RowGroup, &S::PreferencesSheet, nullptr, "TRadioGroup", "Ro&w Constraints"},
-    {"Coop", "Rows", &S::RowProportional, &S::RowGroup, nullptr, "TGroupButton", "Proportional"},
-    {"Coop", "Rows", &S::RowFixedSum, &S::RowGroup, nullptr, "TGroupButton", "Fixed Sum"},
-    {"Coop", "Rows", &S::RowEquiprobable, &S::RowGroup, nullptr, "TGroupButton", "Equiprobable"},
+    {"Coop", "Rows", &S::RowProportional, &S::RowGroup, nullptr, "TGroupButton", Caption(Constraint::Proportional)},
+    {"Coop", "Rows", &S::RowFixedSum, &S::RowGroup, nullptr, "TGroupButton", Caption(Constraint::Fixed)},
+    {"Coop", "Rows", &S::RowEquiprobable, &S::RowGroup, nullptr, "TGroupButton", Caption(Constraint::Equiprobable)},
     {"Coop", "Index", &S::IndexGroup, &S::PreferencesSheet, nullptr, "TGroupBox", "Co-occurrence &Index"},
     {"Coop", "Index", &S::IndexCombo, &S::IndexGroup, nullptr, "TComboBox", Any},
     {"Coop", "Index", &S::IndexEdit, &S::IndexCombo, nullptr, "Edit", Any},
     {"Coop", "Empty", &S::EmptyGroup, &S::PreferencesSheet, nullptr, "TRadioGroup", "&Empty Sites"},
-    {"Coop", "Empty", &S::EmptyInclude, &S::EmptyGroup, nullptr, "TGroupButton", "Include"},
-    {"Coop", "Empty", &S::EmptyExclude, &S::EmptyGroup, nullptr, "TGroupButton", "Exclude"},
+    {"Coop", "Empty", &S::EmptyInclude, &S::EmptyGroup, nullptr, "TGroupButton", Caption(EmptySiteTreatment::Include)},
+    {"Coop", "Empty", &S::EmptyExclude, &S::EmptyGroup, nullptr, "TGroupButton", Caption(EmptySiteTreatment::Exclude)},
     // Any top-level "TMessageForm", of whatever program, is EcoSim's
     // confirmation.
     {"Confirm", {}, &S::ConfirmWindow, nullptr, nullptr, "TMessageForm", Any},

@@ -19,8 +19,8 @@ constexpr std::intptr_t TabKeyData = 0x000F0001;       // repeat 1, scan code 0x
 constexpr std::intptr_t SpaceDownKeyData = 0x00390001;
 constexpr std::intptr_t SpaceUpKeyData = static_cast<std::intptr_t>(0xC0390001u);  // previous state down, released
 
-constexpr std::uintptr_t ResizeCommand = 17;
-constexpr std::uintptr_t CooccurrenceCommand = 22;
+using ecosim::CooccurrenceCommand;
+using ecosim::ResizeCommand;
 
 // The capacities of the line buffers: the grid's in-place editor and the
 // results memo.

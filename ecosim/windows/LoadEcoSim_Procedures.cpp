@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "EcoSimFacts.h"
 #include "Validation.h"
 #include "WindowMessages.h"
 #include "WindowProtocolEcoSim.h"
@@ -24,83 +25,61 @@ PresenceAbsenceMatrix WarmUpMatrix() {
   return m;
 }
 
-struct Choice {
-  std::string_view Argument;
-  Field Button;
+// A radio button of EcoSim's options window, by the choice it stands for.
+template <typename Choice>
+struct Button {
+  Choice Value;
+  Field Handle;
 };
 
 // A radio-group setter: the "Coop" section that finds the group, the group,
-// and its accepted arguments in the order they are compared.
+// and its buttons; each is selected by the argument its choice's vocabulary
+// gives EcoSim.
+template <typename Choice>
 struct GroupSetter {
   std::string_view Section;
   Field Group;
-  std::vector<Choice> Choices;
+  std::vector<Button<Choice>> Buttons;
 };
 
-const GroupSetter RowSetter{
-    "Rows",
-    &S::RowGroup,
-    {{"Equiprobable", &S::RowEquiprobable}, {"Fixed", &S::RowFixedSum}, {"Proportional", &S::RowProportional}}};
-const GroupSetter ColumnSetter{"Columns",
-                               &S::ColumnGroup,
-                               {{"Equiprobable", &S::ColumnEquiprobable},
-                                {"Fixed", &S::ColumnFixedSum},
-                                {"Proportional", &S::ColumnProportional}}};
-const GroupSetter AlgorithmSetter{"Algorithm",
-                                  &S::AlgorithmGroup,
-                                  {{"Sequential", &S::AlgorithmSequential},
-                                   {"Independent", &S::AlgorithmIndependent},
-                                   {"Knight", &S::AlgorithmKnight}}};
-const GroupSetter DegenerateSetter{"Degenerate",
-                                   &S::DegenerateGroup,
-                                   {{"Retain", &S::DegenerateRetain},
-                                    {"Discard", &S::DegenerateDiscard},
-                                    {"Fix", &S::DegenerateFix},
-                                    {"Split", &S::DegenerateSplit}}};
-const GroupSetter EmptySetter{
-    "Empty", &S::EmptyGroup, {{"Include", &S::EmptyInclude}, {"Exclude", &S::EmptyExclude}}};
-
-// The options dialog's choices, in its control order, with the argument
-// each sends to EcoSim.
-struct Translation {
-  std::string_view Caption;
-  std::string_view Argument;
-};
-constexpr Translation Constraints[] = {
-    {caption::Equiprobable, "Equiprobable"}, {caption::FixedSum, "Fixed"}, {caption::Proportional, "Proportional"}};
-constexpr Translation Indices[] = {{caption::CScore, caption::CScore},
-                                   {caption::Checkerboards, caption::Checkerboards},
-                                   {caption::SpeciesCombinations, caption::SpeciesCombinations},
-                                   {caption::VRatio, caption::VRatio}};
-constexpr Translation Algorithms[] = {{caption::SequentialSwap, "Sequential"},
-                                      {caption::IndependentSwap, "Independent"},
-                                      {caption::KnightsTour, "Knight"}};
-constexpr Translation Degenerates[] = {{caption::Retain, "Retain"},
-                                       {caption::Discard, "Discard"},
-                                       {caption::Split, "Split"},
-                                       {caption::Fix, "Fix"}};
-constexpr Translation EmptySites[] = {{caption::Include, "Include"}, {caption::Exclude, "Exclude"}};
-
-// Each option is tested on its own: one setter call for the chosen one.
-template <std::size_t N, typename Setter>
-void SendChoice(const Translation (&options)[N], const std::string& chosen, Setter&& set) {
-  for (const Translation& option : options) {
-    if (chosen == option.Caption) set(option.Argument);
-  }
-}
+const GroupSetter<Constraint> RowSetter{"Rows",
+                                        &S::RowGroup,
+                                        {{Constraint::Equiprobable, &S::RowEquiprobable},
+                                         {Constraint::Fixed, &S::RowFixedSum},
+                                         {Constraint::Proportional, &S::RowProportional}}};
+const GroupSetter<Constraint> ColumnSetter{"Columns",
+                                           &S::ColumnGroup,
+                                           {{Constraint::Equiprobable, &S::ColumnEquiprobable},
+                                            {Constraint::Fixed, &S::ColumnFixedSum},
+                                            {Constraint::Proportional, &S::ColumnProportional}}};
+const GroupSetter<FixedFixedAlgorithm> AlgorithmSetter{
+    "Algorithm",
+    &S::AlgorithmGroup,
+    {{FixedFixedAlgorithm::SequentialSwap, &S::AlgorithmSequential},
+     {FixedFixedAlgorithm::IndependentSwap, &S::AlgorithmIndependent},
+     {FixedFixedAlgorithm::KnightsTour, &S::AlgorithmKnight}}};
+const GroupSetter<DegenerateTreatment> DegenerateSetter{"Degenerate",
+                                                        &S::DegenerateGroup,
+                                                        {{DegenerateTreatment::Retain, &S::DegenerateRetain},
+                                                         {DegenerateTreatment::Discard, &S::DegenerateDiscard},
+                                                         {DegenerateTreatment::Fix, &S::DegenerateFix},
+                                                         {DegenerateTreatment::Split, &S::DegenerateSplit}}};
+const GroupSetter<EmptySiteTreatment> EmptySetter{
+    "Empty",
+    &S::EmptyGroup,
+    {{EmptySiteTreatment::Include, &S::EmptyInclude}, {EmptySiteTreatment::Exclude, &S::EmptyExclude}}};
 
 // EcoSim's windows, and their sizes when brought into view.
 struct Placement {
   std::string_view Name;
   Field Window;
-  int Width;
-  int Height;
+  ecosim::WindowSize Size;
 };
 constexpr Placement Placements[] = {
-    {"Main", &S::MainWindow, 694, 418},
-    {"Coop", &S::OptionsWindow, 402, 483},
-    {"Results", &S::ResultsWindow, 522, 559},
-    {"Progress", &S::ProgressWindow, 307, 197},
+    {"Main", &S::MainWindow, ecosim::MainWindowSize},
+    {"Coop", &S::OptionsWindow, ecosim::OptionsWindowSize},
+    {"Results", &S::ResultsWindow, ecosim::ResultsWindowSize},
+    {"Progress", &S::ProgressWindow, ecosim::ProgressWindowSize},
 };
 
 }  // namespace
@@ -138,13 +117,13 @@ void WindowProtocolEcoSim::PrepareEcoSim() {
   OpenCooccurrenceOptions();
   MakeEcoSimWindowTranslucent("Coop");
   PlaceEcoSimWindow("Coop", 0);
-  SetRowConstraint("Equiprobable");
+  SetRowConstraint(EcoSimArgument(Constraint::Equiprobable));
   SetEcoSimIterations("100");
   RunCooccurrenceTest(1);
   MakeEcoSimWindowTranslucent("Results");
   PlaceEcoSimWindow("Results", 0);
   CloseCooccurrenceResults();
-  SetRowConstraint("Fixed");
+  SetRowConstraint(EcoSimArgument(Constraint::Fixed));
   SetEcoSimIterations("5000");
   MakeEcoSimWindowTranslucent("Resize");
   ResizeEcoSimMatrix(settings_.NumRows, settings_.NumCols);
@@ -177,18 +156,16 @@ void WindowProtocolEcoSim::HideEcoSimApplication() {
 void WindowProtocolEcoSim::TransferTestOptions() {
   const EcoSimTestOptions& o = inputs_.CommittedOptions();
   OpenCooccurrenceOptions();
-  SendChoice(Constraints, o.RowConstraint, [this](std::string_view a) { SetRowConstraint(a); });
-  SendChoice(Constraints, o.ColumnConstraint, [this](std::string_view a) { SetColumnConstraint(a); });
-  SendChoice(Indices, o.Index, [this](std::string_view a) { SetCooccurrenceIndex(a); });
+  SetRowConstraint(EcoSimArgument(o.RowConstraint));
+  SetColumnConstraint(EcoSimArgument(o.ColumnConstraint));
+  SetCooccurrenceIndex(EcoSimArgument(o.Index));
   SetEcoSimIterations(o.EcoSimIterations);
   SetEcoSimSeed(o.EcoSimSeed);
-  SendChoice(Algorithms, o.Algorithm, [this](std::string_view a) { SetRandomizationAlgorithm(a); });
-  SendChoice(Degenerates, o.DegenerateMatrices, [this](std::string_view a) { SetDegenerateMatrices(a); });
+  SetRandomizationAlgorithm(EcoSimArgument(o.Algorithm));
+  SetDegenerateMatrices(EcoSimArgument(o.DegenerateMatrices));
   // Empty sites matter to EcoSim only for the two indices computed over
   // site compositions; otherwise it keeps its own setting.
-  if (o.UsesEmptySites()) {
-    SendChoice(EmptySites, o.EmptySites, [this](std::string_view a) { SetEmptySites(a); });
-  }
+  if (o.UsesEmptySites()) SetEmptySites(EcoSimArgument(o.EmptySites));
   CloseCooccurrenceOptions();
 }
 
@@ -206,14 +183,14 @@ void WindowProtocolEcoSim::SelectGroupButton(WindowHandle group, WindowHandle bu
 
 namespace {
 
-template <typename Select>
-void SetGroup(WindowSystem& windows, EcoSimSession& session, const GroupSetter& setter, std::string_view choice,
-              Select&& select) {
+template <typename Choice, typename Select>
+void SetGroup(WindowSystem& windows, EcoSimSession& session, const GroupSetter<Choice>& setter,
+              std::string_view argument, Select&& select) {
   FindEcoSimWindows(windows, session, "Coop", setter.Section);
   if (session.*setter.Group == NoWindow) throw EcoSimWindowMissing();
   // An argument outside the accepted texts selects nothing.
-  for (const Choice& c : setter.Choices) {
-    if (choice == c.Argument) select(session.*setter.Group, session.*c.Button);
+  for (const Button<Choice>& button : setter.Buttons) {
+    if (argument == EcoSimArgument(button.Value)) select(session.*setter.Group, session.*button.Handle);
   }
 }
 
@@ -313,11 +290,12 @@ void WindowProtocolEcoSim::PlaceEcoSimWindow(std::string_view name, std::int32_t
     // goes directly below Tessil's progress window.
     const double w = screen.Width;
     const double h = screen.Height;
-    const double x = 9.0 * w / 10.0 - 694.0 / 2.0 - placement->Width / 2.0;
-    const double y = h / 10.0 + 418.0 / 2.0 - placement->Height / 2.0;
+    const ecosim::WindowSize area = ecosim::MainWindowSize;
+    const double x = 9.0 * w / 10.0 - area.Width / 2.0 - placement->Size.Width / 2.0;
+    const double y = h / 10.0 + area.Height / 2.0 - placement->Size.Height / 2.0;
     windows_.SetWindowPos(window, progress_window_ ? progress_window_() : NoWindow,
-                          static_cast<int>(RoundHalfEven(x)), static_cast<int>(RoundHalfEven(y)), placement->Width,
-                          placement->Height, win::SWP_NOACTIVATE);
+                          static_cast<int>(RoundHalfEven(x)), static_cast<int>(RoundHalfEven(y)), placement->Size.Width,
+                          placement->Size.Height, win::SWP_NOACTIVATE);
   }
 }
 

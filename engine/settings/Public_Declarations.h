@@ -4,20 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "Errors.h"
+#include "TestVocabulary.h"
 
 namespace tessil {
-
-// Null hypotheses as the driver numbers them; 0 means no option is selected.
-enum NullHypothesisCode : int {
-  NoHypothesis = 0,
-  NoInteractions = 1,
-  SitesEquivalent = 2,
-  SpeciesEquivalent = 3,
-};
 
 // The one run record. Every field is zero when the process starts.
 struct RunSettings {
@@ -33,69 +27,39 @@ struct RunSettings {
   // of null matrices already drawn in tests under way. Estimates of the time
   // remaining rest on it; TestsDone counts the matrices begun.
   double WorkDone = 0.0;
-  int NullHypothesis = NoHypothesis;
+  Hypothesis NullHypothesis = Hypothesis::NoInteractions;
   bool AssumeSitesEquivalent = false;
   bool AssumeSpeciesEquivalent = false;
-  bool AssumeInteractionLevel = false;
-  int AssumedLevel = 0;
+  // Set when a proportion of species interacting is assumed.
+  std::optional<InteractionLevel> AssumedLevel;
 };
 
-// Captions of the EcoSim options dialog's option buttons. A choice is known
-// by its caption everywhere: in the test summary, in the transfer to EcoSim
-// and in the co-occurrence engine.
-namespace caption {
-inline constexpr std::string_view Equiprobable = "Equiprobable";
-inline constexpr std::string_view FixedSum = "Fixed Sum";
-inline constexpr std::string_view Proportional = "Proportional";
-inline constexpr std::string_view CScore = "C-score";
-inline constexpr std::string_view Checkerboards = "Number of checkerboards";
-inline constexpr std::string_view SpeciesCombinations = "Number of species combinations";
-inline constexpr std::string_view VRatio = "V-ratio";
-inline constexpr std::string_view SequentialSwap = "Sequential Swap";
-inline constexpr std::string_view IndependentSwap = "Independent Swap";
-inline constexpr std::string_view KnightsTour = "Random Knight's Tour";
-inline constexpr std::string_view Retain = "Retain";
-inline constexpr std::string_view Discard = "Discard";
-inline constexpr std::string_view Split = "Split";
-inline constexpr std::string_view Fix = "Fix";
-inline constexpr std::string_view Include = "Include";
-inline constexpr std::string_view Exclude = "Exclude";
-}  // namespace caption
-
 // The settings of the co-occurrence test every matrix of a run goes through.
-// Each choice holds the caption of the chosen option (empty: none chosen);
-// the iterations and the seed stay texts, exactly as the dialog holds them.
+// The iterations and the seed stay texts, exactly as the dialog holds them:
+// EcoSim is given them as typed.
 struct EcoSimTestOptions {
-  std::string RowConstraint{caption::FixedSum};
-  std::string ColumnConstraint{caption::Equiprobable};
-  std::string Index{caption::CScore};
-  std::string Algorithm{caption::SequentialSwap};
-  std::string DegenerateMatrices{caption::Retain};
-  std::string EmptySites{caption::Exclude};
+  Constraint RowConstraint = Constraint::Fixed;
+  Constraint ColumnConstraint = Constraint::Equiprobable;
+  CooccurrenceIndex Index = CooccurrenceIndex::CScore;
+  FixedFixedAlgorithm Algorithm = FixedFixedAlgorithm::SequentialSwap;
+  DegenerateTreatment DegenerateMatrices = DegenerateTreatment::Retain;
+  EmptySiteTreatment EmptySites = EmptySiteTreatment::Exclude;
   std::string EcoSimIterations{"100"};
   std::string EcoSimSeed{"0"};
 
-  bool IsFixedFixed() const {
-    return RowConstraint == caption::FixedSum && ColumnConstraint == caption::FixedSum;
-  }
+  bool IsFixedFixed() const { return RowConstraint == Constraint::Fixed && ColumnConstraint == Constraint::Fixed; }
   // Empty sites matter only to the two indices computed over site compositions.
-  bool UsesEmptySites() const {
-    return Index == caption::SpeciesCombinations || Index == caption::VRatio;
-  }
+  bool UsesEmptySites() const { return UsesSiteCompositions(Index); }
   bool operator==(const EcoSimTestOptions&) const = default;
 };
 
-// The state of the main window's hypothesis and assumption controls.
+// The main window's hypothesis and assumptions: one hypothesis, and a
+// proportion of species interacting only when that assumption is made.
 struct MainWindowChoices {
-  bool optH01 = true;  // "No Interactions Between Species"
-  bool optH02 = false; // "Sites Equivalent"
-  bool optH03 = false; // "Species Equivalent"
-  bool chkASiEq = false;
-  bool chkASpEq = false;
-  bool chkAIn = false;
-  bool optAIn0 = false;
-  bool optAIn50 = false;
-  bool optAIn100 = false;
+  Hypothesis NullHypothesis = Hypothesis::NoInteractions;
+  bool AssumeSitesEquivalent = false;
+  bool AssumeSpeciesEquivalent = false;
+  std::optional<InteractionLevel> AssumedLevel;
   bool operator==(const MainWindowChoices&) const = default;
 };
 
@@ -156,19 +120,6 @@ struct SilentProgress final : ProgressLink {
   bool CancelRequested() const override { return Cancel; }
 };
 
-// The time of day in seconds since midnight, injected so tests never sleep.
-class Clock {
- public:
-  virtual ~Clock() = default;
-  virtual double SecondsSinceMidnight() = 0;
-};
-
-// The local wall clock.
-class SystemClock final : public Clock {
- public:
-  double SecondsSinceMidnight() override;
-};
-
 // The numeric value of a text typed into a text box. Blanks, tabs and line
 // feeds are removed first; then the longest prefix that forms a number is
 // read: an optional sign, digits with at most one decimal point and an
@@ -200,10 +151,5 @@ void TakeMainWindowChoices(RunSettings& settings, const MainWindowChoices& choic
 // about 26 bytes per cell (occupancy, conditional pair, presence), so this
 // stays within a few gigabytes.
 inline constexpr std::int64_t MaxMatrixCells = std::int64_t{1} << 27;
-
-// Why a combination of hypothesis and assumptions cannot be run, or an empty
-// text when it can. The main window makes these combinations impossible; other
-// front ends refuse them with this text.
-std::string RefuseChoices(const MainWindowChoices& choices);
 
 }  // namespace tessil

@@ -128,16 +128,15 @@ std::string RefuseMatrixCount(std::int32_t arguments, std::int32_t matricesPerAr
 
 std::string BuildTestSummary(const EcoSimTestOptions& o) {
   std::string summary;
-  auto line = [&summary](std::string_view group, const std::string& choice) {
-    if (choice.empty()) return;
+  auto line = [&summary](std::string_view group, std::string_view choice) {
     summary.append(group).append(": ").append(choice).append("\r\n");
   };
-  if (o.UsesEmptySites()) line("Empty Sites", o.EmptySites);
-  line("Fixed-Fixed Randomization Algorithm", o.Algorithm);
-  line("Degenerate Matrices", o.DegenerateMatrices);
-  line("Column Constraints", o.ColumnConstraint);
-  line("Row Constraints", o.RowConstraint);
-  line("Co-occurrence Index", o.Index);
+  if (o.UsesEmptySites()) line("Empty Sites", Caption(o.EmptySites));
+  line("Fixed-Fixed Randomization Algorithm", Caption(o.Algorithm));
+  line("Degenerate Matrices", Caption(o.DegenerateMatrices));
+  line("Column Constraints", Caption(o.ColumnConstraint));
+  line("Row Constraints", Caption(o.RowConstraint));
+  line("Co-occurrence Index", Caption(o.Index));
   summary.append("Number of iterations: ").append(o.EcoSimIterations).append("\r\n");
   summary.append("Random Number Seed: ").append(o.EcoSimSeed);
   return summary;

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "Clock.h"
 #include "Public_Declarations.h"
 #include "WindowSystem.h"
 

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "CooccurrenceTest.h"
+#include "CooccurrenceRun.h"
 #include "CooccurrenceTestSupport.h"
 #include "Public_Declarations.h"
 
@@ -60,12 +60,12 @@ TEST(Pipeline, CScoreTestsHoldTheirLevelAndDetectSegregation) {
   // mean 15, sd 3.8, so 4 sd above it is 30.
   const std::vector<Incidence> random = Random(300, 99);
   const std::vector<Incidence> guilds = Guilds(40, 98);
-  for (const char* cols : {"Equiprobable", "Fixed Sum"}) {
-    SCOPED_TRACE(cols);
+  for (const Constraint cols : {Constraint::Equiprobable, Constraint::Fixed}) {
+    SCOPED_TRACE(Caption(cols));
     TestOptions o;
     o.ColumnConstraint = cols;
-    o.Iterations = "199";
-    o.Seed = "12";
+    o.Iterations = std::string("199");
+    o.Seed = std::string("12");
     EXPECT_LE(Rejections(random, o), 30);
     // Two guilds on disjoint sites have almost twice the checkerboard units
     // of their null matrices: nearly every one is rejected.

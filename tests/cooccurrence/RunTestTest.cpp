@@ -8,7 +8,7 @@
 #include <sstream>
 #include <utility>
 
-#include "CooccurrenceTest.h"
+#include "CooccurrenceRun.h"
 #include "CooccurrenceTestSupport.h"
 #include "Indices.h"
 #include "Public_Declarations.h"
@@ -29,11 +29,13 @@ std::vector<std::string> Lines(const std::string& memo) {
   }
 }
 
-TestOptions Options(std::string index, std::string rows, std::string cols, std::string iterations = "200") {
+// Options named by their captions.
+TestOptions Options(std::string_view index, std::string_view rows, std::string_view cols,
+                    std::string iterations = "200") {
   TestOptions o;
-  o.Index = std::move(index);
-  o.RowConstraint = std::move(rows);
-  o.ColumnConstraint = std::move(cols);
+  o.Index = FromCaption<CooccurrenceIndex>(index).value();
+  o.RowConstraint = FromCaption<Constraint>(rows).value();
+  o.ColumnConstraint = FromCaption<Constraint>(cols).value();
   o.Iterations = std::move(iterations);
   return o;
 }
@@ -73,7 +75,7 @@ TEST(RunTest, ObservedIndexOfTheWorkedExample) {
   };
   for (const Case& c : cases) {
     TestOptions o = Options(c.index, "Fixed Sum", "Equiprobable", "20");
-    o.EmptySites = c.empty;
+    o.EmptySites = FromCaption<EmptySiteTreatment>(c.empty).value();
     const TestResult r = RunTest(m, o, 0);
     ASSERT_TRUE(r.HasResults) << c.index << ": " << r.Reason;
     EXPECT_DOUBLE_EQ(r.Observed, c.value) << c.index << " " << c.empty;
@@ -231,7 +233,7 @@ TEST(RunTest, DegenerateNullMatricesAreHandledAsChosen) {
   for (const Case& c : {Case{"Retain", "retained"}, Case{"Discard", "discarded"}, Case{"Split", "split"},
                         Case{"Fix", "repaired"}}) {
     TestOptions o = Options("C-score", "Equiprobable", "Fixed Sum", "100");
-    o.DegenerateMatrices = c.choice;
+    o.DegenerateMatrices = FromCaption<DegenerateTreatment>(c.choice).value();
     const TestResult r = RunTest(m, o, 0);
     ASSERT_TRUE(r.HasResults) << c.choice << ": " << r.Reason;
     EXPECT_GT(r.DegenerateDraws, 0) << c.choice;
@@ -247,20 +249,14 @@ TEST(RunTest, DegenerateNullMatricesAreHandledAsChosen) {
 }
 
 TEST(RunTest, TestsThatCannotRunSayWhy) {
-  TestOptions bad_algorithm = Options("C-score", "Fixed Sum", "Fixed Sum");
-  bad_algorithm.Algorithm = "Trial Swap";
-  TestOptions bad_degenerate = Options("C-score", "Equiprobable", "Fixed Sum");
-  bad_degenerate.DegenerateMatrices = "Keep";
-  TestOptions bad_empty = Options("V-ratio", "Fixed Sum", "Equiprobable");
-  bad_empty.EmptySites = "";
   TestOptions sequential = Options("C-score", "Fixed Sum", "Fixed Sum");
   TestOptions independent = sequential;
-  independent.Algorithm = "Independent Swap";
+  independent.Algorithm = FixedFixedAlgorithm::IndependentSwap;
   TestOptions knight = sequential;
-  knight.Algorithm = "Random Knight's Tour";
+  knight.Algorithm = FixedFixedAlgorithm::KnightsTour;
   knight.Iterations = "1";
   TestOptions discard = Options("C-score", "Equiprobable", "Fixed Sum");
-  discard.DegenerateMatrices = "Discard";
+  discard.DegenerateMatrices = DegenerateTreatment::Discard;
   Incidence permutation(20, 20);
   for (int i = 0; i < 20; ++i) permutation.Set(i, i, true);
 
@@ -281,12 +277,6 @@ TEST(RunTest, TestsThatCannotRunSayWhy) {
       {"independent swap, no checkerboard", Nested(6), independent, "no checkerboard"},
       {"knight's tour gives up", Nested(30), knight, "gave up"},
       {"discard exhausted", permutation, discard, "degenerate"},
-      {"unknown index", ordinary, Options("C score", "Fixed Sum", "Equiprobable"), "\"C score\""},
-      {"unknown rows", ordinary, Options("C-score", "Fixed", "Equiprobable"), "row constraint \"Fixed\""},
-      {"unknown columns", ordinary, Options("C-score", "Fixed Sum", "equiprobable"), "column constraint"},
-      {"unknown algorithm", ordinary, bad_algorithm, "\"Trial Swap\""},
-      {"unknown degenerate choice", ordinary, bad_degenerate, "\"Keep\""},
-      {"unknown empty-site choice", ordinary, bad_empty, "empty sites"},
       {"no iterations", ordinary, Options("C-score", "Fixed Sum", "Equiprobable", "0"), "iterations"},
       {"half an iteration", ordinary, Options("C-score", "Fixed Sum", "Equiprobable", "0.5"), "iterations"},
       {"no number", ordinary, Options("C-score", "Fixed Sum", "Equiprobable", "many"), "iterations"},
@@ -459,7 +449,7 @@ TEST(RunTest, ATestTooLargeForMemoryCannotRunAndSaysWhatItNeeds) {
   EXPECT_LE(limit, std::uint64_t{2} << 30);
   TestOptions swap = Options("V-ratio", "Fixed Sum", "Fixed Sum", "1");
   TestOptions knight = swap;
-  knight.Algorithm = "Random Knight's Tour";
+  knight.Algorithm = FixedFixedAlgorithm::KnightsTour;
   TestOptions cells = Options("V-ratio", "Proportional", "Equiprobable", "1");
   TestOptions rows_fixed = Options("V-ratio", "Fixed Sum", "Equiprobable", "1");
   struct Case {
@@ -492,17 +482,6 @@ TEST(RunTest, ATestTooLargeForMemoryCannotRunAndSaysWhatItNeeds) {
   // The swap chain's table grows with the square of the species.
   EXPECT_GT(TestWorkingSetBytes(20000, 2, swap), 3 * std::uint64_t{20000} * 20000);
   EXPECT_FALSE(MemoryRefusal(100000, 2, rows_fixed));
-}
-
-TEST(RunTest, OptionsOfDisabledControlsAreNotRead) {
-  const Incidence m = FromRows({"1100", "0110", "0011"});
-  TestOptions o = Options("C-score", "Fixed Sum", "Equiprobable", "10");
-  o.Algorithm = "";
-  o.EmptySites = "";
-  EXPECT_TRUE(RunTest(m, o, 0).HasResults);
-  o = Options("Number of species combinations", "Fixed Sum", "Fixed Sum", "10");
-  o.DegenerateMatrices = "";
-  EXPECT_TRUE(RunTest(m, o, 0).HasResults);
 }
 
 }  // namespace

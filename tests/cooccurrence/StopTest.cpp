@@ -7,7 +7,7 @@
 #include <functional>
 #include <stop_token>
 
-#include "CooccurrenceTest.h"
+#include "CooccurrenceRun.h"
 #include "CooccurrenceTestSupport.h"
 #include "Indices.h"
 #include "NullModels.h"
@@ -124,12 +124,12 @@ TEST(Stop, LongStretchesOfWorkPollAndStopAtThePollThatSeesIt) {
 
 TEST(Stop, AStoppedTestEndsWithoutResultsAfterTheWorkBeforeThePoll) {
   TestOptions sequential;
-  sequential.ColumnConstraint = "Fixed Sum";
+  sequential.ColumnConstraint = Constraint::Fixed;
   sequential.Iterations = "5";
   TestOptions discard;
-  discard.RowConstraint = "Equiprobable";
-  discard.ColumnConstraint = "Fixed Sum";
-  discard.DegenerateMatrices = "Discard";
+  discard.RowConstraint = Constraint::Equiprobable;
+  discard.ColumnConstraint = Constraint::Fixed;
+  discard.DegenerateMatrices = DegenerateTreatment::Discard;
   Incidence permutation(20, 20);
   for (int i = 0; i < 20; ++i) permutation.Set(i, i, true);
   struct Case {

@@ -75,7 +75,7 @@ TEST(InProcessEcoSim, PrepareLoadsTheRunAndReleaseResetsIt) {
   FixedRunInputs inputs;
   inputs.Rows = "7";
   inputs.Cols = "9";
-  inputs.Options.Index = "V-ratio";
+  inputs.Options.Index = CooccurrenceIndex::VRatio;
   InProcessEcoSim ecosim(settings, inputs);
   ecosim.PrepareEcoSim();
   EXPECT_EQ(settings.NumRows, 7);
@@ -112,12 +112,12 @@ TEST(InProcessEcoSim, EachTestIsSeededByItsOrdinalAndReadBackExactly) {
 
 TEST(InProcessEcoSim, EmptySitesReachEcoSimOnlyForTheCompositionIndices) {
   EcoSimTestOptions o;
-  o.EmptySites = "Include";
-  EXPECT_EQ(EcoSimHeldOptions(o).EmptySites, "Exclude");
-  o.Index = "V-ratio";
-  EXPECT_EQ(EcoSimHeldOptions(o).EmptySites, "Include");
-  o.Index = "Number of species combinations";
-  EXPECT_EQ(EcoSimHeldOptions(o).EmptySites, "Include");
+  o.EmptySites = EmptySiteTreatment::Include;
+  EXPECT_EQ(EcoSimHeldOptions(o).EmptySites, EmptySiteTreatment::Exclude);
+  o.Index = CooccurrenceIndex::VRatio;
+  EXPECT_EQ(EcoSimHeldOptions(o).EmptySites, EmptySiteTreatment::Include);
+  o.Index = CooccurrenceIndex::Combinations;
+  EXPECT_EQ(EcoSimHeldOptions(o).EmptySites, EmptySiteTreatment::Include);
 }
 
 TEST(InProcessEcoSim, OnlyCellsEqualToOneArePresent) {
@@ -136,7 +136,7 @@ TEST(InProcessEcoSim, OnlyCellsEqualToOneArePresent) {
 TEST(InProcessEcoSim, TestsRunTogetherGiveTheSequentialResults) {
   RunSettings settings;
   FixedRunInputs inputs;
-  inputs.Options.ColumnConstraint = "Fixed Sum";  // the swap chain, the slowest and most stateful
+  inputs.Options.ColumnConstraint = Constraint::Fixed;  // the swap chain, the slowest and most stateful
   inputs.Options.EcoSimIterations = "50";
   std::vector<PresenceAbsenceMatrix> matrices;
   const OccupancyMatrix p = BuildOccupancyMatrix(2, 8, 8);
@@ -193,8 +193,8 @@ struct Study {
     Inputs.Rows = "6";
     Inputs.Cols = "5";
     Inputs.Options.EcoSimIterations = "40";
-    Inputs.Selected.chkASiEq = true;
-    Inputs.Selected.chkASpEq = true;
+    Inputs.Selected.AssumeSitesEquivalent = true;
+    Inputs.Selected.AssumeSpeciesEquivalent = true;
     Settings.NumIterations = 12;
   }
   PowerTable Run(InProcessEcoSim& ecosim, ProgressLink& progress) {

@@ -71,17 +71,17 @@ TEST_F(IdenticalReports, ForTheDefaultsAndOtherIndicesConstraintsAndAlgorithms) 
   inputs_.Rows = "5";
   inputs_.Cols = "5";
   // Three scenarios at three levels: nine arguments of four matrices each.
-  inputs_.Selected.chkASiEq = true;
-  inputs_.Selected.chkASpEq = true;
+  inputs_.Selected.AssumeSitesEquivalent = true;
+  inputs_.Selected.AssumeSpeciesEquivalent = true;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     EcoSimTestOptions& o = inputs_.Options;
     o = EcoSimTestOptions{};
-    o.Index = c.index;
-    o.EmptySites = c.emptySites;
-    o.RowConstraint = c.rows;
-    o.ColumnConstraint = c.columns;
-    o.Algorithm = c.algorithm;
+    o.Index = *FromCaption<CooccurrenceIndex>(c.index);
+    o.EmptySites = *FromCaption<EmptySiteTreatment>(c.emptySites);
+    o.RowConstraint = *FromCaption<Constraint>(c.rows);
+    o.ColumnConstraint = *FromCaption<Constraint>(c.columns);
+    o.Algorithm = *FromCaption<FixedFixedAlgorithm>(c.algorithm);
     o.EcoSimIterations = "60";
     o.EcoSimSeed = "3";
     inputs_.Summary = BuildTestSummary(o);
@@ -102,8 +102,8 @@ TEST_F(IdenticalReports, ForTheDefaultsAndOtherIndicesConstraintsAndAlgorithms) 
 TEST_F(IdenticalReports, WhenTheWaitsPollTheWindowSystemOnlyNowAndThen) {
   inputs_.Rows = "6";
   inputs_.Cols = "4";
-  inputs_.Selected.chkASiEq = true;
-  inputs_.Selected.chkASpEq = true;
+  inputs_.Selected.AssumeSitesEquivalent = true;
+  inputs_.Selected.AssumeSpeciesEquivalent = true;
   inputs_.Options.EcoSimIterations = "200";
   QtWindowSystem::Options options{&clock_, ScreenSize{1024, 768}};
   options.FullTurnSeconds = 0.0005;

@@ -86,37 +86,38 @@ TEST_F(StartUp, EachChoiceReachesEcoSimAndEmptySitesOnlyForTheSiteIndices) {
   };
   const Case cases[] = {
       {EcoSimTestOptions{}, false},
-      {with([](auto& o) { o.Index = "V-ratio"; o.EmptySites = "Include"; }), true},
-      {with([](auto& o) { o.Index = "Number of species combinations"; o.EmptySites = "Exclude"; }), true},
-      {with([](auto& o) { o.Index = "Number of checkerboards"; o.EmptySites = "Include"; }), false},
+      {with([](auto& o) { o.Index = CooccurrenceIndex::VRatio; o.EmptySites = EmptySiteTreatment::Include; }), true},
+      {with([](auto& o) { o.Index = CooccurrenceIndex::Combinations; o.EmptySites = EmptySiteTreatment::Exclude; }), true},
+      {with([](auto& o) { o.Index = CooccurrenceIndex::Checkerboards; o.EmptySites = EmptySiteTreatment::Include; }), false},
       {with([](auto& o) {
-         o.RowConstraint = "Proportional";
-         o.ColumnConstraint = "Fixed Sum";
-         o.DegenerateMatrices = "Split";
+         o.RowConstraint = Constraint::Proportional;
+         o.ColumnConstraint = Constraint::Fixed;
+         o.DegenerateMatrices = DegenerateTreatment::Split;
          o.EcoSimIterations = " 250";
          o.EcoSimSeed = "007";
        }),
        false},
       {with([](auto& o) {
-         o.RowConstraint = "Equiprobable";
-         o.ColumnConstraint = "Proportional";
-         o.DegenerateMatrices = "Fix";
+         o.RowConstraint = Constraint::Equiprobable;
+         o.ColumnConstraint = Constraint::Proportional;
+         o.DegenerateMatrices = DegenerateTreatment::Fix;
        }),
        false},
       {with([](auto& o) {
-         o.ColumnConstraint = "Fixed Sum";
-         o.Algorithm = "Random Knight's Tour";
-         o.DegenerateMatrices = "Discard";
+         o.ColumnConstraint = Constraint::Fixed;
+         o.Algorithm = FixedFixedAlgorithm::KnightsTour;
+         o.DegenerateMatrices = DegenerateTreatment::Discard;
        }),
        false},
       {with([](auto& o) {
-         o.ColumnConstraint = "Fixed Sum";
-         o.Algorithm = "Independent Swap";
+         o.ColumnConstraint = Constraint::Fixed;
+         o.Algorithm = FixedFixedAlgorithm::IndependentSwap;
        }),
        false},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.options.Index + " / " + c.options.RowConstraint + " / " + c.options.ColumnConstraint);
+    SCOPED_TRACE(std::string(Caption(c.options.Index)) + " / " + std::string(Caption(c.options.RowConstraint)) + " / " +
+                 std::string(Caption(c.options.ColumnConstraint)));
     inputs_.Options = c.options;
     WindowProtocolEcoSim& ecosim = EcoSim();
     ecosim.PrepareEcoSim();
@@ -126,35 +127,35 @@ TEST_F(StartUp, EachChoiceReachesEcoSimAndEmptySitesOnlyForTheSiteIndices) {
     ASSERT_GE(transfer.size(), 4u);
     transfer.erase(transfer.begin(), transfer.begin() + 4);
 
-    const auto button = [](std::string_view caption, WindowHandle equi, WindowHandle fixed, WindowHandle prop) {
-      return caption == "Equiprobable" ? equi : caption == "Fixed Sum" ? fixed : prop;
+    const auto button = [](Constraint margin, WindowHandle equi, WindowHandle fixed, WindowHandle prop) {
+      return margin == Constraint::Equiprobable ? equi : margin == Constraint::Fixed ? fixed : prop;
     };
     const EcoSimTestOptions& o = c.options;
     std::vector<Call> expected = Opening(s);
     expected.push_back(Select(s.RowGroup, button(o.RowConstraint, s.RowEquiprobable, s.RowFixedSum, s.RowProportional)));
     expected.push_back(Select(s.ColumnGroup, button(o.ColumnConstraint, s.ColumnEquiprobable, s.ColumnFixedSum,
                                                     s.ColumnProportional)));
-    expected.push_back(SetText(s.IndexEdit, o.Index));
+    expected.push_back(SetText(s.IndexEdit, std::string(Caption(o.Index))));
     expected.push_back(SetText(s.IterationsEdit, o.EcoSimIterations));
     expected.push_back(SetText(s.SeedEdit, o.EcoSimSeed));
-    const WindowHandle algorithm = o.Algorithm == "Sequential Swap"    ? s.AlgorithmSequential
-                                   : o.Algorithm == "Independent Swap" ? s.AlgorithmIndependent
+    const WindowHandle algorithm = o.Algorithm == FixedFixedAlgorithm::SequentialSwap    ? s.AlgorithmSequential
+                                   : o.Algorithm == FixedFixedAlgorithm::IndependentSwap ? s.AlgorithmIndependent
                                                                        : s.AlgorithmKnight;
     expected.push_back(Select(s.AlgorithmGroup, algorithm));
-    const WindowHandle degenerate = o.DegenerateMatrices == "Retain"    ? s.DegenerateRetain
-                                    : o.DegenerateMatrices == "Discard" ? s.DegenerateDiscard
-                                    : o.DegenerateMatrices == "Split"   ? s.DegenerateSplit
+    const WindowHandle degenerate = o.DegenerateMatrices == DegenerateTreatment::Retain    ? s.DegenerateRetain
+                                    : o.DegenerateMatrices == DegenerateTreatment::Discard ? s.DegenerateDiscard
+                                    : o.DegenerateMatrices == DegenerateTreatment::Split   ? s.DegenerateSplit
                                                                         : s.DegenerateFix;
     expected.push_back(Select(s.DegenerateGroup, degenerate));
     if (c.sendsEmptySites) {
       // The buttons were looked up by this transfer only.
       ASSERT_NE(s.EmptyInclude, NoWindow);
-      expected.push_back(Select(s.EmptyGroup, o.EmptySites == "Include" ? s.EmptyInclude : s.EmptyExclude));
+      expected.push_back(Select(s.EmptyGroup, o.EmptySites == EmptySiteTreatment::Include ? s.EmptyInclude : s.EmptyExclude));
     }
     expected.push_back(Post(s.OptionsWindow, win::WM_CLOSE));
     EXPECT_EQ(transfer, expected);
     // EcoSim holds exactly what the in-process engine assumes it holds.
-    const cooc::TestOptions held = StandIn().HeldOptions();
+    const cooc::TestOptions held = StandIn().HeldOptions().Options;
     const cooc::TestOptions assumed = EcoSimHeldOptions(o);
     EXPECT_EQ(held.RowConstraint, assumed.RowConstraint);
     EXPECT_EQ(held.ColumnConstraint, assumed.ColumnConstraint);
@@ -183,8 +184,8 @@ TEST_F(StartUp, SetterArgumentsOutsideTheirTextsSelectNothing) {
   ecosim.SetEmptySites("Include");
   EXPECT_EQ(windows_.Calls, (std::vector<Call>{Select(ecosim.Session().EmptyGroup, ecosim.Session().EmptyInclude)}));
   ecosim.CloseCooccurrenceOptions();
-  EXPECT_EQ(StandIn().HeldOptions().EmptySites, "Include");
-  EXPECT_EQ(StandIn().HeldOptions().RowConstraint, "Fixed Sum");
+  EXPECT_EQ(StandIn().HeldOptions().Options.EmptySites, EmptySiteTreatment::Include);
+  EXPECT_EQ(StandIn().HeldOptions().Options.RowConstraint, Constraint::Fixed);
 }
 
 TEST_F(StartUp, EveryRunningEcoSimIsClosedBeforeANewOneStarts) {

@@ -98,9 +98,11 @@ struct Harness {
   }
 };
 
+// Hypotheses and levels by the driver's numbers; level 0: none assumed.
 MainWindowChoices Choices(int hypothesis, bool siEq, bool spEq, int level) {
-  return MainWindowChoices{hypothesis == 1, hypothesis == 2, hypothesis == 3, siEq,      spEq,
-                           level != 0,      level == 1,      level == 2,      level == 3};
+  MainWindowChoices c{static_cast<Hypothesis>(hypothesis), siEq, spEq, std::nullopt};
+  if (level != 0) c.AssumedLevel = static_cast<InteractionLevel>(level);
+  return c;
 }
 
 TEST(Driver, NoAssumptionsGiveThirtySixArgumentsInScenarioThenLevelOrder) {
@@ -152,11 +154,11 @@ TEST(Driver, AssumptionsChooseTheArguments) {
     for (std::size_t k = 0; k < table.size(); ++k) {
       EXPECT_EQ(table[k].Scenario, expected[k].Scenario);
       EXPECT_EQ(table[k].Level, expected[k].Level);
-      EXPECT_EQ(table[k].InNull, InNullHypothesis(c.hypothesis, expected[k].Level,
+      EXPECT_EQ(table[k].InNull, InNullHypothesis(static_cast<Hypothesis>(c.hypothesis), expected[k].Level,
                                                   BuildOccupancyMatrix(expected[k].Scenario, 2, 2)));
     }
-    EXPECT_EQ(h.Settings.AssumedLevel, c.level);
-    EXPECT_EQ(h.Settings.NullHypothesis, c.hypothesis);
+    EXPECT_EQ(h.Settings.AssumedLevel ? static_cast<int>(*h.Settings.AssumedLevel) : 0, c.level);
+    EXPECT_EQ(static_cast<int>(h.Settings.NullHypothesis), c.hypothesis);
   }
 }
 
@@ -207,7 +209,7 @@ TEST(Driver, MatricesWithoutTwoSpeciesOrWithoutASwapAreNeverSubmitted) {
     Harness h(3, 3, 40);
     h.Settings.RandomSeed = 11;
     h.Inputs.Selected = Choices(1, true, true, 0);
-    if (fixedFixed) h.Inputs.Options.ColumnConstraint = "Fixed Sum";
+    if (fixedFixed) h.Inputs.Options.ColumnConstraint = Constraint::Fixed;
     RunPowerSimulation(h.Run);
 
     std::vector<PresenceAbsenceMatrix> expected;
@@ -397,7 +399,7 @@ struct OtherHarness {
     Settings.NumIterations = 30;
     Settings.UpperTail = 1;
     Inputs.Selected = Choices(1, true, true, 0);
-    Inputs.Options.ColumnConstraint = "Fixed Sum";
+    Inputs.Options.ColumnConstraint = Constraint::Fixed;
   }
 };
 using BatchHarness = OtherHarness<BatchEcoSim>;
@@ -409,7 +411,7 @@ struct SequentialRun {
   SequentialRun() {
     Harness& h = *Study;
     h.Inputs.Selected = Choices(1, true, true, 0);
-    h.Inputs.Options.ColumnConstraint = "Fixed Sum";
+    h.Inputs.Options.ColumnConstraint = Constraint::Fixed;
     h.EcoSim.DuringTest = [&h] {
       if (h.EcoSim.Entered.size() % 5 == 0) {
         h.EcoSim.Outcomes.push_back(NoResults);

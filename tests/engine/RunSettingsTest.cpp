@@ -28,10 +28,9 @@ TEST(RunSettings, ResetClearsSizeTailAndCountersOnly) {
   settings.TestsDone = 99;
   settings.NumIterations = 250;
   settings.RandomSeed = 7;
-  settings.NullHypothesis = SitesEquivalent;
+  settings.NullHypothesis = Hypothesis::SitesEquivalent;
   settings.AssumeSpeciesEquivalent = true;
-  settings.AssumeInteractionLevel = true;
-  settings.AssumedLevel = 2;
+  settings.AssumedLevel = InteractionLevel::Half;
   ResetRunSettings(settings);
   EXPECT_EQ(settings.NumRows, 0);
   EXPECT_EQ(settings.NumCols, 0);
@@ -41,34 +40,27 @@ TEST(RunSettings, ResetClearsSizeTailAndCountersOnly) {
   EXPECT_EQ(settings.TestsDone, 0);
   EXPECT_EQ(settings.NumIterations, 250);
   EXPECT_EQ(settings.RandomSeed, 7);
-  EXPECT_EQ(settings.NullHypothesis, SitesEquivalent);
+  EXPECT_EQ(settings.NullHypothesis, Hypothesis::SitesEquivalent);
   EXPECT_TRUE(settings.AssumeSpeciesEquivalent);
-  EXPECT_EQ(settings.AssumedLevel, 2);
+  EXPECT_EQ(settings.AssumedLevel, InteractionLevel::Half);
 }
 
 TEST(RunSettings, TailFollowsTheIndex) {
   struct Case {
-    const char* index;
+    CooccurrenceIndex index;
     int tail;
   };
-  for (const Case& c : {Case{"C-score", 1}, Case{"Number of checkerboards", 1},
-                        Case{"Number of species combinations", 0}, Case{"V-ratio", 0}}) {
+  for (const Case& c : {Case{CooccurrenceIndex::CScore, 1}, Case{CooccurrenceIndex::Checkerboards, 1},
+                        Case{CooccurrenceIndex::Combinations, 0}, Case{CooccurrenceIndex::VRatio, 0}}) {
     for (int before : {0, 1}) {
       RunSettings settings;
       settings.UpperTail = static_cast<std::int16_t>(before);
       FixedRunInputs inputs;
       inputs.Options.Index = c.index;
       LoadRunSettings(settings, inputs);
-      EXPECT_EQ(settings.UpperTail, c.tail) << c.index;
+      EXPECT_EQ(settings.UpperTail, c.tail) << Caption(c.index);
     }
   }
-  // With no index chosen the tail keeps its value.
-  RunSettings settings;
-  settings.UpperTail = 1;
-  FixedRunInputs inputs;
-  inputs.Options.Index = "";
-  LoadRunSettings(settings, inputs);
-  EXPECT_EQ(settings.UpperTail, 1);
 }
 
 TEST(RunSettings, SizeTextsMustBeWholeNumbersInRange) {
@@ -102,40 +94,22 @@ TEST(RunSettings, SizeTextsMustBeWholeNumbersInRange) {
   }
 }
 
-TEST(RunSettings, LastSelectedHypothesisAndLevelWin) {
+TEST(RunSettings, TakesTheHypothesisAndTheAssumptions) {
   RunSettings settings;
   MainWindowChoices c;
-  c.optH01 = true;
-  c.optH03 = true;
-  c.chkAIn = true;
-  c.optAIn0 = true;
-  c.optAIn100 = true;
+  c.NullHypothesis = Hypothesis::SpeciesEquivalent;
+  c.AssumeSitesEquivalent = true;
+  c.AssumedLevel = InteractionLevel::All;
   TakeMainWindowChoices(settings, c);
-  EXPECT_EQ(settings.NullHypothesis, SpeciesEquivalent);
-  EXPECT_EQ(settings.AssumedLevel, 3);
-  EXPECT_TRUE(settings.AssumeInteractionLevel);
+  EXPECT_EQ(settings.NullHypothesis, Hypothesis::SpeciesEquivalent);
+  EXPECT_TRUE(settings.AssumeSitesEquivalent);
+  EXPECT_FALSE(settings.AssumeSpeciesEquivalent);
+  EXPECT_EQ(settings.AssumedLevel, InteractionLevel::All);
 
-  TakeMainWindowChoices(settings, MainWindowChoices{false, false, false, false, false, false, false, false, false});
-  EXPECT_EQ(settings.NullHypothesis, NoHypothesis);
-  EXPECT_EQ(settings.AssumedLevel, 0);
-  EXPECT_FALSE(settings.AssumeInteractionLevel);
-}
-
-TEST(RunSettings, ChoicesTheMainWindowRulesOutAreRefused) {
-  auto choices = [](int h, bool siEq, bool spEq, int level) {
-    MainWindowChoices c{h == 1, h == 2, h == 3, siEq, spEq, level != 0, level == 1, level == 2, level == 3};
-    return c;
-  };
-  EXPECT_EQ(RefuseChoices(choices(1, true, true, 0)), "");
-  EXPECT_EQ(RefuseChoices(choices(2, false, true, 2)), "");
-  EXPECT_EQ(RefuseChoices(choices(3, true, false, 3)), "");
-  EXPECT_NE(RefuseChoices(choices(0, false, false, 0)), "");
-  EXPECT_NE(RefuseChoices(choices(1, false, false, 1)), "");
-  EXPECT_NE(RefuseChoices(choices(2, true, false, 0)), "");
-  EXPECT_NE(RefuseChoices(choices(3, false, true, 0)), "");
-  MainWindowChoices noLevel = choices(2, false, false, 0);
-  noLevel.chkAIn = true;
-  EXPECT_NE(RefuseChoices(noLevel), "");
+  TakeMainWindowChoices(settings, MainWindowChoices{});
+  EXPECT_EQ(settings.NullHypothesis, Hypothesis::NoInteractions);
+  EXPECT_FALSE(settings.AssumeSitesEquivalent);
+  EXPECT_FALSE(settings.AssumedLevel);
 }
 
 }  // namespace

@@ -89,9 +89,9 @@ TEST(Membership, DecisionTableHoldsAtEverySize) {
   for (auto [rows, cols] : {std::pair{2, 2}, std::pair{50, 40}, std::pair{3, 5}, std::pair{7, 2}}) {
     for (int s = 1; s <= 12; ++s) {
       const OccupancyMatrix p = BuildOccupancyMatrix(s, rows, cols);
-      for (int hypothesis = 0; hypothesis <= 3; ++hypothesis) {
+      for (int hypothesis = 1; hypothesis <= 3; ++hypothesis) {
         for (int level = 1; level <= 3; ++level) {
-          EXPECT_EQ(InNullHypothesis(hypothesis, level, p), ExpectedInNull(hypothesis, s, level))
+          EXPECT_EQ(InNullHypothesis(static_cast<Hypothesis>(hypothesis), level, p), ExpectedInNull(hypothesis, s, level))
               << "H" << hypothesis << " scenario " << s << " level " << level << " at " << rows << "x" << cols;
         }
       }
@@ -100,14 +100,14 @@ TEST(Membership, DecisionTableHoldsAtEverySize) {
 }
 
 TEST(Membership, LevelAndOccupancyHalves) {
-  EXPECT_FALSE(NullAdmitsLevel(1, 2));
-  EXPECT_FALSE(NullAdmitsLevel(1, 3));
-  EXPECT_TRUE(NullAdmitsLevel(1, 1));
-  EXPECT_TRUE(NullAdmitsLevel(1, 4));  // an unknown level has no interacting species
-  EXPECT_TRUE(NullAdmitsLevel(2, 3));
+  EXPECT_FALSE(NullAdmitsLevel(Hypothesis::NoInteractions, 2));
+  EXPECT_FALSE(NullAdmitsLevel(Hypothesis::NoInteractions, 3));
+  EXPECT_TRUE(NullAdmitsLevel(Hypothesis::NoInteractions, 1));
+  EXPECT_TRUE(NullAdmitsLevel(Hypothesis::NoInteractions, 4));  // an unknown level has no interacting species
+  EXPECT_TRUE(NullAdmitsLevel(Hypothesis::SitesEquivalent, 3));
   // Scenario 8's upper rows are constant, its lower rows are not.
-  EXPECT_FALSE(NullAdmitsOccupancy(2, BuildOccupancyMatrix(8, 6, 6)));
-  EXPECT_TRUE(NullAdmitsOccupancy(1, BuildOccupancyMatrix(12, 6, 6)));
+  EXPECT_FALSE(NullAdmitsOccupancy(Hypothesis::SitesEquivalent, BuildOccupancyMatrix(8, 6, 6)));
+  EXPECT_TRUE(NullAdmitsOccupancy(Hypothesis::NoInteractions, BuildOccupancyMatrix(12, 6, 6)));
 }
 
 }  // namespace

@@ -89,13 +89,13 @@ TEST(Validation, TestSummaryFollowsTheDialogsControlOrder) {
             "Number of iterations: 100\r\n"
             "Random Number Seed: 0");
   EcoSimTestOptions o;
-  o.Index = "V-ratio";
-  o.EmptySites = "Include";
+  o.Index = CooccurrenceIndex::VRatio;
+  o.EmptySites = EmptySiteTreatment::Include;
   const std::string summary = BuildTestSummary(o);
   EXPECT_EQ(summary.rfind("Empty Sites: Include\r\nFixed-Fixed Randomization Algorithm: Sequential Swap\r\n", 0), 0u);
   EXPECT_NE(summary.find("Co-occurrence Index: V-ratio\r\n"), std::string::npos);
   // A choice kept for another index is not summarised.
-  o.Index = "Number of checkerboards";
+  o.Index = CooccurrenceIndex::Checkerboards;
   EXPECT_EQ(BuildTestSummary(o).find("Empty Sites"), std::string::npos);
 }
 

@@ -118,8 +118,8 @@ FixedRunInputs InputsWith(MainWindowChoices choices) {
 
 TEST(ResultsReport, NineArgumentRunByteForByte) {
   MainWindowChoices choices;
-  choices.chkASiEq = true;
-  choices.chkASpEq = true;
+  choices.AssumeSitesEquivalent = true;
+  choices.AssumeSpeciesEquivalent = true;
   const FixedRunInputs inputs = InputsWith(choices);
   const std::string report = BuildResultsReport(NineArguments, AnalyzeErrorRates(NineArguments), inputs);
   EXPECT_EQ(report, FromShownText(NineArgumentsReport));
@@ -178,24 +178,20 @@ TEST(ResultsReport, TypeIILinesForEachCombinationOfVerdicts) {
   }
 }
 
-TEST(ResultsReport, NullHypothesisLineNamesTheFirstSelectedOption) {
+TEST(ResultsReport, NullHypothesisLineNamesTheHypothesis) {
   struct Case {
-    bool h01, h02, h03;
+    Hypothesis hypothesis;
     const char* line;
   };
   const std::vector<Case> cases = {
-      {true, false, false, "No Interactions Between Species"},
-      {false, true, false, "Sites Equivalent"},
-      {false, false, true, "Species Equivalent"},
-      {false, true, true, "Sites Equivalent"},
-      {false, false, false, ""},
+      {Hypothesis::NoInteractions, "No Interactions Between Species"},
+      {Hypothesis::SitesEquivalent, "Sites Equivalent"},
+      {Hypothesis::SpeciesEquivalent, "Species Equivalent"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
     MainWindowChoices choices;
-    choices.optH01 = c.h01;
-    choices.optH02 = c.h02;
-    choices.optH03 = c.h03;
+    choices.NullHypothesis = c.hypothesis;
     const std::string report = BuildResultsReport({}, {}, InputsWith(choices));
     EXPECT_EQ(Between(report, "NULL HYPOTHESIS\r\n" + Rule(31) + "\r\n", "ASSUMPTIONS\r\n"),
               std::string(c.line) + "\r\n\r\n\r\n");
@@ -208,18 +204,16 @@ TEST(ResultsReport, AssumptionLinesInTheirOrder) {
     MainWindowChoices choices;
     const char* lines;
   };
-  // Fields: optH01..03, chkASiEq, chkASpEq, chkAIn, optAIn0, optAIn50, optAIn100.
+  using H = Hypothesis;
+  using L = InteractionLevel;
+  // Fields: hypothesis, sites equivalent, species equivalent, level.
   const std::vector<Case> cases = {
-      {"nothing ticked", {true, false, false, false, false, false, false, false, false}, "[none]\r\n"},
-      {"100% alone", {false, true, false, false, false, true, false, false, true},
-       "100% of species interacting\r\n"},
-      {"0% alone", {false, true, false, false, false, true, true, false, false}, "0% of species interacting\r\n"},
-      {"all three", {false, false, true, true, true, true, false, true, false},
+      {"nothing ticked", {H::NoInteractions, false, false, std::nullopt}, "[none]\r\n"},
+      {"100% alone", {H::SitesEquivalent, false, false, L::All}, "100% of species interacting\r\n"},
+      {"0% alone", {H::SitesEquivalent, false, false, L::None}, "0% of species interacting\r\n"},
+      {"all three", {H::SpeciesEquivalent, true, true, L::Half},
        "50% of species interacting\r\nSites Equivalent\r\nSpecies Equivalent\r\n"},
-      {"species equivalent alone", {false, true, false, false, true, false, false, false, false},
-       "Species Equivalent\r\n"},
-      {"a level without its check box is no assumption",
-       {false, true, false, false, false, false, false, true, false}, "[none]\r\n"},
+      {"species equivalent alone", {H::SitesEquivalent, false, true, std::nullopt}, "Species Equivalent\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -115,13 +115,13 @@ TEST_F(StandIn, StartsWithEveryWindowTessilLooksUpAndItsOwnSettings) {
                              {s.ProgressWindow, false}, {s.AbortButton, false}, {s.ResultsWindow, false}}) {
     EXPECT_EQ(ws_.IsWindowVisible(v.window), v.visible) << std::hex << v.window;
   }
-  const cooc::TestOptions held = ecosim_->HeldOptions();
-  EXPECT_EQ(held.RowConstraint, "Fixed Sum");
-  EXPECT_EQ(held.ColumnConstraint, "Fixed Sum");
-  EXPECT_EQ(held.Index, "C-score");
-  EXPECT_EQ(held.Algorithm, "Sequential Swap");
-  EXPECT_EQ(held.DegenerateMatrices, "Retain");
-  EXPECT_EQ(held.EmptySites, "Exclude");
+  const cooc::TestOptions held = ecosim_->HeldOptions().Options;
+  EXPECT_EQ(held.RowConstraint, Constraint::Fixed);
+  EXPECT_EQ(held.ColumnConstraint, Constraint::Fixed);
+  EXPECT_EQ(held.Index, CooccurrenceIndex::CScore);
+  EXPECT_EQ(held.Algorithm, FixedFixedAlgorithm::SequentialSwap);
+  EXPECT_EQ(held.DegenerateMatrices, DegenerateTreatment::Retain);
+  EXPECT_EQ(held.EmptySites, EmptySiteTreatment::Exclude);
   EXPECT_EQ(held.Iterations, "5000 ");
   EXPECT_EQ(held.Seed, "0");
   EXPECT_EQ(ecosim_->Grid().Rows(), 5);
@@ -160,24 +160,24 @@ TEST_F(StandIn, OptionsAreChosenByTheButtonHandleAndPagesByIndex) {
   ws_.PostMessage(s_.RowGroup, win::WM_COMMAND, s_.RowEquiprobable % 4096, static_cast<std::intptr_t>(s_.RowEquiprobable));
   ws_.PostMessage(s_.RowGroup, win::WM_COMMAND, s_.RowProportional % 4096, static_cast<std::intptr_t>(s_.ColumnProportional));
   ws_.PostMessage(s_.ColumnGroup, win::WM_COMMAND, 0, static_cast<std::intptr_t>(s_.ColumnProportional));
-  EXPECT_EQ(ecosim_->HeldOptions().RowConstraint, "Fixed Sum") << "posted: not yet handled";
+  EXPECT_EQ(ecosim_->HeldOptions().Options.RowConstraint, Constraint::Fixed) << "posted: not yet handled";
   ws_.ProcessPendingMessages();
-  EXPECT_EQ(ecosim_->HeldOptions().RowConstraint, "Equiprobable") << "another group's button chooses nothing";
-  EXPECT_EQ(ecosim_->HeldOptions().ColumnConstraint, "Proportional");
+  EXPECT_EQ(ecosim_->HeldOptions().Options.RowConstraint, Constraint::Equiprobable) << "another group's button chooses nothing";
+  EXPECT_EQ(ecosim_->HeldOptions().Options.ColumnConstraint, Constraint::Proportional);
 
   Find("Coop", "Iterations");
   Find("Coop", "Index");
   ws_.SendTextMessage(s_.IterationsEdit, win::WM_SETTEXT, 0, "250");
   ws_.SendTextMessage(s_.IndexEdit, win::WM_SETTEXT, 0, "V-ratio");
   ws_.SendTextMessage(s_.SeedEdit, win::WM_SETTEXT, 0, "17");
-  EXPECT_EQ(ecosim_->HeldOptions().Iterations, "250");
-  EXPECT_EQ(ecosim_->HeldOptions().Index, "V-ratio");
-  EXPECT_EQ(ecosim_->HeldOptions().Seed, "17");
+  EXPECT_EQ(ecosim_->HeldOptions().Options.Iterations, "250");
+  EXPECT_EQ(ecosim_->HeldOptions().Options.Index, CooccurrenceIndex::VRatio);
+  EXPECT_EQ(ecosim_->HeldOptions().Options.Seed, "17");
 
   ws_.PostMessage(s_.OptionsWindow, win::WM_CLOSE, 0, 0);
   ASSERT_TRUE(Until([&] { return ws_.IsWindowVisible(s_.MainWindow); }));
   EXPECT_FALSE(ws_.IsWindowVisible(s_.OptionsWindow));
-  EXPECT_EQ(ecosim_->HeldOptions().ColumnConstraint, "Proportional") << "choices stay in force";
+  EXPECT_EQ(ecosim_->HeldOptions().Options.ColumnConstraint, Constraint::Proportional) << "choices stay in force";
 }
 
 TEST_F(StandIn, ClosingAsksForConfirmationAndThenEveryWindowGoesAtOnce) {
@@ -234,9 +234,84 @@ TEST_F(StandIn, ATestWhoseThreadCannotStartIsComputedInTheMessageLoop) {
   ClickRun("300", true);
   ASSERT_TRUE(Until([&] { return ws_.IsWindowVisible(s_.ResultsWindow); }));
   EXPECT_EQ(StandInEcoSim::WorkersRunning(), 0);
-  const cooc::TestResult expected = cooc::RunTest(ecosim_->GridMatrix(), ecosim_->HeldOptions(), 1);
+  const cooc::TestResult expected = cooc::RunTest(ecosim_->GridMatrix(), ecosim_->HeldOptions().Options, 1);
   ASSERT_TRUE(ecosim_->LastResult().HasResults);
   EXPECT_EQ(ecosim_->LastResult().Memo2, expected.Memo2);
+}
+
+// What EcoSim's option controls show becomes the test's options; a text
+// naming no choice refuses the test in words that name the choices, but
+// only where the test would use that option.
+TEST(StandInOptions, TextsNamingNoChoiceRefuseOnlyWhereTheyAreUsed) {
+  const OptionTexts usual{"Fixed Sum", "Equiprobable", "C-score", "Sequential Swap", "Retain", "Exclude", "10", "0"};
+  const auto with = [&usual](std::string OptionTexts::*field, std::string text) {
+    OptionTexts t = usual;
+    t.*field = std::move(text);
+    return t;
+  };
+  OptionTexts fixedFixed = with(&OptionTexts::ColumnConstraint, "Fixed Sum");
+  OptionTexts pairIndex = usual;
+  pairIndex.Algorithm = "";
+  pairIndex.EmptySites = "";
+  OptionTexts fixedFixedCombinations = with(&OptionTexts::Index, "Number of species combinations");
+  fixedFixedCombinations.ColumnConstraint = "Fixed Sum";
+  fixedFixedCombinations.DegenerateMatrices = "";
+  struct Case {
+    const char* what;
+    OptionTexts texts;
+    const char* refusal;  // empty: the test can run
+  };
+  const Case cases[] = {
+      {"unknown index", with(&OptionTexts::Index, "C score"),
+       "The co-occurrence index \"C score\" is unknown: choose C-score, Number of checkerboards, Number of species "
+       "combinations or V-ratio."},
+      {"unknown rows", with(&OptionTexts::RowConstraint, "Fixed"),
+       "The row constraint \"Fixed\" is unknown: choose Fixed Sum, Equiprobable or Proportional."},
+      {"unknown columns", with(&OptionTexts::ColumnConstraint, "equiprobable"),
+       "The column constraint \"equiprobable\" is unknown: choose Fixed Sum, Equiprobable or Proportional."},
+      {"unknown algorithm", [&] { OptionTexts t = fixedFixed; t.Algorithm = "Trial Swap"; return t; }(),
+       "The fixed-fixed randomization algorithm \"Trial Swap\" is unknown: choose Sequential Swap, Independent Swap "
+       "or Random Knight's Tour."},
+      {"unknown degenerate choice", with(&OptionTexts::DegenerateMatrices, "Keep"),
+       "The choice for degenerate matrices \"Keep\" is unknown: choose Retain, Discard, Split or Fix."},
+      {"unknown empty-site choice",
+       [&] { OptionTexts t = with(&OptionTexts::Index, "V-ratio"); t.EmptySites = ""; return t; }(),
+       "The choice for empty sites \"\" is unknown: choose Include or Exclude."},
+      {"the index comes first", [&] { OptionTexts t = with(&OptionTexts::Index, "?"); t.RowConstraint = "?"; return t; }(),
+       "The co-occurrence index \"?\""},
+      {"algorithm and empty sites of a pair index, margins free", pairIndex, ""},
+      {"degenerate matrices, both margins fixed", fixedFixedCombinations, ""},
+  };
+  for (const Case& c : cases) {
+    const HeldOptions held = ReadOptions(c.texts);
+    EXPECT_EQ(held.Refusal.substr(0, std::string_view(c.refusal).size()), c.refusal) << c.what;
+    EXPECT_EQ(held.Refusal.empty(), std::string_view(c.refusal).empty()) << c.what;
+  }
+  const HeldOptions read = ReadOptions(fixedFixedCombinations);
+  EXPECT_EQ(read.Options.Index, CooccurrenceIndex::Combinations);
+  EXPECT_EQ(read.Options.ColumnConstraint, Constraint::Fixed);
+  EXPECT_EQ(read.Options.Iterations, "10");
+}
+
+// The index box takes any text: a test run on a text that names no index
+// ends with EcoSim's confirmation, which gives the reason.
+TEST_F(StandIn, AnUnknownIndexTypedIntoItsBoxEndsTheTestWithTheReason) {
+  TypeMatrix({"1100", "0110", "0011"});
+  OpenOptions();
+  Find("Coop", "Index");
+  ws_.SendTextMessage(s_.IndexEdit, win::WM_SETTEXT, 0, "C score");
+  Find("Coop", "Run");
+  ws_.SendMessage(s_.RunButton, win::BM_CLICK, 0, 0);
+  ASSERT_TRUE(Until([&] {
+    Find("Confirm");
+    return s_.ConfirmOk != NoWindow;
+  }));
+  EXPECT_FALSE(ecosim_->LastResult().HasResults);
+  const std::string reason = ecosim_->LastResult().Reason;
+  EXPECT_EQ(reason,
+            "The co-occurrence index \"C score\" is unknown: choose C-score, Number of checkerboards, Number of "
+            "species combinations or V-ratio.");
+  EXPECT_NE(ws_.FindWindowEx(s_.ConfirmWindow, NoWindow, "TLabel", reason), NoWindow);
 }
 
 TEST_F(StandIn, MissingClassesAreNeverCreated) {

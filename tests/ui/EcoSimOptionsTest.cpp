@@ -66,8 +66,8 @@ TEST(EcoSimOptions, VRatioWithIncludeAddsTheEmptySitesLineFirst) {
   const std::string summary = h.Main->TestSummary();
   EXPECT_EQ(summary.substr(0, summary.find("\r\n")), "Empty Sites: Include");
   EXPECT_NE(summary.find("\r\nCo-occurrence Index: V-ratio\r\n"), std::string::npos);
-  EXPECT_EQ(h.Main->CommittedOptions().Index, "V-ratio");
-  EXPECT_EQ(h.Main->CommittedOptions().EmptySites, "Include");
+  EXPECT_EQ(h.Main->CommittedOptions().Index, CooccurrenceIndex::VRatio);
+  EXPECT_EQ(h.Main->CommittedOptions().EmptySites, EmptySiteTreatment::Include);
 }
 
 TEST(EcoSimOptions, TheEmptySitesGroupFollowsTheIndexAndKeepsItsChoice) {

@@ -40,8 +40,8 @@ TEST(HelpPages, TheScenarioTableIsTheEnginesOwn) {
     EXPECT_EQ(m.captured(4).toDouble(), p(2, 1)) << "lower-left";
     EXPECT_EQ(m.captured(5).toDouble(), p(2, 2)) << "lower-right";
     const OccupancyMatrix large = BuildOccupancyMatrix(scenario, 9, 7);
-    EXPECT_EQ(m.captured(6) == "yes", NullAdmitsOccupancy(SitesEquivalent, large)) << "sites equivalent";
-    EXPECT_EQ(m.captured(7) == "yes", NullAdmitsOccupancy(SpeciesEquivalent, large)) << "species equivalent";
+    EXPECT_EQ(m.captured(6) == "yes", NullAdmitsOccupancy(Hypothesis::SitesEquivalent, large)) << "sites equivalent";
+    EXPECT_EQ(m.captured(7) == "yes", NullAdmitsOccupancy(Hypothesis::SpeciesEquivalent, large)) << "species equivalent";
   }
   EXPECT_EQ(seen.size(), static_cast<std::size_t>(NumScenarios));
 }
@@ -56,7 +56,7 @@ TEST(HelpPages, TheInteractionLevelsAreTheEnginesOwn) {
     EXPECT_EQ(m.captured(3).toDouble(), InteractionProportion(level)) << level;
     EXPECT_EQ(m.captured(2).toDouble() / 100, InteractionProportion(level)) << level;
     // Only the first level belongs to "No Interactions Between Species".
-    EXPECT_EQ(InNullHypothesis(NoInteractions, level, BuildOccupancyMatrix(12, 4, 4)), level == 1);
+    EXPECT_EQ(InNullHypothesis(Hypothesis::NoInteractions, level, BuildOccupancyMatrix(12, 4, 4)), level == 1);
   }
   EXPECT_EQ(levels, NumLevels);
 }

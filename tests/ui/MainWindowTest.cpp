@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QTest>
 
+#include "ChoiceRefusals.h"
 #include "UiTestSupport.h"
 #include "Validation.h"
 #include "frmAdvanced.h"
@@ -139,7 +140,7 @@ TEST(MainWindow, SwitchingBetweenEquivalencesKeepsTheInteractionAssumption) {
   // Back to "No Interactions": the assumption and its level go.
   h.Find<QRadioButton>("optH01")->click();
   const MainWindowChoices c = h.Main->Choices();
-  EXPECT_FALSE(c.chkAIn || c.optAIn0 || c.optAIn50 || c.optAIn100);
+  EXPECT_FALSE(c.AssumedLevel);
   EXPECT_FALSE(h.Find<QWidget>("fra6")->isEnabled());
 }
 

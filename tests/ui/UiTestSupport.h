@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <string>
 
+#include "Clock.h"
 #include "MessageBoxes.h"
 #include "Public_Declarations.h"
 #include "frmMain.h"

@@ -1,4 +1,4 @@
-#include "CooccurrenceTest.h"
+#include "CooccurrenceRun.h"
 
 #include <algorithm>
 #include <charconv>
@@ -20,7 +20,7 @@
 namespace tessil::cooc {
 namespace {
 
-enum class Degenerate { Retain, Discard, Split, Fix };
+using Degenerate = DegenerateTreatment;
 
 struct Choices {
   IndexKind index = IndexKind::CScore;
@@ -43,87 +43,17 @@ std::string Quoted(std::string_view text) {
   return quoted;
 }
 
-std::optional<Margin> ParseMargin(std::string_view text) {
-  if (text == caption::FixedSum) return Margin::Fixed;
-  if (text == caption::Equiprobable) return Margin::Equiprobable;
-  if (text == caption::Proportional) return Margin::Proportional;
-  return std::nullopt;
-}
-
-std::optional<IndexKind> ParseIndex(std::string_view text) {
-  if (text == caption::CScore) return IndexKind::CScore;
-  if (text == caption::Checkerboards) return IndexKind::Checkerboards;
-  if (text == caption::SpeciesCombinations) return IndexKind::Combinations;
-  if (text == caption::VRatio) return IndexKind::VRatio;
-  return std::nullopt;
-}
-
-std::optional<FixedFixedAlgorithm> ParseAlgorithm(std::string_view text) {
-  if (text == caption::SequentialSwap) return FixedFixedAlgorithm::SequentialSwap;
-  if (text == caption::IndependentSwap) return FixedFixedAlgorithm::IndependentSwap;
-  if (text == caption::KnightsTour) return FixedFixedAlgorithm::KnightsTour;
-  return std::nullopt;
-}
-
-std::optional<Degenerate> ParseDegenerate(std::string_view text) {
-  if (text == caption::Retain) return Degenerate::Retain;
-  if (text == caption::Discard) return Degenerate::Discard;
-  if (text == caption::Split) return Degenerate::Split;
-  if (text == caption::Fix) return Degenerate::Fix;
-  return std::nullopt;
-}
-
-// Reads the options that matter to this test; an option that a disabled
-// control holds (the algorithm when a margin is free, degenerate handling
-// when both are fixed, empty sites for the pair indices) is not read.
+// The options that matter to this test, with the iterations and the seed
+// read from their texts; nothing, with the reason, when the iterations are
+// out of range.
 std::optional<Choices> Parse(const TestOptions& options, std::string& reason) {
   Choices c;
-  const auto index = ParseIndex(options.Index);
-  if (!index) {
-    reason = "The co-occurrence index " + Quoted(options.Index) +
-             " is unknown: choose C-score, Number of checkerboards, Number of species combinations or V-ratio.";
-    return std::nullopt;
-  }
-  c.index = *index;
-  const auto rows = ParseMargin(options.RowConstraint);
-  if (!rows) {
-    reason = "The row constraint " + Quoted(options.RowConstraint) +
-             " is unknown: choose Fixed Sum, Equiprobable or Proportional.";
-    return std::nullopt;
-  }
-  c.rows = *rows;
-  const auto cols = ParseMargin(options.ColumnConstraint);
-  if (!cols) {
-    reason = "The column constraint " + Quoted(options.ColumnConstraint) +
-             " is unknown: choose Fixed Sum, Equiprobable or Proportional.";
-    return std::nullopt;
-  }
-  c.cols = *cols;
-  if (c.FixedFixed()) {
-    const auto algorithm = ParseAlgorithm(options.Algorithm);
-    if (!algorithm) {
-      reason = "The fixed-fixed randomization algorithm " + Quoted(options.Algorithm) +
-               " is unknown: choose Sequential Swap, Independent Swap or Random Knight's Tour.";
-      return std::nullopt;
-    }
-    c.algorithm = *algorithm;
-  } else {
-    const auto degenerate = ParseDegenerate(options.DegenerateMatrices);
-    if (!degenerate) {
-      reason = "The choice for degenerate matrices " + Quoted(options.DegenerateMatrices) +
-               " is unknown: choose Retain, Discard, Split or Fix.";
-      return std::nullopt;
-    }
-    c.degenerate = *degenerate;
-  }
-  if (UsesSiteCompositions(c.index)) {
-    if (options.EmptySites == caption::Include) {
-      c.include_empty = true;
-    } else if (options.EmptySites != caption::Exclude) {
-      reason = "The choice for empty sites " + Quoted(options.EmptySites) + " is unknown: choose Include or Exclude.";
-      return std::nullopt;
-    }
-  }
+  c.index = options.Index;
+  c.rows = options.RowConstraint;
+  c.cols = options.ColumnConstraint;
+  c.algorithm = options.Algorithm;
+  c.degenerate = options.DegenerateMatrices;
+  c.include_empty = options.EmptySites == EmptySiteTreatment::Include;
   const double iterations = RoundHalfEven(LeadingNumber(options.Iterations));
   if (!(iterations >= 1 && iterations <= static_cast<double>(MaxIterations))) {
     reason = "The number of iterations " + Quoted(options.Iterations) + " asks for " + GeneralDecimal(iterations) +
@@ -136,17 +66,17 @@ std::optional<Choices> Parse(const TestOptions& options, std::string& reason) {
 }
 
 std::string Describe(const TestOptions& options, const Choices* c, std::uint64_t ordinal) {
-  std::string memo = "Co-occurrence Index: " + options.Index + "\r\n";
-  memo += "Row Constraints: " + options.RowConstraint + "\r\n";
-  memo += "Column Constraints: " + options.ColumnConstraint + "\r\n";
+  std::string memo = "Co-occurrence Index: " + std::string(Caption(options.Index)) + "\r\n";
+  memo += "Row Constraints: " + std::string(Caption(options.RowConstraint)) + "\r\n";
+  memo += "Column Constraints: " + std::string(Caption(options.ColumnConstraint)) + "\r\n";
   if (c == nullptr || c->FixedFixed()) {
-    memo += "Fixed-Fixed Randomization Algorithm: " + options.Algorithm + "\r\n";
+    memo += "Fixed-Fixed Randomization Algorithm: " + std::string(Caption(options.Algorithm)) + "\r\n";
   }
   if (c == nullptr || !c->FixedFixed()) {
-    memo += "Degenerate Matrices: " + options.DegenerateMatrices + "\r\n";
+    memo += "Degenerate Matrices: " + std::string(Caption(options.DegenerateMatrices)) + "\r\n";
   }
   if (c == nullptr || UsesSiteCompositions(c->index)) {
-    memo += "Empty Sites: " + options.EmptySites + "\r\n";
+    memo += "Empty Sites: " + std::string(Caption(options.EmptySites)) + "\r\n";
   }
   memo += "Number of Iterations: " + (c != nullptr ? std::to_string(c->iterations) : options.Iterations) + "\r\n";
   memo += "Random number seed: " + (c != nullptr ? GeneralDecimal(c->seed) : options.Seed) + " (test " +
@@ -182,18 +112,6 @@ std::string UndefinedEverywhere(IndexKind kind, std::int64_t drawn) {
                               : "fewer than two of the species occur";
   return IndexName(kind) + " is undefined in every null matrix drawn (" + std::to_string(drawn) + " of " +
          std::to_string(drawn) + "): in each, " + why + ", so there is nothing to compare the observed index with.";
-}
-
-std::string AlgorithmName(FixedFixedAlgorithm algorithm) {
-  switch (algorithm) {
-    case FixedFixedAlgorithm::SequentialSwap:
-      return std::string(caption::SequentialSwap);
-    case FixedFixedAlgorithm::IndependentSwap:
-      return std::string(caption::IndependentSwap);
-    case FixedFixedAlgorithm::KnightsTour:
-      return std::string(caption::KnightsTour);
-  }
-  return {};
 }
 
 // Five decimals, correctly rounded by std::to_chars on every platform. The
@@ -340,7 +258,7 @@ TestResult Compute(const Incidence& matrix, const Choices& c, std::uint64_t ordi
     return NoResults(memo1, Undefined(c.index));
   }
   if (c.FixedFixed() && c.algorithm != FixedFixedAlgorithm::KnightsTour && !HasCheckerboard(matrix, &check)) {
-    return NoResults(memo1, "The " + AlgorithmName(c.algorithm) +
+    return NoResults(memo1, "The " + std::string(Caption(c.algorithm)) +
                                            " cannot run: the matrix has no checkerboard submatrix, so no swap is "
                                            "possible.");
   }

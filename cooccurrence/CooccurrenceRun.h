@@ -10,17 +10,19 @@
 #include <string>
 
 #include "Incidence.h"
+#include "TestVocabulary.h"
 
 namespace tessil::cooc {
 
-// The option texts exactly as EcoSim's options window holds them.
+// The options EcoSim's options window holds; the iterations and the seed as
+// the texts typed into it.
 struct TestOptions {
-  std::string RowConstraint = "Fixed Sum";
-  std::string ColumnConstraint = "Equiprobable";
-  std::string Index = "C-score";
-  std::string Algorithm = "Sequential Swap";
-  std::string DegenerateMatrices = "Retain";
-  std::string EmptySites = "Exclude";
+  Constraint RowConstraint = Constraint::Fixed;
+  Constraint ColumnConstraint = Constraint::Equiprobable;
+  CooccurrenceIndex Index = CooccurrenceIndex::CScore;
+  FixedFixedAlgorithm Algorithm = FixedFixedAlgorithm::SequentialSwap;
+  DegenerateTreatment DegenerateMatrices = DegenerateTreatment::Retain;
+  EmptySiteTreatment EmptySites = EmptySiteTreatment::Exclude;
   std::string Iterations = "100";
   std::string Seed = "0";
 };
@@ -81,8 +83,8 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
 // The most memory one test of a `rows` x `cols` matrix may take with these
 // options, in bytes: the null model's tables (the swap chain's species-pair
 // table, the knight's tour's cell table, the margin samplers' urns), the
-// matrices it copies and the index's scratch space. Options the engine does
-// not know count for nothing (such a test cannot run anyway).
+// matrices it copies and the index's scratch space. A number of iterations
+// a test refuses counts for nothing (such a test cannot run anyway).
 std::uint64_t TestWorkingSetBytes(std::int64_t rows, std::int64_t cols, const TestOptions& options);
 // The most memory one test may take: 2 GiB, or half of this computer's
 // physical memory where that is less.
