@@ -78,7 +78,7 @@ ProtocolTest::~ProtocolTest() {
 WindowProtocolEcoSim& ProtocolTest::EcoSim() {
   ecosim_ = std::make_unique<WindowProtocolEcoSim>(
       windows_, settings_, inputs_, &host_,
-      [this] { return qtwin::HandleOf(world_.Windows(), world_.Windows(), progress_.get()); }, folder_,
+      [this] { return qtwin::HandleOf(world_.Windows(), progress_.get()); }, folder_,
       [this] { return cancel_; });
   return *ecosim_;
 }

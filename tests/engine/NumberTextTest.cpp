@@ -182,7 +182,8 @@ TEST(NumberText, EveryUnitGivesItsExactBytes) {
         {"GibibytesText", "118111600", "0.1 GiB"},
         {"MemorySizeText", "0", "0 MiB"}, {"MemorySizeText", "805306368", "768 MiB"},
         {"MemorySizeText", "1073741823", "1023 MiB"}, {"MemorySizeText", "1610612736", "1.5 GiB"},
-        {"MemorySizeText", "2147483648", "2 GiB"}, {"MemorySizeText", "2254857830", "2.1 GiB"},
+        {"MemorySizeText", "2147483648", "2 GiB"}, {"MemorySizeText", "2254857831", "2.1 GiB"},
+        {"MemorySizeText", "2254857830", "2 GiB"},  // a byte short of 2.1 GiB: cut, not rounded
 
         // ReadDecimal: a whole text, blanks around it and a leading "+" allowed
         {"ReadFixed", "0.04700", "0.047"}, {"ReadFixed", " +1.00000\t", "1"}, {"ReadFixed", "1e3", "not a number"},
