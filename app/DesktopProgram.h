@@ -17,14 +17,14 @@ class StandInAutomation;
 }
 
 // The same tests computed in-process, one after another, with no windows.
-AutomationFactory InProcessAutomation();
+DesktopAutomationFactory InProcessAutomation();
 // The window protocol driving the stand-in EcoSim, as the program does by
 // default. `windows` must outlive every run.
-AutomationFactory WindowProtocolAutomation(standin::StandInAutomation& windows);
+DesktopAutomationFactory WindowProtocolAutomation(standin::StandInAutomation& windows);
 
 class DesktopProgram {
  public:
-  explicit DesktopProgram(AutomationFactory automation = InProcessAutomation());
+  explicit DesktopProgram(DesktopAutomationFactory automation = InProcessAutomation());
   frmMain& MainWindow() { return *main_; }
   RunSettings& Settings() { return settings_; }
   HelpWindows& Help() { return help_; }

@@ -148,7 +148,8 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  standin::StandInAutomation windows(QCoreApplication::applicationDirPath().toStdString());
+  qtwin::WindowWorld world;
+  standin::StandInAutomation windows(world, QCoreApplication::applicationDirPath().toStdString());
   RunSettings settings;
   LoggedMessages boxes;
   HelpWindows help(HelpPagesFolder());
@@ -157,11 +158,12 @@ int main(int argc, char** argv) {
   bool ended = false;
   frmMain main(settings,
                MainWindowServices{boxes, help, clock,
-                                  [&](RunSettings& s, const RunInputs& inputs, AutomationHost& host, QWidget* progress)
-                                      -> std::unique_ptr<EcoSimAutomation> {
+                                  [&](RunSettings& s, const RunInputs& inputs, AutomationHost& host,
+                                      const ProgressLink& link, QWidget* progress) -> MadeAutomation {
                                     return std::make_unique<PhotographedRun>(
-                                        windows.MakeAutomation(s, inputs, host, progress), s, progress, folder,
-                                        photographed);
+                                        windows.MakeAutomation(s, inputs, host, progress,
+                                                               [&link] { return link.CancelRequested(); }),
+                                        s, progress, folder, photographed);
                                   },
                                   {}, QCoreApplication::applicationDirPath(), [&] { ended = true; }, {}});
   bool ok = true;

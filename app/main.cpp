@@ -12,7 +12,10 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   // Runs drive EcoSim through its windows; where EcoSim 7.0 cannot run, the
   // stand-in answers, started from its program file in the program's folder.
-  tessil::standin::StandInAutomation windows(QCoreApplication::applicationDirPath().toStdString());
+  // The windows and programs the window protocol sees live here, for the
+  // life of the program.
+  tessil::qtwin::WindowWorld world;
+  tessil::standin::StandInAutomation windows(world, QCoreApplication::applicationDirPath().toStdString());
   tessil::DesktopProgram program(tessil::WindowProtocolAutomation(windows));
   program.MainWindow().show();
   return QApplication::exec();

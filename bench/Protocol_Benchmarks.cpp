@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "Distribution_Functions.h"
-#include "HostedPrograms.h"
 #include "Kernel_Procedures.h"
 #include "QtWindowSystem.h"
 #include "StandInEcoSim.h"
@@ -46,7 +45,8 @@ std::filesystem::path ProgramFolder() {
 
 void ProcessPendingMessages(benchmark::State& state) {
   Application();
-  QtWindowSystem windows;
+  qtwin::WindowWorld world;
+  QtWindowSystem windows(world);
   for (auto _ : state) windows.ProcessPendingMessages();
 }
 BENCHMARK(ProcessPendingMessages);
@@ -67,11 +67,13 @@ std::vector<PresenceAbsenceMatrix> Matrices(std::int32_t size, std::size_t count
 
 void OneMatrixThroughTheWindows(benchmark::State& state) {
   Application();
-  standin::RegisterStandInEcoSim();
+  standin::StandInSwitches switches;
+  qtwin::WindowWorld world;
+  standin::RegisterStandInEcoSim(world, switches);
   const auto size = static_cast<std::int32_t>(state.range(0));
   QtWindowSystem::Options options;
   options.FullTurnSeconds = static_cast<double>(state.range(1)) * 1e-6;
-  QtWindowSystem windows(options);
+  QtWindowSystem windows(world, options);
   RunSettings settings;
   FixedRunInputs inputs;
   inputs.Rows = inputs.Cols = std::to_string(size);
@@ -88,7 +90,7 @@ void OneMatrixThroughTheWindows(benchmark::State& state) {
     }
   }
   ecosim.ReleaseEcoSim();
-  qtwin::EndAllPrograms();
+  world.Programs().EndAllPrograms();
   state.SetItemsProcessed(state.iterations());
   state.SetLabel("matrices, 100 EcoSim iterations");
 }
@@ -108,7 +110,7 @@ void DefaultStudy(benchmark::State& state) {
   Application();
   std::ostringstream err;
   cli::WindowsEcoSim windowsEcoSim(cli::RunningProgramFolder(), err, fullTurn);
-  const cli::AutomationFactory factory = path == 0 ? windowsEcoSim.Factory() : cli::AutomationFactory{};
+  const cli::StudyAutomationFactory factory = path == 0 ? windowsEcoSim.Factory() : cli::StudyAutomationFactory{};
   cli::StudyRequest request;
   request.Threads = static_cast<unsigned>(path == 0 ? 1 : path);
   SystemClock clock;

@@ -326,7 +326,7 @@ int Run(RunCommand& c, Environment& env) {
     return ExitRefused;
   }
 
-  AutomationFactory automation;
+  StudyAutomationFactory automation;
   if (c.EcoSim == "windows") {
     if (!env.WindowsEcoSim) {
       env.Err << "tessil-cli: --ecosim windows is not available in this build; use --ecosim in-process.\n";

@@ -20,7 +20,7 @@ inline constexpr int ExitCancelled = 130;
 
 struct Environment {
   Environment(std::ostream& out, std::ostream& err, const std::atomic<bool>* interrupted = nullptr,
-              bool errIsTerminal = false, Clock* time = nullptr, AutomationFactory windowsEcoSim = {})
+              bool errIsTerminal = false, Clock* time = nullptr, StudyAutomationFactory windowsEcoSim = {})
       : Out(out),
         Err(err),
         Interrupted(interrupted),
@@ -37,7 +37,7 @@ struct Environment {
   Clock* Time = nullptr;
   // The EcoSim driven through its windows (`--ecosim windows`); unavailable
   // when empty.
-  AutomationFactory WindowsEcoSim;
+  StudyAutomationFactory WindowsEcoSim;
 };
 
 int RunCommandLine(int argc, const char* const* argv, Environment& env);

@@ -24,17 +24,20 @@ class HookedProgress final : public ProgressLink {
 }  // namespace
 
 StudyResult RunStudy(const StudyRequest& request, const StudyHooks& hooks, Clock& clock,
-                     const AutomationFactory& automation) {
+                     const StudyAutomationFactory& automation) {
   RunSettings settings;
   settings.NumIterations = request.NumIterations;
   settings.RandomSeed = request.RandomSeed;
   HookedProgress progress(settings, hooks);
-  std::unique_ptr<EcoSimAutomation> made =
-      automation ? automation(settings, request.Inputs, [&progress] { return progress.CancelRequested(); })
-                 : std::make_unique<InProcessEcoSim>(settings, request.Inputs, request.Threads);
-  EcoSimAutomation& ecosim = *made;
+  MadeAutomation made = [&]() -> MadeAutomation {
+    if (automation) return automation(settings, request.Inputs, [&progress] { return progress.CancelRequested(); });
+    auto inProcess = std::make_unique<InProcessEcoSim>(settings, request.Inputs, request.Threads);
+    EcoSimConcurrentTesting* workers = inProcess.get();
+    return {std::move(inProcess), workers};
+  }();
+  EcoSimAutomation& ecosim = *made.EcoSim;
   RandomStream stream;
-  RunContext run{settings, request.Inputs, ecosim, progress, stream, clock};
+  RunContext run{settings, request.Inputs, ecosim, progress, stream, clock, made.Workers};
 
   StudyResult result;
   try {

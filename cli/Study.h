@@ -37,16 +37,17 @@ struct StudyHooks {
   std::function<bool()> Cancelled;
 };
 
-// Makes the automation a study runs through, over the study's run settings
-// and inputs; `cancelled` answers whether the user has asked to stop.
-using AutomationFactory = std::function<std::unique_ptr<EcoSimAutomation>(
+// Makes the automation a headless study runs through (EcoSim driven through
+// its windows), over the study's run settings and inputs; `cancelled`
+// answers whether the user has asked to stop.
+using StudyAutomationFactory = std::function<std::unique_ptr<EcoSimAutomation>(
     RunSettings& settings, const RunInputs& inputs, std::function<bool()> cancelled)>;
 
 // Runs the study; EcoSim is released however the run ends. Fails with
 // RunCancelled, RunSettingsError or any failure of the automation. Without a
 // factory the tests run in-process on request.Threads threads.
 StudyResult RunStudy(const StudyRequest& request, const StudyHooks& hooks, Clock& clock,
-                     const AutomationFactory& automation = {});
+                     const StudyAutomationFactory& automation = {});
 
 // The power table as tab-separated values with a header line.
 std::string PowerTableTsv(const PowerTable& table);

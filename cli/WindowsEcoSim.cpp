@@ -17,6 +17,7 @@ WindowsEcoSim::WindowsEcoSim(std::filesystem::path programFolder, std::ostream& 
 
 WindowsEcoSim::~WindowsEcoSim() {
   standin_.reset();
+  world_.reset();
   app_.reset();
 }
 
@@ -41,14 +42,15 @@ void WindowsEcoSim::Start() {
   }
   QtWindowSystem::Options options;
   options.FullTurnSeconds = full_turn_seconds_;
-  standin_ = std::make_unique<standin::StandInAutomation>(program_folder_, options);
+  world_ = std::make_unique<qtwin::WindowWorld>();
+  standin_ = std::make_unique<standin::StandInAutomation>(*world_, program_folder_, options);
 }
 
 void WindowsEcoSim::ReportProgramMissing(std::string_view message) {
   err_ << "tessil-cli: " << message << "\n";
 }
 
-AutomationFactory WindowsEcoSim::Factory() {
+StudyAutomationFactory WindowsEcoSim::Factory() {
   return [this](RunSettings& settings, const RunInputs& inputs,
                 std::function<bool()> cancelled) -> std::unique_ptr<EcoSimAutomation> {
     Start();

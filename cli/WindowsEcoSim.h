@@ -33,7 +33,7 @@ class WindowsEcoSim final : private AutomationHost {
   WindowsEcoSim& operator=(const WindowsEcoSim&) = delete;
 
   // Makes the automation of one study; valid while this object lives.
-  AutomationFactory Factory();
+  StudyAutomationFactory Factory();
 
  private:
   void EnableShowEcoSim() override {}
@@ -47,6 +47,7 @@ class WindowsEcoSim final : private AutomationHost {
   char name_[12] = "tessil-cli";
   char* argv_[2] = {name_, nullptr};
   std::unique_ptr<QApplication> app_;
+  std::unique_ptr<qtwin::WindowWorld> world_;
   std::unique_ptr<standin::StandInAutomation> standin_;
 };
 

@@ -114,18 +114,6 @@ std::string UndefinedEverywhere(IndexKind kind, std::int64_t drawn) {
          std::to_string(drawn) + "): in each, " + why + ", so there is nothing to compare the observed index with.";
 }
 
-// Five decimals, correctly rounded by std::to_chars on every platform. The
-// buffer holds the longest such text: 309 digits, a point and five decimals.
-std::string Fixed5(double value) {
-  char buffer[400];
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 5).ptr;
-  std::string text(buffer, end);
-  if (text == "-0.00000") {
-    text.erase(0, 1);
-  }
-  return text;
-}
-
 std::unique_ptr<NullModel> MakeModel(const Incidence& matrix, const Choices& c, StopCheck* check) {
   if (!c.FixedFixed()) {
     return MakeMarginSampler(matrix, c.rows, c.cols, check);
@@ -187,12 +175,6 @@ double WorkingSet(double r, double n, const Choices& c) {
   return bytes;
 }
 
-std::string Gigabytes(double bytes) {
-  char text[64];
-  const auto end = std::to_chars(text, text + sizeof text, bytes / 1073741824.0, std::chars_format::fixed, 1).ptr;
-  return std::string(text, end) + " GiB";
-}
-
 }  // namespace
 
 std::uint64_t TestWorkingSetBytes(std::int64_t rows, std::int64_t cols, const TestOptions& options) {
@@ -214,8 +196,8 @@ std::optional<std::string> MemoryRefusal(std::int64_t rows, std::int64_t cols, c
     return std::nullopt;
   }
   return "A test of a matrix of " + std::to_string(rows) + " species and " + std::to_string(cols) +
-         " sites with these options needs about " + Gigabytes(static_cast<double>(need)) +
-         " of memory, more than the " + Gigabytes(static_cast<double>(limit)) +
+         " sites with these options needs about " + GibibytesText(static_cast<double>(need)) +
+         " of memory, more than the " + GibibytesText(static_cast<double>(limit)) +
          " one test may use (2 GiB, or half of this computer's memory where that is less).";
 }
 
@@ -225,19 +207,6 @@ double TestResult::PLower() const {
 
 double TestResult::PUpper() const {
   return NullMatrices > 0 ? static_cast<double>(CountGreaterOrEqual) / static_cast<double>(NullMatrices) : 0.0;
-}
-
-std::string FormatPValue(std::int64_t count, std::int64_t n) {
-  // Integer arithmetic, so that a p-value exactly halfway between two
-  // five-decimal values rounds the same way everywhere.
-  std::int64_t scaled = count * 100000 / n;
-  const std::int64_t rest = count * 100000 % n;
-  if (2 * rest > n || (2 * rest == n && scaled % 2 == 1)) {
-    ++scaled;
-  }
-  std::string decimals = std::to_string(scaled % 100000);
-  decimals.insert(0, 5 - decimals.size(), '0');
-  return std::to_string(scaled / 100000) + "." + decimals;
 }
 
 TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal) {
@@ -403,7 +372,7 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
     return Compute(matrix, c, ordinal, control, check, memo1);
   } catch (const std::bad_alloc&) {
     return NoResults(std::move(memo1), "The test ran out of memory: this computer could not give it the " +
-                                           Gigabytes(static_cast<double>(TestWorkingSetBytes(
+                                           GibibytesText(static_cast<double>(TestWorkingSetBytes(
                                                matrix.Rows(), matrix.Cols(), options))) +
                                            " it needs.");
   } catch (const StopRequested&) {

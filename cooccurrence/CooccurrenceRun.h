@@ -11,6 +11,7 @@
 
 #include "Incidence.h"
 #include "TestVocabulary.h"
+#include "NumberText.h"
 
 namespace tessil::cooc {
 
@@ -93,8 +94,7 @@ std::uint64_t TestMemoryLimitBytes();
 // nothing when it fits within TestMemoryLimitBytes().
 std::optional<std::string> MemoryRefusal(std::int64_t rows, std::int64_t cols, const TestOptions& options);
 
-// count / n with exactly five decimals after a point, the last rounded half
-// to even: "0.04700", "1.00000". Needs 0 <= count <= n and n > 0.
-std::string FormatPValue(std::int64_t count, std::int64_t n);
+// How the results write their p-values (NumberText.h).
+using tessil::FormatPValue;
 
 }  // namespace tessil::cooc

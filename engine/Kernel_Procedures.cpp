@@ -224,48 +224,6 @@ bool Testable(const GeneratedMatrix& generated, bool fixedFixed) {
   return generated.OccupiedSpecies >= 2 && !(fixedFixed && !HasCheckerboardPair(generated.Matrix));
 }
 
-// The same walk as the sequential one, but the matrices to be tested are
-// collected and handed over together; they are then counted in their order,
-// with the cancel check after each, as if they had been tested one by one.
-double EstimateRejectionRateInBatches(RunContext& run, EcoSimBatchTesting& batch, const OccupancyMatrix& p,
-                                      const ConditionalOccupancy& c, double proportion) {
-  RunSettings& settings = run.Settings;
-  const bool fixedFixed = run.Inputs.CommittedOptions().IsFixedFixed();
-  const std::size_t batchSize = batch.BatchSize();
-  double rejections = 0.0;
-  std::vector<PresenceAbsenceMatrix> pending;
-  std::vector<bool> submitted;
-  pending.reserve(batchSize);
-  std::int32_t n = 0;
-  while (n < settings.NumIterations) {
-    pending.clear();
-    submitted.clear();
-    while (n < settings.NumIterations && pending.size() < batchSize) {
-      CountMatrixBegun(run);
-      ++n;
-      GeneratedMatrix generated = GenerateMatrix(p, c, proportion, run.Stream);
-      const bool testable = Testable(generated, fixedFixed);
-      submitted.push_back(testable);
-      if (testable) pending.push_back(std::move(generated.Matrix));
-      if (run.Progress.CancelRequested()) break;
-    }
-    const std::vector<std::optional<double>> pValues =
-        pending.empty() ? std::vector<std::optional<double>>{} : batch.TestMatrices(pending, settings.UpperTail);
-    std::size_t next = 0;
-    for (const bool testable : submitted) {
-      double pValue = 1.0;
-      if (testable) {
-        const std::optional<double>& result = pValues.at(next++);
-        if (result) pValue = *result;
-      }
-      if (run.Progress.CancelRequested()) throw RunCancelled();
-      if (pValue <= RejectionAlpha) rejections += 1.0;
-      settings.WorkDone += 1.0;
-    }
-  }
-  return rejections / settings.NumIterations;
-}
-
 // Stops the workers however the tests of an argument end: a cancel or a
 // failure leaves no test running and no thread behind.
 class WorkersStopper {
@@ -340,14 +298,11 @@ double EstimateRejectionRateConcurrently(RunContext& run, EcoSimConcurrentTestin
 
 double EstimateRejectionRate(RunContext& run, const OccupancyMatrix& p, const ConditionalOccupancy& c,
                              double proportion) {
-  if (auto* tests = dynamic_cast<EcoSimConcurrentTesting*>(&run.EcoSim); tests != nullptr) {
-    if (tests->StartTestWorkers(run.Settings.UpperTail) > 0) {
-      return EstimateRejectionRateConcurrently(run, *tests, p, c, proportion);
-    }
-    // No worker could be started: the tests run one by one on this thread.
-  } else if (auto* batch = dynamic_cast<EcoSimBatchTesting*>(&run.EcoSim); batch != nullptr && batch->BatchSize() > 1) {
-    return EstimateRejectionRateInBatches(run, *batch, p, c, proportion);
+  if (run.Workers != nullptr && run.Workers->StartTestWorkers(run.Settings.UpperTail) > 0) {
+    return EstimateRejectionRateConcurrently(run, *run.Workers, p, c, proportion);
   }
+  // No workers offered, or none could be started: the tests run one by one
+  // on this thread.
   RunSettings& settings = run.Settings;
   const bool fixedFixed = run.Inputs.CommittedOptions().IsFixedFixed();
   double rejections = 0.0;

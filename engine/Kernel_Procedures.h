@@ -73,6 +73,10 @@ struct RunContext {
   ProgressLink& Progress;
   RandomStream& Stream;
   Clock& Time;
+  // The same EcoSim's worker face, when whoever built the run offers it: the
+  // tests then run on workers while the next matrices are drawn. Null: one
+  // test at a time through EcoSim.
+  EcoSimConcurrentTesting* Workers = nullptr;
 };
 
 // Evaluates the power function at every covered argument. Fails with

@@ -47,90 +47,6 @@ ErrorRateSummary AnalyzeErrorRates(const PowerTable& table) {
 
 namespace {
 
-// Writes a finite value with the given number of decimals. The value is
-// first written with 15 significant digits, and that decimal text is rounded,
-// so that a rate such as 0.0625 or 1.0005 rounds the way a reader of the
-// decimal figure expects rather than the way its binary neighbour would.
-// std::to_chars never consults the locale, so the separator is always a point.
-std::string FixedDecimals(double value, int decimals) {
-  if (std::isnan(value)) {
-    return "nan";
-  }
-  if (std::isinf(value)) {
-    return value < 0 ? "-inf" : "inf";
-  }
-
-  constexpr int SignificantDigits = 15;
-  std::array<char, 64> buffer{};
-  const std::to_chars_result written =
-      std::to_chars(buffer.data(), buffer.data() + buffer.size(), std::fabs(value),
-                    std::chars_format::scientific, SignificantDigits - 1);
-  if (written.ec != std::errc{}) {
-    return "nan";
-  }
-  // The text reads d.ddddddddddddddde±x: fifteen digits and an exponent.
-  const std::string_view text(buffer.data(), static_cast<std::size_t>(written.ptr - buffer.data()));
-  const std::size_t exponentAt = text.find('e');
-  std::string digits;
-  for (const char c : text.substr(0, exponentAt)) {
-    if (c != '.') {
-      digits.push_back(c);
-    }
-  }
-  int exponent = 0;
-  for (const char c : text.substr(exponentAt + 2)) {
-    exponent = exponent * 10 + (c - '0');
-  }
-  if (text[exponentAt + 1] == '-') {
-    exponent = -exponent;
-  }
-
-  // The value times 10^decimals, as a whole number of digits kept from the
-  // 15 significant ones (more digits than that are zeros).
-  const int kept = exponent + 1 + decimals;
-  std::string scaled;
-  bool roundUp = false;
-  if (kept < 0) {
-    // Below half a unit of the last decimal: the value rounds to zero.
-  } else if (kept < SignificantDigits) {
-    scaled = digits.substr(0, static_cast<std::size_t>(kept));
-    roundUp = digits[static_cast<std::size_t>(kept)] >= '5';
-  } else {
-    scaled = digits;
-    scaled.append(static_cast<std::size_t>(kept - SignificantDigits), '0');
-  }
-  if (roundUp) {
-    // Halves go away from zero: the magnitude is rounded up.
-    std::size_t i = scaled.size();
-    while (i > 0 && scaled[i - 1] == '9') {
-      scaled[i - 1] = '0';
-      --i;
-    }
-    if (i == 0) {
-      scaled.insert(scaled.begin(), '1');
-    } else {
-      ++scaled[i - 1];
-    }
-  }
-
-  const std::size_t fraction = static_cast<std::size_t>(decimals);
-  if (scaled.size() < fraction + 1) {
-    scaled.insert(0, fraction + 1 - scaled.size(), '0');
-  }
-  // A value that rounds to zero is written without a sign.
-  const bool negative = value < 0 && scaled.find_first_not_of('0') != std::string::npos;
-  std::string out;
-  if (negative) {
-    out.push_back('-');
-  }
-  out.append(scaled, 0, scaled.size() - fraction);
-  if (fraction > 0) {
-    out.push_back('.');
-    out.append(scaled, scaled.size() - fraction, fraction);
-  }
-  return out;
-}
-
 constexpr std::string_view Break = "\r\n";
 
 void AppendLine(std::string& out, std::string_view line) {
@@ -145,10 +61,6 @@ void AppendHeading(std::string& out, std::string_view heading, std::size_t ruleL
 }
 
 }  // namespace
-
-std::string FormatRate(double value) { return FixedDecimals(value, 3); }
-
-std::string FormatPercent(double value) { return FixedDecimals(value * 100.0, 1) + "%"; }
 
 std::string BuildResultsReport(const PowerTable& table, const ErrorRateSummary& summary,
                                const RunInputs& inputs) {

@@ -26,12 +26,6 @@ struct ErrorRateSummary {
 // size (least and greatest power) of 0.
 ErrorRateSummary AnalyzeErrorRates(const PowerTable& table);
 
-// "0.000": three decimals, halves away from zero after writing the value with
-// 15 significant digits.
-std::string FormatRate(double value);
-// "0.0%": the value times 100 with one decimal, then a percent sign.
-std::string FormatPercent(double value);
-
 // The report of a run: seven sections, CR LF line breaks, no final break.
 std::string BuildResultsReport(const PowerTable& table, const ErrorRateSummary& summary,
                                const RunInputs& inputs);

@@ -2,8 +2,6 @@
 
 #include <QPointer>
 
-#include "HostedPrograms.h"
-#include "StandInEcoSim.h"
 #include "WindowProtocolEcoSim.h"
 
 namespace tessil::standin {
@@ -14,24 +12,28 @@ QtWindowSystem::Options StandInAutomation::DefaultOptions() {
   return options;
 }
 
-StandInAutomation::StandInAutomation(std::filesystem::path programFolder, QtWindowSystem::Options options)
-    : program_folder_(std::move(programFolder)), windows_(options) {
-  RegisterStandInEcoSim();
+StandInAutomation::StandInAutomation(qtwin::WindowWorld& world, std::filesystem::path programFolder,
+                                     QtWindowSystem::Options options)
+    : program_folder_(std::move(programFolder)), windows_(world, options) {
+  RegisterStandInEcoSim(world, switches_);
 }
 
-StandInAutomation::~StandInAutomation() { qtwin::EndAllPrograms(); }
+StandInAutomation::~StandInAutomation() {
+  qtwin::ProgramHost& programs = windows_.World().Programs();
+  programs.EndAllPrograms();
+  // Its switches go with it.
+  programs.UnregisterProgram(StandInProgramFile);
+}
 
 std::unique_ptr<EcoSimAutomation> StandInAutomation::MakeAutomation(RunSettings& settings, const RunInputs& inputs,
                                                                     AutomationHost& host, QWidget* progressWindow,
                                                                     std::function<bool()> cancelled) {
-  if (const auto* link = dynamic_cast<const ProgressLink*>(&host); link != nullptr && !cancelled) {
-    cancelled = [link] { return link->CancelRequested(); };
-  }
   // The progress window may go before the automation does.
   QPointer<QWidget> progress(progressWindow);
   return std::make_unique<WindowProtocolEcoSim>(
-      windows_, settings, inputs, &host, [progress] { return qtwin::HandleOf(progress.data()); }, program_folder_,
-      std::move(cancelled));
+      windows_, settings, inputs, &host,
+      [&registry = windows_.World().Windows(), progress] { return qtwin::HandleOf(registry, progress.data()); },
+      program_folder_, std::move(cancelled));
 }
 
 }  // namespace tessil::standin

@@ -2,9 +2,11 @@
 // that has a QApplication and a progress window: one object for the life of
 // the program, one automation per run.
 //
-//   StandInAutomation windows(programFolder);
-//   services.MakeAutomation = [&](RunSettings& s, const RunInputs& in, AutomationHost& host, QWidget* progress) {
-//     return windows.MakeAutomation(s, in, host, progress);
+//   qtwin::WindowWorld world;
+//   StandInAutomation windows(world, programFolder);
+//   services.MakeAutomation = [&](RunSettings& s, const RunInputs& in, AutomationHost& host,
+//                                 const ProgressLink& link, QWidget* progress) {
+//     return windows.MakeAutomation(s, in, host, progress, [&link] { return link.CancelRequested(); });
 //   };
 #pragma once
 
@@ -17,6 +19,8 @@
 #include "EcoSimAutomation.h"
 #include "Public_Declarations.h"
 #include "QtWindowSystem.h"
+#include "StandInEcoSim.h"
+#include "WindowWorld.h"
 
 namespace tessil::standin {
 
@@ -26,26 +30,28 @@ class StandInAutomation {
   // delivering posted messages on every pass: cheap waits, live windows.
   static QtWindowSystem::Options DefaultOptions();
 
-  // Registers the stand-in for EcoSim's program file. `programFolder` holds
-  // EcoSim/EcoSim700.exe. Needs the QApplication.
-  explicit StandInAutomation(std::filesystem::path programFolder,
-                             QtWindowSystem::Options options = DefaultOptions());
-  // Ends every stand-in still running.
+  // Registers the stand-in for EcoSim's program file in `world`.
+  // `programFolder` holds EcoSim/EcoSim700.exe. Needs the QApplication.
+  StandInAutomation(qtwin::WindowWorld& world, std::filesystem::path programFolder,
+                    QtWindowSystem::Options options = DefaultOptions());
+  // Ends every program still running in the world: the stand-ins go before
+  // their switches do.
   ~StandInAutomation();
   StandInAutomation(const StandInAutomation&) = delete;
   StandInAutomation& operator=(const StandInAutomation&) = delete;
 
   // The automation of one run. EcoSim's windows are placed beside
-  // `progressWindow` (may be null). Cancel is read from `cancelled` or,
-  // when that is empty, from `host` when it is also the run's ProgressLink.
+  // `progressWindow` (may be null). The waits read Cancel from `cancelled`.
   std::unique_ptr<EcoSimAutomation> MakeAutomation(RunSettings& settings, const RunInputs& inputs,
                                                    AutomationHost& host, QWidget* progressWindow,
-                                                   std::function<bool()> cancelled = {});
+                                                   std::function<bool()> cancelled);
 
   QtWindowSystem& Windows() { return windows_; }
 
  private:
   std::filesystem::path program_folder_;
+  // No faults: the program's stand-ins behave.
+  StandInSwitches switches_;
   QtWindowSystem windows_;
 };
 

@@ -134,19 +134,12 @@ struct StandInEcoSim::Job {
   }
 };
 
-namespace {
-std::atomic<int> workers_running{0};
-}  // namespace
-
-int StandInEcoSim::WorkersRunning() { return workers_running.load(); }
-
-StandInFaults& FaultsForNewStandIns() {
-  static StandInFaults faults;
-  return faults;
-}
-
-StandInEcoSim::StandInEcoSim(std::string workingFolder, StandInFaults faults)
-    : folder_(std::move(workingFolder)), faults_(std::move(faults)) {
+StandInEcoSim::StandInEcoSim(qtwin::WindowWorld& world, StandInSwitches& switches, std::string workingFolder)
+    : world_(world),
+      windows_(world.Windows()),
+      workers_running_(switches.WorkersRunning),
+      folder_(std::move(workingFolder)),
+      faults_(switches.FaultsForNew) {
 
   application_ = TopLevel("TApplication", "EcoSim");
   BuildMainWindow();
@@ -168,7 +161,7 @@ StandInEcoSim::~StandInEcoSim() {
 }
 
 bool StandInEcoSim::OwnsWindow(WindowHandle window) const {
-  const QWidget* widget = qtwin::WidgetOf(window);
+  const QWidget* widget = qtwin::WidgetOf(windows_, window);
   if (widget == nullptr) return false;
   const QWidget* top = widget->window();
   return std::any_of(top_levels_.begin(), top_levels_.end(), [top](const QPointer<QWidget>& w) { return w == top; });
@@ -178,7 +171,7 @@ QWidget* StandInEcoSim::Window(QWidget* widget, std::string_view className, std:
   const bool missing = std::find(faults_.MissingClasses.begin(), faults_.MissingClasses.end(), className) !=
                        faults_.MissingClasses.end();
   if (missing) return widget;
-  qtwin::MakeWindow(widget, className, text);
+  qtwin::MakeWindow(windows_, widget, className, text);
   Attach(widget);
   return widget;
 }
@@ -192,7 +185,7 @@ QWidget* StandInEcoSim::TopLevel(std::string_view className, std::string_view te
 void StandInEcoSim::BuildMainWindow() {
   main_ = TopLevel("TEcoSim", "EcoSim 7.0");
   main_->resize(MainSize);
-  grid_ = new StringGrid(main_);
+  grid_ = new StringGrid(windows_, main_);
   Window(grid_, "TStringGrid", "");
   auto* layout = new QVBoxLayout(main_);
   layout->setSizeConstraint(QLayout::SetNoConstraint);
@@ -353,7 +346,7 @@ void StandInEcoSim::BuildResultsWindow() {
   layout->addWidget(pages);
 }
 
-void StandInEcoSim::Show(QWidget* window, bool shown) { qtwin::SetShown(window, shown); }
+void StandInEcoSim::Show(QWidget* window, bool shown) { qtwin::SetShown(windows_, window, shown); }
 
 void StandInEcoSim::ShowPage(std::uintptr_t index) {
   if (index >= sheets_.size()) return;
@@ -369,7 +362,7 @@ bool StandInEcoSim::HandleMessage(QWidget* window, qtwin::WindowMessageEvent& m)
       return true;
     }
     if (m.Message == WM_COMMAND && m.WParam == ecosim::CooccurrenceCommand) {
-      if (!Busy() && !qtwin::IsShown(options_)) {
+      if (!Busy() && !qtwin::IsShown(windows_, options_)) {
         Show(main_, false);
         Show(options_, true);
       }
@@ -407,7 +400,7 @@ bool StandInEcoSim::HandleMessage(QWidget* window, qtwin::WindowMessageEvent& m)
     for (const RadioGroup* group : {&rows_, &columns_, &algorithm_, &degenerate_, &empty_}) {
       if (window != group->Box) continue;
       for (QWidget* button : group->Buttons) {
-        const WindowHandle handle = qtwin::FindHandle(button);
+        const WindowHandle handle = qtwin::FindHandle(windows_, button);
         if (handle != NoWindow && static_cast<std::intptr_t>(handle) == m.LParam) {
           static_cast<QRadioButton*>(button)->setChecked(true);
         }
@@ -440,17 +433,17 @@ bool StandInEcoSim::HandleMessage(QWidget* window, qtwin::WindowMessageEvent& m)
 }
 
 void StandInEcoSim::AcceptResize() {
-  const std::optional<int> cols = WholeNumber(qtwin::TextOf(resize_columns_));
-  const std::optional<int> rows = WholeNumber(qtwin::TextOf(resize_rows_));
+  const std::optional<int> cols = WholeNumber(qtwin::TextOf(windows_, resize_columns_));
+  const std::optional<int> rows = WholeNumber(qtwin::TextOf(windows_, resize_rows_));
   // A size that is not a number keeps the dialog open.
   if (!cols || !rows || std::int64_t{*rows} * *cols > ecosim::MaxGridCells) return;
   grid_->Resize(*rows, *cols);
   Show(resize_, false);
 }
 
-std::string StandInEcoSim::Selected(const RadioGroup& group) {
+std::string StandInEcoSim::Selected(const RadioGroup& group) const {
   for (QWidget* button : group.Buttons) {
-    if (static_cast<QRadioButton*>(button)->isChecked()) return qtwin::TextOf(button);
+    if (static_cast<QRadioButton*>(button)->isChecked()) return qtwin::TextOf(windows_, button);
   }
   return {};
 }
@@ -459,12 +452,12 @@ OptionTexts StandInEcoSim::HeldTexts() const {
   OptionTexts o;
   o.RowConstraint = Selected(rows_);
   o.ColumnConstraint = Selected(columns_);
-  o.Index = qtwin::TextOf(index_->lineEdit());
+  o.Index = qtwin::TextOf(windows_, index_->lineEdit());
   o.Algorithm = Selected(algorithm_);
   o.DegenerateMatrices = Selected(degenerate_);
   o.EmptySites = Selected(empty_);
-  o.Iterations = qtwin::TextOf(iterations_);
-  o.Seed = qtwin::TextOf(seed_);
+  o.Iterations = qtwin::TextOf(windows_, iterations_);
+  o.Seed = qtwin::TextOf(windows_, seed_);
   return o;
 }
 
@@ -479,14 +472,14 @@ cooc::Incidence StandInEcoSim::GridMatrix() const {
 bool StandInEcoSim::BeepChecked() const { return beep_->isChecked(); }
 
 void StandInEcoSim::StartTest() {
-  if (Busy() || !qtwin::IsShown(options_)) return;
+  if (Busy() || !qtwin::IsShown(windows_, options_)) return;
   running_ = true;
   ++tests_started_;
   // Every test counts, from the last time the seed was set.
   const std::uint64_t ordinal = ordinal_++;
   Show(options_, false);
   slice_count_ = 0;
-  qtwin::SetText(progress_, "...0 Simulating");
+  qtwin::SetText(windows_, progress_, "...0 Simulating");
   Show(progress_, true);
   stalled_ = faults_.Stall;
   hung_ = faults_.Hang;
@@ -511,14 +504,14 @@ void StandInEcoSim::StartTest() {
         if (faults_.WorkerThreadFails) {
           throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
         }
-        ++workers_running;
+        ++workers_running_;
         counted = true;
-        worker_ = std::thread([job = job_] {
+        worker_ = std::thread([job = job_, &running = workers_running_] {
           job->Run();
-          --workers_running;
+          --running;
         });
       } catch (const std::system_error&) {
-        if (counted) --workers_running;
+        if (counted) --workers_running_;
       }
     }
   }
@@ -543,7 +536,7 @@ void StandInEcoSim::StopSlices() { ++slice_generation_; }
 // caption shows that the simulation advances.
 void StandInEcoSim::Slice() {
   ++slice_count_;
-  qtwin::SetText(progress_, "..." + std::to_string(slice_count_ % 1000000) + " Simulating");
+  qtwin::SetText(windows_, progress_, "..." + std::to_string(slice_count_ % 1000000) + " Simulating");
   if (job_ == nullptr) {
     ScheduleSlice();
     return;
@@ -567,8 +560,9 @@ void StandInEcoSim::EndTest(const cooc::TestResult& result) {
   Show(progress_, false);
   if (BeepChecked()) QApplication::beep();
   if (result.HasResults && !faults_.ConfirmInsteadOfResults) {
-    qtwin::SetText(memo1_, result.Memo1);
-    qtwin::SetText(memo2_, faults_.PValueText ? ReplacePValues(result.Memo2, *faults_.PValueText) : result.Memo2);
+    qtwin::SetText(windows_, memo1_, result.Memo1);
+    qtwin::SetText(windows_, memo2_,
+                   faults_.PValueText ? ReplacePValues(result.Memo2, *faults_.PValueText) : result.Memo2);
     Show(results_, true);
     return;
   }
@@ -604,32 +598,32 @@ void StandInEcoSim::ShowMessage(const std::string& text, bool exitOnOk) {
   auto* ok = new QPushButton(form);
   layout->addWidget(Window(ok, "TButton", "OK"));
   QObject::connect(ok, &QPushButton::clicked, this, [this, form, exitOnOk] {
-    qtwin::DestroyWindow(form);
+    qtwin::DestroyWindow(windows_, form);
     if (!exitOnOk) {
       Show(main_, true);
       return;
     }
     // EcoSim ends: every window of this instance goes at once.
-    for (QPointer<QWidget>& window : top_levels_) qtwin::DestroyWindow(window.data());
-    qtwin::EndProgramLater(this);
+    for (QPointer<QWidget>& window : top_levels_) qtwin::DestroyWindow(windows_, window.data());
+    world_.Programs().EndProgramLater(this);
   });
   if (exitOnOk) {
     auto* cancel = new QPushButton(form);
     layout->addWidget(Window(cancel, "TButton", "Cancel"));
-    QObject::connect(cancel, &QPushButton::clicked, this, [form] { qtwin::DestroyWindow(form); });
+    QObject::connect(cancel, &QPushButton::clicked, this, [this, form] { qtwin::DestroyWindow(windows_, form); });
   }
   Show(form, true);
 }
 
-void RegisterStandInEcoSim() {
-  qtwin::RegisterProgram(StandInProgramFile, [](const std::string& folder) {
-    return std::make_unique<StandInEcoSim>(folder, FaultsForNewStandIns());
+void RegisterStandInEcoSim(qtwin::WindowWorld& world, StandInSwitches& switches) {
+  world.Programs().RegisterProgram(StandInProgramFile, [&world, &switches](const std::string& folder) {
+    return std::make_unique<StandInEcoSim>(world, switches, folder);
   });
 }
 
-std::vector<StandInEcoSim*> RunningStandIns() {
+std::vector<StandInEcoSim*> RunningStandIns(qtwin::WindowWorld& world) {
   std::vector<StandInEcoSim*> running;
-  qtwin::ForEachProgram([&running](qtwin::HostedProgram& p) {
+  world.Programs().ForEachProgram([&running](qtwin::HostedProgram& p) {
     if (auto* s = dynamic_cast<StandInEcoSim*>(&p)) running.push_back(s);
   });
   return running;

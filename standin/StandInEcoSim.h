@@ -3,11 +3,13 @@
 // behaviour Tessil's window protocol relies on, computing each co-occurrence
 // test with Tessil's own engine. It runs inside the Tessil process and is
 // started by opening its program file (EcoSim/EcoSim700.exe in the
-// program's folder) once RegisterStandInEcoSim has been called.
+// program's folder) in a window world once RegisterStandInEcoSim has been
+// called for it.
 #pragma once
 
 #include <QPointer>
 #include <QWidget>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -18,6 +20,7 @@
 #include "CooccurrenceRun.h"
 #include "HostedPrograms.h"
 #include "QtWindows.h"
+#include "WindowWorld.h"
 
 class QCheckBox;
 class QComboBox;
@@ -54,8 +57,14 @@ struct StandInFaults {
   bool WorkerThreadFails = false;
 };
 
-// The faults every stand-in starts with (tests only; none by default).
-StandInFaults& FaultsForNewStandIns();
+// What the stand-ins started in one window world share, owned by whoever
+// registers them: the faults each new one starts with (tests only; none in
+// the program), and the count of tests being computed beside the message
+// loop.
+struct StandInSwitches {
+  StandInFaults FaultsForNew;
+  std::atomic<int> WorkersRunning{0};
+};
 
 // The texts EcoSim's option controls show: the selected radio button of
 // each group, the index box and the two number boxes.
@@ -84,7 +93,9 @@ inline constexpr const char* StandInProgramFile = "EcoSim700.exe";
 
 class StandInEcoSim final : public qtwin::HostedProgram, private qtwin::WindowProcedure {
  public:
-  StandInEcoSim(std::string workingFolder, StandInFaults faults);
+  // Its windows join `world`; it starts with the switches' faults for new
+  // stand-ins and counts its worker in them.
+  StandInEcoSim(qtwin::WindowWorld& world, StandInSwitches& switches, std::string workingFolder);
   ~StandInEcoSim() override;
 
   bool OwnsWindow(WindowHandle window) const override;
@@ -105,9 +116,6 @@ class StandInEcoSim final : public qtwin::HostedProgram, private qtwin::WindowPr
   const cooc::TestResult& LastResult() const { return last_; }
   // What the last aborted test had computed when it stopped.
   const cooc::TestResult& AbortedResult() const { return aborted_; }
-  // Tests computed beside the message loop, in all stand-ins, that have not
-  // ended yet.
-  static int WorkersRunning();
 
  private:
   struct Job;
@@ -144,9 +152,12 @@ class StandInEcoSim final : public qtwin::HostedProgram, private qtwin::WindowPr
   void StopWorker();
   void AskToExit();
   void ShowMessage(const std::string& text, bool exitOnOk);
-  static std::string Selected(const RadioGroup& group);
+  std::string Selected(const RadioGroup& group) const;
   bool Busy() const { return running_; }
 
+  qtwin::WindowWorld& world_;
+  qtwin::WindowRegistry& windows_;
+  std::atomic<int>& workers_running_;
   std::string folder_;
   StandInFaults faults_;
   std::vector<QPointer<QWidget>> top_levels_;
@@ -189,9 +200,11 @@ class StandInEcoSim final : public qtwin::HostedProgram, private qtwin::WindowPr
   cooc::TestResult aborted_;
 };
 
-// Makes opening EcoSim700.exe start a stand-in in this process.
-void RegisterStandInEcoSim();
-// The stand-ins running, oldest first.
-std::vector<StandInEcoSim*> RunningStandIns();
+// Makes opening EcoSim700.exe in `world` start a stand-in in this process,
+// with the faults `switches` holds at that moment. Both must outlive the
+// world's programs.
+void RegisterStandInEcoSim(qtwin::WindowWorld& world, StandInSwitches& switches);
+// The stand-ins running in `world`, oldest first.
+std::vector<StandInEcoSim*> RunningStandIns(qtwin::WindowWorld& world);
 
 }  // namespace tessil::standin

@@ -7,7 +7,9 @@
 
 namespace tessil::standin {
 
-StringGrid::StringGrid(QWidget* parent) : QWidget(parent) { Resize(5, 5); }
+StringGrid::StringGrid(qtwin::WindowRegistry& windows, QWidget* parent) : QWidget(parent), windows_(windows) {
+  Resize(5, 5);
+}
 
 void StringGrid::Resize(int rows, int cols) {
   rows_ = rows;
@@ -16,7 +18,7 @@ void StringGrid::Resize(int rows, int cols) {
   row_ = 0;
   col_ = 0;
   editing_ = false;
-  if (editor_ != nullptr) qtwin::SetShown(editor_, false);
+  if (editor_ != nullptr) qtwin::SetShown(windows_, editor_, false);
   update();
 }
 
@@ -29,12 +31,12 @@ void StringGrid::Type(char c) {
     editor_ = new QLineEdit(this);
     editor_->setFrame(false);
     editor_->hide();
-    qtwin::MakeWindow(editor_, "TInplaceEdit", "");
+    qtwin::MakeWindow(windows_, editor_, "TInplaceEdit", "");
   }
-  const std::string text = editing_ ? qtwin::TextOf(editor_) + c : std::string(1, c);
+  const std::string text = editing_ ? qtwin::TextOf(windows_, editor_) + c : std::string(1, c);
   editing_ = true;
-  qtwin::SetText(editor_, text);
-  qtwin::SetShown(editor_, true);
+  qtwin::SetText(windows_, editor_, text);
+  qtwin::SetShown(windows_, editor_, true);
   // Drawn only while EcoSim's window is on the screen.
   if (window()->isVisible()) {
     editor_->setGeometry(CellRect(row_, col_));
@@ -45,10 +47,10 @@ void StringGrid::Type(char c) {
 void StringGrid::Tab() {
   if (editing_) {
     cells_[static_cast<std::size_t>(row_) * static_cast<std::size_t>(cols_) + static_cast<std::size_t>(col_)] =
-        qtwin::TextOf(editor_);
+        qtwin::TextOf(windows_, editor_);
     editing_ = false;
     if (editor_->isVisible()) editor_->hide();
-    qtwin::SetShown(editor_, false);
+    qtwin::SetShown(windows_, editor_, false);
   }
   if (++col_ == cols_) {
     col_ = 0;

@@ -8,11 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "WindowRegistry.h"
+
 namespace tessil::standin {
 
 class StringGrid final : public QWidget {
  public:
-  explicit StringGrid(QWidget* parent);
+  // The in-place editor becomes a window of `windows`.
+  StringGrid(qtwin::WindowRegistry& windows, QWidget* parent);
 
   int Rows() const { return rows_; }
   int Cols() const { return cols_; }
@@ -35,6 +38,8 @@ class StringGrid final : public QWidget {
 
  private:
   QRect CellRect(int row, int col) const;
+
+  qtwin::WindowRegistry& windows_;
 
   int rows_ = 5;
   int cols_ = 5;

@@ -3,32 +3,21 @@
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "frmProgress.h"
 
 namespace tessil {
 
-namespace {
-
-std::string WholeNumber(double value) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.0f", value);
-  return buffer;
-}
-
-}  // namespace
-
 std::string RemainingTimeText(double r) {
   std::string text;
-  if (r >= 3600) text += WholeNumber(std::floor(r / 3600)) + "hr ";
+  if (r >= 3600) text += WholeNumberText(std::floor(r / 3600)) + "hr ";
   if (r >= 59.5) {
     // One more than the whole minutes of the rounded remainder within the
     // hour: an estimate rather under- than over-promises.
     const double seconds = std::fmod(RoundHalfEven(r), 3600.0);
-    text += WholeNumber(std::floor(seconds / 60) + 1) + "min ";
+    text += WholeNumberText(std::floor(seconds / 60) + 1) + "min ";
   } else {
-    text += WholeNumber(std::fmod(RoundHalfEven(r), 60.0)) + "s ";
+    text += WholeNumberText(std::fmod(RoundHalfEven(r), 60.0)) + "s ";
   }
   return text + "Remaining";
 }

@@ -396,6 +396,7 @@ void frmMain::cmd2_Click() {
   running_ = true;
   std::unique_ptr<frmProgress> progress;
   std::unique_ptr<EcoSimAutomation> ecosim;
+  EcoSimConcurrentTesting* workers = nullptr;
   PowerTable table;
   std::exception_ptr failure;
 
@@ -409,12 +410,14 @@ void frmMain::cmd2_Click() {
     // that EcoSim is being initialized and offers Cancel.
     progress->Repaint();
     progress->ProcessPendingMessages();
-    ecosim = services_.MakeAutomation(settings_, *this, *progress, progress.get());
+    MadeAutomation made = services_.MakeAutomation(settings_, *this, *progress, *progress, progress.get());
+    ecosim = std::move(made.EcoSim);
+    workers = made.Workers;
     progress->AttachAutomation(ecosim.get());
     ecosim->PrepareEcoSim();
     SinglePrecisionClock clock(services_.Time);
     RandomStream stream;
-    RunContext run{settings_, *this, *ecosim, *progress, stream, clock};
+    RunContext run{settings_, *this, *ecosim, *progress, stream, clock, workers};
     table = RunPowerSimulation(run);
   } catch (...) {
     failure = std::current_exception();

@@ -31,20 +31,22 @@ class FocusValidation;
 class frmEcoSimOptions;
 class frmConfirmExit;
 
-// Makes the automation through which one run uses EcoSim. It is given the
-// run's settings and inputs, the progress window as the host that learns when
-// EcoSim is ready (and tells the user when EcoSim cannot be found), and that
-// window itself, beside which EcoSim's windows are placed. The host is also
-// the run's ProgressLink: an automation whose waits must notice Cancel asks
-// it through dynamic_cast<const ProgressLink&>(host).CancelRequested().
-using AutomationFactory = std::function<std::unique_ptr<EcoSimAutomation>(
-    RunSettings& settings, const RunInputs& inputs, AutomationHost& host, QWidget* progressWindow)>;
+// Makes the automation through which one desktop run uses EcoSim. It is
+// given the run's settings and inputs, the progress window as the host that
+// learns when EcoSim is ready (and tells the user when EcoSim cannot be
+// found), the same window as the run's cancel link, which an automation whose
+// waits must notice Cancel reads, and that window itself, beside which
+// EcoSim's windows are placed. What it makes says whether the EcoSim can also
+// test matrices on workers.
+using DesktopAutomationFactory =
+    std::function<MadeAutomation(RunSettings& settings, const RunInputs& inputs, AutomationHost& host,
+                                 const ProgressLink& cancelLink, QWidget* progressWindow)>;
 
 struct MainWindowServices {
   MessageBoxes& Boxes;
   HelpViewer& Help;
   Clock& Time;
-  AutomationFactory MakeAutomation;
+  DesktopAutomationFactory MakeAutomation;
   SaveFileChooser ChooseFile;                    // empty: the save dialog
   QString ProgramFolder;                         // where results are saved by default
   std::function<void()> EndProgram;              // empty: leave the event loop

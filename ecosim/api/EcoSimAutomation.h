@@ -3,10 +3,13 @@
 // engine implement them.
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "Errors.h"
@@ -46,26 +49,12 @@ class EcoSimAutomation {
   virtual void ReleaseEcoSim() = 0;
 };
 
-// An EcoSim that can run many tests at once and still give each matrix the
-// result it would have had in a sequential run, because every test is seeded
-// by its place in the order of submission. The driver uses it when offered.
-class EcoSimBatchTesting {
- public:
-  virtual ~EcoSimBatchTesting() = default;
-  // How many matrices the driver should collect before submitting them.
-  virtual std::size_t BatchSize() const = 0;
-  // For each matrix, in submission order: the p-value of the chosen tail, or
-  // nothing where the test ended without results.
-  virtual std::vector<std::optional<double>> TestMatrices(const std::vector<PresenceAbsenceMatrix>& matrices,
-                                                          std::int16_t upperTail) = 0;
-};
-
 // An EcoSim that tests matrices on worker threads while the driver draws the
 // next ones. Each test is seeded by its place in the order of submission, so
 // every matrix gets the result it would have had in a sequential run, and the
 // driver counts the results in that order. Only the matrices under test are
-// held, one for each worker, however long the run. The driver prefers it to
-// EcoSimBatchTesting when offered.
+// held, one for each worker, however long the run. The driver uses it when
+// the run is given it (RunContext::Workers).
 class EcoSimConcurrentTesting {
  public:
   virtual ~EcoSimConcurrentTesting() = default;
@@ -89,6 +78,18 @@ class EcoSimConcurrentTesting {
   // Asks every running test to stop, waits for the workers to end and drops
   // the results not taken. Called however the tests end.
   virtual void StopTestWorkers() noexcept = 0;
+};
+
+// An automation made for one run, with the same EcoSim's worker face when it
+// has one. Whoever makes the automation knows what it can do, so the run is
+// told rather than left to find out.
+struct MadeAutomation {
+  // Any automation converts, with no worker face.
+  template <std::derived_from<EcoSimAutomation> Automation>
+  MadeAutomation(std::unique_ptr<Automation> ecosim, EcoSimConcurrentTesting* workers = nullptr)  // NOLINT
+      : EcoSim(std::move(ecosim)), Workers(workers) {}
+  std::unique_ptr<EcoSimAutomation> EcoSim;
+  EcoSimConcurrentTesting* Workers = nullptr;
 };
 
 }  // namespace tessil

@@ -1,8 +1,7 @@
 #include "PValueLine.h"
 
-#include <charconv>
-
 #include "Errors.h"
+#include "NumberText.h"
 
 namespace tessil {
 
@@ -21,16 +20,8 @@ double PValueFromLine(std::string_view buffer, std::int16_t upperTail) {
   for (std::size_t at = text.find(prefix); at != std::string::npos; at = text.find(prefix, at)) {
     text.erase(at, prefix.size());
   }
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
-  while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
-  const char* first = text.data() + begin;
-  const char* last = text.data() + end;
-  if (first != last && *first == '+') ++first;
-  double value = 0.0;
-  const auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::fixed);
-  if (first == last || ec != std::errc() || ptr != last) {
+  const DecimalText read = ReadDecimal(text, std::chars_format::fixed);
+  if (!read.Valid || read.OutOfRange) {
     // Show the line as read, with the length field's bytes made visible.
     std::string shown(buffer);
     for (char& c : shown) {
@@ -38,7 +29,7 @@ double PValueFromLine(std::string_view buffer, std::int16_t upperTail) {
     }
     throw PValueNotANumber(shown);
   }
-  return value;
+  return read.Value;
 }
 
 }  // namespace tessil

@@ -281,30 +281,4 @@ void InProcessEcoSim::StopTestWorkers() noexcept {
   workers_.reset();
 }
 
-std::size_t InProcessEcoSim::BatchSize() const { return threads_; }
-
-std::vector<std::optional<double>> InProcessEcoSim::TestMatrices(const std::vector<PresenceAbsenceMatrix>& matrices,
-                                                                 std::int16_t upperTail) {
-  std::vector<std::optional<double>> pValues;
-  if (StartTestWorkers(upperTail) == 0) {
-    for (const PresenceAbsenceMatrix& m : matrices) {
-      const cooc::TestResult result = cooc::RunTest(ToIncidence(m), options_, ordinal_++);
-      pValues.push_back(result.HasResults ? std::optional(ReadPValueFromResults(result, upperTail)) : std::nullopt);
-    }
-    return pValues;
-  }
-  struct Stop {
-    InProcessEcoSim& ecosim;
-    ~Stop() { ecosim.StopTestWorkers(); }
-  } stop{*this};
-  std::size_t next = 0;
-  while (pValues.size() < matrices.size()) {
-    while (next < matrices.size() && WorkerFree()) SubmitMatrix(matrices[next++]);
-    const std::vector<std::optional<double>> taken = TakeResultsInOrder();
-    pValues.insert(pValues.end(), taken.begin(), taken.end());
-    if (pValues.size() < matrices.size() && taken.empty()) AwaitTests(next < matrices.size());
-  }
-  return pValues;
-}
-
 }  // namespace tessil

@@ -33,7 +33,7 @@ cooc::Incidence ToIncidence(const PresenceAbsenceMatrix& matrix);
 // when the system will not start another thread.
 using ThreadStarter = std::function<std::jthread(std::function<void(std::stop_token)> work)>;
 
-class InProcessEcoSim final : public EcoSimAutomation, public EcoSimBatchTesting, public EcoSimConcurrentTesting {
+class InProcessEcoSim final : public EcoSimAutomation, public EcoSimConcurrentTesting {
  public:
   // threads: how many tests may run at once, each on a worker thread of its
   // own. The host, when given, learns when EcoSim is ready. The starter makes
@@ -50,10 +50,6 @@ class InProcessEcoSim final : public EcoSimAutomation, public EcoSimBatchTesting
   void CloseCooccurrenceResults() override;
   void PlaceEcoSimWindow(std::string_view name, std::int32_t mode) override;
   void ReleaseEcoSim() override;
-
-  std::size_t BatchSize() const override;
-  std::vector<std::optional<double>> TestMatrices(const std::vector<PresenceAbsenceMatrix>& matrices,
-                                                  std::int16_t upperTail) override;
 
   std::size_t StartTestWorkers(std::int16_t upperTail) override;
   bool WorkerFree() override;

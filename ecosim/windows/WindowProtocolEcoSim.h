@@ -9,12 +9,14 @@
 // messages are processed inside every wait, which is when the front end's own
 // windows stay live):
 //
+//   qtwin::WindowWorld world;                       // the program's windows and hosted programs
 //   QtWindowSystem::Options options;
-//   options.FullTurnSeconds = 0.0005;       // cheap waits, windows still live
-//   QtWindowSystem windows(options);        // needs the QApplication
-//   standin::RegisterStandInEcoSim();       // where EcoSim 7.0 cannot run
+//   options.FullTurnSeconds = 0.0005;               // cheap waits, windows still live
+//   QtWindowSystem windows(world, options);         // needs the QApplication
+//   standin::StandInSwitches switches;
+//   standin::RegisterStandInEcoSim(world, switches);  // where EcoSim 7.0 cannot run
 //   WindowProtocolEcoSim ecosim(windows, runSettings, mainWindowInputs, &host,
-//       [&] { return qtwin::HandleOf(progressWindow); },  // Tessil's progress window
+//       [&] { return qtwin::HandleOf(world.Windows(), progressWindow); },  // Tessil's progress window
 //       programFolder,                                     // holds EcoSim/EcoSim700.exe
 //       [&] { return progressLink.CancelRequested(); });
 //

@@ -10,6 +10,7 @@
 
 #include "Errors.h"
 #include "TestVocabulary.h"
+#include "NumberText.h"
 
 namespace tessil {
 
@@ -120,20 +121,6 @@ struct SilentProgress final : ProgressLink {
   bool CancelRequested() const override { return Cancel; }
 };
 
-// The numeric value of a text typed into a text box. Blanks, tabs and line
-// feeds are removed first; then the longest prefix that forms a number is
-// read: an optional sign, digits with at most one decimal point and an
-// optional exponent, or "&H"/"&O" followed by a hexadecimal or octal whole
-// number. A text without such a prefix gives 0. A value too large for a
-// double gives an infinity of its sign.
-double LeadingNumber(std::string_view text);
-
-// Rounds to the nearest whole number, halves to the even neighbour.
-double RoundHalfEven(double value);
-
-// Writes a value in general decimal form: up to 15 significant digits, a
-// point, no leading zeros and no trailing zeros after the point.
-std::string GeneralDecimal(double value);
 
 // Loads the matrix size and the p-value tail at the start of a run. Fails
 // with a RunSettingsError when a size text is not a whole number within range

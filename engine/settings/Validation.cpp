@@ -96,17 +96,6 @@ std::uint64_t PhysicalMemory() {
   return 0;
 }
 
-namespace {
-
-// "2 GiB", "1.5 GiB", "768 MiB".
-std::string Bytes(std::uint64_t bytes) {
-  const double gib = static_cast<double>(bytes) / (1u << 30);
-  if (gib >= 1) return GeneralDecimal(std::floor(gib * 10) / 10) + " GiB";
-  return std::to_string(bytes >> 20) + " MiB";
-}
-
-}  // namespace
-
 std::string RefuseMatrixSize(std::int32_t rows, std::int32_t cols, std::uint64_t memoryLimit) {
   const std::uint64_t cells = static_cast<std::uint64_t>(rows) * static_cast<std::uint64_t>(cols);
   const std::uint64_t mostCells = memoryLimit / StudyBytesPerCell;
@@ -115,7 +104,7 @@ std::string RefuseMatrixSize(std::int32_t rows, std::int32_t cols, std::uint64_t
   return "A matrix of " + std::to_string(rows) + " rows x " + std::to_string(cols) + " columns is too large: " +
          "it has " + std::to_string(cells) + " cells, and a study can hold at most " + std::to_string(mostCells) +
          " cells (rows x columns, such as " + std::to_string(side) + " x " + std::to_string(side) + ") in " +
-         Bytes(memoryLimit) + " of memory.";
+         MemorySizeText(memoryLimit) + " of memory.";
 }
 
 std::string RefuseMatrixCount(std::int32_t arguments, std::int32_t matricesPerArgument) {

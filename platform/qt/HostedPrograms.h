@@ -2,11 +2,14 @@
 // program file, as the shell would start them: the stand-in EcoSim is one.
 #pragma once
 
+#include <QObject>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "WindowHandle.h"
 
@@ -23,29 +26,56 @@ class HostedProgram {
 // Starts an instance in the given working folder.
 using ProgramStarter = std::function<std::unique_ptr<HostedProgram>(const std::string& workingFolder)>;
 
-// Registers the program started by opening a file of this name (compared
-// without regard to case, folders ignored); replaces an earlier one.
-void RegisterProgram(std::string_view fileName, ProgramStarter starter);
-void UnregisterProgram(std::string_view fileName);
-bool IsProgramRegistered(std::string_view fileName);
+// The programs of one window world (WindowWorld.h): which program file
+// starts which program, and the instances running.
+class ProgramHost {
+ public:
+  ProgramHost();
+  // Ends every instance still running.
+  ~ProgramHost();
+  ProgramHost(const ProgramHost&) = delete;
+  ProgramHost& operator=(const ProgramHost&) = delete;
 
-// Starts the program registered for the file's name at the next turn of
-// message processing, as a program started by the shell comes up while its
-// starter goes on. False when no program is registered for it.
-bool StartProgramLater(const std::string& file, const std::string& workingFolder);
-// Starts it now; null when none is registered.
-HostedProgram* StartProgram(const std::string& file, const std::string& workingFolder);
+  // Registers the program started by opening a file of this name (compared
+  // without regard to case, folders ignored); replaces an earlier one.
+  void RegisterProgram(std::string_view fileName, ProgramStarter starter);
+  void UnregisterProgram(std::string_view fileName);
+  bool IsProgramRegistered(std::string_view fileName) const;
 
-// Ends an instance at the next turn of message processing: how a program
-// ends itself from one of its own message handlers.
-void EndProgramLater(const HostedProgram* program);
-// Ends the instance that owns the window now; false when none does.
-bool EndProgramOwning(WindowHandle window);
-// Ends every instance and forgets starts not yet made. Call before the
-// QApplication goes.
-void EndAllPrograms();
-std::size_t RunningPrograms();
-// The running instances, oldest first. A visit must not start or end any.
-void ForEachProgram(const std::function<void(HostedProgram&)>& visit);
+  // Starts the program registered for the file's name at the next turn of
+  // message processing, as a program started by the shell comes up while its
+  // starter goes on. False when no program is registered for it.
+  bool StartProgramLater(const std::string& file, const std::string& workingFolder);
+  // Starts it now; null when none is registered.
+  HostedProgram* StartProgram(const std::string& file, const std::string& workingFolder);
+
+  // Ends an instance at the next turn of message processing: how a program
+  // ends itself from one of its own message handlers.
+  void EndProgramLater(const HostedProgram* program);
+  // Ends the instance that owns the window now; false when none does.
+  bool EndProgramOwning(WindowHandle window);
+  // Ends every instance and forgets starts not yet made. Call before the
+  // QApplication goes.
+  void EndAllPrograms();
+  std::size_t RunningPrograms() const { return running_.size(); }
+  // The running instances, oldest first. A visit must not start or end any.
+  void ForEachProgram(const std::function<void(HostedProgram&)>& visit);
+
+ private:
+  struct Registration {
+    std::string FileName;
+    ProgramStarter Starter;
+  };
+  const Registration* Registered(std::string_view fileName) const;
+  QObject& QueueContext();
+  void End(std::vector<std::unique_ptr<HostedProgram>>::iterator at);
+
+  std::vector<Registration> programs_;
+  std::vector<std::unique_ptr<HostedProgram>> running_;
+  // Queued starts and ends carry the generation they were queued in;
+  // EndAllPrograms moves to a new one, so none of them outlives it.
+  std::uint64_t generation_ = 0;
+  std::unique_ptr<QObject> context_;
+};
 
 }  // namespace tessil::qtwin

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "HostedPrograms.h"
 #include "QtWindows.h"
 #include "WindowMessages.h"
 #include "WindowRegistry.h"
@@ -20,8 +19,6 @@ using qtwin::WindowMessageEvent;
 using qtwin::WindowRegistry;
 
 namespace {
-
-WindowRegistry& Registry() { return WindowRegistry::Instance(); }
 
 std::string Latin1(const QString& text) {
   const QByteArray bytes = text.toLatin1();
@@ -41,8 +38,8 @@ bool Matches(const WindowEntry& entry, std::string_view className, std::optional
   return SameWindowText(entry.ClassName, className) && (!text || SameWindowText(LookupName(entry), *text));
 }
 
-std::intptr_t Deliver(WindowHandle window, WindowMessageEvent& message) {
-  QWidget* widget = qtwin::WidgetOf(window);
+std::intptr_t Deliver(WindowRegistry& registry, WindowHandle window, WindowMessageEvent& message) {
+  QWidget* widget = qtwin::WidgetOf(registry, window);
   if (widget == nullptr) return 0;
   QCoreApplication::sendEvent(widget, &message);
   return message.Result;
@@ -50,9 +47,9 @@ std::intptr_t Deliver(WindowHandle window, WindowMessageEvent& message) {
 
 }  // namespace
 
-QtWindowSystem::QtWindowSystem() : QtWindowSystem(Options{}) {}
+QtWindowSystem::QtWindowSystem(qtwin::WindowWorld& world) : QtWindowSystem(world, Options{}) {}
 
-QtWindowSystem::QtWindowSystem(Options options) : options_(options) {}
+QtWindowSystem::QtWindowSystem(qtwin::WindowWorld& world, Options options) : world_(world), options_(options) {}
 
 WindowHandle QtWindowSystem::FindWindow(std::string_view className, std::optional<std::string_view> text) {
   for (const WindowHandle window : Registry().TopLevels()) {
@@ -86,7 +83,7 @@ bool QtWindowSystem::IsWindow(WindowHandle window) { return Registry().Find(wind
 
 bool QtWindowSystem::PostMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                  std::intptr_t lParam) {
-  QWidget* widget = qtwin::WidgetOf(window);
+  QWidget* widget = qtwin::WidgetOf(Registry(), window);
   if (widget == nullptr) return false;
   QCoreApplication::postEvent(widget, new WindowMessageEvent(window, message, wParam, lParam, true));
   return true;
@@ -95,26 +92,26 @@ bool QtWindowSystem::PostMessage(WindowHandle window, std::uint32_t message, std
 std::intptr_t QtWindowSystem::SendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                           std::intptr_t lParam) {
   WindowMessageEvent m(window, message, wParam, lParam, false);
-  return Deliver(window, m);
+  return Deliver(Registry(), window, m);
 }
 
 std::intptr_t QtWindowSystem::SendTextMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                               std::string_view text) {
   WindowMessageEvent m(window, message, wParam, 0, false);
   m.Text = text;
-  return Deliver(window, m);
+  return Deliver(Registry(), window, m);
 }
 
 std::intptr_t QtWindowSystem::SendBufferMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                                 std::span<char> buffer) {
   WindowMessageEvent m(window, message, wParam, 0, false);
   m.Buffer = buffer;
-  return Deliver(window, m);
+  return Deliver(Registry(), window, m);
 }
 
 WindowHandle QtWindowSystem::SetFocus(WindowHandle window) {
   const WindowHandle previous = Registry().Focus();
-  if (QWidget* widget = qtwin::WidgetOf(window)) {
+  if (QWidget* widget = qtwin::WidgetOf(Registry(), window)) {
     widget->setFocus(Qt::OtherFocusReason);
     Registry().SetFocusRecord(window);
   } else if (window == NoWindow) {
@@ -212,7 +209,7 @@ bool QtWindowSystem::ShowWindow(WindowHandle window, int command) {
   WindowEntry* entry = Registry().Find(window);
   if (entry == nullptr) return false;
   const bool wasVisible = entry->Managed ? entry->Shown : entry->Widget->isVisible();
-  qtwin::SetShown(entry->Widget.data(), command != win::SW_HIDE);
+  qtwin::SetShown(Registry(), entry->Widget.data(), command != win::SW_HIDE);
   return wasVisible;
 }
 
@@ -234,10 +231,10 @@ std::intptr_t QtWindowSystem::ShellExecute(WindowHandle, std::string_view verb, 
   if (!SameWindowText(verb, "open")) return win::SE_ERR_NOASSOC;
   std::error_code error;
   if (!std::filesystem::is_regular_file(file, error)) return win::SE_ERR_FNF;
-  return qtwin::StartProgramLater(file, directory) ? win::SE_STARTED : win::SE_ERR_NOASSOC;
+  return world_.Programs().StartProgramLater(file, directory) ? win::SE_STARTED : win::SE_ERR_NOASSOC;
 }
 
-void QtWindowSystem::LeaveBehind(WindowHandle window) { qtwin::EndProgramOwning(window); }
+void QtWindowSystem::LeaveBehind(WindowHandle window) { world_.Programs().EndProgramOwning(window); }
 
 void QtWindowSystem::ProcessPendingMessages() {
   if (options_.FullTurnSeconds > 0) {

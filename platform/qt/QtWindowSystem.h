@@ -1,7 +1,8 @@
 // The window system over Qt: handles name widgets of this process made
 // windows through QtWindows.h, posted messages become posted Qt events and
 // sent messages sent events, and processing pending messages is one turn of
-// Qt's event processing. A QApplication must exist while it is used.
+// Qt's event processing. A QApplication must exist while it is used. It sees
+// the windows and the hosted programs of one window world.
 #pragma once
 
 #include <QRect>
@@ -12,6 +13,7 @@
 #include "Clock.h"
 #include "Public_Declarations.h"
 #include "WindowSystem.h"
+#include "WindowWorld.h"
 
 namespace tessil {
 
@@ -30,8 +32,10 @@ class QtWindowSystem final : public WindowSystem {
     double FullTurnSeconds = 0.0;
   };
 
-  QtWindowSystem();
-  explicit QtWindowSystem(Options options);
+  explicit QtWindowSystem(qtwin::WindowWorld& world);
+  QtWindowSystem(qtwin::WindowWorld& world, Options options);
+
+  qtwin::WindowWorld& World() { return world_; }
 
   WindowHandle FindWindow(std::string_view className, std::optional<std::string_view> text) override;
   WindowHandle FindWindowEx(WindowHandle parent, WindowHandle after, std::string_view className,
@@ -75,7 +79,9 @@ class QtWindowSystem final : public WindowSystem {
 
  private:
   void ApplyExStyle(WindowHandle window);
+  qtwin::WindowRegistry& Registry() const { return world_.Windows(); }
 
+  qtwin::WindowWorld& world_;
   SystemClock system_clock_;
   Options options_;
   std::chrono::steady_clock::time_point last_full_turn_{};

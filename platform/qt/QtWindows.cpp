@@ -36,10 +36,10 @@ std::optional<std::string_view> EditLine(const WindowEntry& entry, std::uintptr_
 
 // What a window does with a message its own handler leaves alone, as an
 // edit control, a button or any window would.
-void DefaultHandling(WindowEntry& entry, WindowMessageEvent& m) {
+void DefaultHandling(WindowRegistry& registry, WindowEntry& entry, WindowMessageEvent& m) {
   switch (m.Message) {
     case win::WM_SETTEXT:
-      WindowRegistry::Instance().SetText(entry, m.Text);
+      registry.SetText(entry, m.Text);
       m.Result = 1;
       break;
     case win::EM_GETLINE: {
@@ -67,23 +67,23 @@ void DefaultHandling(WindowEntry& entry, WindowMessageEvent& m) {
 // Installed first on every window, so it runs after the window's own
 // handlers.
 class DefaultProcedure final : public QObject {
+ public:
+  explicit DefaultProcedure(WindowRegistry& registry) : registry_(registry) {}
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() != WindowMessageEvent::EventType()) return false;
     auto& m = static_cast<WindowMessageEvent&>(*event);
     if (m.Handled) return true;
     m.Handled = true;
-    WindowEntry* entry = WindowRegistry::Instance().Find(m.Target);
-    if (entry != nullptr && entry->Widget == watched) DefaultHandling(*entry, m);
+    WindowEntry* entry = registry_.Find(m.Target);
+    if (entry != nullptr && entry->Widget == watched) DefaultHandling(registry_, *entry, m);
     return true;
   }
-};
 
-DefaultProcedure& Defaults() {
-  // Lives as long as the process; filters vanish with their widgets.
-  static auto* procedure = new DefaultProcedure;
-  return *procedure;
-}
+ private:
+  WindowRegistry& registry_;
+};
 
 void Display(QWidget* widget, const std::string& text) {
   const QString shown = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -123,10 +123,11 @@ WindowMessageEvent::WindowMessageEvent(WindowHandle target, std::uint32_t messag
                                        std::intptr_t lParam, bool posted)
     : QEvent(EventType()), Target(target), Message(message), WParam(wParam), LParam(lParam), Posted(posted) {}
 
-WindowRegistry& WindowRegistry::Instance() {
-  static auto* registry = new WindowRegistry;
-  return *registry;
-}
+WindowRegistry::WindowRegistry() : defaults_(std::make_unique<DefaultProcedure>(*this)) {}
+
+// The filters and connections of the windows that outlive the registry go
+// with its default procedure.
+WindowRegistry::~WindowRegistry() = default;
 
 WindowHandle WindowRegistry::Add(QWidget* widget, std::string_view className, std::string_view text, bool managed) {
   const WindowHandle handle = next_;
@@ -152,8 +153,8 @@ WindowHandle WindowRegistry::Add(QWidget* widget, std::string_view className, st
   }
   entries_.emplace(handle, std::move(entry));
   handles_[widget] = handle;
-  widget->installEventFilter(&Defaults());
-  QObject::connect(widget, &QObject::destroyed, &Defaults(), [this, handle, widget] { Remove(handle, widget); });
+  widget->installEventFilter(defaults_.get());
+  QObject::connect(widget, &QObject::destroyed, defaults_.get(), [this, handle, widget] { Remove(handle, widget); });
   return handle;
 }
 
@@ -256,41 +257,37 @@ bool WindowRegistry::IsVisible(WindowHandle window) {
   return true;
 }
 
-WindowHandle MakeWindow(QWidget* widget, std::string_view className, std::string_view text) {
-  WindowRegistry& registry = WindowRegistry::Instance();
+WindowHandle MakeWindow(WindowRegistry& registry, QWidget* widget, std::string_view className, std::string_view text) {
   if (const WindowHandle known = registry.HandleOf(widget); known != NoWindow) return known;
   const WindowHandle handle = registry.Add(widget, className, text, true);
   registry.Find(handle)->DisplayStale = true;
   return handle;
 }
 
-WindowHandle HandleOf(QWidget* widget) {
+WindowHandle HandleOf(WindowRegistry& registry, QWidget* widget) {
   if (widget == nullptr) return NoWindow;
-  WindowRegistry& registry = WindowRegistry::Instance();
   if (const WindowHandle known = registry.HandleOf(widget); known != NoWindow) return known;
   const QByteArray title = widget->windowTitle().toLatin1();
   return registry.Add(widget, widget->metaObject()->className(), std::string_view(title.data(), title.size()),
                       false);
 }
 
-WindowHandle FindHandle(const QWidget* widget) { return WindowRegistry::Instance().HandleOf(widget); }
+WindowHandle FindHandle(const WindowRegistry& registry, const QWidget* widget) { return registry.HandleOf(widget); }
 
-QWidget* WidgetOf(WindowHandle window) {
-  WindowEntry* entry = WindowRegistry::Instance().Find(window);
+QWidget* WidgetOf(WindowRegistry& registry, WindowHandle window) {
+  WindowEntry* entry = registry.Find(window);
   return entry == nullptr ? nullptr : entry->Widget.data();
 }
 
-void DestroyWindow(QWidget* window) {
+void DestroyWindow(WindowRegistry& registry, QWidget* window) {
   if (window == nullptr) return;
-  WindowRegistry& registry = WindowRegistry::Instance();
   registry.RemoveTree(registry.HandleOf(window));
   window->hide();
   QMetaObject::invokeMethod(
-      &Defaults(), [doomed = QPointer<QWidget>(window)] { delete doomed.data(); }, Qt::QueuedConnection);
+      &registry.Defaults(), [doomed = QPointer<QWidget>(window)] { delete doomed.data(); }, Qt::QueuedConnection);
 }
 
-void SetShown(QWidget* window, bool shown) {
-  WindowRegistry& registry = WindowRegistry::Instance();
+void SetShown(WindowRegistry& registry, QWidget* window, bool shown) {
   WindowEntry* entry = registry.Find(registry.HandleOf(window));
   if (entry == nullptr) return;
   if (!entry->Managed) {
@@ -301,19 +298,16 @@ void SetShown(QWidget* window, bool shown) {
   registry.UpdateMapping(*entry);
 }
 
-bool IsShown(QWidget* window) {
-  WindowRegistry& registry = WindowRegistry::Instance();
+bool IsShown(WindowRegistry& registry, QWidget* window) {
   const WindowEntry* entry = registry.Find(registry.HandleOf(window));
   return entry != nullptr && (entry->Managed ? entry->Shown : window->isVisible());
 }
 
-void SetText(QWidget* window, std::string_view text) {
-  WindowRegistry& registry = WindowRegistry::Instance();
+void SetText(WindowRegistry& registry, QWidget* window, std::string_view text) {
   if (WindowEntry* entry = registry.Find(registry.HandleOf(window))) registry.SetText(*entry, text);
 }
 
-std::string TextOf(const QWidget* window) {
-  WindowRegistry& registry = WindowRegistry::Instance();
+std::string TextOf(WindowRegistry& registry, const QWidget* window) {
   const WindowEntry* entry = registry.Find(registry.HandleOf(window));
   return entry == nullptr ? std::string() : entry->Text;
 }

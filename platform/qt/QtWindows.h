@@ -18,6 +18,8 @@
 
 namespace tessil::qtwin {
 
+class WindowRegistry;
+
 // A window message as a Qt event. Sent messages are delivered with
 // QCoreApplication::sendEvent and answer through Result; posted ones with
 // postEvent.
@@ -43,35 +45,38 @@ class WindowMessageEvent final : public QEvent {
   std::intptr_t Result = 0;
 };
 
+// Each function below works in the registry of one window world
+// (WindowWorld.h): the windows a window system of that world sees.
+
 // Makes a widget a window of the window system, with a window class and the
 // text it is created with. Its parent window is the nearest ancestor widget
 // that is a window; children are ordered by creation. A top-level window
 // made this way starts hidden and is only ever mapped on the screen once it
 // is both visible to the protocol and placed on the screen.
-WindowHandle MakeWindow(QWidget* widget, std::string_view className, std::string_view text);
+WindowHandle MakeWindow(WindowRegistry& registry, QWidget* widget, std::string_view className, std::string_view text);
 // The handle of any widget. A widget that is not yet a window becomes one,
 // with its Qt class name as class and its window title as text; its
 // visibility and geometry stay Qt's own (Tessil's own windows).
-WindowHandle HandleOf(QWidget* widget);
+WindowHandle HandleOf(WindowRegistry& registry, QWidget* widget);
 // The handle of a widget that is a window; 0 for any other widget.
-WindowHandle FindHandle(const QWidget* widget);
+WindowHandle FindHandle(const WindowRegistry& registry, const QWidget* widget);
 // The widget of a handle; null for 0 and for a destroyed window.
-QWidget* WidgetOf(WindowHandle window);
+QWidget* WidgetOf(WindowRegistry& registry, WindowHandle window);
 
 // Destroys a window and its children as the window system sees them at
 // once (look-ups no longer find them, IsWindow is false); the widget itself
 // is deleted at the next turn of message processing, so a window may
 // destroy itself from one of its own handlers.
-void DestroyWindow(QWidget* window);
+void DestroyWindow(WindowRegistry& registry, QWidget* window);
 
 // The window's own visible flag. A window is visible to the protocol when it
 // and every window above it have the flag.
-void SetShown(QWidget* window, bool shown);
-bool IsShown(QWidget* window);
+void SetShown(WindowRegistry& registry, QWidget* window, bool shown);
+bool IsShown(WindowRegistry& registry, QWidget* window);
 // The window's text: a caption, or an edit control's content. Edit controls
 // keep the name they were created with for look-ups.
-void SetText(QWidget* window, std::string_view text);
-std::string TextOf(const QWidget* window);
+void SetText(WindowRegistry& registry, QWidget* window, std::string_view text);
+std::string TextOf(WindowRegistry& registry, const QWidget* window);
 
 // A window's message handler: attach it to windows made with MakeWindow;
 // it sees each message before the window system's default handling.

@@ -1,11 +1,13 @@
-// The windows of this process as the Qt backend knows them. Internal to the
-// backend: widgets use QtWindows.h, the protocol uses QtWindowSystem.
+// The windows of this process as the Qt backend knows them. One registry per
+// window world (WindowWorld.h); widgets reach it through QtWindows.h, the
+// protocol through QtWindowSystem.
 #pragma once
 
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -41,7 +43,10 @@ struct WindowEntry {
 
 class WindowRegistry {
  public:
-  static WindowRegistry& Instance();
+  WindowRegistry();
+  ~WindowRegistry();
+  WindowRegistry(const WindowRegistry&) = delete;
+  WindowRegistry& operator=(const WindowRegistry&) = delete;
 
   WindowHandle Add(QWidget* widget, std::string_view className, std::string_view text, bool managed);
   WindowEntry* Find(WindowHandle window);
@@ -68,6 +73,10 @@ class WindowRegistry {
   WindowHandle Focus() const { return focus_; }
   void SetFocusRecord(WindowHandle window) { focus_ = window; }
 
+  // The default handling of every window's messages, and the context of the
+  // registry's own queued work (deleting destroyed windows).
+  QObject& Defaults() { return *defaults_; }
+
  private:
   void Remove(WindowHandle window, const QWidget* widget);
 
@@ -77,6 +86,7 @@ class WindowRegistry {
   std::vector<WindowHandle> z_order_;
   WindowHandle next_ = 0x00010010;
   WindowHandle focus_ = NoWindow;
+  std::unique_ptr<QObject> defaults_;
 };
 
 }  // namespace tessil::qtwin

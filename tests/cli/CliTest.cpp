@@ -53,7 +53,7 @@ Outcome Cli(std::vector<std::string> args, bool interrupted = false,
 
 // The command with standard output going to `out` and `--ecosim windows`
 // made by `windows`.
-Outcome CliTo(std::vector<std::string> args, std::ostream& out, AutomationFactory windows = {}) {
+Outcome CliTo(std::vector<std::string> args, std::ostream& out, StudyAutomationFactory windows = {}) {
   args.insert(args.begin(), "tessil-cli");
   std::vector<const char*> argv;
   for (const std::string& a : args) argv.push_back(a.c_str());

@@ -169,21 +169,6 @@ TEST(RunTest, SameSeedAndOrdinalGiveTheSameResult) {
   }
 }
 
-TEST(RunTest, PValueTextHasFiveDecimalsRoundedHalfToEven) {
-  struct Case {
-    std::int64_t count, n;
-    const char* text;
-  };
-  const Case cases[] = {
-      {47, 1000, "0.04700"}, {1, 1, "1.00000"},     {0, 7, "0.00000"},     {1, 3, "0.33333"},
-      {2, 3, "0.66667"},     {1, 64, "0.01562"},    {3, 64, "0.04688"},    {1, 32, "0.03125"},
-      {49999, 50000, "0.99998"}, {50000, 50000, "1.00000"}, {1, 50000, "0.00002"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(FormatPValue(c.count, c.n), c.text) << c.count << "/" << c.n;
-  }
-}
-
 TEST(RunTest, ResultMemoHoldsEachPValueInTheFirst33CharactersOfItsLine) {
   RandomBits make(6);
   const Incidence m = support::RandomMatrix(8, 8, 0.5, make);

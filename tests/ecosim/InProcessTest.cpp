@@ -34,7 +34,8 @@ TEST(PValueLine, AnythingButANumberFails) {
                             std::pair{"p(observed <= expected) = 0.04700", 1},  // the other tail's line
                             std::pair{"", 0}, std::pair{"p(observed >= expected) = ", 1},
                             std::pair{"x", 1}}) {
-    EXPECT_THROW(PValueFromLine(LineBuffer(line, PValueLineCapacity), static_cast<std::int16_t>(tail)), PValueNotANumber)
+    EXPECT_THROW(PValueFromLine(LineBuffer(line, PValueLineCapacity), static_cast<std::int16_t>(tail)),
+                 PValueNotANumber)
         << line;
   }
   // The buffer keeps the length field where a short line did not reach.
@@ -162,11 +163,23 @@ TEST(InProcessEcoSim, TestsRunTogetherGiveTheSequentialResults) {
   }
   InProcessEcoSim parallel(settings, inputs, 3);
   parallel.PrepareEcoSim();
-  EXPECT_GT(parallel.BatchSize(), 1u);
-  const std::vector<PresenceAbsenceMatrix> first(matrices.begin(), matrices.begin() + 10);
-  const std::vector<PresenceAbsenceMatrix> rest(matrices.begin() + 10, matrices.end());
-  std::vector<std::optional<double>> got = parallel.TestMatrices(first, 1);
-  const std::vector<std::optional<double>> more = parallel.TestMatrices(rest, 1);
+  // Tested on the workers in two runs of tests, as the driver hands them over
+  // argument by argument.
+  const auto onWorkers = [&parallel](std::vector<PresenceAbsenceMatrix> some) {
+    std::vector<std::optional<double>> pValues;
+    EXPECT_GT(parallel.StartTestWorkers(1), 1u);
+    std::size_t next = 0;
+    while (pValues.size() < some.size()) {
+      while (next < some.size() && parallel.WorkerFree()) parallel.SubmitMatrix(some[next++]);
+      const std::vector<std::optional<double>> taken = parallel.TakeResultsInOrder();
+      pValues.insert(pValues.end(), taken.begin(), taken.end());
+      if (pValues.size() < some.size() && taken.empty()) parallel.AwaitTests(next < some.size());
+    }
+    parallel.StopTestWorkers();
+    return pValues;
+  };
+  std::vector<std::optional<double>> got = onWorkers({matrices.begin(), matrices.begin() + 10});
+  const std::vector<std::optional<double>> more = onWorkers({matrices.begin() + 10, matrices.end()});
   got.insert(got.end(), more.begin(), more.end());
   EXPECT_EQ(got, expected);
   EXPECT_EQ(parallel.TestsRun(), 24u);
@@ -199,7 +212,7 @@ struct Study {
   }
   PowerTable Run(InProcessEcoSim& ecosim, ProgressLink& progress) {
     ecosim.PrepareEcoSim();
-    RunContext run{Settings, Inputs, ecosim, progress, Stream, Time};
+    RunContext run{Settings, Inputs, ecosim, progress, Stream, Time, &ecosim};
     return RunPowerSimulation(run);
   }
 };

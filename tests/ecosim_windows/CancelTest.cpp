@@ -32,7 +32,7 @@ TEST_F(Cancel, AHungEcoSimKeepsTheRunWaitingUntilCancelThenIsGivenUpAndLeftBehin
     SCOPED_TRACE(duringStartUp ? "start-up" : "run");
     cancel_ = false;
     clock_.Step = 0.25;
-    standin::FaultsForNewStandIns().Hang = duringStartUp;
+    switches_.FaultsForNew.Hang = duringStartUp;
     WindowProtocolEcoSim& ecosim = EcoSim();
     SilentProgress progress;
     RandomStream stream;
@@ -68,16 +68,16 @@ TEST_F(Cancel, AHungEcoSimKeepsTheRunWaitingUntilCancelThenIsGivenUpAndLeftBehin
     ecosim.ReleaseEcoSim();
     EXPECT_LE(clock_.Now - releasing, Grace + clock_.Step);
     EXPECT_EQ(windows_.Calls, (std::vector<Call>{Post(main, win::WM_CLOSE), Call("leave", main)}));
-    EXPECT_EQ(qtwin::RunningPrograms(), 0u);
+    EXPECT_EQ(world_.Programs().RunningPrograms(), 0u);
     EXPECT_FALSE(windows_.IsWindow(main));
     EXPECT_EQ(settings_.NumRows, 0);
-    standin::FaultsForNewStandIns().Hang = false;
+    switches_.FaultsForNew.Hang = false;
     windows_.OnPass = nullptr;
   }
 }
 
 TEST_F(Cancel, AnEcoSimThatNeverComesUpEndsTheStartUpAfterCancel) {
-  qtwin::UnregisterProgram("EcoSim700.exe");
+  world_.Programs().UnregisterProgram("EcoSim700.exe");
   clock_.Step = 1.0;
   WindowProtocolEcoSim& ecosim = EcoSim();
   PressCancelAt(clock_.Now + 3600);
@@ -126,7 +126,7 @@ TEST_F(Cancel, AnEcoSimThatAnswersIsNotCutShort) {
   EXPECT_TRUE(p.has_value());
   ecosim_->ReleaseEcoSim();
   windows_.ProcessPendingMessages();
-  EXPECT_EQ(qtwin::RunningPrograms(), 0u);
+  EXPECT_EQ(world_.Programs().RunningPrograms(), 0u);
   for (const Call& c : windows_.Calls) EXPECT_NE(c.Op, "leave") << "EcoSim closed as asked";
 }
 

@@ -88,7 +88,7 @@ TEST_F(IdenticalReports, ForTheDefaultsAndOtherIndicesConstraintsAndAlgorithms) 
 
     std::vector<double> windowPValues;
     const std::string throughWindows = Study(EcoSim(), windowPValues);
-    EXPECT_EQ(qtwin::RunningPrograms(), 0u);
+    EXPECT_EQ(world_.Programs().RunningPrograms(), 0u);
     std::vector<double> inProcessPValues;
     InProcessEcoSim inProcess(settings_, inputs_);
     const std::string direct = Study(inProcess, inProcessPValues);
@@ -107,7 +107,7 @@ TEST_F(IdenticalReports, WhenTheWaitsPollTheWindowSystemOnlyNowAndThen) {
   inputs_.Options.EcoSimIterations = "200";
   QtWindowSystem::Options options{&clock_, ScreenSize{1024, 768}};
   options.FullTurnSeconds = 0.0005;
-  QtWindowSystem throttled(options);
+  QtWindowSystem throttled(world_, options);
   WindowProtocolEcoSim ecosim(throttled, settings_, inputs_, &host_, {}, folder_, {});
   std::vector<double> windowPValues;
   const std::string throughWindows = Study(ecosim, windowPValues);

@@ -153,7 +153,7 @@ TEST_F(Matrix, AWorkingTestIsNeverTakenForAStall) {
 TEST_F(Matrix, ShowEcoSimPlacesTheWindowsBesideTessilsAndNeverMapsAHiddenOne) {
   Prepare();
   const EcoSimSession& s = ecosim_->Session();
-  const WindowHandle tessil = qtwin::HandleOf(progress_.get());
+  const WindowHandle tessil = qtwin::HandleOf(world_.Windows(), progress_.get());
   for (const char* name : {"Main", "Progress", "Coop", "Results"}) ecosim_->PlaceEcoSimWindow(name, 1);
   EXPECT_EQ(windows_.Calls, (std::vector<Call>{Place(s.MainWindow, tessil, 228, 77, 694, 418),
                                                Place(s.ProgressWindow, tessil, 421, 187, 307, 197),

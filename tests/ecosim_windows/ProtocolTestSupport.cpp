@@ -53,13 +53,12 @@ std::vector<Call> RecordingWindowSystem::From(const Call& first) const {
 ProtocolTest::ProtocolTest()
     : folder_(std::filesystem::temp_directory_path() /
               ("tessil-protocol-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()))),
-      qt_(QtWindowSystem::Options{&clock_, ScreenSize{1024, 768}}),
+      qt_(world_, QtWindowSystem::Options{&clock_, ScreenSize{1024, 768}}),
       windows_(qt_, clock_),
       progress_(std::make_unique<QWidget>()) {
   std::filesystem::create_directories(folder_ / "EcoSim");
   std::ofstream(folder_ / "EcoSim" / "EcoSim700.exe") << "#!/bin/sh\n";
-  standin::FaultsForNewStandIns() = standin::StandInFaults{};
-  standin::RegisterStandInEcoSim();
+  standin::RegisterStandInEcoSim(world_, switches_);
   progress_->setWindowTitle("Tessil Progress...");
   progress_->show();
   inputs_.Rows = "4";
@@ -70,7 +69,7 @@ ProtocolTest::ProtocolTest()
 
 ProtocolTest::~ProtocolTest() {
   ecosim_.reset();
-  qtwin::EndAllPrograms();
+  world_.Programs().EndAllPrograms();
   progress_.reset();
   std::error_code ignored;
   std::filesystem::remove_all(folder_, ignored);
@@ -78,13 +77,14 @@ ProtocolTest::~ProtocolTest() {
 
 WindowProtocolEcoSim& ProtocolTest::EcoSim() {
   ecosim_ = std::make_unique<WindowProtocolEcoSim>(
-      windows_, settings_, inputs_, &host_, [this] { return qtwin::HandleOf(progress_.get()); }, folder_,
+      windows_, settings_, inputs_, &host_,
+      [this] { return qtwin::HandleOf(world_.Windows(), progress_.get()); }, folder_,
       [this] { return cancel_; });
   return *ecosim_;
 }
 
 standin::StandInEcoSim& ProtocolTest::StandIn() {
-  const std::vector<standin::StandInEcoSim*> running = standin::RunningStandIns();
+  const std::vector<standin::StandInEcoSim*> running = standin::RunningStandIns(world_);
   if (running.empty()) throw std::logic_error("no stand-in EcoSim is running");
   return *running.back();
 }

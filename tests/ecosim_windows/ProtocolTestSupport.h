@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "HostedPrograms.h"
 #include "Kernel_Procedures.h"
 #include "PValueLine.h"
 #include "QtTestApplication.h"
@@ -24,6 +23,7 @@
 #include "StringGrid.h"
 #include "WindowMessages.h"
 #include "WindowProtocolEcoSim.h"
+#include "WindowWorld.h"
 
 namespace tessil::testing {
 
@@ -200,9 +200,9 @@ struct RecordingHost final : AutomationHost {
   void ReportProgramMissing(std::string_view message) override { Missing = message; }
 };
 
-// A program folder with EcoSim's program file, the stand-in registered for
-// it, Tessil's progress window, and an automation over a recording window
-// system on a 1024 x 768 screen.
+// A fresh window world, a program folder with EcoSim's program file, the
+// stand-in registered for it, Tessil's progress window, and an automation
+// over a recording window system on a 1024 x 768 screen.
 class ProtocolTest : public ::testing::Test {
  protected:
   ProtocolTest();
@@ -218,6 +218,9 @@ class ProtocolTest : public ::testing::Test {
 
   std::filesystem::path folder_;
   PassClock clock_;
+  // The faults each stand-in starts with; they outlive the world's programs.
+  standin::StandInSwitches switches_;
+  qtwin::WindowWorld world_;
   QtWindowSystem qt_;
   RecordingWindowSystem windows_;
   RecordingHost host_;

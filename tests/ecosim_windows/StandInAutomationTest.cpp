@@ -30,17 +30,18 @@ using DesktopAutomation = ProtocolTest;
 
 TEST_F(DesktopAutomation, PlacesEcoSimBesideTheProgressWindowAndHearsItsCancel) {
   TickingClock clock;
-  standin::StandInAutomation factory(folder_, QtWindowSystem::Options{&clock, ScreenSize{1024, 768}});
+  standin::StandInAutomation factory(world_, folder_, QtWindowSystem::Options{&clock, ScreenSize{1024, 768}});
   ProgressWindow progress;
   progress.show();
-  std::unique_ptr<EcoSimAutomation> ecosim = factory.MakeAutomation(settings_, inputs_, progress, &progress);
+  std::unique_ptr<EcoSimAutomation> ecosim = factory.MakeAutomation(settings_, inputs_, progress, &progress,
+                                                                    [&progress] { return progress.CancelRequested(); });
   ecosim->PrepareEcoSim();
   EXPECT_EQ(progress.Enabled, 1);
 
   ecosim->PlaceEcoSimWindow("Main", 1);
   const WindowHandle main = factory.Windows().FindWindow("TEcoSim", std::nullopt);
   std::vector<WindowHandle> order = factory.Windows().StackingOrder();
-  const auto tessil = std::find(order.begin(), order.end(), qtwin::HandleOf(&progress));
+  const auto tessil = std::find(order.begin(), order.end(), qtwin::HandleOf(world_.Windows(), &progress));
   ASSERT_NE(tessil, order.end());
   EXPECT_EQ(*(tessil + 1), main) << "directly below the progress window";
 
@@ -53,7 +54,7 @@ TEST_F(DesktopAutomation, PlacesEcoSimBesideTheProgressWindowAndHearsItsCancel) 
   EXPECT_THROW(ecosim->RunCooccurrenceTest(0), RunCancelled);
   EXPECT_NEAR(clock.Now - start, WindowProtocolEcoSim::CancelGraceSeconds, 0.1);
   ecosim->ReleaseEcoSim();
-  EXPECT_EQ(qtwin::RunningPrograms(), 0u);
+  EXPECT_EQ(world_.Programs().RunningPrograms(), 0u);
 }
 
 }  // namespace

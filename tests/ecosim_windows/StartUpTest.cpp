@@ -16,7 +16,7 @@ TEST_F(StartUp, WarmsUpSizesTheGridAndSendsTheOptionsWithTheirExactMessages) {
   WindowProtocolEcoSim& ecosim = EcoSim();
   ecosim.PrepareEcoSim();
   const EcoSimSession& s = ecosim.Session();
-  const WindowHandle tessil = qtwin::HandleOf(progress_.get());
+  const WindowHandle tessil = qtwin::HandleOf(world_.Windows(), progress_.get());
 
   std::vector<Call> expected;
   const std::string ecosimFolder = (folder_ / "EcoSim" / "").string();
@@ -190,9 +190,9 @@ TEST_F(StartUp, SetterArgumentsOutsideTheirTextsSelectNothing) {
 
 TEST_F(StartUp, EveryRunningEcoSimIsClosedBeforeANewOneStarts) {
   const std::string file = (folder_ / "EcoSim" / "EcoSim700.exe").string();
-  ASSERT_NE(qtwin::StartProgram(file, "first"), nullptr);
-  ASSERT_NE(qtwin::StartProgram(file, "second"), nullptr);
-  const std::vector<standin::StandInEcoSim*> old = standin::RunningStandIns();
+  ASSERT_NE(world_.Programs().StartProgram(file, "first"), nullptr);
+  ASSERT_NE(world_.Programs().StartProgram(file, "second"), nullptr);
+  const std::vector<standin::StandInEcoSim*> old = standin::RunningStandIns(world_);
   ASSERT_EQ(old.size(), 2u);
   const WindowHandle firstMain = windows_.FindWindow("TEcoSim", std::nullopt);
   EcoSim().PrepareEcoSim();
@@ -208,7 +208,7 @@ TEST_F(StartUp, EveryRunningEcoSimIsClosedBeforeANewOneStarts) {
   EXPECT_NE(closing[1].Window, closing[3].Window);
   EXPECT_EQ(closing[4].Op, "open");
   for (const Call& c : closing) EXPECT_FALSE(windows_.IsWindow(c.Window)) << c;
-  const std::vector<standin::StandInEcoSim*> running = standin::RunningStandIns();
+  const std::vector<standin::StandInEcoSim*> running = standin::RunningStandIns(world_);
   ASSERT_EQ(running.size(), 1u);
   EXPECT_EQ(running.front()->WorkingFolder(), (folder_ / "EcoSim" / "").string());
 }
@@ -226,14 +226,14 @@ TEST_F(StartUp, AMissingProgramFileShowsError02AndStartsNothing) {
   EXPECT_EQ(host_.Enabled, 0);
   for (const Call& c : windows_.Calls) EXPECT_NE(c.Op, "open");
   windows_.ProcessPendingMessages();
-  EXPECT_EQ(qtwin::RunningPrograms(), 0u);
+  EXPECT_EQ(world_.Programs().RunningPrograms(), 0u);
 }
 
 // The windows that must be there, by the operation that misses them.
 TEST_F(StartUp, AMissingWindowFailsTheRunWithItsCodeAndEcoSimIsStillClosed) {
   for (const char* missing : {"TApplication", "TProgress", "TRadioGroup"}) {
     SCOPED_TRACE(missing);
-    standin::FaultsForNewStandIns().MissingClasses = {missing};
+    switches_.FaultsForNew.MissingClasses = {missing};
     WindowProtocolEcoSim& ecosim = EcoSim();
     PassClock runClock;
     SilentProgress progress;
@@ -245,7 +245,7 @@ TEST_F(StartUp, AMissingWindowFailsTheRunWithItsCodeAndEcoSimIsStillClosed) {
     } catch (const TessilError& e) {
       EXPECT_EQ(e.Number(), 0x80040201u);
     }
-    EXPECT_EQ(qtwin::RunningPrograms(), 0u) << "the finish steps closed EcoSim";
+    EXPECT_EQ(world_.Programs().RunningPrograms(), 0u) << "the finish steps closed EcoSim";
     EXPECT_EQ(settings_.NumRows, 0) << "and reset the run";
     windows_.ProcessPendingMessages();
     EXPECT_EQ(windows_.FindWindow("TEcoSim", std::nullopt), NoWindow);

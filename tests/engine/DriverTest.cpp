@@ -336,41 +336,6 @@ double PValueOf(const PresenceAbsenceMatrix& m) {
   return (ones % 7) / 50.0;  // rejects about half of the matrices
 }
 
-// Tests whole batches at once, with the p-values the sequential double gives.
-class BatchEcoSim final : public EcoSimAutomation, public EcoSimBatchTesting {
- public:
-  std::size_t Size = 7;
-  std::vector<PresenceAbsenceMatrix> Tested;
-  std::vector<std::size_t> Batches;
-  std::function<void()> OnBatch;
-
-  void PrepareEcoSim() override {}
-  void EnterMatrix(const PresenceAbsenceMatrix&) override { ADD_FAILURE() << "matrix entered one at a time"; }
-  void OpenCooccurrenceOptions() override {}
-  RunOutcome RunCooccurrenceTest(std::int16_t) override { return NoResults; }
-  double ReadPValue(std::int16_t) override { return 1.0; }
-  void CloseCooccurrenceResults() override {}
-  void PlaceEcoSimWindow(std::string_view, std::int32_t) override {}
-  void ReleaseEcoSim() override {}
-  std::size_t BatchSize() const override { return Size; }
-  std::vector<std::optional<double>> TestMatrices(const std::vector<PresenceAbsenceMatrix>& matrices,
-                                                  std::int16_t) override {
-    Batches.push_back(matrices.size());
-    if (OnBatch) OnBatch();
-    std::vector<std::optional<double>> p;
-    for (const PresenceAbsenceMatrix& m : matrices) {
-      Tested.push_back(m);
-      // Every fifth matrix ends without results.
-      if (Tested.size() % 5 == 0) {
-        p.emplace_back();
-      } else {
-        p.emplace_back(PValueOf(m));
-      }
-    }
-    return p;
-  }
-};
-
 class TickingProgress final : public ProgressLink {
  public:
   explicit TickingProgress(const RunSettings& s) : settings_(s) {}
@@ -383,7 +348,8 @@ class TickingProgress final : public ProgressLink {
   const RunSettings& settings_;
 };
 
-// The small study run through an EcoSim that does not test one matrix at a time.
+// The small study run through an EcoSim that does not test one matrix at a
+// time, offered to the run as its workers.
 template <class EcoSimKind>
 struct OtherHarness {
   RunSettings Settings;
@@ -392,7 +358,7 @@ struct OtherHarness {
   TickingProgress Progress{Settings};
   RandomStream Stream;
   FakeClock Time;
-  RunContext Run{Settings, Inputs, EcoSim, Progress, Stream, Time};
+  RunContext Run{Settings, Inputs, EcoSim, Progress, Stream, Time, &EcoSim};
   OtherHarness() {
     Settings.NumRows = 4;
     Settings.NumCols = 4;
@@ -402,7 +368,6 @@ struct OtherHarness {
     Inputs.Options.ColumnConstraint = Constraint::Fixed;
   }
 };
-using BatchHarness = OtherHarness<BatchEcoSim>;
 
 // The small study tested one matrix at a time, every fifth test without results.
 struct SequentialRun {
@@ -423,26 +388,6 @@ struct SequentialRun {
     Table = RunPowerSimulation(h.Run);
   }
 };
-
-TEST(Driver, BatchedTestsGiveTheSequentialTable) {
-  const SequentialRun sequential;
-  const PowerTable& expected = sequential.Table;
-
-  BatchHarness batched;
-  EXPECT_EQ(RunPowerSimulation(batched.Run), expected);
-  EXPECT_EQ(batched.EcoSim.Tested, sequential.Study->EcoSim.Entered);
-  EXPECT_EQ(batched.Settings.TestsDone, 9 * 30);
-  for (std::size_t size : batched.EcoSim.Batches) EXPECT_LE(size, 7u);
-}
-
-TEST(Driver, CancelDuringABatchStopsBeforeItsMatricesAreCounted) {
-  BatchHarness h;
-  h.EcoSim.OnBatch = [&] {
-    if (h.EcoSim.Batches.size() == 2) h.Progress.Cancel = true;
-  };
-  EXPECT_THROW(RunPowerSimulation(h.Run), RunCancelled);
-  EXPECT_EQ(h.EcoSim.Batches.size(), 2u);
-}
 
 }  // namespace
 }  // namespace tessil
@@ -535,6 +480,40 @@ class WorkerEcoSim final : public EcoSimAutomation, public EcoSimConcurrentTesti
 };
 using WorkerHarness = OtherHarness<WorkerEcoSim>;
 
+// Seven tests at once (the cases once run through EcoSim's batches of seven):
+// the sequential table, the sequential matrices, never more held than
+// workers.
+TEST(Driver, SevenWorkersGiveTheSequentialTable) {
+  const SequentialRun sequential;
+  WorkerHarness h;
+  h.EcoSim.Workers = 7;
+  h.EcoSim.Started = 7;
+  EXPECT_EQ(RunPowerSimulation(h.Run), sequential.Table);
+  EXPECT_EQ(h.EcoSim.Tested, sequential.Study->EcoSim.Entered);
+  EXPECT_EQ(h.Settings.TestsDone, 9 * 30);
+  EXPECT_LE(h.EcoSim.MostInHand, 7u);
+}
+
+// A cancel read while seven tests run stops the run before their results are
+// counted and before another matrix is drawn.
+TEST(Driver, CancelWhileTestsRunStopsBeforeTheirResultsAreCounted) {
+  WorkerHarness h;
+  h.EcoSim.Workers = 7;
+  h.EcoSim.Started = 7;
+  h.EcoSim.Ticks = 2;
+  std::size_t drawnAtCancel = 0;
+  h.EcoSim.OnAwait = [&] {
+    if (h.EcoSim.Awaits == 2) {
+      h.Progress.Cancel = true;
+      drawnAtCancel = h.EcoSim.Tested.size();
+    }
+  };
+  EXPECT_THROW(RunPowerSimulation(h.Run), RunCancelled);
+  EXPECT_EQ(h.EcoSim.Awaits, 2);
+  EXPECT_EQ(h.EcoSim.Tested.size(), drawnAtCancel);
+  EXPECT_EQ(h.EcoSim.Stops, 1);
+}
+
 
 TEST(Driver, WorkersGetTheSequentialMatricesOneEachAndGiveTheSequentialTable) {
   const SequentialRun sequential;
@@ -559,6 +538,13 @@ TEST(Driver, WorkersGetTheSequentialMatricesOneEachAndGiveTheSequentialTable) {
   none.EcoSim.Started = 0;
   EXPECT_EQ(RunPowerSimulation(none.Run), expected);
   EXPECT_EQ(none.EcoSim.OneByOne, sequential.Study->EcoSim.Entered);
+  // The same EcoSim not offered to the run as workers tests one by one: the
+  // run uses what it is given, not what it could find out.
+  WorkerHarness unoffered;
+  unoffered.Run.Workers = nullptr;
+  EXPECT_EQ(RunPowerSimulation(unoffered.Run), expected);
+  EXPECT_TRUE(unoffered.EcoSim.Tested.empty());
+  EXPECT_EQ(unoffered.EcoSim.OneByOne, sequential.Study->EcoSim.Entered);
 }
 
 TEST(Driver, WhileTestsRunTheProgressMovesAndACancelStopsThemAtTheNextTick) {

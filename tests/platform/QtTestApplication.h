@@ -1,5 +1,6 @@
 // One QApplication for a whole widget test program, on Qt's offscreen
-// platform unless one is chosen; every hosted program is ended before it goes.
+// platform unless one is chosen. Hosted programs live in each test's own
+// window world and end with it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,8 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-
-#include "HostedPrograms.h"
 
 namespace tessil::testing {
 
@@ -27,7 +26,6 @@ class QtTestApplication final : public ::testing::Environment {
     });
   }
   void TearDown() override {
-    qtwin::EndAllPrograms();
     app_.reset();
   }
 

@@ -11,20 +11,19 @@
 #include <string>
 #include <vector>
 
-#include "HostedPrograms.h"
 #include "QtTestApplication.h"
 #include "QtWindowSystem.h"
 #include "QtWindows.h"
 #include "WindowMessages.h"
+#include "WindowWorld.h"
 
 namespace tessil {
 namespace {
 
-using qtwin::MakeWindow;
-
 // A little window tree in EcoSim's manner: a form with two panels, a button
 // on the first and two size fields on the second.
 struct Form {
+  qtwin::WindowWorld World;
   std::unique_ptr<QWidget> Top = std::make_unique<QWidget>();
   std::unique_ptr<QWidget> Other = std::make_unique<QWidget>();
   QWidget* ButtonPanel = new QWidget(Top.get());
@@ -36,20 +35,20 @@ struct Form {
   WindowHandle top, other, buttonPanel, editPanel, ok, editA, editB, memo;
 
   Form() {
-    top = MakeWindow(Top.get(), "TEcoSimRedoMatrix", "Resize");
-    other = MakeWindow(Other.get(), "TEcoSimRedoMatrix", "Second");
-    buttonPanel = MakeWindow(ButtonPanel, "TPanel", "");
-    editPanel = MakeWindow(EditPanel, "TPanel", "");
-    ok = MakeWindow(Ok, "TButton", "&OK");
-    editA = MakeWindow(EditA, "TEdit", "5");
-    editB = MakeWindow(EditB, "TEdit", "5");
-    memo = MakeWindow(Memo, "TMemo", "");
+    top = qtwin::MakeWindow(World.Windows(), Top.get(), "TEcoSimRedoMatrix", "Resize");
+    other = qtwin::MakeWindow(World.Windows(), Other.get(), "TEcoSimRedoMatrix", "Second");
+    buttonPanel = qtwin::MakeWindow(World.Windows(), ButtonPanel, "TPanel", "");
+    editPanel = qtwin::MakeWindow(World.Windows(), EditPanel, "TPanel", "");
+    ok = qtwin::MakeWindow(World.Windows(), Ok, "TButton", "&OK");
+    editA = qtwin::MakeWindow(World.Windows(), EditA, "TEdit", "5");
+    editB = qtwin::MakeWindow(World.Windows(), EditB, "TEdit", "5");
+    memo = qtwin::MakeWindow(World.Windows(), Memo, "TMemo", "");
   }
 };
 
 TEST(QtWindowSystem, LookUpsFollowClassTextAndCreationOrder) {
   Form f;
-  QtWindowSystem ws;
+  QtWindowSystem ws(f.World);
   struct Case {
     const char* what;
     WindowHandle found;
@@ -76,13 +75,13 @@ TEST(QtWindowSystem, LookUpsFollowClassTextAndCreationOrder) {
 
 TEST(QtWindowSystem, EditsKeepTheirNameWhileOtherWindowsAreRenamedByTheirText) {
   Form f;
-  QtWindowSystem ws;
+  QtWindowSystem ws(f.World);
   EXPECT_EQ(ws.SendTextMessage(f.editA, win::WM_SETTEXT, 0, "12"), 1);
   EXPECT_EQ(ws.SendTextMessage(f.editB, win::WM_SETTEXT, 0, "40"), 1);
   EXPECT_EQ(ws.FindWindowEx(f.editPanel, NoWindow, "TEdit", "5"), f.editA);
   EXPECT_EQ(ws.FindWindowEx(f.editPanel, f.editA, "TEdit", "5"), f.editB);
   EXPECT_EQ(ws.FindWindowEx(f.editPanel, NoWindow, "TEdit", "12"), NoWindow);
-  EXPECT_EQ(qtwin::TextOf(f.EditA), "12");
+  EXPECT_EQ(qtwin::TextOf(f.World.Windows(), f.EditA), "12");
 
   ws.SendTextMessage(f.ok, win::WM_SETTEXT, 0, "&Go");
   EXPECT_EQ(ws.FindWindowEx(f.buttonPanel, NoWindow, "TButton", "&OK"), NoWindow);
@@ -95,22 +94,22 @@ TEST(QtWindowSystem, EditsKeepTheirNameWhileOtherWindowsAreRenamedByTheirText) {
 
   // Off the screen nothing is drawn; on it, the window shows its texts.
   EXPECT_EQ(f.Ok->text().toStdString(), "");
-  qtwin::SetShown(f.Top.get(), true);
+  qtwin::SetShown(f.World.Windows(), f.Top.get(), true);
   ws.SetWindowPos(f.top, win::HWND_TOP, 0, 0, 300, 200, 0);
   EXPECT_EQ(f.Ok->text().toStdString(), "&Go");
   EXPECT_EQ(f.Top->windowTitle().toStdString(), "...123456789");
-  EXPECT_EQ(qtwin::TextOf(f.EditA), "12");
+  EXPECT_EQ(qtwin::TextOf(f.World.Windows(), f.EditA), "12");
 }
 
 TEST(QtWindowSystem, VisibilityNeedsEveryAncestorAndIsNotMappingOnTheScreen) {
   Form f;
-  QtWindowSystem ws(QtWindowSystem::Options{nullptr, ScreenSize{1024, 768}});
+  QtWindowSystem ws(f.World, QtWindowSystem::Options{nullptr, ScreenSize{1024, 768}});
   EXPECT_FALSE(ws.IsWindowVisible(f.top)) << "a window starts hidden";
   EXPECT_FALSE(ws.IsWindowVisible(f.ok));
-  qtwin::SetShown(f.Top.get(), true);
+  qtwin::SetShown(f.World.Windows(), f.Top.get(), true);
   EXPECT_TRUE(ws.IsWindowVisible(f.top));
   EXPECT_TRUE(ws.IsWindowVisible(f.ok));
-  qtwin::SetShown(f.ButtonPanel, false);
+  qtwin::SetShown(f.World.Windows(), f.ButtonPanel, false);
   EXPECT_FALSE(ws.IsWindowVisible(f.ok)) << "a hidden parent hides its children";
   EXPECT_TRUE(ws.IsWindowVisible(f.editA));
   EXPECT_FALSE(ws.IsWindowVisible(NoWindow));
@@ -154,7 +153,7 @@ class Recorder final : public qtwin::WindowProcedure {
 
 TEST(QtWindowSystem, PostedMessagesWaitForTheNextTurnAndSentOnesAreAnsweredAtOnce) {
   Form f;
-  QtWindowSystem ws;
+  QtWindowSystem ws(f.World);
   Recorder recorder;
   recorder.Attach(f.Ok);
   int clicks = 0;
@@ -172,7 +171,7 @@ TEST(QtWindowSystem, PostedMessagesWaitForTheNextTurnAndSentOnesAreAnsweredAtOnc
 
   recorder.TakeSetText = true;
   EXPECT_EQ(ws.SendTextMessage(f.ok, win::WM_SETTEXT, 0, "Other"), 7);
-  EXPECT_EQ(qtwin::TextOf(f.Ok), "&OK") << "the window's own handler kept the default away";
+  EXPECT_EQ(qtwin::TextOf(f.World.Windows(), f.Ok), "&OK") << "the window's own handler kept the default away";
 
   EXPECT_FALSE(ws.PostMessage(NoWindow, win::BM_CLICK, 0, 0));
   EXPECT_EQ(ws.SendMessage(NoWindow, win::WM_CHAR, 0x31, 0), 0);
@@ -186,7 +185,7 @@ TEST(QtWindowSystem, BetweenFullTurnsOnlyPostedMessagesAreDelivered) {
   Form f;
   QtWindowSystem::Options options;
   options.FullTurnSeconds = 3600;  // no second full turn within this test
-  QtWindowSystem ws(options);
+  QtWindowSystem ws(f.World, options);
   int clicks = 0;
   int ticks = 0;
   QObject::connect(f.Ok, &QPushButton::clicked, [&clicks] { ++clicks; });
@@ -201,16 +200,16 @@ TEST(QtWindowSystem, BetweenFullTurnsOnlyPostedMessagesAreDelivered) {
     EXPECT_EQ(clicks, turn + 1) << "every turn delivers what was posted";
   }
   EXPECT_EQ(ticks, 0) << "timers and the window system wait for the next full turn";
-  QtWindowSystem full;
+  QtWindowSystem full(f.World);
   full.ProcessPendingMessages();
   EXPECT_GE(ticks, 1);
 }
 
 TEST(QtWindowSystem, LinesAreCopiedUpToTheBufferCapacityWithoutATerminatingZero) {
   Form f;
-  QtWindowSystem ws;
-  qtwin::SetText(f.Memo, "line 0\r\nline 1\r\n\r\np(observed >= expected) = 0.04700 and more");
-  qtwin::SetText(f.EditA, "1");
+  QtWindowSystem ws(f.World);
+  qtwin::SetText(f.World.Windows(), f.Memo, "line 0\r\nline 1\r\n\r\np(observed >= expected) = 0.04700 and more");
+  qtwin::SetText(f.World.Windows(), f.EditA, "1");
   struct Case {
     WindowHandle window;
     std::uintptr_t line;
@@ -238,11 +237,11 @@ TEST(QtWindowSystem, LinesAreCopiedUpToTheBufferCapacityWithoutATerminatingZero)
 
 TEST(QtWindowSystem, StylesAlphaStackingAndForeground) {
   Form f;
-  QtWindowSystem ws(QtWindowSystem::Options{nullptr, ScreenSize{1024, 768}});
+  QtWindowSystem ws(f.World, QtWindowSystem::Options{nullptr, ScreenSize{1024, 768}});
   auto progress = std::make_unique<QWidget>();
   progress->show();
-  const WindowHandle tessil = qtwin::HandleOf(progress.get());
-  EXPECT_EQ(qtwin::HandleOf(progress.get()), tessil) << "one handle per widget";
+  const WindowHandle tessil = qtwin::HandleOf(f.World.Windows(), progress.get());
+  EXPECT_EQ(qtwin::HandleOf(f.World.Windows(), progress.get()), tessil) << "one handle per widget";
 
   EXPECT_EQ(ws.SetWindowLong(f.top, win::GWL_EXSTYLE, ws.GetWindowLong(f.top, win::GWL_EXSTYLE) | win::WS_EX_LAYERED),
             0);
@@ -272,9 +271,9 @@ TEST(QtWindowSystem, StylesAlphaStackingAndForeground) {
 // A program that is nothing but one window.
 class OneWindowProgram final : public qtwin::HostedProgram {
  public:
-  explicit OneWindowProgram(std::string folder) : Folder(std::move(folder)) {
-    handle_ = MakeWindow(window_.get(), "TOneWindow", Folder);
-    qtwin::SetShown(window_.get(), true);
+  OneWindowProgram(qtwin::WindowRegistry& windows, std::string folder) : Folder(std::move(folder)) {
+    handle_ = qtwin::MakeWindow(windows, window_.get(), "TOneWindow", Folder);
+    qtwin::SetShown(windows, window_.get(), true);
   }
   bool OwnsWindow(WindowHandle window) const override { return window == handle_; }
   std::string Folder;
@@ -289,9 +288,11 @@ TEST(QtWindowSystem, OpeningAProgramFileStartsTheProgramRegisteredForItsName) {
   std::filesystem::create_directories(folder / "EcoSim");
   const std::string file = (folder / "EcoSim" / "OneWindow.exe").string();
   std::ofstream(file) << "#!/bin/sh\n";
-  qtwin::RegisterProgram("onewindow.EXE",
-                         [](const std::string& dir) { return std::make_unique<OneWindowProgram>(dir); });
-  QtWindowSystem ws;
+  qtwin::WindowWorld world;
+  world.Programs().RegisterProgram("onewindow.EXE", [&world](const std::string& dir) {
+    return std::make_unique<OneWindowProgram>(world.Windows(), dir);
+  });
+  QtWindowSystem ws(world);
 
   EXPECT_EQ(ws.ShellExecute(NoWindow, "open", file, "", (folder / "EcoSim").string() + "/", win::SW_SHOWNORMAL),
             win::SE_STARTED);
@@ -300,18 +301,49 @@ TEST(QtWindowSystem, OpeningAProgramFileStartsTheProgramRegisteredForItsName) {
   const WindowHandle window = ws.FindWindow("TOneWindow", std::nullopt);
   EXPECT_TRUE(ws.IsWindowVisible(window));
   EXPECT_NE(ws.FindWindow("TOneWindow", (folder / "EcoSim").string() + "/"), NoWindow) << "its working folder";
-  EXPECT_EQ(qtwin::RunningPrograms(), 1u);
+  EXPECT_EQ(world.Programs().RunningPrograms(), 1u);
 
   ws.LeaveBehind(window);
-  EXPECT_EQ(qtwin::RunningPrograms(), 0u) << "a program hosted here is ended when Tessil gives up on it";
+  EXPECT_EQ(world.Programs().RunningPrograms(), 0u) << "a program hosted here is ended when Tessil gives up on it";
   EXPECT_FALSE(ws.IsWindow(window));
 
   EXPECT_EQ(ws.ShellExecute(NoWindow, "open", (folder / "Missing.exe").string(), "", "", 1), win::SE_ERR_FNF);
   EXPECT_EQ(ws.ShellExecute(NoWindow, "print", file, "", "", 1), win::SE_ERR_NOASSOC);
-  qtwin::UnregisterProgram("OneWindow.exe");
+  world.Programs().UnregisterProgram("OneWindow.exe");
   EXPECT_EQ(ws.ShellExecute(NoWindow, "open", file, "", "", 1), win::SE_ERR_NOASSOC);
   ws.ProcessPendingMessages();
-  EXPECT_EQ(qtwin::RunningPrograms(), 0u);
+  EXPECT_EQ(world.Programs().RunningPrograms(), 0u);
+  std::filesystem::remove_all(folder);
+}
+
+// Each world is the whole of what its window system sees: a test that builds
+// a fresh one starts from nothing, whatever another left behind.
+TEST(QtWindowSystem, WorldsShareNeitherWindowsNorPrograms) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "tessil-platform-worlds";
+  std::filesystem::create_directories(folder);
+  const std::string file = (folder / "OneWindow.exe").string();
+  std::ofstream(file) << "#!/bin/sh\n";
+  Form f;
+  f.World.Programs().RegisterProgram("OneWindow.exe", [&f](const std::string& dir) {
+    return std::make_unique<OneWindowProgram>(f.World.Windows(), dir);
+  });
+  QtWindowSystem first(f.World);
+  EXPECT_EQ(first.ShellExecute(NoWindow, "open", file, "", "", 1), win::SE_STARTED);
+  first.ProcessPendingMessages();
+  ASSERT_EQ(f.World.Programs().RunningPrograms(), 1u);
+
+  qtwin::WindowWorld fresh;
+  QtWindowSystem second(fresh);
+  EXPECT_EQ(second.FindWindow("TEcoSimRedoMatrix", std::nullopt), NoWindow);
+  EXPECT_EQ(second.FindWindow("TOneWindow", std::nullopt), NoWindow);
+  EXPECT_FALSE(second.IsWindow(f.top));
+  EXPECT_EQ(second.ShellExecute(NoWindow, "open", file, "", "", 1), win::SE_ERR_NOASSOC);
+  EXPECT_EQ(fresh.Programs().RunningPrograms(), 0u);
+  // Its own windows get handles of their own, seen by it alone.
+  QWidget mine;
+  const WindowHandle handle = qtwin::MakeWindow(fresh.Windows(), &mine, "TEcoSimRedoMatrix", "Resize");
+  EXPECT_EQ(second.FindWindow("TEcoSimRedoMatrix", "Resize"), handle);
+  EXPECT_EQ(first.FindWindow("TEcoSimRedoMatrix", "Resize"), f.top);
   std::filesystem::remove_all(folder);
 }
 

@@ -7,12 +7,12 @@
 #include <string_view>
 
 #include "EcoSimSession.h"
-#include "HostedPrograms.h"
 #include "QtTestApplication.h"
 #include "QtWindowSystem.h"
 #include "StandInEcoSim.h"
 #include "StringGrid.h"
 #include "WindowMessages.h"
+#include "WindowWorld.h"
 
 namespace tessil::standin {
 namespace {
@@ -20,12 +20,10 @@ namespace {
 class StandIn : public ::testing::Test {
  protected:
   StandIn() {
-    FaultsForNewStandIns() = StandInFaults{};
-    RegisterStandInEcoSim();
-    ecosim_ = dynamic_cast<StandInEcoSim*>(qtwin::StartProgram("EcoSim700.exe", "folder/"));
+    RegisterStandInEcoSim(world_, switches_);
+    ecosim_ = dynamic_cast<StandInEcoSim*>(world_.Programs().StartProgram("EcoSim700.exe", "folder/"));
     Find("Main");
   }
-  ~StandIn() override { qtwin::EndAllPrograms(); }
 
   void Find(std::string_view name, std::string_view section = {}) { FindEcoSimWindows(ws_, s_, name, section); }
   // Turns of message processing until the condition holds; false when it
@@ -77,7 +75,10 @@ class StandIn : public ::testing::Test {
     ASSERT_TRUE(Until([&] { return ws_.IsWindowVisible(s_.MainWindow); }));
   }
 
-  QtWindowSystem ws_;
+  // A fresh world for each test; the switches outlive its stand-ins.
+  StandInSwitches switches_;
+  qtwin::WindowWorld world_;
+  QtWindowSystem ws_{world_};
   EcoSimSession s_;
   StandInEcoSim* ecosim_ = nullptr;
 };
@@ -204,7 +205,7 @@ TEST_F(StandIn, ClosingAsksForConfirmationAndThenEveryWindowGoesAtOnce) {
   for (const WindowHandle w : {s_.ConfirmOk, s_.MainWindow, s_.Grid, s_.ResultsMemo}) EXPECT_FALSE(ws_.IsWindow(w));
   EXPECT_EQ(ws_.FindWindow("TApplication", "EcoSim"), NoWindow);
   ws_.ProcessPendingMessages();
-  EXPECT_EQ(qtwin::RunningPrograms(), 0u);
+  EXPECT_EQ(world_.Programs().RunningPrograms(), 0u);
 }
 
 TEST_F(StandIn, AbortStopsTheTestAndWaitsForItsThread) {
@@ -212,20 +213,20 @@ TEST_F(StandIn, AbortStopsTheTestAndWaitsForItsThread) {
   // 50,000 null matrices of 1,000 swaps each: far longer than the abort
   // takes to arrive.
   ClickRun("50000", true);
-  EXPECT_EQ(StandInEcoSim::WorkersRunning(), 1);
+  EXPECT_EQ(switches_.WorkersRunning.load(), 1);
   Find("Progress");
   ws_.SendMessage(s_.AbortButton, win::BM_CLICK, 0, 0);
   // The test's thread has ended, stopped part-way, not left to run on.
-  EXPECT_EQ(StandInEcoSim::WorkersRunning(), 0);
+  EXPECT_EQ(switches_.WorkersRunning.load(), 0);
   EXPECT_TRUE(ecosim_->AbortedResult().Stopped);
   EXPECT_FALSE(ws_.IsWindowVisible(s_.ProgressWindow));
   EXPECT_TRUE(ws_.IsWindowVisible(s_.MainWindow));
 
   // Closing EcoSim during a test stops it the same way.
   ClickRun("50000", true);
-  EXPECT_EQ(StandInEcoSim::WorkersRunning(), 1);
-  qtwin::EndAllPrograms();
-  EXPECT_EQ(StandInEcoSim::WorkersRunning(), 0);
+  EXPECT_EQ(switches_.WorkersRunning.load(), 1);
+  world_.Programs().EndAllPrograms();
+  EXPECT_EQ(switches_.WorkersRunning.load(), 0);
 }
 
 TEST_F(StandIn, ATestWhoseThreadCannotStartIsComputedInTheMessageLoop) {
@@ -233,7 +234,7 @@ TEST_F(StandIn, ATestWhoseThreadCannotStartIsComputedInTheMessageLoop) {
   ecosim_->Faults().WorkerThreadFails = true;
   ClickRun("300", true);
   ASSERT_TRUE(Until([&] { return ws_.IsWindowVisible(s_.ResultsWindow); }));
-  EXPECT_EQ(StandInEcoSim::WorkersRunning(), 0);
+  EXPECT_EQ(switches_.WorkersRunning.load(), 0);
   const cooc::TestResult expected = cooc::RunTest(ecosim_->GridMatrix(), ecosim_->HeldOptions().Options, 1);
   ASSERT_TRUE(ecosim_->LastResult().HasResults);
   EXPECT_EQ(ecosim_->LastResult().Memo2, expected.Memo2);
@@ -315,9 +316,9 @@ TEST_F(StandIn, AnUnknownIndexTypedIntoItsBoxEndsTheTestWithTheReason) {
 }
 
 TEST_F(StandIn, MissingClassesAreNeverCreated) {
-  qtwin::EndAllPrograms();
-  FaultsForNewStandIns().MissingClasses = {"TApplication", "TMemo"};
-  qtwin::StartProgram("EcoSim700.exe", "second/");
+  world_.Programs().EndAllPrograms();
+  switches_.FaultsForNew.MissingClasses = {"TApplication", "TMemo"};
+  world_.Programs().StartProgram("EcoSim700.exe", "second/");
   Find("Application");
   Find("Results");
   EXPECT_EQ(s_.ApplicationWindow, NoWindow);

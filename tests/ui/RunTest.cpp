@@ -59,7 +59,7 @@ std::string ExpectedReport(const frmMain& main) {
   SilentProgress progress;
   RandomStream stream;
   ScriptedClock clock;
-  RunContext run{settings, inputs, ecosim, progress, stream, clock};
+  RunContext run{settings, inputs, ecosim, progress, stream, clock, &ecosim};
   ecosim.PrepareEcoSim();
   const PowerTable table = RunPowerSimulation(run);
   ecosim.ReleaseEcoSim();

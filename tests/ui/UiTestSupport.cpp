@@ -46,9 +46,9 @@ void ObservedAutomation::ReleaseEcoSim() {
   inner_->ReleaseEcoSim();
 }
 
-AutomationFactory ObservedInProcess() {
-  return [](RunSettings& settings, const RunInputs& inputs, AutomationHost& host,
-            QWidget* progress) -> std::unique_ptr<EcoSimAutomation> {
+DesktopAutomationFactory ObservedInProcess() {
+  return [](RunSettings& settings, const RunInputs& inputs, AutomationHost& host, const ProgressLink&,
+            QWidget* progress) -> MadeAutomation {
     return std::make_unique<ObservedAutomation>(std::make_unique<InProcessEcoSim>(settings, inputs, 1, &host),
                                                 progress);
   };

@@ -91,7 +91,7 @@ class ObservedAutomation final : public EcoSimAutomation {
 };
 
 // The in-process automation, observed.
-AutomationFactory ObservedInProcess();
+DesktopAutomationFactory ObservedInProcess();
 
 // A message or caption constant as the windows show it.
 inline QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
