@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <stdexcept>
 
 namespace tessil::cooc {
@@ -32,6 +33,7 @@ class WeightedUrn {
 
   // An index drawn with chance weight / (weight left); needs weight left.
   int Draw(RandomBits& rng) const {
+    assert(left_ > 0 && "drawn from an urn with no weight left");
     std::uint64_t u = rng.Below(left_);
     int pos = 0;
     for (int step = top_; step > 0; step >>= 1) {
@@ -40,9 +42,12 @@ class WeightedUrn {
         u -= tree_[At(pos)];
       }
     }
+    // Only a member with weight is ever drawn.
+    assert(pos < size_ && weights_[At(pos)] > 0);
     return pos;
   }
   void Take(int index) {
+    assert(weights_[At(index)] <= left_);
     Add(index, std::uint64_t{0} - weights_[At(index)]);
     left_ -= weights_[At(index)];
     taken_.push_back(index);
@@ -240,12 +245,14 @@ std::optional<Fraction> ChainIndex(const SwapChain& chain, IndexKind kind, StopC
 }
 
 void Enlist(std::vector<int>& list, std::vector<int>& place, int member) {
+  assert(place[At(member)] == -1 && "enlisted twice");
   place[At(member)] = static_cast<int>(list.size());
   list.push_back(member);
 }
 
 void Delist(std::vector<int>& list, std::vector<int>& place, int member) {
   const int hole = place[At(member)];
+  assert(hole >= 0 && hole < static_cast<int>(list.size()) && list[At(hole)] == member);
   list[At(hole)] = list.back();
   place[At(list.back())] = hole;
   list.pop_back();
@@ -378,6 +385,8 @@ bool KnightsTourModel::Draw(RandomBits& rng) {
     }
     ++picks_;
     Tick(check_, 16);
+    // While cells are wanted, some species and some site still need them.
+    assert(!needy_rows_.empty() && !needy_cols_.empty());
     const int i = needy_rows_[rng.Below(needy_rows_.size())];
     const int k = needy_cols_[rng.Below(needy_cols_.size())];
     if (!matrix_.Get(i, k)) {
@@ -385,6 +394,7 @@ bool KnightsTourModel::Draw(RandomBits& rng) {
       const std::int32_t cell = i * n + k;
       filled_place_[At(cell)] = static_cast<std::int32_t>(filled_.size());
       filled_.push_back(cell);
+      assert(row_need_[At(i)] > 0 && col_need_[At(k)] > 0 && "a pick outside the need lists");
       if (--row_need_[At(i)] == 0) {
         Delist(needy_rows_, row_place_, i);
       }
@@ -394,8 +404,10 @@ bool KnightsTourModel::Draw(RandomBits& rng) {
       misses = 0;
     } else if (++misses >= patience) {
       // A retreat: every cell still wanted may be filled, so give one back.
+      assert(misses == patience && !filled_.empty());
       const auto hole = static_cast<std::int32_t>(rng.Below(filled_.size()));
       const std::int32_t cell = filled_[At(hole)];
+      assert(filled_place_[At(cell)] == hole && matrix_.Get(cell / n, cell % n));
       filled_[At(hole)] = filled_.back();
       filled_place_[At(filled_.back())] = hole;
       filled_.pop_back();
@@ -412,6 +424,8 @@ bool KnightsTourModel::Draw(RandomBits& rng) {
       misses = 0;
     }
   }
+  // Every species and every site got exactly its total.
+  assert(needy_rows_.empty() && needy_cols_.empty());
   return true;
 }
 
@@ -477,6 +491,7 @@ void Degeneracy::Repair(Incidence& null, RandomBits& rng) const {
     while (rows[At(j)] < 2 || u >= rows[At(j)]) {
       u -= rows[At(j)] >= 2 ? rows[At(j)] : 0;
       ++j;
+      assert(j < null.Rows() && "the donors' occurrences add up to less than counted");
     }
     int k = -1;
     for (int w = 0; k < 0; ++w) {
@@ -486,6 +501,7 @@ void Degeneracy::Repair(Incidence& null, RandomBits& rng) const {
       }
       u -= c;
     }
+    assert(k < null.Cols() && null.Get(j, k) && !null.Get(i, k));
     null.Set(j, k, false);
     null.Set(i, k, true);
     --rows[At(j)];
@@ -511,9 +527,11 @@ void Degeneracy::Repair(Incidence& null, RandomBits& rng) const {
     while (cols[At(l)] < 2 || u >= cols[At(l)]) {
       u -= cols[At(l)] >= 2 ? cols[At(l)] : 0;
       ++l;
+      assert(l < null.Cols() && "the donors' occurrences add up to less than counted");
     }
     int i = 0;
     for (;; ++i) {
+      assert(i < null.Rows() && "a donor site holds fewer species than counted");
       if (null.Get(i, l) && u-- == 0) {
         break;
       }

@@ -1,6 +1,7 @@
 #include "SwapChain.h"
 
 #include <algorithm>
+#include <cassert>
 
 namespace tessil::cooc {
 namespace {
@@ -90,11 +91,15 @@ void SwapChain::Swap(RandomBits& rng) {
   const std::int64_t* weights = weights_.data();
   const std::int64_t* totals = totals_.data();
   std::int32_t* shared = shared_.data();
+  // A chain without a checkerboard cannot move; corrupted weights would
+  // walk the scans below past the last species.
+  assert(weight_total_ > 0 && weight_total_ % 2 == 0);
   std::uint64_t u = rng.Below(static_cast<std::uint64_t>(weight_total_));
   int a = 0;
   while (u >= static_cast<std::uint64_t>(weights[a])) {
     u -= static_cast<std::uint64_t>(weights[a]);
     ++a;
+    assert(a < rows_ && "the species' weights add up to less than their total");
   }
   std::int32_t* shared_a = shared + Pair(a, 0);
   const std::int64_t r_a = totals[a];
@@ -105,11 +110,14 @@ void SwapChain::Swap(RandomBits& rng) {
       break;
     }
     u -= cu;
+    assert(b + 1 < rows_ && "a species' pair units add up to less than its weight");
   }
   const auto only_a = static_cast<std::uint64_t>(r_a - shared_a[b]);
   const auto only_b = static_cast<std::uint64_t>(totals[b] - shared_a[b]);
   std::int32_t* shared_b = shared + Pair(b, 0);
   const std::int64_t r_b = totals[b];
+  assert(a != b && only_a > 0 && only_b > 0);
+  assert(shared[Pair(b, a)] == shared_a[b] && "the pair table is no longer symmetric");
 
   // k: a site a occupies and b lacks; l: the reverse. Each is uniform.
   std::uint64_t* row_a = matrix_.MutableRow(a);
@@ -119,6 +127,10 @@ void SwapChain::Swap(RandomBits& rng) {
   rng.TwoBelow(only_a, only_b, rank_k, rank_l);
   const int k = SelectAmong(row_a, row_b, rank_k);
   const int l = SelectAmong(row_b, row_a, rank_l);
+  // The flip keeps both margins only on a checkerboard: a at k and not l, b
+  // at l and not k.
+  assert(k < matrix_.Cols() && l < matrix_.Cols());
+  assert(matrix_.Get(a, k) && !matrix_.Get(a, l) && matrix_.Get(b, l) && !matrix_.Get(b, k));
 
   // a moves from k to l, b from l to k: only the species at exactly one of
   // the two sites change their overlap with a and with b.
@@ -136,6 +148,8 @@ void SwapChain::Swap(RandomBits& rng) {
     const std::int64_t r_c = totals[c];
     const std::int32_t ac = shared_a[c] + d;
     const std::int32_t bc = shared_b[c] - d;
+    // An overlap never exceeds either species' total.
+    assert(ac >= 0 && ac <= std::min(r_a, r_c) && bc >= 0 && bc <= std::min(r_b, r_c));
     shared_a[c] = ac;
     shared[Pair(c, a)] = ac;
     shared_b[c] = bc;
@@ -145,6 +159,7 @@ void SwapChain::Swap(RandomBits& rng) {
     change_a += da;
     change_b += db;
     weights_[static_cast<std::size_t>(c)] += da + db;
+    assert(weights_[static_cast<std::size_t>(c)] >= 0);
   };
   for (int w = 0; w < col_words_; ++w) {
     std::uint64_t at_l = col_l[w] & ~col_k[w];
@@ -165,6 +180,9 @@ void SwapChain::Swap(RandomBits& rng) {
   weights_[static_cast<std::size_t>(a)] += change_a;
   weights_[static_cast<std::size_t>(b)] += change_b;
   weight_total_ += 2 * (change_a + change_b);
+  assert(weights_[static_cast<std::size_t>(a)] >= 0 && weights_[static_cast<std::size_t>(b)] >= 0);
+  // The pair just swapped is still a checkerboard, the other way round.
+  assert(weight_total_ > 0);
 
   const std::uint64_t bit_k = std::uint64_t{1} << (k & 63);
   const std::uint64_t bit_l = std::uint64_t{1} << (l & 63);
@@ -176,6 +194,9 @@ void SwapChain::Swap(RandomBits& rng) {
   col_k[word_b] ^= bit_b;
   col_l[word_a] ^= bit_a;
   col_l[word_b] ^= bit_b;
+  // The site bitsets follow the rows.
+  assert((col_k[word_b] & bit_b) != 0 && (col_k[word_a] & bit_a) == 0);
+  assert((col_l[word_a] & bit_a) != 0 && (col_l[word_b] & bit_b) == 0);
 }
 
 bool HasCheckerboard(const Incidence& m, StopCheck* check) {
