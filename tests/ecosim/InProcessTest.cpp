@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -96,6 +98,7 @@ TEST(InProcessEcoSim, EachTestIsSeededByItsOrdinalAndReadBackExactly) {
   ecosim.PrepareEcoSim();
   const cooc::TestOptions held = EcoSimHeldOptions(inputs.Options);
   const PresenceAbsenceMatrix m = Segregated();
+  std::vector<std::string> memos;
   for (std::uint64_t k = 0; k < 4; ++k) {
     ecosim.EnterMatrix(m);
     ecosim.OpenCooccurrenceOptions();
@@ -106,9 +109,36 @@ TEST(InProcessEcoSim, EachTestIsSeededByItsOrdinalAndReadBackExactly) {
     EXPECT_NEAR(ecosim.ReadPValue(1), expected.PUpper(), 0.5e-5);
     EXPECT_NEAR(ecosim.ReadPValue(0), expected.PLower(), 0.5e-5);
     ecosim.CloseCooccurrenceResults();
+    memos.push_back(ecosim.LastResult().Memo2);
   }
   // A segregated matrix has a large C-score: the upper tail is small.
   EXPECT_LE(ecosim.LastResult().PUpper(), 0.05);
+  // The same matrix tested again under the next ordinal draws other null
+  // matrices: no two of the four results are alike.
+  for (std::size_t a = 0; a < memos.size(); ++a)
+    for (std::size_t b = a + 1; b < memos.size(); ++b) EXPECT_NE(memos[a], memos[b]) << a << " and " << b;
+  // Another EcoSim with the same seed gives the same four results in turn,
+  // and so does this one once the options are taken again.
+  InProcessEcoSim other(settings, inputs);
+  other.PrepareEcoSim();
+  ecosim.PrepareEcoSim();
+  for (std::size_t k = 0; k < memos.size(); ++k) {
+    for (InProcessEcoSim* e : {&other, &ecosim}) {
+      e->EnterMatrix(m);
+      e->OpenCooccurrenceOptions();
+      ASSERT_EQ(e->RunCooccurrenceTest(0), ResultsShown);
+      EXPECT_EQ(e->LastResult().Memo2, memos[k]) << "test " << k;
+      e->CloseCooccurrenceResults();
+    }
+  }
+  // A different seed is a different stream for the same ordinal.
+  inputs.Options.EcoSimSeed = "18";
+  InProcessEcoSim reseeded(settings, inputs);
+  reseeded.PrepareEcoSim();
+  reseeded.EnterMatrix(m);
+  reseeded.OpenCooccurrenceOptions();
+  ASSERT_EQ(reseeded.RunCooccurrenceTest(0), ResultsShown);
+  EXPECT_NE(reseeded.LastResult().Memo2, memos[0]);
 }
 
 TEST(InProcessEcoSim, EmptySitesReachEcoSimOnlyForTheCompositionIndices) {

@@ -43,14 +43,25 @@ TEST_F(Matrix, ACellThatReadsBackWrongIsTypedAgainAfterAFullRoundOfTabs) {
 TEST_F(Matrix, EachTailIsReadFromItsLineAsTheInProcessPathReadsIt) {
   Prepare();
   const PresenceAbsenceMatrix m = MatrixOf(Segregated);
-  const cooc::TestOptions held = EcoSimHeldOptions(inputs_.Options);
+  // The in-process EcoSim, told the same options and given the same tests,
+  // counts its ordinals on its own: each test must match it, not merely the
+  // ordinal the stand-in says it used.
+  RunSettings inProcessSettings;
+  InProcessEcoSim inProcess(inProcessSettings, inputs_);
+  inProcess.PrepareEcoSim();
+  std::vector<std::string> memos;
   for (const std::int16_t tail : {std::int16_t{0}, std::int16_t{1}, std::int16_t{0}}) {
-    const std::uint64_t ordinal = StandIn().TestOrdinal();
     windows_.Calls.clear();
     const std::optional<double> p = TestMatrix(m, tail);
     ASSERT_TRUE(p.has_value());
-    const cooc::TestResult expected = cooc::RunTest(ToIncidence(m), held, ordinal);
+    inProcess.EnterMatrix(m);
+    inProcess.OpenCooccurrenceOptions();
+    ASSERT_EQ(inProcess.RunCooccurrenceTest(0), ResultsShown);
+    const cooc::TestResult& expected = inProcess.LastResult();
+    inProcess.CloseCooccurrenceResults();
     EXPECT_EQ(StandIn().LastResult().Memo2, expected.Memo2) << "seeded by the test's ordinal";
+    EXPECT_EQ(std::count(memos.begin(), memos.end(), expected.Memo2), 0) << "another ordinal, another stream";
+    memos.push_back(expected.Memo2);
     EXPECT_EQ(*p, ReadPValueFromResults(expected, tail));
     const WindowHandle memo = ecosim_->Session().ResultsMemo;
     EXPECT_NE(std::find(windows_.Calls.begin(), windows_.Calls.end(), GetLine(memo, 5u + tail, 33)),
