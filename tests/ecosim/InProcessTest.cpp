@@ -298,5 +298,51 @@ TEST(InProcessEcoSim, ACancelStopsTheTestsUnderWayAndNoMoreMatricesAreHeldThanWo
   EXPECT_LT(ecosim.NullMatricesDrawn(), 2 * Nulls) << "the tests under way were not stopped";
 }
 
+// The in-process EcoSim tested one matrix at a time, with every p-value it
+// gives noted.
+class NotedPValues final : public EcoSimAutomation {
+ public:
+  explicit NotedPValues(InProcessEcoSim& inner) : inner_(inner) {}
+  std::vector<double> Read;
+  void PrepareEcoSim() override { inner_.PrepareEcoSim(); }
+  void EnterMatrix(const PresenceAbsenceMatrix& m) override { inner_.EnterMatrix(m); }
+  void OpenCooccurrenceOptions() override { inner_.OpenCooccurrenceOptions(); }
+  RunOutcome RunCooccurrenceTest(std::int16_t beep) override { return inner_.RunCooccurrenceTest(beep); }
+  double ReadPValue(std::int16_t tail) override { return Read.emplace_back(inner_.ReadPValue(tail)); }
+  void CloseCooccurrenceResults() override { inner_.CloseCooccurrenceResults(); }
+  void PlaceEcoSimWindow(std::string_view name, std::int32_t mode) override { inner_.PlaceEcoSimWindow(name, mode); }
+  void ReleaseEcoSim() override { inner_.ReleaseEcoSim(); }
+
+ private:
+  InProcessEcoSim& inner_;
+};
+
+TEST(InProcessEcoSim, APValueOfExactlyAlphaIsARejectionOnTheWorkersAsOneByOne) {
+  // With 20 null matrices every p-value is a multiple of 1/20, so p = 0.05
+  // comes up often.
+  Study alone;
+  alone.Inputs.Options.EcoSimIterations = "20";
+  alone.Settings.NumIterations = 40;
+  InProcessEcoSim inner(alone.Settings, alone.Inputs, 1);
+  NotedPValues noted(inner);
+  inner.PrepareEcoSim();
+  RunContext oneByOne{alone.Settings, alone.Inputs, noted, alone.Progress, alone.Stream, alone.Time, nullptr};
+  const PowerTable expected = RunPowerSimulation(oneByOne);
+  const auto atAlpha = std::count(noted.Read.begin(), noted.Read.end(), RejectionAlpha);
+  ASSERT_GT(atAlpha, 5) << noted.Read.size() << " p-values read; the study no longer meets p = 0.05; pick other settings";
+  // Rejections at exactly alpha are in the table: had they not counted, the
+  // powers would be smaller.
+  double power = 0;
+  for (const PowerTableRow& row : expected) power += row.Power;
+  const auto below = std::count_if(noted.Read.begin(), noted.Read.end(), [](double p) { return p < RejectionAlpha; });
+  EXPECT_NEAR(power * alone.Settings.NumIterations, static_cast<double>(below + atAlpha), 1e-9);
+
+  Study together;
+  together.Inputs.Options.EcoSimIterations = "20";
+  together.Settings.NumIterations = 40;
+  InProcessEcoSim workers(together.Settings, together.Inputs, 3);
+  EXPECT_EQ(together.Run(workers, together.Progress), expected);
+}
+
 }  // namespace
 }  // namespace tessil
