@@ -2,15 +2,22 @@
 // when the user cancels, when EcoSim fails, and when EcoSim cannot be found.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <string>
+
 #include <QAction>
+#include <QCoreApplication>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
 
+#include "DesktopProgram.h"
 #include "InProcessEcoSim.h"
 #include "Kernel_Procedures.h"
 #include "OutputResults_Procedures.h"
 #include "RandomStream.h"
+#include "StandInAutomation.h"
 #include "UiTestSupport.h"
 #include "Validation.h"
 #include "frmConfirmExit.h"
@@ -24,9 +31,10 @@ namespace {
 // 10 matrices per argument (confirming the question), EcoSim with 20
 // iterations.
 struct SmallStudy : MainWindowHarness {
-  SmallStudy() {
-    TypeAndLeave(Find<QLineEdit>("txtRows"), "4");
-    TypeAndLeave(Find<QLineEdit>("txtCols"), "4");
+  explicit SmallStudy(DesktopAutomationFactory automation = ObservedInProcess(), const char* size = "4")
+      : MainWindowHarness(std::move(automation)) {
+    TypeAndLeave(Find<QLineEdit>("txtRows"), size);
+    TypeAndLeave(Find<QLineEdit>("txtCols"), size);
     Find<QPushButton>("cmd3")->click();
     QWidget* advanced = VisibleWindow("frmAdvanced");
     if (advanced == nullptr) advanced = Main->findChild<QWidget*>("frmAdvanced");
@@ -97,6 +105,40 @@ TEST(Run, ACompletedRunShowsItsReportAndTheMainWindowReturnsWhenItCloses) {
   // Every choice is as the user left it for the next run.
   EXPECT_TRUE(h.Find<QRadioButton>("optAIn50")->isChecked());
   EXPECT_EQ(h.Find<QLineEdit>("txtRows")->text(), "4");
+}
+
+// The desktop program's own way: the window protocol drives the stand-in
+// EcoSim, started from its program file in the program's folder, in a window
+// world of the test's own. The report is the one the same study gives in
+// process.
+TEST(Run, AStudyRunThroughTheWindowProtocolAndTheStandInShowsTheInProcessReport) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("tessil-ui-" + std::to_string(QCoreApplication::applicationPid()));
+  std::filesystem::create_directories(folder / "EcoSim");
+  std::ofstream(folder / "EcoSim" / "EcoSim700.exe") << "#!/bin/sh\n";
+  {
+    qtwin::WindowWorld world;
+    standin::StandInAutomation windows(world, folder);
+    SmallStudy h(WindowProtocolAutomation(windows), "8");
+    // Three scenarios at three levels, 10 matrices of 8 x 8 each, every one
+    // typed into EcoSim's grid and tested there.
+    h.Find<QCheckBox>("chkASiEq")->click();
+    h.Find<QCheckBox>("chkASpEq")->click();
+    h.Find<QCheckBox>("chkAIn")->click();
+    h.Find<QRadioButton>("optAIn50")->click();
+    const std::string expected = ExpectedReport(*h.Main);
+    h.Run();
+    frmResults* results = h.Main->ResultsWindow();
+    ASSERT_NE(results, nullptr) << h.Boxes.Texts().join(" | ").toStdString();
+    EXPECT_EQ(results->Report(), expected);
+    EXPECT_NE(expected.find("Matrix dimensions: 8 rows (species) x 8 columns (sites)"), std::string::npos);
+    // Some matrices reject: the report depends on the p-values EcoSim gave.
+    EXPECT_EQ(expected.find("Maximum power = 0.000"), std::string::npos);
+    EXPECT_TRUE(h.Boxes.Texts().isEmpty());
+    EXPECT_EQ(world.Programs().RunningPrograms(), 0u) << "EcoSim is closed after the run";
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
 }
 
 TEST(Run, TheDefaultStudyRunsToItsReport) {

@@ -68,10 +68,10 @@ QWidget* VisibleWindow(const char* objectName) {
   return nullptr;
 }
 
-MainWindowHarness::MainWindowHarness() {
+MainWindowHarness::MainWindowHarness(DesktopAutomationFactory automation) {
   ObservedAutomation::Observed = {};
   Main = std::make_unique<frmMain>(
-      Settings, MainWindowServices{Boxes, Help, Time, ObservedInProcess(),
+      Settings, MainWindowServices{Boxes, Help, Time, std::move(automation),
                                    [this](QWidget*, const QString&, const QString&) { return ChosenFile; },
                                    QStringLiteral("/tmp"), [this] { ++Ended; }, {}});
   Activate(Main.get());

@@ -108,9 +108,9 @@ T* Child(QObject* parent, const char* name) {
   return child;
 }
 
-// A main window wired to scripted services.
+// A main window wired to scripted services; its runs use `automation`.
 struct MainWindowHarness {
-  MainWindowHarness();
+  explicit MainWindowHarness(DesktopAutomationFactory automation = ObservedInProcess());
   ~MainWindowHarness();
   RunSettings Settings;
   ScriptedMessageBoxes Boxes;
