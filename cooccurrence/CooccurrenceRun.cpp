@@ -15,7 +15,7 @@
 #include "RandomBits.h"
 #include "StopCheck.h"
 #include "SwapChain.h"
-#include "Validation.h"
+#include "MemoryLimit.h"
 
 namespace tessil::cooc {
 namespace {

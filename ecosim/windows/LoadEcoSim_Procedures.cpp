@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "EcoSimFacts.h"
-#include "Validation.h"
+#include "Errors.h"
 #include "WindowMessages.h"
 #include "WindowProtocolEcoSim.h"
 

@@ -5,8 +5,15 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace tessil {
+
+namespace message {
+// What the user is told when EcoSim's program file is not where Tessil
+// starts it from; the program then ends.
+inline constexpr std::string_view EcoSimNotFound = "Error 02: EcoSim700.exe not found.";
+}  // namespace message
 
 class TessilError : public std::runtime_error {
  public:

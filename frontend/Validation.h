@@ -7,13 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "MemoryLimit.h"
 #include "Public_Declarations.h"
 
 namespace tessil {
 
 namespace message {
 inline constexpr std::string_view AtLeastOneIteration = "Error 01: At least 1 iteration required.";
-inline constexpr std::string_view EcoSimNotFound = "Error 02: EcoSim700.exe not found.";
 inline constexpr std::string_view InvalidFileName = "Error 03: invalid file name";
 inline constexpr std::string_view TwoColumns = "Error 04: Matrix must have at least 2 columns.";
 inline constexpr std::string_view TwoRows = "Error 05: Matrix must have at least 2 rows.";
@@ -54,11 +54,6 @@ SimulationOptions CheckSimulationOptions(std::string_view iterationsText, std::s
 // occupancy probabilities (8 bytes), the conditional pair (16) and the
 // presence-absence cell of the matrix being tested (2).
 inline constexpr std::uint64_t StudyBytesPerCell = 26;
-// The memory a study's matrices may take: 2 GiB, or half the machine's
-// physical memory where that is less. `physicalMemory` 0 means unknown.
-std::uint64_t StudyMemoryLimit(std::uint64_t physicalMemory);
-// The machine's physical memory in bytes; 0 when it cannot be told.
-std::uint64_t PhysicalMemory();
 
 // Why a matrix of this size cannot be simulated within the memory limit,
 // naming the largest size accepted; empty when it can.
