@@ -1,7 +1,5 @@
 #include "Study.h"
 
-#include <nlohmann/json.hpp>
-
 #include "InProcessEcoSim.h"
 
 namespace tessil::cli {
@@ -62,46 +60,6 @@ std::string PowerTableTsv(const PowerTable& table) {
            "\t" + FormatRate(row.Power) + "\n";
   }
   return out;
-}
-
-std::string PowerTableJson(const StudyRequest& request, const StudyResult& result) {
-  using nlohmann::json;
-  const EcoSimTestOptions& o = request.Inputs.Options;
-  // The counts the run used, not the texts it was given: a count of matrices
-  // that rounds to 0 runs the default, and EcoSim rounds its iterations to a
-  // whole number of null matrices, halves to even.
-  RunSettings ran;
-  ran.NumIterations = request.NumIterations;
-  LoadRunSettings(ran, request.Inputs);
-  const std::string nullMatrices = GeneralDecimal(RoundHalfEven(LeadingNumber(o.EcoSimIterations)));
-  json arguments = json::array();
-  for (const PowerTableRow& row : result.Table) {
-    arguments.push_back({{"level", row.Level}, {"scenario", row.Scenario}, {"in_null", row.InNull}, {"power", row.Power}});
-  }
-  const json document = {
-      {"rows", request.Inputs.Rows},
-      {"columns", request.Inputs.Cols},
-      {"matrices_per_argument", ran.NumIterations},
-      {"seed", request.RandomSeed},
-      {"test",
-       {{"row_constraint", std::string(Caption(o.RowConstraint))},
-        {"column_constraint", std::string(Caption(o.ColumnConstraint))},
-        {"index", std::string(Caption(o.Index))},
-        {"algorithm", std::string(Caption(o.Algorithm))},
-        {"degenerate_matrices", std::string(Caption(o.DegenerateMatrices))},
-        {"empty_sites", std::string(Caption(o.EmptySites))},
-        {"iterations", nullMatrices},
-        {"seed", o.EcoSimSeed}}},
-      {"actual_size", result.Summary.ActualSize},
-      {"min_power", result.Summary.MinPower},
-      {"max_power", result.Summary.MaxPower},
-      {"high_type_i_error", result.Summary.HighTypeIError},
-      {"biased", result.Summary.Biased},
-      {"low_power", result.Summary.LowPower},
-      {"adequate_power", result.Summary.AdequatePower},
-      {"arguments", arguments},
-  };
-  return document.dump(2) + "\n";
 }
 
 }  // namespace tessil::cli

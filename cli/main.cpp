@@ -12,7 +12,9 @@
 
 #include "CommandLine.h"
 #include "FileOutput.h"
+#if TESSIL_WINDOWS_ECOSIM
 #include "WindowsEcoSim.h"
+#endif
 
 namespace {
 
@@ -41,8 +43,11 @@ int main(int argc, char** argv) {
   tessil::cli::CStreamOutput outBuffer(stdout);
   std::ostream out(&outBuffer);
   tessil::cli::Environment env{out, std::cerr, &interrupted, isatty(STDERR_FILENO) == 1, &clock};
+#if TESSIL_WINDOWS_ECOSIM
   // EcoSim through its windows: the stand-in installed beside this program.
+  // A build without Qt has none, and `--ecosim windows` says so.
   tessil::cli::WindowsEcoSim windows(tessil::cli::RunningProgramFolder(), std::cerr);
   env.WindowsEcoSim = windows.Factory();
+#endif
   return tessil::cli::RunCommandLine(argc, argv, env);
 }

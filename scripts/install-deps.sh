@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libgtest-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcli11-dev nlohmann-json3-dev
   xvfb xauth

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Builds Tessil and runs every test twice: in the release build and in the
-# address and undefined-behaviour sanitizer build. Installs what it needs first.
+# Builds Tessil and runs every test twice: in the release build as CI builds
+# it (the `ci` preset: warnings are errors) and in the address and
+# undefined-behaviour sanitizer build. Installs what it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
-for preset in release sanitize; do
+for preset in ci sanitize; do
   echo "== ${preset}: configure and build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"

@@ -18,7 +18,9 @@
 #include "FileOutput.h"
 #include "MatrixFile.h"
 #include "Study.h"
+#if TESSIL_WINDOWS_ECOSIM
 #include "WindowsEcoSim.h"
+#endif
 
 namespace tessil::cli {
 namespace {
@@ -35,9 +37,10 @@ class FrozenClock final : public Clock {
 };
 
 // `ecosimFolder`: the program folder of an EcoSim driven through its
-// windows; without it `--ecosim windows` is not available.
+// windows; without it, or in a build without Qt, `--ecosim windows` is not
+// available.
 Outcome Cli(std::vector<std::string> args, bool interrupted = false,
-            std::optional<std::filesystem::path> ecosimFolder = std::nullopt) {
+            [[maybe_unused]] std::optional<std::filesystem::path> ecosimFolder = std::nullopt) {
   args.insert(args.begin(), "tessil-cli");
   std::vector<const char*> argv;
   for (const std::string& a : args) argv.push_back(a.c_str());
@@ -45,8 +48,10 @@ Outcome Cli(std::vector<std::string> args, bool interrupted = false,
   std::atomic<bool> flag{interrupted};
   FrozenClock clock;
   Environment env{out, err, &flag, false, &clock};
+#if TESSIL_WINDOWS_ECOSIM
   std::optional<WindowsEcoSim> windows;
   if (ecosimFolder) env.WindowsEcoSim = windows.emplace(*ecosimFolder, err).Factory();
+#endif
   const int status = RunCommandLine(static_cast<int>(argv.size()), argv.data(), env);
   return {status, out.str(), err.str()};
 }
@@ -171,6 +176,7 @@ TEST(CommandLine, TheSameStudyGivesTheSameBytesOnAnyNumberOfThreads) {
   EXPECT_NE(one.Out.find("Matrix dimensions: 6 rows (species) x 5 columns (sites)"), std::string::npos);
 }
 
+#if TESSIL_WINDOWS_ECOSIM
 TEST(CommandLine, ThroughEcoSimsWindowsTheStudyGivesTheSameBytes) {
   // The stand-in EcoSim installed beside the test program by the build.
   const std::vector<std::string> options = {"--index", "v-ratio", "--empty-sites", "include"};
@@ -190,7 +196,10 @@ TEST(CommandLine, WithoutEcoSimsProgramFileTheRunEndsWithError02) {
   EXPECT_EQ(o.Err, "tessil-cli: Error 02: EcoSim700.exe not found.\n");
   EXPECT_EQ(o.Out, "");
   std::filesystem::remove_all(empty);
+}
+#endif
 
+TEST(CommandLine, WithoutAWindowsEcoSimItsChoiceIsRefused) {
   const Outcome unavailable = Cli(Small({"--ecosim", "windows"}));
   EXPECT_EQ(unavailable.Status, ExitRefused);
   EXPECT_NE(unavailable.Err.find("not available"), std::string::npos);

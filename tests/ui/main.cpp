@@ -1,13 +1,13 @@
 // The widget tests need one application object for the whole program, on
 // Qt's offscreen platform unless another is asked for (the build lists the
 // tests by running this program, without the test environment).
-#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  ::testing::InitGoogleMock(&argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   return RUN_ALL_TESTS();
