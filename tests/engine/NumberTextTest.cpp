@@ -82,6 +82,7 @@ std::string Visible(const std::string& text) {
 }
 
 TEST(NumberText, EveryUnitGivesItsExactBytes) {
+  // clang-format off
   const std::vector<NumberCase> table = {
         // LeadingNumber: plain numbers
         {"LeadingNumber", "10", "10"}, {"LeadingNumber", "0", "0"}, {"LeadingNumber", "0250", "250"},
@@ -192,6 +193,7 @@ TEST(NumberText, EveryUnitGivesItsExactBytes) {
         {"ReadGeneral", "1e3", "1000"}, {"ReadGeneral", " 12\t", "12"}, {"ReadGeneral", "1e999", "out of range"},
         {"ReadGeneral", "1 2", "not a number"}, {"ReadGeneral", "12abc", "not a number"},
   };
+  // clang-format on
   for (const NumberCase& c : table) {
     EXPECT_EQ(Apply(c.Unit, c.In), c.Out) << c.Unit << "(\"" << Visible(c.In) << "\")";
   }

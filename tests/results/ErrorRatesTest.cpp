@@ -38,6 +38,7 @@ void ExpectSummary(const ErrorRateSummary& got, const AnalysisCase& want) {
 }
 
 TEST(AnalyzeErrorRates, FiguresAndVerdicts) {
+  // clang-format off
   const std::vector<AnalysisCase> cases = {
       {"three levels by three scenarios",
        {Row(true, 0.04), Row(false, 0.31), Row(false, 0.87), Row(true, 0.16), Row(false, 0.45), Row(false, 0.99),
@@ -68,6 +69,7 @@ TEST(AnalyzeErrorRates, FiguresAndVerdicts) {
        {Row(true, 0.04), Row(true, 0.06)}, 0.06, 0.0, 0.0, false, true, true, false},
       {"empty table", {}, 0.0, 0.0, 0.0, false, true, true, false},
   };
+  // clang-format on
   for (const AnalysisCase& c : cases) {
     SCOPED_TRACE(c.name);
     ExpectSummary(AnalyzeErrorRates(c.table), c);

@@ -90,6 +90,7 @@ TEST_F(StandIn, StartsWithEveryWindowTessilLooksUpAndItsOwnSettings) {
   }
   Find("Confirm");
   const EcoSimSession& s = s_;
+  // clang-format off
   for (const WindowHandle found :
        {s.ApplicationWindow, s.MainWindow, s.Grid, s.ResizeDialog, s.ResizeButtonPanel, s.ResizeEditPanel, s.ResizeOk,
         s.ResizeEditA, s.ResizeEditB, s.OptionsWindow, s.OptionsPages, s.OptionsPanel, s.GeneralSheet,
@@ -99,6 +100,7 @@ TEST_F(StandIn, StartsWithEveryWindowTessilLooksUpAndItsOwnSettings) {
         s.ColumnFixedSum, s.ColumnEquiprobable, s.RowGroup, s.RowProportional, s.RowFixedSum, s.RowEquiprobable,
         s.IndexGroup, s.IndexCombo, s.IndexEdit, s.EmptyGroup, s.EmptyInclude, s.EmptyExclude, s.ProgressWindow,
         s.BeepCheck, s.AbortButton, s.ResultsWindow, s.ResultsPages, s.IndexSheet, s.ResultsMemo}) {
+  // clang-format on
     EXPECT_NE(found, NoWindow);
   }
   EXPECT_NE(s.ResizeEditA, s.ResizeEditB);
