@@ -99,6 +99,7 @@ std::int64_t Study(const std::vector<Incidence>& matrices, const TestOptions& o,
 
 void BM_Study(benchmark::State& state) {
   std::vector<Incidence> matrices;
+  matrices.reserve(3600);
   for (int t = 0; t < 3600; ++t) {
     matrices.push_back(HalfFilled(10, 1000 + static_cast<std::uint64_t>(t)));
   }

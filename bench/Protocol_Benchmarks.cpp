@@ -37,7 +37,7 @@ QApplication& Application() {
 
 // A program folder holding EcoSim's program file.
 std::filesystem::path ProgramFolder() {
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "tessil-protocol-bench";
+  std::filesystem::path folder = std::filesystem::temp_directory_path() / "tessil-protocol-bench";
   std::filesystem::create_directories(folder / "EcoSim");
   std::ofstream(folder / "EcoSim" / "EcoSim700.exe") << "#!/bin/sh\n";
   return folder;
