@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcli11-dev nlohmann-json3-dev
   xvfb xauth
+  clang-format-14 clang-tidy-14 clang-tools-14
 )
 
 missing=()

@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
-# Builds Tessil and runs every test twice: in the release build as CI builds
-# it (the `ci` preset: warnings are errors) and in the address and
-# undefined-behaviour sanitizer build. Installs what it needs first.
+# Checks the written style, then builds Tessil and runs every test twice: in
+# the release build as CI builds it (the `ci` preset: warnings are errors) and
+# in the address and undefined-behaviour sanitizer build. Installs what it
+# needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
+
+echo "== style"
+cmake --preset ci >/dev/null
+STYLE_BUILD=build/ci bash scripts/check-style.sh
 for preset in ci sanitize; do
   echo "== ${preset}: configure and build"
   cmake --preset "$preset" >/dev/null
