@@ -27,8 +27,8 @@ DesktopAutomationFactory WindowProtocolAutomation(standin::StandInAutomation& wi
 
 DesktopProgram::DesktopProgram(DesktopAutomationFactory automation) : help_(HelpPagesFolder()) {
   main_ = std::make_unique<frmMain>(
-      settings_, MainWindowServices{boxes_, help_, clock_, std::move(automation), {},
-                                    QCoreApplication::applicationDirPath(), {}, {}});
+      settings_, MainWindowServices{
+                     boxes_, help_, clock_, std::move(automation), {}, QCoreApplication::applicationDirPath(), {}, {}});
 }
 
 }  // namespace tessil

@@ -18,10 +18,10 @@
 #include <cstdio>
 #include <memory>
 
-#include "Help_Procedures.h"
 #include "HelpPages.h"
-#include "StandInAutomation.h"
+#include "Help_Procedures.h"
 #include "MessageBoxes.h"
+#include "StandInAutomation.h"
 #include "Validation.h"
 #include "WindowPictures.h"
 #include "frmConfirmExit.h"
@@ -110,9 +110,13 @@ QWidget* TopLevel(const char* objectName) {
 // EcoSim, photographing the progress window a third of the way through.
 class PhotographedRun final : public EcoSimAutomation {
  public:
-  PhotographedRun(std::unique_ptr<EcoSimAutomation> inner, RunSettings& settings, QWidget* progress,
-                  const QDir& folder, bool& photographed)
-      : owned_(std::move(inner)), inner_(*owned_), settings_(settings), progress_(progress), folder_(folder),
+  PhotographedRun(std::unique_ptr<EcoSimAutomation> inner, RunSettings& settings, QWidget* progress, const QDir& folder,
+                  bool& photographed)
+      : owned_(std::move(inner)),
+        inner_(*owned_),
+        settings_(settings),
+        progress_(progress),
+        folder_(folder),
         photographed_(photographed) {}
   void PrepareEcoSim() override { inner_.PrepareEcoSim(); }
   void EnterMatrix(const PresenceAbsenceMatrix& matrix) override {
@@ -156,16 +160,20 @@ int main(int argc, char** argv) {
   SteadyClock clock;
   bool photographed = false;
   bool ended = false;
-  frmMain main(settings,
-               MainWindowServices{boxes, help, clock,
-                                  [&](RunSettings& s, const RunInputs& inputs, AutomationHost& host,
-                                      const ProgressLink& link, QWidget* progress) -> MadeAutomation {
-                                    return std::make_unique<PhotographedRun>(
-                                        windows.MakeAutomation(s, inputs, host, progress,
-                                                               [&link] { return link.CancelRequested(); }),
-                                        s, progress, folder, photographed);
-                                  },
-                                  {}, QCoreApplication::applicationDirPath(), [&] { ended = true; }, {}});
+  frmMain main(settings, MainWindowServices{boxes,
+                                            help,
+                                            clock,
+                                            [&](RunSettings& s, const RunInputs& inputs, AutomationHost& host,
+                                                const ProgressLink& link, QWidget* progress) -> MadeAutomation {
+                                              return std::make_unique<PhotographedRun>(
+                                                  windows.MakeAutomation(s, inputs, host, progress,
+                                                                         [&link] { return link.CancelRequested(); }),
+                                                  s, progress, folder, photographed);
+                                            },
+                                            {},
+                                            QCoreApplication::applicationDirPath(),
+                                            [&] { ended = true; },
+                                            {}});
   bool ok = true;
   main.show();
   ok &= Save(&main, folder, "main-window.png");
@@ -188,8 +196,8 @@ int main(int argc, char** argv) {
   about->close();
 
   {
-    QMessageBox box(QMessageBox::NoIcon, ProgramTitle(), QString::fromLatin1(message::TwoRows.data()),
-                    QMessageBox::Ok, &main);
+    QMessageBox box(QMessageBox::NoIcon, ProgramTitle(), QString::fromLatin1(message::TwoRows.data()), QMessageBox::Ok,
+                    &main);
     box.show();
     ok &= Save(&box, folder, "message-box.png");
   }

@@ -36,9 +36,9 @@ const char* const kIndices[] = {"C-score", "Number of checkerboards", "Number of
 // fixed-fixed algorithms. Each null matrix of the last two costs 1,000 swaps
 // or a fill from empty, so they run fewer.
 struct Model {
-  const char* cols;
-  const char* algorithm;
-  const char* iterations;
+  const char* Cols;
+  const char* Algorithm;
+  const char* Iterations;
 };
 const Model kModels[] = {
     {"Equiprobable", "Sequential Swap", "5000"},
@@ -53,9 +53,9 @@ void BM_OneTest(benchmark::State& state) {
   const Incidence m = HalfFilled(static_cast<int>(state.range(2)), 7);
   TestOptions o;
   o.Index = tessil::FromCaption<tessil::CooccurrenceIndex>(kIndices[index]).value();
-  o.ColumnConstraint = tessil::FromCaption<tessil::Constraint>(model.cols).value();
-  o.Algorithm = tessil::FromCaption<tessil::FixedFixedAlgorithm>(model.algorithm).value();
-  o.Iterations = model.iterations;
+  o.ColumnConstraint = tessil::FromCaption<tessil::Constraint>(model.Cols).value();
+  o.Algorithm = tessil::FromCaption<tessil::FixedFixedAlgorithm>(model.Algorithm).value();
+  o.Iterations = model.Iterations;
   std::uint64_t ordinal = 0;
   for (auto _ : state) {
     const TestResult r = RunTest(m, o, ordinal++);
@@ -65,8 +65,9 @@ void BM_OneTest(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(r.CountGreaterOrEqual);
   }
-  state.SetLabel(std::string(kIndices[index]) + ", " + (model.cols == std::string("Equiprobable") ? "rows fixed" : model.algorithm) +
-                 ", n=" + model.iterations);
+  state.SetLabel(std::string(kIndices[index]) + ", " +
+                 (model.Cols == std::string("Equiprobable") ? "rows fixed" : model.Algorithm) +
+                 ", n=" + model.Iterations);
 }
 BENCHMARK(BM_OneTest)
     ->ArgsProduct({{0, 1, 2, 3}, {0, 1, 2, 3}, {10, 50, 100}})
@@ -106,8 +107,7 @@ void BM_Study(benchmark::State& state) {
   TestOptions o;
   o.ColumnConstraint = state.range(0) == 0 ? tessil::Constraint::Equiprobable : tessil::Constraint::Fixed;
   o.Iterations = "100";
-  const unsigned threads =
-      state.range(1) == 0 ? 1u : std::max(1u, std::thread::hardware_concurrency());
+  const unsigned threads = state.range(1) == 0 ? 1u : std::max(1u, std::thread::hardware_concurrency());
   const std::int64_t single = Study(matrices, o, 1);
   for (auto _ : state) {
     const std::int64_t total = Study(matrices, o, threads);

@@ -37,9 +37,8 @@ namespace {
 using Aliases = std::map<std::string, std::string>;
 
 std::string Normalise(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) {
-    return c == ' ' || c == '_' ? '-' : static_cast<char>(std::tolower(c));
-  });
+  std::transform(s.begin(), s.end(), s.begin(),
+                 [](unsigned char c) { return c == ' ' || c == '_' ? '-' : static_cast<char>(std::tolower(c)); });
   return s;
 }
 
@@ -124,11 +123,11 @@ void AddEcoSimOptions(CLI::App& app, EcoSimOptionTexts& t) {
   AddChoice<FixedFixedAlgorithm>(app, "--algorithm", t.Algorithm,
                                  "Fixed-fixed randomization algorithm (used when rows and columns are both fixed): ",
                                  "fixed-fixed algorithm", group);
-  AddChoice<DegenerateTreatment>(app, "--degenerate", t.DegenerateMatrices, "Degenerate null matrices: ",
-                                 "treatment of degenerate matrices", group);
-  AddChoice<EmptySiteTreatment>(app, "--empty-sites", t.EmptySites,
-                                "Empty sites, for the species-combinations and V-ratio indices: ",
-                                "treatment of empty sites", group);
+  AddChoice<DegenerateTreatment>(app, "--degenerate", t.DegenerateMatrices,
+                                 "Degenerate null matrices: ", "treatment of degenerate matrices", group);
+  AddChoice<EmptySiteTreatment>(
+      app, "--empty-sites", t.EmptySites,
+      "Empty sites, for the species-combinations and V-ratio indices: ", "treatment of empty sites", group);
   app.add_option("--ecosim-iterations", t.Options.EcoSimIterations, "Null matrices per test, 1 to 50000")
       ->capture_default_str()
       ->group(group);
@@ -145,9 +144,7 @@ std::vector<std::string> Spellings() {
   return names;
 }
 
-std::string CliName(Assumption assumption) {
-  return "--" + std::string(TermOf(assumption).CliSpellings[0]);
-}
+std::string CliName(Assumption assumption) { return "--" + std::string(TermOf(assumption).CliSpellings[0]); }
 
 // The interaction levels by their short names and by their captions.
 std::map<std::string, std::string> LevelNames() {
@@ -161,8 +158,8 @@ std::map<std::string, std::string> LevelNames() {
 
 // Validates the two EcoSim texts as the options dialog does.
 bool CheckEcoSimTexts(EcoSimTestOptions& o, std::ostream& err) {
-  for (auto [text, check] : {std::pair{&o.EcoSimIterations, &CheckEcoSimIterations},
-                             std::pair{&o.EcoSimSeed, &CheckEcoSimSeed}}) {
+  for (auto [text, check] :
+       {std::pair{&o.EcoSimIterations, &CheckEcoSimIterations}, std::pair{&o.EcoSimSeed, &CheckEcoSimSeed}}) {
     const Checked c = check(*text);
     if (!c.Accepted()) {
       err << "tessil-cli: " << c.Refusal << "\n";
@@ -302,7 +299,7 @@ int Run(RunCommand& c, Environment& env) {
   request.Inputs.Options = c.Options.Chosen();
   // Until its options are changed the main window shows its own first text.
   request.Inputs.Summary = request.Inputs.Options == EcoSimTestOptions{} ? std::string(InitialTestSummary)
-                                                                          : BuildTestSummary(request.Inputs.Options);
+                                                                         : BuildTestSummary(request.Inputs.Options);
 
   const SimulationOptions simulation = CheckSimulationOptions(c.Iterations, c.Seed);
   if (simulation.Refusal == message::IterationsPositive) {
@@ -471,16 +468,16 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
       "the help pages shipped with Tessil.");
 
   RunCommand run;
-  CLI::App* runApp = app.add_subcommand(
-      "run", "Run a whole study: draw random matrices at every argument of the power function, test each, "
-             "and print the results report (CR LF line breaks, exactly as the results window shows it).");
+  CLI::App* runApp =
+      app.add_subcommand("run",
+                         "Run a whole study: draw random matrices at every argument of the power function, test each, "
+                         "and print the results report (CR LF line breaks, exactly as the results window shows it).");
   const std::string study = "Study (as in the main window)";
   runApp->add_option("--hypothesis", run.Hypothesis, "Null hypothesis to examine")
       ->check(CLI::IsMember(Spellings<Hypothesis>()))
       ->capture_default_str()
       ->group(study);
-  runApp->add_flag(CliName(Assumption::SitesEquivalent), run.AssumeSites, "Assume sites are equivalent")
-      ->group(study);
+  runApp->add_flag(CliName(Assumption::SitesEquivalent), run.AssumeSites, "Assume sites are equivalent")->group(study);
   runApp->add_flag(CliName(Assumption::SpeciesEquivalent), run.AssumeSpecies, "Assume species are equivalent")
       ->group(study);
   runApp
@@ -511,14 +508,16 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
   runApp->add_option("--json", run.Json, "Also write the power table, figures and verdicts as JSON")
       ->check(NotEmpty("a file name"))
       ->group(output);
-  runApp->add_option("--threads", run.Threads,
-                     "Tests run at once in-process (default: all cores); the report is the same")
+  runApp
+      ->add_option("--threads", run.Threads,
+                   "Tests run at once in-process (default: all cores); the report is the same")
       ->check(ThreadCount(1024))
       ->group(output);
-  runApp->add_option("--ecosim", run.EcoSim,
-                     "Which EcoSim runs the tests: the co-occurrence engine called in-process, or EcoSim driven "
-                     "through its windows (the stand-in EcoSim installed at EcoSim/EcoSim700.exe beside tessil-cli); "
-                     "both give the same report")
+  runApp
+      ->add_option("--ecosim", run.EcoSim,
+                   "Which EcoSim runs the tests: the co-occurrence engine called in-process, or EcoSim driven "
+                   "through its windows (the stand-in EcoSim installed at EcoSim/EcoSim700.exe beside tessil-cli); "
+                   "both give the same report")
       ->check(CLI::IsMember({"in-process", "windows"}))
       ->capture_default_str()
       ->group(output);

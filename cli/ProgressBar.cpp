@@ -24,8 +24,7 @@ double SecondsBetween(double from, double to) {
 
 }  // namespace
 
-ProgressBar::ProgressBar(std::ostream& err, Clock& clock, bool drawBar)
-    : err_(err), clock_(clock), drawBar_(drawBar) {}
+ProgressBar::ProgressBar(std::ostream& err, Clock& clock, bool drawBar) : err_(err), clock_(clock), drawBar_(drawBar) {}
 
 void ProgressBar::Update(const RunSettings& s) {
   const double now = clock_.SecondsSinceMidnight();

@@ -18,7 +18,8 @@ std::string PowerTableJson(const StudyRequest& request, const StudyResult& resul
   const std::string nullMatrices = GeneralDecimal(RoundHalfEven(LeadingNumber(o.EcoSimIterations)));
   json arguments = json::array();
   for (const PowerTableRow& row : result.Table) {
-    arguments.push_back({{"level", row.Level}, {"scenario", row.Scenario}, {"in_null", row.InNull}, {"power", row.Power}});
+    arguments.push_back(
+        {{"level", row.Level}, {"scenario", row.Scenario}, {"in_null", row.InNull}, {"power", row.Power}});
   }
   const json document = {
       {"rows", request.Inputs.Rows},

@@ -13,7 +13,7 @@ std::filesystem::path RunningProgramFolder() {
 }
 
 WindowsEcoSim::WindowsEcoSim(std::filesystem::path programFolder, std::ostream& err, double fullTurnSeconds)
-    : program_folder_(std::move(programFolder)), err_(err), full_turn_seconds_(fullTurnSeconds) {}
+    : programFolder_(std::move(programFolder)), err_(err), fullTurnSeconds_(fullTurnSeconds) {}
 
 WindowsEcoSim::~WindowsEcoSim() {
   standin_.reset();
@@ -41,14 +41,12 @@ void WindowsEcoSim::Start() {
     app_ = std::make_unique<QApplication>(argc_, argv_);
   }
   QtWindowSystem::Options options;
-  options.FullTurnSeconds = full_turn_seconds_;
+  options.FullTurnSeconds = fullTurnSeconds_;
   world_ = std::make_unique<qtwin::WindowWorld>();
-  standin_ = std::make_unique<standin::StandInAutomation>(*world_, program_folder_, options);
+  standin_ = std::make_unique<standin::StandInAutomation>(*world_, programFolder_, options);
 }
 
-void WindowsEcoSim::ReportProgramMissing(std::string_view message) {
-  err_ << "tessil-cli: " << message << "\n";
-}
+void WindowsEcoSim::ReportProgramMissing(std::string_view message) { err_ << "tessil-cli: " << message << "\n"; }
 
 StudyAutomationFactory WindowsEcoSim::Factory() {
   return [this](RunSettings& settings, const RunInputs& inputs,

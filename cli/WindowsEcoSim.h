@@ -40,9 +40,9 @@ class WindowsEcoSim final : private AutomationHost {
   void ReportProgramMissing(std::string_view message) override;
   void Start();
 
-  std::filesystem::path program_folder_;
+  std::filesystem::path programFolder_;
   std::ostream& err_;
-  double full_turn_seconds_;
+  double fullTurnSeconds_;
   int argc_ = 1;
   char name_[12] = "tessil-cli";
   char* argv_[2] = {name_, nullptr};

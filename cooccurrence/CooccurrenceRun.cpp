@@ -10,28 +10,26 @@
 #include <vector>
 
 #include "Indices.h"
+#include "MemoryLimit.h"
 #include "NullModels.h"
 #include "Public_Declarations.h"
 #include "RandomBits.h"
 #include "StopCheck.h"
 #include "SwapChain.h"
-#include "MemoryLimit.h"
 
 namespace tessil::cooc {
 namespace {
 
-using Degenerate = DegenerateTreatment;
-
 struct Choices {
-  IndexKind index = IndexKind::CScore;
-  Margin rows = Margin::Fixed;
-  Margin cols = Margin::Equiprobable;
-  FixedFixedAlgorithm algorithm = FixedFixedAlgorithm::SequentialSwap;
-  Degenerate degenerate = Degenerate::Retain;
-  bool include_empty = false;
-  std::int64_t iterations = 0;
-  double seed = 0;
-  bool FixedFixed() const { return rows == Margin::Fixed && cols == Margin::Fixed; }
+  IndexKind Index = IndexKind::CScore;
+  Margin Rows = Margin::Fixed;
+  Margin Cols = Margin::Equiprobable;
+  FixedFixedAlgorithm Algorithm = FixedFixedAlgorithm::SequentialSwap;
+  DegenerateTreatment Degenerate = DegenerateTreatment::Retain;
+  bool IncludeEmpty = false;
+  std::int64_t Iterations = 0;
+  double Seed = 0;
+  bool FixedFixed() const { return Rows == Margin::Fixed && Cols == Margin::Fixed; }
 };
 
 std::string Quoted(std::string_view text) {
@@ -48,20 +46,20 @@ std::string Quoted(std::string_view text) {
 // out of range.
 std::optional<Choices> Parse(const TestOptions& options, std::string& reason) {
   Choices c;
-  c.index = options.Index;
-  c.rows = options.RowConstraint;
-  c.cols = options.ColumnConstraint;
-  c.algorithm = options.Algorithm;
-  c.degenerate = options.DegenerateMatrices;
-  c.include_empty = options.EmptySites == EmptySiteTreatment::Include;
+  c.Index = options.Index;
+  c.Rows = options.RowConstraint;
+  c.Cols = options.ColumnConstraint;
+  c.Algorithm = options.Algorithm;
+  c.Degenerate = options.DegenerateMatrices;
+  c.IncludeEmpty = options.EmptySites == EmptySiteTreatment::Include;
   const double iterations = RoundHalfEven(LeadingNumber(options.Iterations));
   if (!(iterations >= 1 && iterations <= static_cast<double>(MaxIterations))) {
     reason = "The number of iterations " + Quoted(options.Iterations) + " asks for " + GeneralDecimal(iterations) +
              " null matrices; a test needs from 1 to 50000.";
     return std::nullopt;
   }
-  c.iterations = static_cast<std::int64_t>(iterations);
-  c.seed = LeadingNumber(options.Seed);
+  c.Iterations = static_cast<std::int64_t>(iterations);
+  c.Seed = LeadingNumber(options.Seed);
   return c;
 }
 
@@ -75,11 +73,11 @@ std::string Describe(const TestOptions& options, const Choices* c, std::uint64_t
   if (c == nullptr || !c->FixedFixed()) {
     memo += "Degenerate Matrices: " + std::string(Caption(options.DegenerateMatrices)) + "\r\n";
   }
-  if (c == nullptr || UsesSiteCompositions(c->index)) {
+  if (c == nullptr || UsesSiteCompositions(c->Index)) {
     memo += "Empty Sites: " + std::string(Caption(options.EmptySites)) + "\r\n";
   }
-  memo += "Number of Iterations: " + (c != nullptr ? std::to_string(c->iterations) : options.Iterations) + "\r\n";
-  memo += "Random number seed: " + (c != nullptr ? GeneralDecimal(c->seed) : options.Seed) + " (test " +
+  memo += "Number of Iterations: " + (c != nullptr ? std::to_string(c->Iterations) : options.Iterations) + "\r\n";
+  memo += "Random number seed: " + (c != nullptr ? GeneralDecimal(c->Seed) : options.Seed) + " (test " +
           std::to_string(ordinal + 1) + " since the seed was set)";
   return memo;
 }
@@ -107,18 +105,17 @@ std::string Undefined(IndexKind kind) {
 }
 
 std::string UndefinedEverywhere(IndexKind kind, std::int64_t drawn) {
-  const std::string why = kind == IndexKind::VRatio
-                              ? "every species occurs at all of the sites counted or at none"
-                              : "fewer than two of the species occur";
+  const std::string why = kind == IndexKind::VRatio ? "every species occurs at all of the sites counted or at none"
+                                                    : "fewer than two of the species occur";
   return IndexName(kind) + " is undefined in every null matrix drawn (" + std::to_string(drawn) + " of " +
          std::to_string(drawn) + "): in each, " + why + ", so there is nothing to compare the observed index with.";
 }
 
 std::unique_ptr<NullModel> MakeModel(const Incidence& matrix, const Choices& c, StopCheck* check) {
   if (!c.FixedFixed()) {
-    return MakeMarginSampler(matrix, c.rows, c.cols, check);
+    return MakeMarginSampler(matrix, c.Rows, c.Cols, check);
   }
-  switch (c.algorithm) {
+  switch (c.Algorithm) {
     case FixedFixedAlgorithm::SequentialSwap:
       return std::make_unique<SequentialSwapModel>(matrix, SequentialSwapModel::DefaultBurnIn, check);
     case FixedFixedAlgorithm::IndependentSwap:
@@ -138,24 +135,24 @@ TestResult NoResults(std::string memo1, std::string reason) {
 
 // Bytes of a test's working set; in doubles, so that no size overflows.
 double WorkingSet(double r, double n, const Choices& c) {
-  const double row_words = std::ceil(n / 64);
-  const double col_words = std::ceil(r / 64);
-  const double matrix = r * row_words * 8;
+  const double rowWords = std::ceil(n / 64);
+  const double colWords = std::ceil(r / 64);
+  const double matrix = r * rowWords * 8;
   // The evaluator's scratch space, the degeneracy record, the null values.
-  double bytes = r * 8 + n * 8 + row_words * 8 + static_cast<double>(c.iterations) * 8;
-  if (UsesSiteCompositions(c.index)) {
-    bytes += n * col_words * 8 + n * 4;
+  double bytes = r * 8 + n * 8 + rowWords * 8 + static_cast<double>(c.Iterations) * 8;
+  if (UsesSiteCompositions(c.Index)) {
+    bytes += n * colWords * 8 + n * 4;
   }
-  const double chain = matrix + n * col_words * 8 + r * 16 + r * r * 4;
+  const double chain = matrix + n * colWords * 8 + r * 16 + r * r * 4;
   if (!c.FixedFixed()) {
     bytes += matrix + (r + n) * 4;
-    if (c.degenerate == Degenerate::Fix) {
+    if (c.Degenerate == DegenerateTreatment::Fix) {
       bytes += matrix + (r + n) * 4;
     }
-    const bool proportional = c.rows == Margin::Proportional || c.cols == Margin::Proportional;
-    if (c.rows == Margin::Fixed) {
+    const bool proportional = c.Rows == Margin::Proportional || c.Cols == Margin::Proportional;
+    if (c.Rows == Margin::Fixed) {
       bytes += proportional ? n * 20 : 0;
-    } else if (c.cols == Margin::Fixed) {
+    } else if (c.Cols == Margin::Fixed) {
       bytes += proportional ? r * 20 : 0;
     } else if (proportional) {
       // The cell urn's weights, tree and draws, and the weights it is built from.
@@ -163,7 +160,7 @@ double WorkingSet(double r, double n, const Choices& c) {
     }
     return bytes;
   }
-  switch (c.algorithm) {
+  switch (c.Algorithm) {
     case FixedFixedAlgorithm::SequentialSwap:
       // The burn-in briefly holds a second chain and a matrix beside the first.
       return bytes + 2 * chain + matrix + r * 4;
@@ -221,67 +218,66 @@ TestResult Compute(const Incidence& matrix, const Choices& c, std::uint64_t ordi
   check.Poll();
   IndexEvaluator evaluator;
   evaluator.Watch(&check);
-  const SiteRule all_sites{c.include_empty, nullptr};
-  const std::optional<Fraction> observed = evaluator.Evaluate(c.index, matrix, all_sites);
+  const SiteRule allSites{c.IncludeEmpty, nullptr};
+  const std::optional<Fraction> observed = evaluator.Evaluate(c.Index, matrix, allSites);
   if (!observed) {
-    return NoResults(memo1, Undefined(c.index));
+    return NoResults(memo1, Undefined(c.Index));
   }
-  if (c.FixedFixed() && c.algorithm != FixedFixedAlgorithm::KnightsTour && !HasCheckerboard(matrix, &check)) {
-    return NoResults(memo1, "The " + std::string(Caption(c.algorithm)) +
-                                           " cannot run: the matrix has no checkerboard submatrix, so no swap is "
-                                           "possible.");
+  if (c.FixedFixed() && c.Algorithm != FixedFixedAlgorithm::KnightsTour && !HasCheckerboard(matrix, &check)) {
+    return NoResults(memo1, "The " + std::string(Caption(c.Algorithm)) +
+                                " cannot run: the matrix has no checkerboard submatrix, so no swap is "
+                                "possible.");
   }
 
-  RandomBits rng = RandomBits::ForTest(c.seed, ordinal);
+  RandomBits rng = RandomBits::ForTest(c.Seed, ordinal);
   const std::unique_ptr<NullModel> model = MakeModel(matrix, c, &check);
   const Degeneracy degeneracy(matrix, &check);
-  const SiteRule split_sites{c.include_empty, &degeneracy.EmptyInObserved()};
+  const SiteRule splitSites{c.IncludeEmpty, &degeneracy.EmptyInObserved()};
   Incidence repaired;
 
   TestResult result;
   std::vector<double> values;
-  values.reserve(static_cast<std::size_t>(c.iterations));
+  values.reserve(static_cast<std::size_t>(c.Iterations));
   Fraction first;
-  bool all_equal = true;
-  int degenerate_in_a_row = 0;
+  bool allEqual = true;
+  int degenerateInARow = 0;
   std::int64_t undefined = 0;
-  while (static_cast<std::int64_t>(values.size()) + undefined < c.iterations) {
+  while (static_cast<std::int64_t>(values.size()) + undefined < c.Iterations) {
     check.Poll();
     if (!model->Draw(rng)) {
       const auto& tour = static_cast<const KnightsTourModel&>(*model);
-      return NoResults(memo1, "The Random Knight's Tour gave up: null matrix " +
-                                             std::to_string(values.size() + 1) + " was still incomplete after " +
-                                             std::to_string(tour.PickLimit()) + " picks.");
+      return NoResults(memo1, "The Random Knight's Tour gave up: null matrix " + std::to_string(values.size() + 1) +
+                                  " was still incomplete after " + std::to_string(tour.PickLimit()) + " picks.");
     }
     if (control.NullsDrawn != nullptr) control.NullsDrawn->fetch_add(1, std::memory_order_relaxed);
     const Incidence* null = &model->Current();
-    SiteRule sites = all_sites;
+    SiteRule sites = allSites;
     if (!c.FixedFixed() && degeneracy.IsDegenerate(*null)) {
       ++result.DegenerateDraws;
-      switch (c.degenerate) {
-        case Degenerate::Retain:
+      switch (c.Degenerate) {
+        case DegenerateTreatment::Retain:
           break;
-        case Degenerate::Discard:
-          if (++degenerate_in_a_row >= DiscardLimit) {
+        case DegenerateTreatment::Discard:
+          if (++degenerateInARow >= DiscardLimit) {
             return NoResults(memo1, "All of " + std::to_string(DiscardLimit) +
-                                                   " null matrices drawn in a row were degenerate, so Discard "
-                                                   "found none to keep.");
+                                        " null matrices drawn in a row were degenerate, so Discard "
+                                        "found none to keep.");
           }
           continue;
-        case Degenerate::Split:
-          sites = split_sites;
+        case DegenerateTreatment::Split:
+          sites = splitSites;
           break;
-        case Degenerate::Fix:
+        case DegenerateTreatment::Fix:
           repaired.Assign(*null, &check);
           degeneracy.Repair(repaired, rng);
           null = &repaired;
           break;
       }
     }
-    degenerate_in_a_row = 0;
-    std::optional<Fraction> value = null == &model->Current() ? model->TrackedIndex(c.index) : std::nullopt;
+    degenerateInARow = 0;
+    std::optional<Fraction> value = null == &model->Current() ? model->TrackedIndex(c.Index) : std::nullopt;
     if (!value) {
-      value = evaluator.Evaluate(c.index, *null, sites);
+      value = evaluator.Evaluate(c.Index, *null, sites);
     }
     // A null matrix on which the index is undefined (no pair of occurring
     // species, or species totals without variance) says nothing about the
@@ -297,23 +293,23 @@ TestResult Compute(const Incidence& matrix, const Choices& c, std::uint64_t ordi
     result.CountGreaterOrEqual += order >= 0 ? 1 : 0;
     if (values.empty()) {
       first = v;
-    } else if (all_equal && Compare(v, first) != 0) {
-      all_equal = false;
+    } else if (allEqual && Compare(v, first) != 0) {
+      allEqual = false;
     }
     values.push_back(v.Value());
   }
 
   if (values.empty()) {
-    return NoResults(memo1, UndefinedEverywhere(c.index, undefined));
+    return NoResults(memo1, UndefinedEverywhere(c.Index, undefined));
   }
   const auto n = static_cast<double>(values.size());
   double sum = 0;
   for (const double x : values) {
     sum += x;
   }
-  result.NullMean = all_equal ? first.Value() : sum / n;
+  result.NullMean = allEqual ? first.Value() : sum / n;
   double squares = 0;
-  if (!all_equal) {
+  if (!allEqual) {
     for (const double x : values) {
       squares += (x - result.NullMean) * (x - result.NullMean);
     }
@@ -332,7 +328,8 @@ TestResult Compute(const Incidence& matrix, const Choices& c, std::uint64_t ordi
   if (result.DegenerateDraws > 0) {
     static constexpr const char* fate[] = {"retained", "discarded", "split", "repaired"};
     notes = std::to_string(result.DegenerateDraws) + " degenerate " +
-            (c.degenerate == Degenerate::Discard ? "draws " : "matrices ") + fate[static_cast<int>(c.degenerate)];
+            (c.Degenerate == DegenerateTreatment::Discard ? "draws " : "matrices ") +
+            fate[static_cast<int>(c.Degenerate)];
   }
   if (undefined > 0) {
     notes += (notes.empty() ? "" : "; ") + std::to_string(undefined) + " with an undefined index left out";
@@ -371,10 +368,11 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
   try {
     return Compute(matrix, c, ordinal, control, check, memo1);
   } catch (const std::bad_alloc&) {
-    return NoResults(std::move(memo1), "The test ran out of memory: this computer could not give it the " +
-                                           GibibytesText(static_cast<double>(TestWorkingSetBytes(
-                                               matrix.Rows(), matrix.Cols(), options))) +
-                                           " it needs.");
+    return NoResults(
+        std::move(memo1),
+        "The test ran out of memory: this computer could not give it the " +
+            GibibytesText(static_cast<double>(TestWorkingSetBytes(matrix.Rows(), matrix.Cols(), options))) +
+            " it needs.");
   } catch (const StopRequested&) {
     TestResult stopped;
     stopped.Stopped = true;

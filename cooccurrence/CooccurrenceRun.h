@@ -10,8 +10,8 @@
 #include <string>
 
 #include "Incidence.h"
-#include "TestVocabulary.h"
 #include "NumberText.h"
+#include "TestVocabulary.h"
 
 namespace tessil::cooc {
 

@@ -9,7 +9,7 @@ Incidence::Incidence(int rows, int cols) : rows_(rows), cols_(cols), words_((col
   if (rows < 0 || cols < 0) {
     throw std::invalid_argument("a presence-absence matrix cannot have a negative size");
   }
-  row_words_.assign(static_cast<std::size_t>(rows) * static_cast<std::size_t>(words_), 0);
+  rowWords_.assign(static_cast<std::size_t>(rows) * static_cast<std::size_t>(words_), 0);
 }
 
 int Incidence::RowTotal(int i) const {
@@ -39,13 +39,13 @@ std::vector<int> Incidence::ColumnTotals() const {
 
 std::int64_t Incidence::Fill() const {
   std::int64_t fill = 0;
-  for (const std::uint64_t word : row_words_) {
+  for (const std::uint64_t word : rowWords_) {
     fill += std::popcount(word);
   }
   return fill;
 }
 
-void Incidence::Clear() { std::fill(row_words_.begin(), row_words_.end(), 0); }
+void Incidence::Clear() { std::fill(rowWords_.begin(), rowWords_.end(), 0); }
 
 namespace {
 // Words copied or cleared between two ticks: well under a millisecond.
@@ -53,10 +53,10 @@ constexpr std::size_t SliceWords = std::size_t{1} << 16;
 }  // namespace
 
 void Incidence::Clear(StopCheck* check) {
-  for (std::size_t from = 0; from < row_words_.size(); from += SliceWords) {
-    const std::size_t to = std::min(row_words_.size(), from + SliceWords);
-    std::fill(row_words_.begin() + static_cast<std::ptrdiff_t>(from), row_words_.begin() + static_cast<std::ptrdiff_t>(to),
-              0);
+  for (std::size_t from = 0; from < rowWords_.size(); from += SliceWords) {
+    const std::size_t to = std::min(rowWords_.size(), from + SliceWords);
+    std::fill(rowWords_.begin() + static_cast<std::ptrdiff_t>(from),
+              rowWords_.begin() + static_cast<std::ptrdiff_t>(to), 0);
     Tick(check, static_cast<std::int64_t>(to - from));
   }
 }
@@ -65,12 +65,12 @@ void Incidence::Assign(const Incidence& other, StopCheck* check) {
   rows_ = other.rows_;
   cols_ = other.cols_;
   words_ = other.words_;
-  row_words_.resize(other.row_words_.size());
-  for (std::size_t from = 0; from < row_words_.size(); from += SliceWords) {
-    const std::size_t to = std::min(row_words_.size(), from + SliceWords);
-    std::copy(other.row_words_.begin() + static_cast<std::ptrdiff_t>(from),
-              other.row_words_.begin() + static_cast<std::ptrdiff_t>(to),
-              row_words_.begin() + static_cast<std::ptrdiff_t>(from));
+  rowWords_.resize(other.rowWords_.size());
+  for (std::size_t from = 0; from < rowWords_.size(); from += SliceWords) {
+    const std::size_t to = std::min(rowWords_.size(), from + SliceWords);
+    std::copy(other.rowWords_.begin() + static_cast<std::ptrdiff_t>(from),
+              other.rowWords_.begin() + static_cast<std::ptrdiff_t>(to),
+              rowWords_.begin() + static_cast<std::ptrdiff_t>(from));
     Tick(check, static_cast<std::int64_t>(to - from));
   }
 }

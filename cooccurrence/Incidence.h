@@ -20,22 +20,20 @@ class Incidence {
 
   int Rows() const { return rows_; }
   int Cols() const { return cols_; }
-  bool Get(int i, int k) const {
-    return ((row_words_[Word(i, k)] >> (k & 63)) & 1u) != 0;
-  }
+  bool Get(int i, int k) const { return ((rowWords_[Word(i, k)] >> (k & 63)) & 1u) != 0; }
   void Set(int i, int k, bool v) {
     const std::uint64_t bit = std::uint64_t{1} << (k & 63);
     if (v) {
-      row_words_[Word(i, k)] |= bit;
+      rowWords_[Word(i, k)] |= bit;
     } else {
-      row_words_[Word(i, k)] &= ~bit;
+      rowWords_[Word(i, k)] &= ~bit;
     }
   }
 
   // Words per species row; bits past the last site are always 0.
   int WordsPerRow() const { return words_; }
-  const std::uint64_t* Row(int i) const { return row_words_.data() + Offset(i); }
-  std::uint64_t* MutableRow(int i) { return row_words_.data() + Offset(i); }
+  const std::uint64_t* Row(int i) const { return rowWords_.data() + Offset(i); }
+  std::uint64_t* MutableRow(int i) { return rowWords_.data() + Offset(i); }
 
   // r_i: the number of sites species i occupies.
   int RowTotal(int i) const;
@@ -54,15 +52,13 @@ class Incidence {
   bool operator==(const Incidence&) const = default;
 
  private:
-  std::size_t Offset(int i) const {
-    return static_cast<std::size_t>(i) * static_cast<std::size_t>(words_);
-  }
+  std::size_t Offset(int i) const { return static_cast<std::size_t>(i) * static_cast<std::size_t>(words_); }
   std::size_t Word(int i, int k) const { return Offset(i) + static_cast<std::size_t>(k >> 6); }
 
   int rows_ = 0;
   int cols_ = 0;
   int words_ = 0;
-  std::vector<std::uint64_t> row_words_;
+  std::vector<std::uint64_t> rowWords_;
 };
 
 // Calls visit(k) for every set bit k of a bitset of `words` words, lowest first.
@@ -81,13 +77,13 @@ namespace detail {
 // For each byte value and rank, the position of the set bit with that many
 // set bits below it.
 struct ByteSelect {
-  std::uint8_t at[256][8] = {};
+  std::uint8_t At[256][8] = {};
   constexpr ByteSelect() {
     for (int v = 0; v < 256; ++v) {
       int rank = 0;
       for (int bit = 0; bit < 8; ++bit) {
         if (((v >> bit) & 1) != 0) {
-          at[v][rank++] = static_cast<std::uint8_t>(bit);
+          At[v][rank++] = static_cast<std::uint8_t>(bit);
         }
       }
     }
@@ -112,7 +108,7 @@ inline int SelectBit(std::uint64_t x, std::uint64_t rank) {
   const auto byte = static_cast<int>(((passed >> 7) * ones) >> 56);
   const std::uint64_t below = ((prefix << 8) >> (8 * byte)) & 0xFF;
   const auto value = static_cast<std::size_t>((x >> (8 * byte)) & 0xFF);
-  return 8 * byte + detail::kByteSelect.at[value][rank - below];
+  return 8 * byte + detail::kByteSelect.At[value][rank - below];
 }
 
 }  // namespace tessil::cooc

@@ -54,16 +54,16 @@ std::optional<Fraction> IndexEvaluator::PairIndex(IndexKind kind, const Incidenc
   for (std::size_t x = 0; x + 1 < species; ++x) {
     Tick(check_, static_cast<std::int64_t>(species - x) * (words + 2));
     const int i = occurring_[x];
-    const std::uint64_t* row_i = m.Row(i);
-    const std::int64_t r_i = totals_[static_cast<std::size_t>(i)];
+    const std::uint64_t* rowI = m.Row(i);
+    const std::int64_t rI = totals_[static_cast<std::size_t>(i)];
     for (std::size_t y = x + 1; y < species; ++y) {
       const int j = occurring_[y];
-      const std::uint64_t* row_j = m.Row(j);
+      const std::uint64_t* rowJ = m.Row(j);
       std::int64_t shared = 0;
       for (int w = 0; w < words; ++w) {
-        shared += std::popcount(row_i[w] & row_j[w]);
+        shared += std::popcount(rowI[w] & rowJ[w]);
       }
-      units += static_cast<std::uint64_t>((r_i - shared) * (totals_[static_cast<std::size_t>(j)] - shared));
+      units += static_cast<std::uint64_t>((rI - shared) * (totals_[static_cast<std::size_t>(j)] - shared));
       checkerboards += shared == 0 ? 1 : 0;
     }
   }
@@ -100,14 +100,14 @@ std::uint64_t IndexEvaluator::Combinations(const Incidence& m, SiteRule sites) {
     Tick(check_, 64 * m.WordsPerRow() + 8);
   }
   order_.clear();
-  bool empty_counted = false;
+  bool emptyCounted = false;
   for (int k = 0; k < n; ++k) {
     const std::uint64_t* col = columns_.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(words);
     const bool empty = std::all_of(col, col + words, [](std::uint64_t w) { return w == 0; });
     if (!empty) {
       order_.push_back(k);
     } else if (Counts(sites, k, 0)) {
-      empty_counted = true;
+      emptyCounted = true;
     }
     if ((k & 4095) == 4095) Tick(check_, 4096 * (words + 1));
   }
@@ -120,8 +120,8 @@ std::uint64_t IndexEvaluator::Combinations(const Incidence& m, SiteRule sites) {
   // A sort that would outlast a poll interval counts its comparisons, so
   // that a stop reaches it; a small one is left as fast as it is.
   const auto occupied = static_cast<std::int64_t>(order_.size());
-  const std::int64_t sort_work = occupied * std::bit_width(static_cast<std::uint64_t>(occupied)) * (words + 2);
-  if (check_ == nullptr || sort_work < StopCheck::Interval) {
+  const std::int64_t sortWork = occupied * std::bit_width(static_cast<std::uint64_t>(occupied)) * (words + 2);
+  if (check_ == nullptr || sortWork < StopCheck::Interval) {
     std::sort(order_.begin(), order_.end(), before);
   } else {
     std::sort(order_.begin(), order_.end(), [&](int a, int b) {
@@ -129,7 +129,7 @@ std::uint64_t IndexEvaluator::Combinations(const Incidence& m, SiteRule sites) {
       return before(a, b);
     });
   }
-  std::uint64_t distinct = empty_counted ? 1 : 0;
+  std::uint64_t distinct = emptyCounted ? 1 : 0;
   for (std::size_t x = 0; x < order_.size(); ++x) {
     if (x == 0 || !std::equal(column(order_[x]), column(order_[x]) + words, column(order_[x - 1]))) {
       ++distinct;
@@ -140,16 +140,16 @@ std::uint64_t IndexEvaluator::Combinations(const Incidence& m, SiteRule sites) {
 }
 
 std::optional<Fraction> IndexEvaluator::VRatio(const Incidence& m, SiteRule sites) {
-  col_totals_.assign(static_cast<std::size_t>(m.Cols()), 0);
+  colTotals_.assign(static_cast<std::size_t>(m.Cols()), 0);
   for (int i = 0; i < m.Rows(); ++i) {
-    ForEachBit(m.Row(i), m.WordsPerRow(), [&](int k) { ++col_totals_[static_cast<std::size_t>(k)]; });
+    ForEachBit(m.Row(i), m.WordsPerRow(), [&](int k) { ++colTotals_[static_cast<std::size_t>(k)]; });
     Tick(check_, 64 * m.WordsPerRow() + 8);
   }
   std::int64_t counted = 0;
   std::int64_t fill = 0;
   std::int64_t squares = 0;
   for (int k = 0; k < m.Cols(); ++k) {
-    const std::int64_t c = col_totals_[static_cast<std::size_t>(k)];
+    const std::int64_t c = colTotals_[static_cast<std::size_t>(k)];
     if (Counts(sites, k, static_cast<int>(c))) {
       ++counted;
       fill += c;

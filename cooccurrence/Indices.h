@@ -53,7 +53,7 @@ class IndexEvaluator {
 
   std::vector<int> occurring_;
   std::vector<int> totals_;
-  std::vector<int> col_totals_;
+  std::vector<int> colTotals_;
   std::vector<std::uint64_t> columns_;
   std::vector<int> order_;
   StopCheck* check_ = nullptr;

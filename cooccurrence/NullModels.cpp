@@ -82,18 +82,17 @@ class WeightedUrn {
 // Floyd's algorithm: `count` distinct members of {0, ..., size - 1}, every
 // subset of that size equally likely, with exactly `count` draws.
 template <typename IsMarked, typename Mark>
-void FloydSample(RandomBits& rng, std::int64_t size, std::int64_t count, IsMarked&& is_marked, Mark&& mark) {
+void FloydSample(RandomBits& rng, std::int64_t size, std::int64_t count, IsMarked&& isMarked, Mark&& mark) {
   for (std::int64_t j = size - count; j < size; ++j) {
     const auto t = static_cast<std::int64_t>(rng.Below(static_cast<std::uint64_t>(j + 1)));
-    mark(is_marked(t) ? j : t);
+    mark(isMarked(t) ? j : t);
   }
 }
 
 std::vector<std::uint64_t> Weights(const std::vector<int>& totals, Margin margin) {
   std::vector<std::uint64_t> weights(totals.size(), 1);
   if (margin == Margin::Proportional) {
-    std::transform(totals.begin(), totals.end(), weights.begin(),
-                   [](int t) { return static_cast<std::uint64_t>(t); });
+    std::transform(totals.begin(), totals.end(), weights.begin(), [](int t) { return static_cast<std::uint64_t>(t); });
   }
   return weights;
 }
@@ -105,27 +104,27 @@ class MarginSampler final : public NullModel {
         matrix_(observed.Rows(), observed.Cols()),
         rows_(rows),
         cols_(cols),
-        row_totals_(observed.RowTotals()),
-        col_totals_(observed.ColumnTotals()),
+        rowTotals_(observed.RowTotals()),
+        colTotals_(observed.ColumnTotals()),
         fill_(observed.Fill()) {
     if (rows_ == Margin::Fixed) {
       if (cols_ == Margin::Proportional) {
-        urn_.emplace(Weights(col_totals_, cols_), check_);
+        urn_.emplace(Weights(colTotals_, cols_), check_);
       }
     } else if (cols_ == Margin::Fixed) {
       if (rows_ == Margin::Proportional) {
-        urn_.emplace(Weights(row_totals_, rows_), check_);
+        urn_.emplace(Weights(rowTotals_, rows_), check_);
       }
     } else if (rows_ == Margin::Proportional || cols_ == Margin::Proportional) {
-      const std::vector<std::uint64_t> w_rows = Weights(row_totals_, rows_);
-      const std::vector<std::uint64_t> w_cols = Weights(col_totals_, cols_);
+      const std::vector<std::uint64_t> wRows = Weights(rowTotals_, rows_);
+      const std::vector<std::uint64_t> wCols = Weights(colTotals_, cols_);
       std::vector<std::uint64_t> cells;
-      cells.reserve(w_rows.size() * w_cols.size());
-      for (const std::uint64_t wr : w_rows) {
-        for (const std::uint64_t wc : w_cols) {
+      cells.reserve(wRows.size() * wCols.size());
+      for (const std::uint64_t wr : wRows) {
+        for (const std::uint64_t wc : wCols) {
           cells.push_back(wr * wc);
         }
-        Tick(check_, static_cast<std::int64_t>(w_cols.size()) + 1);
+        Tick(check_, static_cast<std::int64_t>(wCols.size()) + 1);
       }
       urn_.emplace(cells, check_);
     }
@@ -148,7 +147,7 @@ class MarginSampler final : public NullModel {
   void DrawRowsFixed(RandomBits& rng) {
     const int n = matrix_.Cols();
     for (int i = 0; i < matrix_.Rows(); ++i) {
-      const int r = row_totals_[At(i)];
+      const int r = rowTotals_[At(i)];
       Tick(check_, std::int64_t{r} * DrawWork() + matrix_.WordsPerRow() + 4);
       if (urn_) {
         for (int t = 0; t < r; ++t) {
@@ -158,16 +157,18 @@ class MarginSampler final : public NullModel {
         }
         urn_->Refill(check_);
       } else if (2 * r <= n) {
-        FloydSample(rng, n, r, [&](std::int64_t k) { return matrix_.Get(i, static_cast<int>(k)); },
-                    [&](std::int64_t k) { matrix_.Set(i, static_cast<int>(k), true); });
+        FloydSample(
+            rng, n, r, [&](std::int64_t k) { return matrix_.Get(i, static_cast<int>(k)); },
+            [&](std::int64_t k) { matrix_.Set(i, static_cast<int>(k), true); });
       } else {
         // A crowded species: draw the sites it lacks instead.
         for (int k = 0; k < n; ++k) {
           matrix_.Set(i, k, true);
         }
         Tick(check_, std::int64_t{n} * (DrawWork() + 1));
-        FloydSample(rng, n, n - r, [&](std::int64_t k) { return !matrix_.Get(i, static_cast<int>(k)); },
-                    [&](std::int64_t k) { matrix_.Set(i, static_cast<int>(k), false); });
+        FloydSample(
+            rng, n, n - r, [&](std::int64_t k) { return !matrix_.Get(i, static_cast<int>(k)); },
+            [&](std::int64_t k) { matrix_.Set(i, static_cast<int>(k), false); });
       }
     }
   }
@@ -175,7 +176,7 @@ class MarginSampler final : public NullModel {
   void DrawColumnsFixed(RandomBits& rng) {
     const int species = matrix_.Rows();
     for (int k = 0; k < matrix_.Cols(); ++k) {
-      const int c = col_totals_[At(k)];
+      const int c = colTotals_[At(k)];
       Tick(check_, std::int64_t{c} * DrawWork() + 4);
       if (urn_) {
         for (int t = 0; t < c; ++t) {
@@ -185,8 +186,9 @@ class MarginSampler final : public NullModel {
         }
         urn_->Refill(check_);
       } else {
-        FloydSample(rng, species, c, [&](std::int64_t i) { return matrix_.Get(static_cast<int>(i), k); },
-                    [&](std::int64_t i) { matrix_.Set(static_cast<int>(i), k, true); });
+        FloydSample(
+            rng, species, c, [&](std::int64_t i) { return matrix_.Get(static_cast<int>(i), k); },
+            [&](std::int64_t i) { matrix_.Set(static_cast<int>(i), k, true); });
       }
     }
   }
@@ -225,8 +227,8 @@ class MarginSampler final : public NullModel {
   Incidence matrix_;
   Margin rows_;
   Margin cols_;
-  std::vector<int> row_totals_;
-  std::vector<int> col_totals_;
+  std::vector<int> rowTotals_;
+  std::vector<int> colTotals_;
   std::int64_t fill_;
   std::optional<WeightedUrn> urn_;
 };
@@ -265,15 +267,15 @@ std::unique_ptr<NullModel> MakeMarginSampler(const Incidence& observed, Margin r
   return std::make_unique<MarginSampler>(observed, rows, cols, check);
 }
 
-SequentialSwapModel::SequentialSwapModel(const Incidence& observed, int burn_in, StopCheck* check)
-    : NullModel(check), chain_(observed, check), burn_in_(burn_in) {
+SequentialSwapModel::SequentialSwapModel(const Incidence& observed, int burnIn, StopCheck* check)
+    : NullModel(check), chain_(observed, check), burnIn_(burnIn) {
   if (chain_.CheckerboardSubmatrices() == 0) {
     throw std::invalid_argument("a matrix without a checkerboard cannot be swapped");
   }
 }
 
 bool SequentialSwapModel::Draw(RandomBits& rng) {
-  if (!burnt_in_) {
+  if (!burntIn_) {
     // The burn-in computes no index, so where trials are cheap it keeps no
     // bookkeeping and the chain's counts are taken afresh at its end.
     const TrialSwapper trials(chain_.Matrix(), check_);
@@ -281,19 +283,19 @@ bool SequentialSwapModel::Draw(RandomBits& rng) {
       Incidence m;
       m.Assign(chain_.Matrix(), check_);
       const std::int64_t work = trials.SwapWork(m);
-      for (int s = 0; s < burn_in_; ++s) {
+      for (int s = 0; s < burnIn_; ++s) {
         trials.Swap(m, rng);
         Tick(check_, work);
       }
       chain_ = SwapChain(m, check_);
     } else {
       const std::int64_t work = chain_.SwapWork();
-      for (int s = 0; s < burn_in_; ++s) {
+      for (int s = 0; s < burnIn_; ++s) {
         chain_.Swap(rng);
         Tick(check_, work);
       }
     }
-    burnt_in_ = true;
+    burntIn_ = true;
   }
   chain_.Swap(rng);
   Tick(check_, chain_.SwapWork());
@@ -312,14 +314,14 @@ IndependentSwapModel::IndependentSwapModel(const Incidence& observed, int swaps,
       matrix_(observed),
       trials_(observed, check),
       swaps_(swaps),
-      by_trials_(trials_.Pays(start_.CheckerboardSubmatrices())) {
+      byTrials_(trials_.Pays(start_.CheckerboardSubmatrices())) {
   if (start_.CheckerboardSubmatrices() == 0) {
     throw std::invalid_argument("a matrix without a checkerboard cannot be swapped");
   }
 }
 
 bool IndependentSwapModel::Draw(RandomBits& rng) {
-  if (by_trials_) {
+  if (byTrials_) {
     matrix_.Assign(observed_, check_);
     const std::int64_t work = trials_.SwapWork(matrix_);
     for (int s = 0; s < swaps_; ++s) {
@@ -338,40 +340,40 @@ bool IndependentSwapModel::Draw(RandomBits& rng) {
 }
 
 std::optional<Fraction> IndependentSwapModel::TrackedIndex(IndexKind kind) const {
-  return by_trials_ ? std::nullopt : ChainIndex(chain_, kind, check_);
+  return byTrials_ ? std::nullopt : ChainIndex(chain_, kind, check_);
 }
 
 KnightsTourModel::KnightsTourModel(const Incidence& observed, StopCheck* check)
     : NullModel(check),
       matrix_(observed.Rows(), observed.Cols()),
-      row_totals_(observed.RowTotals()),
-      col_totals_(observed.ColumnTotals()),
+      rowTotals_(observed.RowTotals()),
+      colTotals_(observed.ColumnTotals()),
       fill_(observed.Fill()),
-      row_place_(At(observed.Rows()), -1),
-      col_place_(At(observed.Cols()), -1),
-      filled_place_(static_cast<std::size_t>(observed.Rows()) * static_cast<std::size_t>(observed.Cols()), -1) {}
+      rowPlace_(At(observed.Rows()), -1),
+      colPlace_(At(observed.Cols()), -1),
+      filledPlace_(static_cast<std::size_t>(observed.Rows()) * static_cast<std::size_t>(observed.Cols()), -1) {}
 
 bool KnightsTourModel::Draw(RandomBits& rng) {
   matrix_.Clear(check_);
   for (const std::int32_t cell : filled_) {
-    filled_place_[At(cell)] = -1;
+    filledPlace_[At(cell)] = -1;
   }
-  Tick(check_, 4 * static_cast<std::int64_t>(filled_.size() + row_totals_.size() + col_totals_.size()));
+  Tick(check_, 4 * static_cast<std::int64_t>(filled_.size() + rowTotals_.size() + colTotals_.size()));
   filled_.clear();
-  row_need_ = row_totals_;
-  col_need_ = col_totals_;
-  needy_rows_.clear();
-  needy_cols_.clear();
+  rowNeed_ = rowTotals_;
+  colNeed_ = colTotals_;
+  needyRows_.clear();
+  needyCols_.clear();
   for (int i = 0; i < matrix_.Rows(); ++i) {
-    row_place_[At(i)] = -1;
-    if (row_need_[At(i)] > 0) {
-      Enlist(needy_rows_, row_place_, i);
+    rowPlace_[At(i)] = -1;
+    if (rowNeed_[At(i)] > 0) {
+      Enlist(needyRows_, rowPlace_, i);
     }
   }
   for (int k = 0; k < matrix_.Cols(); ++k) {
-    col_place_[At(k)] = -1;
-    if (col_need_[At(k)] > 0) {
-      Enlist(needy_cols_, col_place_, k);
+    colPlace_[At(k)] = -1;
+    if (colNeed_[At(k)] > 0) {
+      Enlist(needyCols_, colPlace_, k);
     }
   }
 
@@ -386,20 +388,20 @@ bool KnightsTourModel::Draw(RandomBits& rng) {
     ++picks_;
     Tick(check_, 16);
     // While cells are wanted, some species and some site still need them.
-    assert(!needy_rows_.empty() && !needy_cols_.empty());
-    const int i = needy_rows_[rng.Below(needy_rows_.size())];
-    const int k = needy_cols_[rng.Below(needy_cols_.size())];
+    assert(!needyRows_.empty() && !needyCols_.empty());
+    const int i = needyRows_[rng.Below(needyRows_.size())];
+    const int k = needyCols_[rng.Below(needyCols_.size())];
     if (!matrix_.Get(i, k)) {
       matrix_.Set(i, k, true);
       const std::int32_t cell = i * n + k;
-      filled_place_[At(cell)] = static_cast<std::int32_t>(filled_.size());
+      filledPlace_[At(cell)] = static_cast<std::int32_t>(filled_.size());
       filled_.push_back(cell);
-      assert(row_need_[At(i)] > 0 && col_need_[At(k)] > 0 && "a pick outside the need lists");
-      if (--row_need_[At(i)] == 0) {
-        Delist(needy_rows_, row_place_, i);
+      assert(rowNeed_[At(i)] > 0 && colNeed_[At(k)] > 0 && "a pick outside the need lists");
+      if (--rowNeed_[At(i)] == 0) {
+        Delist(needyRows_, rowPlace_, i);
       }
-      if (--col_need_[At(k)] == 0) {
-        Delist(needy_cols_, col_place_, k);
+      if (--colNeed_[At(k)] == 0) {
+        Delist(needyCols_, colPlace_, k);
       }
       misses = 0;
     } else if (++misses >= patience) {
@@ -407,50 +409,50 @@ bool KnightsTourModel::Draw(RandomBits& rng) {
       assert(misses == patience && !filled_.empty());
       const auto hole = static_cast<std::int32_t>(rng.Below(filled_.size()));
       const std::int32_t cell = filled_[At(hole)];
-      assert(filled_place_[At(cell)] == hole && matrix_.Get(cell / n, cell % n));
+      assert(filledPlace_[At(cell)] == hole && matrix_.Get(cell / n, cell % n));
       filled_[At(hole)] = filled_.back();
-      filled_place_[At(filled_.back())] = hole;
+      filledPlace_[At(filled_.back())] = hole;
       filled_.pop_back();
-      filled_place_[At(cell)] = -1;
+      filledPlace_[At(cell)] = -1;
       const int ri = cell / n;
       const int rk = cell % n;
       matrix_.Set(ri, rk, false);
-      if (row_need_[At(ri)]++ == 0) {
-        Enlist(needy_rows_, row_place_, ri);
+      if (rowNeed_[At(ri)]++ == 0) {
+        Enlist(needyRows_, rowPlace_, ri);
       }
-      if (col_need_[At(rk)]++ == 0) {
-        Enlist(needy_cols_, col_place_, rk);
+      if (colNeed_[At(rk)]++ == 0) {
+        Enlist(needyCols_, colPlace_, rk);
       }
       misses = 0;
     }
   }
   // Every species and every site got exactly its total.
-  assert(needy_rows_.empty() && needy_cols_.empty());
+  assert(needyRows_.empty() && needyCols_.empty());
   return true;
 }
 
 Degeneracy::Degeneracy(const Incidence& observed, StopCheck* check)
-    : occupied_mask_(At(observed.WordsPerRow()), 0), empty_in_observed_(At(observed.Cols()), true), check_(check) {
+    : occupiedMask_(At(observed.WordsPerRow()), 0), emptyInObserved_(At(observed.Cols()), true), check_(check) {
   for (int i = 0; i < observed.Rows(); ++i) {
     Tick(check_, 2 * observed.WordsPerRow() + 2);
     if (observed.RowTotal(i) > 0) {
-      occurring_species_.push_back(i);
+      occurringSpecies_.push_back(i);
     }
     for (int w = 0; w < observed.WordsPerRow(); ++w) {
-      occupied_mask_[At(w)] |= observed.Row(i)[w];
+      occupiedMask_[At(w)] |= observed.Row(i)[w];
     }
   }
   for (int k = 0; k < observed.Cols(); ++k) {
-    if (((occupied_mask_[At(k >> 6)] >> (k & 63)) & 1u) != 0) {
-      occupied_sites_.push_back(k);
-      empty_in_observed_[At(k)] = false;
+    if (((occupiedMask_[At(k >> 6)] >> (k & 63)) & 1u) != 0) {
+      occupiedSites_.push_back(k);
+      emptyInObserved_[At(k)] = false;
     }
   }
 }
 
 bool Degeneracy::IsDegenerate(const Incidence& null) const {
   const int words = null.WordsPerRow();
-  for (const int i : occurring_species_) {
+  for (const int i : occurringSpecies_) {
     const std::uint64_t* row = null.Row(i);
     if (std::all_of(row, row + words, [](std::uint64_t w) { return w == 0; })) {
       return true;
@@ -463,7 +465,7 @@ bool Degeneracy::IsDegenerate(const Incidence& null) const {
     for (int i = 0; i < null.Rows(); ++i) {
       present |= null.Row(i)[w];
     }
-    if ((occupied_mask_[At(w)] & ~present) != 0) {
+    if ((occupiedMask_[At(w)] & ~present) != 0) {
       return true;
     }
   }
@@ -473,7 +475,7 @@ bool Degeneracy::IsDegenerate(const Incidence& null) const {
 void Degeneracy::Repair(Incidence& null, RandomBits& rng) const {
   Tick(check_, std::int64_t{null.Rows()} * (null.WordsPerRow() + 1));
   std::vector<int> rows = null.RowTotals();
-  for (const int i : occurring_species_) {
+  for (const int i : occurringSpecies_) {
     if (rows[At(i)] > 0) {
       continue;
     }
@@ -510,7 +512,7 @@ void Degeneracy::Repair(Incidence& null, RandomBits& rng) const {
 
   Tick(check_, std::int64_t{null.Rows()} * (64 * null.WordsPerRow() + 1));
   std::vector<int> cols = null.ColumnTotals();
-  for (const int k : occupied_sites_) {
+  for (const int k : occupiedSites_) {
     if (cols[At(k)] > 0) {
       continue;
     }

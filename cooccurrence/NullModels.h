@@ -47,7 +47,7 @@ std::unique_ptr<NullModel> MakeMarginSampler(const Incidence& observed, Margin r
 class SequentialSwapModel final : public NullModel {
  public:
   static constexpr int DefaultBurnIn = 30000;
-  explicit SequentialSwapModel(const Incidence& observed, int burn_in = DefaultBurnIn, StopCheck* check = nullptr);
+  explicit SequentialSwapModel(const Incidence& observed, int burnIn = DefaultBurnIn, StopCheck* check = nullptr);
   bool Draw(RandomBits& rng) override;
   const Incidence& Current() const override { return chain_.Matrix(); }
   std::optional<Fraction> TrackedIndex(IndexKind kind) const override;
@@ -55,8 +55,8 @@ class SequentialSwapModel final : public NullModel {
 
  private:
   SwapChain chain_;
-  int burn_in_;
-  bool burnt_in_ = false;
+  int burnIn_;
+  bool burntIn_ = false;
 };
 
 // Independent Swap: every null matrix is the observed matrix after 1,000
@@ -67,7 +67,7 @@ class IndependentSwapModel final : public NullModel {
   static constexpr int DefaultSwaps = 1000;
   explicit IndependentSwapModel(const Incidence& observed, int swaps = DefaultSwaps, StopCheck* check = nullptr);
   bool Draw(RandomBits& rng) override;
-  const Incidence& Current() const override { return by_trials_ ? matrix_ : chain_.Matrix(); }
+  const Incidence& Current() const override { return byTrials_ ? matrix_ : chain_.Matrix(); }
   std::optional<Fraction> TrackedIndex(IndexKind kind) const override;
 
  private:
@@ -77,7 +77,7 @@ class IndependentSwapModel final : public NullModel {
   Incidence matrix_;
   TrialSwapper trials_;
   int swaps_;
-  bool by_trials_;
+  bool byTrials_;
 };
 
 // Random Knight's Tour: every null matrix filled from empty by picking a
@@ -95,16 +95,16 @@ class KnightsTourModel final : public NullModel {
 
  private:
   Incidence matrix_;
-  std::vector<int> row_totals_;
-  std::vector<int> col_totals_;
+  std::vector<int> rowTotals_;
+  std::vector<int> colTotals_;
   std::int64_t fill_ = 0;
   std::int64_t picks_ = 0;
   // Species and sites still in need, with each one's place in its list.
-  std::vector<int> row_need_, col_need_;
-  std::vector<int> needy_rows_, needy_cols_, row_place_, col_place_;
+  std::vector<int> rowNeed_, colNeed_;
+  std::vector<int> needyRows_, needyCols_, rowPlace_, colPlace_;
   // Filled cells (i * N + k), with each cell's place in the list.
   std::vector<std::int32_t> filled_;
-  std::vector<std::int32_t> filled_place_;
+  std::vector<std::int32_t> filledPlace_;
 };
 
 // The species and sites of the observed matrix that a null matrix must not
@@ -122,13 +122,13 @@ class Degeneracy {
   void Repair(Incidence& null, RandomBits& rng) const;
   // Sites empty in the observed matrix: with "Split", the only empty sites
   // that still count.
-  const std::vector<bool>& EmptyInObserved() const { return empty_in_observed_; }
+  const std::vector<bool>& EmptyInObserved() const { return emptyInObserved_; }
 
  private:
-  std::vector<int> occurring_species_;
-  std::vector<int> occupied_sites_;
-  std::vector<std::uint64_t> occupied_mask_;
-  std::vector<bool> empty_in_observed_;
+  std::vector<int> occurringSpecies_;
+  std::vector<int> occupiedSites_;
+  std::vector<std::uint64_t> occupiedMask_;
+  std::vector<bool> emptyInObserved_;
   StopCheck* check_ = nullptr;
 };
 

@@ -18,22 +18,21 @@ RandomBits::RandomBits(std::uint64_t key) {
   }
 }
 
-std::uint64_t SeedKey(double seed_value) {
+std::uint64_t SeedKey(double seedValue) {
   constexpr double two63 = 9223372036854775808.0;
-  if (std::isfinite(seed_value) && seed_value == std::trunc(seed_value) && seed_value >= -two63 &&
-      seed_value < two63) {
-    return static_cast<std::uint64_t>(static_cast<std::int64_t>(seed_value));
+  if (std::isfinite(seedValue) && seedValue == std::trunc(seedValue) && seedValue >= -two63 && seedValue < two63) {
+    return static_cast<std::uint64_t>(static_cast<std::int64_t>(seedValue));
   }
   // Fractions, infinities and huge values: the exact bits, under a tag so
   // that a small fraction's bit pattern is not read as a small whole number.
-  return std::bit_cast<std::uint64_t>(seed_value) ^ 0xA5A5F00DC0FFEE11u;
+  return std::bit_cast<std::uint64_t>(seedValue) ^ 0xA5A5F00DC0FFEE11u;
 }
 
-RandomBits RandomBits::ForTest(double seed_value, std::uint64_t ordinal) {
+RandomBits RandomBits::ForTest(double seedValue, std::uint64_t ordinal) {
   // Two mixing rounds, so that nearby seeds and nearby ordinals give streams
   // with nothing in common.
-  const std::uint64_t seed_part = Mix64(SeedKey(seed_value) + 0x243F6A8885A308D3u);
-  return RandomBits(Mix64(seed_part ^ Mix64(ordinal + 0x13198A2E03707344u)));
+  const std::uint64_t seedPart = Mix64(SeedKey(seedValue) + 0x243F6A8885A308D3u);
+  return RandomBits(Mix64(seedPart ^ Mix64(ordinal + 0x13198A2E03707344u)));
 }
 
 }  // namespace tessil::cooc

@@ -30,7 +30,7 @@ class RandomBits {
 
   // The stream of one test: from the value of the seed text and the number
   // of tests run since the seed was set.
-  static RandomBits ForTest(double seed_value, std::uint64_t ordinal);
+  static RandomBits ForTest(double seedValue, std::uint64_t ordinal);
 
   std::uint64_t Next() {
     const std::uint64_t result = Rotl(s_[1] * 5, 7) * 9;
@@ -60,10 +60,10 @@ class RandomBits {
   // Two uniform integers below bounds in (0, 2^32), by Lemire's method on the
   // two halves of one draw; a half that falls in its rejection zone is drawn
   // again from a fresh word.
-  void TwoBelow(std::uint64_t bound_1, std::uint64_t bound_2, std::uint64_t& out_1, std::uint64_t& out_2) {
+  void TwoBelow(std::uint64_t bound1, std::uint64_t bound2, std::uint64_t& out1, std::uint64_t& out2) {
     const std::uint64_t x = Next();
-    out_1 = Below32((x & 0xFFFFFFFFu) * bound_1, bound_1);
-    out_2 = Below32((x >> 32) * bound_2, bound_2);
+    out1 = Below32((x & 0xFFFFFFFFu) * bound1, bound1);
+    out2 = Below32((x >> 32) * bound2, bound2);
   }
 
   // A uniform double in [0, 1) from the top 53 bits.
@@ -86,7 +86,7 @@ class RandomBits {
 // The integer that stands for a seed value: the value itself when it is a
 // whole number within 64 bits (so "7", "7.0" and "+7" give one stream, and
 // -0 gives the stream of 0), its bit pattern otherwise.
-std::uint64_t SeedKey(double seed_value);
+std::uint64_t SeedKey(double seedValue);
 
 inline Wide MultiplyWide(std::uint64_t a, std::uint64_t b) {
 #if defined(__SIZEOF_INT128__)

@@ -21,39 +21,39 @@ inline int SelectAmong(const std::uint64_t* have, const std::uint64_t* lack, std
 }  // namespace
 
 SwapChain::SwapChain(const Incidence& start, StopCheck* check)
-    : matrix_(start), rows_(start.Rows()), col_words_((start.Rows() + 63) / 64) {
+    : matrix_(start), rows_(start.Rows()), colWords_((start.Rows() + 63) / 64) {
   const int n = start.Cols();
-  columns_.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(col_words_), 0);
+  columns_.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(colWords_), 0);
   totals_.resize(static_cast<std::size_t>(rows_));
   std::uint64_t occurring = 0;
   for (int i = 0; i < rows_; ++i) {
     totals_[static_cast<std::size_t>(i)] = start.RowTotal(i);
     occurring += totals_[static_cast<std::size_t>(i)] > 0 ? 1 : 0;
     ForEachBit(start.Row(i), start.WordsPerRow(), [&](int k) {
-      columns_[static_cast<std::size_t>(k) * static_cast<std::size_t>(col_words_) + static_cast<std::size_t>(i >> 6)] |=
+      columns_[static_cast<std::size_t>(k) * static_cast<std::size_t>(colWords_) + static_cast<std::size_t>(i >> 6)] |=
           std::uint64_t{1} << (i & 63);
     });
   }
-  occurring_pairs_ = occurring * (occurring - (occurring > 0 ? 1 : 0)) / 2;
+  occurringPairs_ = occurring * (occurring - (occurring > 0 ? 1 : 0)) / 2;
   shared_.assign(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(rows_), 0);
   weights_.assign(static_cast<std::size_t>(rows_), 0);
   const int words = start.WordsPerRow();
   for (int a = 0; a < rows_; ++a) {
-    const std::int64_t r_a = totals_[static_cast<std::size_t>(a)];
-    // S_aa = r_a makes CU_aa = 0, so row scans need not skip the diagonal.
-    shared_[Pair(a, a)] = static_cast<std::int32_t>(r_a);
+    const std::int64_t rA = totals_[static_cast<std::size_t>(a)];
+    // S_aa = rA makes CU_aa = 0, so row scans need not skip the diagonal.
+    shared_[Pair(a, a)] = static_cast<std::int32_t>(rA);
     Tick(check, static_cast<std::int64_t>(rows_ - a) * (words + 4));
     for (int b = a + 1; b < rows_; ++b) {
       int s = 0;
       for (int w = 0; w < words; ++w) {
         s += std::popcount(start.Row(a)[w] & start.Row(b)[w]);
       }
-      const std::int64_t r_b = totals_[static_cast<std::size_t>(b)];
-      const std::int64_t cu = (r_a - s) * (r_b - s);
+      const std::int64_t rB = totals_[static_cast<std::size_t>(b)];
+      const std::int64_t cu = (rA - s) * (rB - s);
       shared_[Pair(a, b)] = shared_[Pair(b, a)] = s;
       weights_[static_cast<std::size_t>(a)] += cu;
       weights_[static_cast<std::size_t>(b)] += cu;
-      weight_total_ += 2 * cu;
+      weightTotal_ += 2 * cu;
     }
   }
 }
@@ -75,13 +75,13 @@ void AssignSliced(std::vector<T>& to, const std::vector<T>& from, StopCheck* che
 void SwapChain::Assign(const SwapChain& other, StopCheck* check) {
   matrix_.Assign(other.matrix_, check);
   rows_ = other.rows_;
-  col_words_ = other.col_words_;
+  colWords_ = other.colWords_;
   AssignSliced(columns_, other.columns_, check);
   AssignSliced(totals_, other.totals_, check);
   AssignSliced(shared_, other.shared_, check);
   AssignSliced(weights_, other.weights_, check);
-  weight_total_ = other.weight_total_;
-  occurring_pairs_ = other.occurring_pairs_;
+  weightTotal_ = other.weightTotal_;
+  occurringPairs_ = other.occurringPairs_;
 }
 
 void SwapChain::Swap(RandomBits& rng) {
@@ -93,40 +93,40 @@ void SwapChain::Swap(RandomBits& rng) {
   std::int32_t* shared = shared_.data();
   // A chain without a checkerboard cannot move; corrupted weights would
   // walk the scans below past the last species.
-  assert(weight_total_ > 0 && weight_total_ % 2 == 0);
-  std::uint64_t u = rng.Below(static_cast<std::uint64_t>(weight_total_));
+  assert(weightTotal_ > 0 && weightTotal_ % 2 == 0);
+  std::uint64_t u = rng.Below(static_cast<std::uint64_t>(weightTotal_));
   int a = 0;
   while (u >= static_cast<std::uint64_t>(weights[a])) {
     u -= static_cast<std::uint64_t>(weights[a]);
     ++a;
     assert(a < rows_ && "the species' weights add up to less than their total");
   }
-  std::int32_t* shared_a = shared + Pair(a, 0);
-  const std::int64_t r_a = totals[a];
+  std::int32_t* sharedA = shared + Pair(a, 0);
+  const std::int64_t rA = totals[a];
   int b = 0;
   for (;; ++b) {
-    const auto cu = static_cast<std::uint64_t>((r_a - shared_a[b]) * (totals[b] - shared_a[b]));
+    const auto cu = static_cast<std::uint64_t>((rA - sharedA[b]) * (totals[b] - sharedA[b]));
     if (u < cu) {
       break;
     }
     u -= cu;
     assert(b + 1 < rows_ && "a species' pair units add up to less than its weight");
   }
-  const auto only_a = static_cast<std::uint64_t>(r_a - shared_a[b]);
-  const auto only_b = static_cast<std::uint64_t>(totals[b] - shared_a[b]);
-  std::int32_t* shared_b = shared + Pair(b, 0);
-  const std::int64_t r_b = totals[b];
-  assert(a != b && only_a > 0 && only_b > 0);
-  assert(shared[Pair(b, a)] == shared_a[b] && "the pair table is no longer symmetric");
+  const auto onlyA = static_cast<std::uint64_t>(rA - sharedA[b]);
+  const auto onlyB = static_cast<std::uint64_t>(totals[b] - sharedA[b]);
+  std::int32_t* sharedB = shared + Pair(b, 0);
+  const std::int64_t rB = totals[b];
+  assert(a != b && onlyA > 0 && onlyB > 0);
+  assert(shared[Pair(b, a)] == sharedA[b] && "the pair table is no longer symmetric");
 
   // k: a site a occupies and b lacks; l: the reverse. Each is uniform.
-  std::uint64_t* row_a = matrix_.MutableRow(a);
-  std::uint64_t* row_b = matrix_.MutableRow(b);
-  std::uint64_t rank_k = 0;
-  std::uint64_t rank_l = 0;
-  rng.TwoBelow(only_a, only_b, rank_k, rank_l);
-  const int k = SelectAmong(row_a, row_b, rank_k);
-  const int l = SelectAmong(row_b, row_a, rank_l);
+  std::uint64_t* rowA = matrix_.MutableRow(a);
+  std::uint64_t* rowB = matrix_.MutableRow(b);
+  std::uint64_t rankK = 0;
+  std::uint64_t rankL = 0;
+  rng.TwoBelow(onlyA, onlyB, rankK, rankL);
+  const int k = SelectAmong(rowA, rowB, rankK);
+  const int l = SelectAmong(rowB, rowA, rankL);
   // The flip keeps both margins only on a checkerboard: a at k and not l, b
   // at l and not k.
   assert(k < matrix_.Cols() && l < matrix_.Cols());
@@ -134,85 +134,85 @@ void SwapChain::Swap(RandomBits& rng) {
 
   // a moves from k to l, b from l to k: only the species at exactly one of
   // the two sites change their overlap with a and with b.
-  std::uint64_t* col_k = columns_.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(col_words_);
-  std::uint64_t* col_l = columns_.data() + static_cast<std::size_t>(l) * static_cast<std::size_t>(col_words_);
-  const std::uint64_t bit_a = std::uint64_t{1} << (a & 63);
-  const std::uint64_t bit_b = std::uint64_t{1} << (b & 63);
-  const int word_a = a >> 6;
-  const int word_b = b >> 6;
+  std::uint64_t* colK = columns_.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(colWords_);
+  std::uint64_t* colL = columns_.data() + static_cast<std::size_t>(l) * static_cast<std::size_t>(colWords_);
+  const std::uint64_t bitA = std::uint64_t{1} << (a & 63);
+  const std::uint64_t bitB = std::uint64_t{1} << (b & 63);
+  const int wordA = a >> 6;
+  const int wordB = b >> 6;
   // With CU(s) = (r_x - s)(r_c - s), moving s by d (+1 or -1) changes CU
   // by -d (r_x + r_c - 2 s') - 1, where s' is the new overlap.
-  std::int64_t change_a = 0;
-  std::int64_t change_b = 0;
+  std::int64_t changeA = 0;
+  std::int64_t changeB = 0;
   const auto shift = [&](int c, std::int32_t d) {
-    const std::int64_t r_c = totals[c];
-    const std::int32_t ac = shared_a[c] + d;
-    const std::int32_t bc = shared_b[c] - d;
+    const std::int64_t rC = totals[c];
+    const std::int32_t ac = sharedA[c] + d;
+    const std::int32_t bc = sharedB[c] - d;
     // An overlap never exceeds either species' total.
-    assert(ac >= 0 && ac <= std::min(r_a, r_c) && bc >= 0 && bc <= std::min(r_b, r_c));
-    shared_a[c] = ac;
+    assert(ac >= 0 && ac <= std::min(rA, rC) && bc >= 0 && bc <= std::min(rB, rC));
+    sharedA[c] = ac;
     shared[Pair(c, a)] = ac;
-    shared_b[c] = bc;
+    sharedB[c] = bc;
     shared[Pair(c, b)] = bc;
-    const std::int64_t da = -d * (r_a + r_c - 2 * ac) - 1;
-    const std::int64_t db = d * (r_b + r_c - 2 * bc) - 1;
-    change_a += da;
-    change_b += db;
+    const std::int64_t da = -d * (rA + rC - 2 * ac) - 1;
+    const std::int64_t db = d * (rB + rC - 2 * bc) - 1;
+    changeA += da;
+    changeB += db;
     weights_[static_cast<std::size_t>(c)] += da + db;
     assert(weights_[static_cast<std::size_t>(c)] >= 0);
   };
-  for (int w = 0; w < col_words_; ++w) {
-    std::uint64_t at_l = col_l[w] & ~col_k[w];
-    std::uint64_t at_k = col_k[w] & ~col_l[w];
-    if (w == word_a) {
-      at_k &= ~bit_a;
+  for (int w = 0; w < colWords_; ++w) {
+    std::uint64_t atL = colL[w] & ~colK[w];
+    std::uint64_t atK = colK[w] & ~colL[w];
+    if (w == wordA) {
+      atK &= ~bitA;
     }
-    if (w == word_b) {
-      at_l &= ~bit_b;
+    if (w == wordB) {
+      atL &= ~bitB;
     }
-    for (; at_l != 0; at_l &= at_l - 1) {
-      shift(w * 64 + std::countr_zero(at_l), +1);
+    for (; atL != 0; atL &= atL - 1) {
+      shift(w * 64 + std::countr_zero(atL), +1);
     }
-    for (; at_k != 0; at_k &= at_k - 1) {
-      shift(w * 64 + std::countr_zero(at_k), -1);
+    for (; atK != 0; atK &= atK - 1) {
+      shift(w * 64 + std::countr_zero(atK), -1);
     }
   }
-  weights_[static_cast<std::size_t>(a)] += change_a;
-  weights_[static_cast<std::size_t>(b)] += change_b;
-  weight_total_ += 2 * (change_a + change_b);
+  weights_[static_cast<std::size_t>(a)] += changeA;
+  weights_[static_cast<std::size_t>(b)] += changeB;
+  weightTotal_ += 2 * (changeA + changeB);
   assert(weights_[static_cast<std::size_t>(a)] >= 0 && weights_[static_cast<std::size_t>(b)] >= 0);
   // The pair just swapped is still a checkerboard, the other way round.
-  assert(weight_total_ > 0);
+  assert(weightTotal_ > 0);
 
-  const std::uint64_t bit_k = std::uint64_t{1} << (k & 63);
-  const std::uint64_t bit_l = std::uint64_t{1} << (l & 63);
-  row_a[k >> 6] ^= bit_k;
-  row_a[l >> 6] ^= bit_l;
-  row_b[k >> 6] ^= bit_k;
-  row_b[l >> 6] ^= bit_l;
-  col_k[word_a] ^= bit_a;
-  col_k[word_b] ^= bit_b;
-  col_l[word_a] ^= bit_a;
-  col_l[word_b] ^= bit_b;
+  const std::uint64_t bitK = std::uint64_t{1} << (k & 63);
+  const std::uint64_t bitL = std::uint64_t{1} << (l & 63);
+  rowA[k >> 6] ^= bitK;
+  rowA[l >> 6] ^= bitL;
+  rowB[k >> 6] ^= bitK;
+  rowB[l >> 6] ^= bitL;
+  colK[wordA] ^= bitA;
+  colK[wordB] ^= bitB;
+  colL[wordA] ^= bitA;
+  colL[wordB] ^= bitB;
   // The site bitsets follow the rows.
-  assert((col_k[word_b] & bit_b) != 0 && (col_k[word_a] & bit_a) == 0);
-  assert((col_l[word_a] & bit_a) != 0 && (col_l[word_b] & bit_b) == 0);
+  assert((colK[wordB] & bitB) != 0 && (colK[wordA] & bitA) == 0);
+  assert((colL[wordA] & bitA) != 0 && (colL[wordB] & bitB) == 0);
 }
 
 bool HasCheckerboard(const Incidence& m, StopCheck* check) {
   const int words = m.WordsPerRow();
   for (int a = 0; a < m.Rows(); ++a) {
     Tick(check, static_cast<std::int64_t>(m.Rows() - a) * (words + 2));
-    const std::uint64_t* row_a = m.Row(a);
+    const std::uint64_t* rowA = m.Row(a);
     for (int b = a + 1; b < m.Rows(); ++b) {
-      const std::uint64_t* row_b = m.Row(b);
-      bool a_only = false;
-      bool b_only = false;
+      const std::uint64_t* rowB = m.Row(b);
+      bool aOnly = false;
+      bool bOnly = false;
       for (int w = 0; w < words; ++w) {
-        a_only = a_only || (row_a[w] & ~row_b[w]) != 0;
-        b_only = b_only || (row_b[w] & ~row_a[w]) != 0;
+        aOnly = aOnly || (rowA[w] & ~rowB[w]) != 0;
+        bOnly = bOnly || (rowB[w] & ~rowA[w]) != 0;
       }
-      if (a_only && b_only) {
+      if (aOnly && bOnly) {
         return true;
       }
     }
@@ -221,7 +221,7 @@ bool HasCheckerboard(const Incidence& m, StopCheck* check) {
 }
 
 TrialSwapper::TrialSwapper(const Incidence& m, StopCheck* check) : species_(static_cast<std::uint64_t>(m.Rows())) {
-  // |A \ B| <= min(r_a, N - r_b) and |B \ A| <= min(r_b, N - r_a): the
+  // |A \ B| <= min(rA, N - rB) and |B \ A| <= min(rB, N - rA): the
   // largest product over pairs bounds every pair's checkerboard units.
   const std::vector<int> totals = m.RowTotals();
   const std::int64_t n = m.Cols();
@@ -287,27 +287,27 @@ void TrialSwapper::SwapWith(Incidence& m, RandomBits& rng) const {
       u = rng.Below(bound_);
     }
     b += b >= a ? 1 : 0;
-    std::uint64_t* row_a = rows + a * static_cast<std::uint64_t>(words);
-    std::uint64_t* row_b = rows + b * static_cast<std::uint64_t>(words);
-    std::uint64_t only_a = 0, only_b = 0;
+    std::uint64_t* rowA = rows + a * static_cast<std::uint64_t>(words);
+    std::uint64_t* rowB = rows + b * static_cast<std::uint64_t>(words);
+    std::uint64_t onlyA = 0, onlyB = 0;
     for (int w = 0; w < words; ++w) {
-      only_a += static_cast<std::uint64_t>(std::popcount(row_a[w] & ~row_b[w]));
-      only_b += static_cast<std::uint64_t>(std::popcount(row_b[w] & ~row_a[w]));
+      onlyA += static_cast<std::uint64_t>(std::popcount(rowA[w] & ~rowB[w]));
+      onlyB += static_cast<std::uint64_t>(std::popcount(rowB[w] & ~rowA[w]));
     }
     // The pair is kept with chance CU_ab / bound, so kept pairs come in
     // proportion to their checkerboard units; the sites are then uniform.
-    if (u >= only_a * only_b) {
+    if (u >= onlyA * onlyB) {
       continue;
     }
-    std::uint64_t rank_k = 0, rank_l = 0;
-    rng.TwoBelow(only_a, only_b, rank_k, rank_l);
-    const int k = SelectAmong(row_a, row_b, rank_k);
-    const int l = SelectAmong(row_b, row_a, rank_l);
-    const std::uint64_t bit_k = std::uint64_t{1} << (k & 63), bit_l = std::uint64_t{1} << (l & 63);
-    row_a[k >> 6] ^= bit_k;
-    row_a[l >> 6] ^= bit_l;
-    row_b[k >> 6] ^= bit_k;
-    row_b[l >> 6] ^= bit_l;
+    std::uint64_t rankK = 0, rankL = 0;
+    rng.TwoBelow(onlyA, onlyB, rankK, rankL);
+    const int k = SelectAmong(rowA, rowB, rankK);
+    const int l = SelectAmong(rowB, rowA, rankL);
+    const std::uint64_t bitK = std::uint64_t{1} << (k & 63), bitL = std::uint64_t{1} << (l & 63);
+    rowA[k >> 6] ^= bitK;
+    rowA[l >> 6] ^= bitL;
+    rowB[k >> 6] ^= bitK;
+    rowB[l >> 6] ^= bitL;
     return;
   }
 }
@@ -320,10 +320,10 @@ std::uint64_t SwapChain::CheckerboardPairs(StopCheck* check) const {
     if (totals_[static_cast<std::size_t>(a)] == 0) {
       continue;
     }
-    const std::int32_t* shared_a = shared_.data() + Pair(a, 0);
+    const std::int32_t* sharedA = shared_.data() + Pair(a, 0);
     Tick(check, rows_ - a);
     for (int b = a + 1; b < rows_; ++b) {
-      pairs += shared_a[b] == 0 && totals_[static_cast<std::size_t>(b)] > 0 ? 1 : 0;
+      pairs += sharedA[b] == 0 && totals_[static_cast<std::size_t>(b)] > 0 ? 1 : 0;
     }
   }
   return pairs;

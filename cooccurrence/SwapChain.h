@@ -29,16 +29,16 @@ class SwapChain {
   const Incidence& Matrix() const { return matrix_; }
   // The number of checkerboard submatrices, which is also the sum of the
   // checkerboard units over all pairs of species (the C-score numerator).
-  std::uint64_t CheckerboardSubmatrices() const { return static_cast<std::uint64_t>(weight_total_ / 2); }
+  std::uint64_t CheckerboardSubmatrices() const { return static_cast<std::uint64_t>(weightTotal_ / 2); }
   // Pairs of occurring species that share no site.
   std::uint64_t CheckerboardPairs(StopCheck* check = nullptr) const;
   // Pairs of occurring species, the C-score denominator; swaps keep it.
-  std::uint64_t OccurringPairs() const { return occurring_pairs_; }
+  std::uint64_t OccurringPairs() const { return occurringPairs_; }
 
   // One swap of a checkerboard drawn uniformly; needs CheckerboardSubmatrices() > 0.
   void Swap(RandomBits& rng);
   // The most work one Swap does, in StopCheck units.
-  std::int64_t SwapWork() const { return 3 * std::int64_t{rows_} + 2 * std::int64_t{col_words_} + 32; }
+  std::int64_t SwapWork() const { return 3 * std::int64_t{rows_} + 2 * std::int64_t{colWords_} + 32; }
 
  private:
   std::size_t Pair(int a, int b) const {
@@ -47,13 +47,13 @@ class SwapChain {
 
   Incidence matrix_;
   int rows_ = 0;
-  int col_words_ = 0;
+  int colWords_ = 0;
   std::vector<std::uint64_t> columns_;  // each site's species as a bitset
   std::vector<std::int64_t> totals_;    // r_i
   std::vector<std::int32_t> shared_;    // S_ab, R x R, symmetric; S_aa = r_a
   std::vector<std::int64_t> weights_;   // sum over b of CU_ab
-  std::int64_t weight_total_ = 0;       // sum of weights_ = 2 x checkerboards
-  std::uint64_t occurring_pairs_ = 0;
+  std::int64_t weightTotal_ = 0;        // sum of weights_ = 2 x checkerboards
+  std::uint64_t occurringPairs_ = 0;
 };
 
 // Whether `m` has a checkerboard submatrix, that is two species neither of

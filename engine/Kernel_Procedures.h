@@ -85,7 +85,7 @@ PowerTable RunPowerSimulation(RunContext& run);
 
 // The fraction of NumIterations matrices drawn at one argument on which the
 // test rejects.
-double EstimateRejectionRate(RunContext& run, const OccupancyMatrix& occupancy,
-                             const ConditionalOccupancy& conditional, double proportion);
+double EstimateRejectionRate(RunContext& run, const OccupancyMatrix& occupancy, const ConditionalOccupancy& conditional,
+                             double proportion);
 
 }  // namespace tessil

@@ -34,8 +34,8 @@ void RandomStream::Reset() {
 }
 
 void RandomStream::Reseed(std::int32_t seed) {
-  const std::uint64_t state = (std::uint64_t{s_[0]} | (std::uint64_t{s_[1]} << 32)) ^
-                              (std::uint64_t{s_[2]} | (std::uint64_t{s_[3]} << 32));
+  const std::uint64_t state =
+      (std::uint64_t{s_[0]} | (std::uint64_t{s_[1]} << 32)) ^ (std::uint64_t{s_[2]} | (std::uint64_t{s_[3]} << 32));
   Fill(state ^ (static_cast<std::uint64_t>(static_cast<std::uint32_t>(seed)) * 0xD1B54A32D192ED03ull));
 }
 

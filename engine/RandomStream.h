@@ -18,9 +18,7 @@ class RandomStream {
   // Mixes the seed into the current state.
   void Reseed(std::int32_t seed);
   // The next number x with 0 <= x < 1.
-  float NextSingle() {
-    return static_cast<float>(Next() >> 8) * 0x1.0p-24f;
-  }
+  float NextSingle() { return static_cast<float>(Next() >> 8) * 0x1.0p-24f; }
   // How many numbers have been drawn since the last Reset or Reseed.
   std::uint64_t Drawn() const { return drawn_; }
 

@@ -5,7 +5,6 @@
 #include <limits>
 #include <string>
 
-
 namespace tessil {
 
 Checked CheckMatrixSize(std::string_view text, bool rows) {
@@ -13,7 +12,8 @@ Checked CheckMatrixSize(std::string_view text, bool rows) {
   if (!(value >= 2)) return {std::string(text), std::string(rows ? message::TwoRows : message::TwoColumns)};
   const double whole = RoundHalfEven(value);
   if (whole > std::numeric_limits<std::int32_t>::max()) {
-    return {std::string(text), std::string(rows ? "The number of rows is too large." : "The number of columns is too large.")};
+    return {std::string(text),
+            std::string(rows ? "The number of rows is too large." : "The number of columns is too large.")};
   }
   return {GeneralDecimal(whole), {}};
 }
@@ -70,16 +70,15 @@ SimulationOptions CheckSimulationOptions(std::string_view iterationsText, std::s
   return result;
 }
 
-
 std::string RefuseMatrixSize(std::int32_t rows, std::int32_t cols, std::uint64_t memoryLimit) {
   const std::uint64_t cells = static_cast<std::uint64_t>(rows) * static_cast<std::uint64_t>(cols);
   const std::uint64_t mostCells = memoryLimit / StudyBytesPerCell;
   if (cells <= mostCells) return {};
   const auto side = static_cast<std::uint64_t>(std::sqrt(static_cast<double>(mostCells)));
-  return "A matrix of " + std::to_string(rows) + " rows x " + std::to_string(cols) + " columns is too large: " +
-         "it has " + std::to_string(cells) + " cells, and a study can hold at most " + std::to_string(mostCells) +
-         " cells (rows x columns, such as " + std::to_string(side) + " x " + std::to_string(side) + ") in " +
-         MemorySizeText(memoryLimit) + " of memory.";
+  return "A matrix of " + std::to_string(rows) + " rows x " + std::to_string(cols) +
+         " columns is too large: " + "it has " + std::to_string(cells) + " cells, and a study can hold at most " +
+         std::to_string(mostCells) + " cells (rows x columns, such as " + std::to_string(side) + " x " +
+         std::to_string(side) + ") in " + MemorySizeText(memoryLimit) + " of memory.";
 }
 
 std::string RefuseMatrixCount(std::int32_t arguments, std::int32_t matricesPerArgument) {

@@ -18,7 +18,8 @@ inline constexpr std::string_view InvalidFileName = "Error 03: invalid file name
 inline constexpr std::string_view TwoColumns = "Error 04: Matrix must have at least 2 columns.";
 inline constexpr std::string_view TwoRows = "Error 05: Matrix must have at least 2 rows.";
 inline constexpr std::string_view TooManyIterations = "Error 06: Number of iterations cannot exceed 50000.";
-inline constexpr std::string_view IterationsPositive = "Error 07: Number of iterations must be an integer greater than 0.";
+inline constexpr std::string_view IterationsPositive =
+    "Error 07: Number of iterations must be an integer greater than 0.";
 inline constexpr std::string_view SeedNonnegative = "Error 08: Random seed must be nonnegative.";
 inline constexpr std::string_view FewIterations =
     "Warning: Simulating with fewer than 100 iterations may yield unreliable results. Continue? (Error 09)";

@@ -43,8 +43,7 @@ class WindowSystem {
 
   // Queues a message; the call returns at once. False when there is no such
   // window.
-  virtual bool PostMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
-                           std::intptr_t lParam) = 0;
+  virtual bool PostMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
   // Sends a message and returns the window's answer once it has handled it.
   virtual std::intptr_t SendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                     std::intptr_t lParam) = 0;
@@ -78,8 +77,7 @@ class WindowSystem {
   // Starts a program file as the shell's `verb` would; a result above 32
   // means it was started.
   virtual std::intptr_t ShellExecute(WindowHandle owner, std::string_view verb, const std::string& file,
-                                     const std::string& parameters, const std::string& directory,
-                                     int showCommand) = 0;
+                                     const std::string& parameters, const std::string& directory, int showCommand) = 0;
   // Tessil gives up on the program that owns this window because it does
   // not close: a program hosted in this process is ended, one in another
   // process is left running.

@@ -62,13 +62,11 @@ void AppendHeading(std::string& out, std::string_view heading, std::size_t ruleL
 
 }  // namespace
 
-std::string BuildResultsReport(const PowerTable& table, const ErrorRateSummary& summary,
-                               const RunInputs& inputs) {
+std::string BuildResultsReport(const PowerTable& table, const ErrorRateSummary& summary, const RunInputs& inputs) {
   const MainWindowChoices choices = inputs.Choices();
   std::string out;
 
-  AppendHeading(out, "TYPE I ERROR RATES:  Null hypothesis rejection rates when the null hypothesis is true",
-                129);
+  AppendHeading(out, "TYPE I ERROR RATES:  Null hypothesis rejection rates when the null hypothesis is true", 129);
   AppendLine(out, "Size (alpha): Maximum Type I error rate.");
   AppendLine(out, "Nominal size = 0.050");
   AppendLine(out, "Actual size = " + FormatRate(summary.ActualSize));
@@ -82,10 +80,8 @@ std::string BuildResultsReport(const PowerTable& table, const ErrorRateSummary& 
   out += Break;
   out += Break;
 
-  AppendHeading(out,
-                "TYPE II ERROR RATES:  Null hypothesis acceptance rates when the null hypothesis is false", 137);
-  AppendLine(out,
-             "Power: Null hypothesis rejection rates when the null hypothesis is false (1 - Type II error rate).");
+  AppendHeading(out, "TYPE II ERROR RATES:  Null hypothesis acceptance rates when the null hypothesis is false", 137);
+  AppendLine(out, "Power: Null hypothesis rejection rates when the null hypothesis is false (1 - Type II error rate).");
   AppendLine(out, "Minimum power = " + FormatRate(summary.MinPower));
   AppendLine(out, "Maximum power = " + FormatRate(summary.MaxPower));
   if (summary.Biased) {
@@ -133,8 +129,8 @@ std::string BuildResultsReport(const PowerTable& table, const ErrorRateSummary& 
   out += Break;
 
   AppendHeading(out, "CONDITIONS", 21);
-  AppendLine(out, "Matrix dimensions: " + inputs.RowsText() + " rows (species) x " + inputs.ColsText() +
-                      " columns (sites)");
+  AppendLine(out,
+             "Matrix dimensions: " + inputs.RowsText() + " rows (species) x " + inputs.ColsText() + " columns (sites)");
   out += Break;
   out += Break;
 

@@ -27,7 +27,6 @@ struct ErrorRateSummary {
 ErrorRateSummary AnalyzeErrorRates(const PowerTable& table);
 
 // The report of a run: seven sections, CR LF line breaks, no final break.
-std::string BuildResultsReport(const PowerTable& table, const ErrorRateSummary& summary,
-                               const RunInputs& inputs);
+std::string BuildResultsReport(const PowerTable& table, const ErrorRateSummary& summary, const RunInputs& inputs);
 
 }  // namespace tessil

@@ -14,7 +14,7 @@ QtWindowSystem::Options StandInAutomation::DefaultOptions() {
 
 StandInAutomation::StandInAutomation(qtwin::WindowWorld& world, std::filesystem::path programFolder,
                                      QtWindowSystem::Options options)
-    : program_folder_(std::move(programFolder)), windows_(world, options) {
+    : programFolder_(std::move(programFolder)), windows_(world, options) {
   RegisterStandInEcoSim(world, switches_);
 }
 
@@ -33,7 +33,7 @@ std::unique_ptr<EcoSimAutomation> StandInAutomation::MakeAutomation(RunSettings&
   return std::make_unique<WindowProtocolEcoSim>(
       windows_, settings, inputs, &host,
       [&registry = windows_.World().Windows(), progress] { return qtwin::HandleOf(registry, progress.data()); },
-      program_folder_, std::move(cancelled));
+      programFolder_, std::move(cancelled));
 }
 
 }  // namespace tessil::standin

@@ -42,14 +42,13 @@ class StandInAutomation {
 
   // The automation of one run. EcoSim's windows are placed beside
   // `progressWindow` (may be null). The waits read Cancel from `cancelled`.
-  std::unique_ptr<EcoSimAutomation> MakeAutomation(RunSettings& settings, const RunInputs& inputs,
-                                                   AutomationHost& host, QWidget* progressWindow,
-                                                   std::function<bool()> cancelled);
+  std::unique_ptr<EcoSimAutomation> MakeAutomation(RunSettings& settings, const RunInputs& inputs, AutomationHost& host,
+                                                   QWidget* progressWindow, std::function<bool()> cancelled);
 
   QtWindowSystem& Windows() { return windows_; }
 
  private:
-  std::filesystem::path program_folder_;
+  std::filesystem::path programFolder_;
   // No faults: the program's stand-ins behave.
   StandInSwitches switches_;
   QtWindowSystem windows_;

@@ -137,10 +137,9 @@ struct StandInEcoSim::Job {
 StandInEcoSim::StandInEcoSim(qtwin::WindowWorld& world, StandInSwitches& switches, std::string workingFolder)
     : world_(world),
       windows_(world.Windows()),
-      workers_running_(switches.WorkersRunning),
+      workersRunning_(switches.WorkersRunning),
       folder_(std::move(workingFolder)),
       faults_(switches.FaultsForNew) {
-
   application_ = TopLevel("TApplication", "EcoSim");
   BuildMainWindow();
   BuildResizeDialog();
@@ -157,14 +156,14 @@ StandInEcoSim::~StandInEcoSim() {
   // A test still being computed is stopped, so that no thread outlives
   // EcoSim nor keeps a core busy for a test nobody waits for.
   StopWorker();
-  for (QPointer<QWidget>& window : top_levels_) delete window.data();
+  for (QPointer<QWidget>& window : topLevels_) delete window.data();
 }
 
 bool StandInEcoSim::OwnsWindow(WindowHandle window) const {
   const QWidget* widget = qtwin::WidgetOf(windows_, window);
   if (widget == nullptr) return false;
   const QWidget* top = widget->window();
-  return std::any_of(top_levels_.begin(), top_levels_.end(), [top](const QPointer<QWidget>& w) { return w == top; });
+  return std::any_of(topLevels_.begin(), topLevels_.end(), [top](const QPointer<QWidget>& w) { return w == top; });
 }
 
 QWidget* StandInEcoSim::Window(QWidget* widget, std::string_view className, std::string_view text) {
@@ -178,7 +177,7 @@ QWidget* StandInEcoSim::Window(QWidget* widget, std::string_view className, std:
 
 QWidget* StandInEcoSim::TopLevel(std::string_view className, std::string_view text) {
   auto* window = new QWidget(nullptr, EcoSimWindowFlags);
-  top_levels_.emplace_back(window);
+  topLevels_.emplace_back(window);
   return Window(window, className, text);
 }
 
@@ -199,11 +198,11 @@ void StandInEcoSim::BuildResizeDialog() {
   Window(ok, "TButton", "&OK");
   auto* edits = Window(new QFrame(resize_), "TPanel", "");
   Window(new QLabel(edits), "TLabel", "Columns (sites):");
-  resize_columns_ = new QLineEdit(edits);
-  Window(resize_columns_, "TEdit", "5");
+  resizeColumns_ = new QLineEdit(edits);
+  Window(resizeColumns_, "TEdit", "5");
   Window(new QLabel(edits), "TLabel", "Rows (species):");
-  resize_rows_ = new QLineEdit(edits);
-  Window(resize_rows_, "TEdit", "5");
+  resizeRows_ = new QLineEdit(edits);
+  Window(resizeRows_, "TEdit", "5");
 
   auto* editLayout = new QVBoxLayout(edits);
   for (QObject* child : edits->children()) {
@@ -241,8 +240,8 @@ QWidget* StandInEcoSim::BuildPreferencesPage() {
   new QVBoxLayout(page);
   // EcoSim's buttons, in its child order, and the ones selected when it starts.
   using D = DegenerateTreatment;
-  degenerate_ = BuildRadioGroup(page, "Degenerate &Matrices", std::vector{D::Fix, D::Split, D::Discard, D::Retain},
-                                D::Retain);
+  degenerate_ =
+      BuildRadioGroup(page, "Degenerate &Matrices", std::vector{D::Fix, D::Split, D::Discard, D::Retain}, D::Retain);
   const std::vector margins{Constraint::Proportional, Constraint::Fixed, Constraint::Equiprobable};
   // EcoSim's caption differs in letter case from the text Tessil looks for.
   columns_ = BuildRadioGroup(page, "Co&lumn Constraints", margins, Constraint::Fixed);
@@ -422,9 +421,9 @@ bool StandInEcoSim::HandleMessage(QWidget* window, qtwin::WindowMessageEvent& m)
   if (window == beep_ && (m.Message == WM_KEYDOWN || m.Message == WM_KEYUP) && m.WParam == VK_SPACE) {
     // A check box toggles when the space bar is released after a press.
     if (m.Message == WM_KEYDOWN) {
-      space_down_ = true;
-    } else if (space_down_) {
-      space_down_ = false;
+      spaceDown_ = true;
+    } else if (spaceDown_) {
+      spaceDown_ = false;
       beep_->setChecked(!beep_->isChecked());
     }
     return true;
@@ -433,8 +432,8 @@ bool StandInEcoSim::HandleMessage(QWidget* window, qtwin::WindowMessageEvent& m)
 }
 
 void StandInEcoSim::AcceptResize() {
-  const std::optional<int> cols = WholeNumber(qtwin::TextOf(windows_, resize_columns_));
-  const std::optional<int> rows = WholeNumber(qtwin::TextOf(windows_, resize_rows_));
+  const std::optional<int> cols = WholeNumber(qtwin::TextOf(windows_, resizeColumns_));
+  const std::optional<int> rows = WholeNumber(qtwin::TextOf(windows_, resizeRows_));
   // A size that is not a number keeps the dialog open.
   if (!cols || !rows || std::int64_t{*rows} * *cols > ecosim::MaxGridCells) return;
   grid_->Resize(*rows, *cols);
@@ -474,11 +473,11 @@ bool StandInEcoSim::BeepChecked() const { return beep_->isChecked(); }
 void StandInEcoSim::StartTest() {
   if (Busy() || !qtwin::IsShown(windows_, options_)) return;
   running_ = true;
-  ++tests_started_;
+  ++testsStarted_;
   // Every test counts, from the last time the seed was set.
   const std::uint64_t ordinal = ordinal_++;
   Show(options_, false);
-  slice_count_ = 0;
+  sliceCount_ = 0;
   qtwin::SetText(windows_, progress_, "...0 Simulating");
   Show(progress_, true);
   stalled_ = faults_.Stall;
@@ -494,7 +493,7 @@ void StandInEcoSim::StartTest() {
                  std::max(1.0, LeadingNumber(job_->Options.Iterations));
     // A test expected to be short is computed in one slice; a longer one
     // beside the message loop, so that the windows stay live meanwhile.
-    const double expected = last_work_ > 0 ? last_seconds_ * job_->Work / last_work_ : 0.0;
+    const double expected = lastWork_ > 0 ? lastSeconds_ * job_->Work / lastWork_ : 0.0;
     if (expected > SliceSeconds) {
       // Where no thread can be started the test is computed in the
       // slices instead, holding up the windows while it runs but ending as
@@ -504,14 +503,14 @@ void StandInEcoSim::StartTest() {
         if (faults_.WorkerThreadFails) {
           throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
         }
-        ++workers_running_;
+        ++workersRunning_;
         counted = true;
-        worker_ = std::thread([job = job_, &running = workers_running_] {
+        worker_ = std::thread([job = job_, &running = workersRunning_] {
           job->Run();
           --running;
         });
       } catch (const std::system_error&) {
-        if (counted) --workers_running_;
+        if (counted) --workersRunning_;
       }
     }
   }
@@ -524,19 +523,19 @@ void StandInEcoSim::StartTest() {
 void StandInEcoSim::ScheduleSlice() {
   QMetaObject::invokeMethod(
       this,
-      [this, generation = slice_generation_] {
-        if (generation == slice_generation_) Slice();
+      [this, generation = sliceGeneration_] {
+        if (generation == sliceGeneration_) Slice();
       },
       Qt::QueuedConnection);
 }
 
-void StandInEcoSim::StopSlices() { ++slice_generation_; }
+void StandInEcoSim::StopSlices() { ++sliceGeneration_; }
 
 // One slice of the work between two turns of message processing: the
 // caption shows that the simulation advances.
 void StandInEcoSim::Slice() {
-  ++slice_count_;
-  qtwin::SetText(windows_, progress_, "..." + std::to_string(slice_count_ % 1000000) + " Simulating");
+  ++sliceCount_;
+  qtwin::SetText(windows_, progress_, "..." + std::to_string(sliceCount_ % 1000000) + " Simulating");
   if (job_ == nullptr) {
     ScheduleSlice();
     return;
@@ -549,8 +548,8 @@ void StandInEcoSim::Slice() {
   StopSlices();
   if (worker_.joinable()) worker_.join();
   const std::shared_ptr<Job> job = std::move(job_);
-  last_seconds_ = job->Seconds;
-  last_work_ = job->Work;
+  lastSeconds_ = job->Seconds;
+  lastWork_ = job->Work;
   EndTest(job->Result);
 }
 
@@ -591,7 +590,7 @@ void StandInEcoSim::AskToExit() { ShowMessage("Exit EcoSim?", true); }
 
 void StandInEcoSim::ShowMessage(const std::string& text, bool exitOnOk) {
   auto* form = new QWidget(nullptr, EcoSimWindowFlags);
-  top_levels_.emplace_back(form);
+  topLevels_.emplace_back(form);
   Window(form, "TMessageForm", exitOnOk ? "Confirm" : "EcoSim");
   auto* layout = new QVBoxLayout(form);
   layout->addWidget(Window(new QLabel(form), "TLabel", text));
@@ -604,7 +603,7 @@ void StandInEcoSim::ShowMessage(const std::string& text, bool exitOnOk) {
       return;
     }
     // EcoSim ends: every window of this instance goes at once.
-    for (QPointer<QWidget>& window : top_levels_) qtwin::DestroyWindow(windows_, window.data());
+    for (QPointer<QWidget>& window : topLevels_) qtwin::DestroyWindow(windows_, window.data());
     world_.Programs().EndProgramLater(this);
   });
   if (exitOnOk) {

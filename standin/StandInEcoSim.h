@@ -110,7 +110,7 @@ class StandInEcoSim final : public qtwin::HostedProgram, private qtwin::WindowPr
   const StringGrid& Grid() const { return *grid_; }
   // Tests run since the seed field was last set, and in all.
   std::uint64_t TestOrdinal() const { return ordinal_; }
-  int TestsStarted() const { return tests_started_; }
+  int TestsStarted() const { return testsStarted_; }
   bool BeepChecked() const;
   // The results of the last test that ended.
   const cooc::TestResult& LastResult() const { return last_; }
@@ -157,18 +157,18 @@ class StandInEcoSim final : public qtwin::HostedProgram, private qtwin::WindowPr
 
   qtwin::WindowWorld& world_;
   qtwin::WindowRegistry& windows_;
-  std::atomic<int>& workers_running_;
+  std::atomic<int>& workersRunning_;
   std::string folder_;
   StandInFaults faults_;
-  std::vector<QPointer<QWidget>> top_levels_;
+  std::vector<QPointer<QWidget>> topLevels_;
   std::vector<WindowHandle> handles_;
 
   QWidget* application_ = nullptr;
   QWidget* main_ = nullptr;
   StringGrid* grid_ = nullptr;
   QWidget* resize_ = nullptr;
-  QLineEdit* resize_columns_ = nullptr;
-  QLineEdit* resize_rows_ = nullptr;
+  QLineEdit* resizeColumns_ = nullptr;
+  QLineEdit* resizeRows_ = nullptr;
   QWidget* options_ = nullptr;
   QTabWidget* pages_ = nullptr;
   std::vector<QWidget*> sheets_;  // by page index
@@ -178,7 +178,7 @@ class StandInEcoSim final : public qtwin::HostedProgram, private qtwin::WindowPr
   QLineEdit* seed_ = nullptr;
   QWidget* progress_ = nullptr;
   QCheckBox* beep_ = nullptr;
-  bool space_down_ = false;
+  bool spaceDown_ = false;
   QWidget* results_ = nullptr;
   QPlainTextEdit* memo1_ = nullptr;
   QPlainTextEdit* memo2_ = nullptr;
@@ -189,13 +189,13 @@ class StandInEcoSim final : public qtwin::HostedProgram, private qtwin::WindowPr
   std::shared_ptr<Job> job_;
   std::thread worker_;
   // Slices scheduled in an earlier generation are void.
-  std::uint64_t slice_generation_ = 0;
-  std::uint64_t slice_count_ = 0;
+  std::uint64_t sliceGeneration_ = 0;
+  std::uint64_t sliceCount_ = 0;
   // How long the last test took, and its work: the estimate for the next.
-  double last_seconds_ = 0;
-  double last_work_ = 0;
+  double lastSeconds_ = 0;
+  double lastWork_ = 0;
   std::uint64_t ordinal_ = 0;
-  int tests_started_ = 0;
+  int testsStarted_ = 0;
   cooc::TestResult last_;
   cooc::TestResult aborted_;
 };

@@ -9,8 +9,7 @@
 
 namespace tessil {
 
-FocusValidation::FocusValidation(QWidget* window, Tell tell)
-    : QObject(window), tell_(std::move(tell)) {
+FocusValidation::FocusValidation(QWidget* window, Tell tell) : QObject(window), tell_(std::move(tell)) {
   qApp->installEventFilter(this);
 }
 
@@ -58,8 +57,8 @@ namespace {
 // Leaving a box because its window lost the activation (another window or a
 // menu came up, a message box opened) is not leaving it for another control.
 bool MovesToAnotherControl(Qt::FocusReason reason) {
-  return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
-         reason != Qt::MenuBarFocusReason && reason != Qt::NoFocusReason;
+  return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && reason != Qt::MenuBarFocusReason &&
+         reason != Qt::NoFocusReason;
 }
 
 }  // namespace

@@ -73,7 +73,8 @@ class HelpBrowserWindow final : public QWidget {
 namespace {
 
 QUrl PageUrl(const QString& folder, std::string_view topic) {
-  const QString path = folder + QLatin1Char('/') + QString::fromUtf8(topic.data(), static_cast<qsizetype>(topic.size()));
+  const QString path =
+      folder + QLatin1Char('/') + QString::fromUtf8(topic.data(), static_cast<qsizetype>(topic.size()));
   if (path.startsWith(QLatin1Char(':'))) {
     QUrl url;
     url.setScheme(QStringLiteral("qrc"));

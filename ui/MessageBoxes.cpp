@@ -11,9 +11,7 @@ namespace {
 
 // A hidden window cannot own a box the user is to see: during a run the main
 // window is hidden, and a box centred on it would appear nowhere sensible.
-QWidget* VisibleOwner(QWidget* owner) {
-  return owner != nullptr && owner->isVisible() ? owner : nullptr;
-}
+QWidget* VisibleOwner(QWidget* owner) { return owner != nullptr && owner->isVisible() ? owner : nullptr; }
 
 }  // namespace
 
@@ -23,8 +21,7 @@ void QtMessageBoxes::Inform(QWidget* owner, const QString& text) {
 }
 
 bool QtMessageBoxes::AskYesNo(QWidget* owner, const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, ProgramTitle(), text, QMessageBox::Yes | QMessageBox::No,
-                  VisibleOwner(owner));
+  QMessageBox box(QMessageBox::NoIcon, ProgramTitle(), text, QMessageBox::Yes | QMessageBox::No, VisibleOwner(owner));
   box.setDefaultButton(QMessageBox::Yes);
   box.setEscapeButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;

@@ -32,8 +32,7 @@ QString Reason(std::exception_ptr failure) {
 QString RunFailureMessage(std::exception_ptr failure) {
   QString reason = failure ? Reason(failure) : QStringLiteral("An unexpected error occurred.");
   if (!reason.endsWith(QLatin1Char('.'))) reason += QLatin1Char('.');
-  return QStringLiteral("The run could not be completed. ") + reason +
-         QStringLiteral("\n\nNo results were produced.");
+  return QStringLiteral("The run could not be completed. ") + reason + QStringLiteral("\n\nNo results were produced.");
 }
 
 bool FailedForMissingProgram(std::exception_ptr failure) {

@@ -48,8 +48,8 @@ void UpdateProgress(frmProgress& progress) {
 
 void DisableCloseButton(QWidget* window, bool revert) {
   const bool shown = window->isVisible();
-  Qt::WindowFlags flags = window->windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowMinimizeButtonHint;
+  Qt::WindowFlags flags =
+      window->windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint;
   if (revert) {
     flags |= Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint;
   } else {

@@ -104,8 +104,8 @@ QImage TessilLogo() {
 QFont SansSerifFont(int pixelSize, bool bold) {
   QFont font;
   font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                    QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                    QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
+                    QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans Condensed"),
+                    QStringLiteral("DejaVu Sans")});
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(pixelSize);
   font.setBold(bold);
@@ -117,8 +117,8 @@ QFont SansSerifFont(int pixelSize, bool bold) {
 
 QFont SerifFont(int pixelSize) {
   QFont font;
-  font.setFamilies({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
-                    QStringLiteral("DejaVu Serif")});
+  font.setFamilies(
+      {QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"), QStringLiteral("DejaVu Serif")});
   font.setStyleHint(QFont::Serif);
   font.setPixelSize(pixelSize);
   return font;
@@ -131,9 +131,7 @@ void SetBackgroundPicture(QWidget* widget, const QPixmap& picture) {
   widget->setAutoFillBackground(true);
 }
 
-OutlineShape::OutlineShape(QWidget* parent) : QWidget(parent) {
-  setAttribute(Qt::WA_TransparentForMouseEvents);
-}
+OutlineShape::OutlineShape(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }
 
 void OutlineShape::paintEvent(QPaintEvent*) {
   QPainter painter(this);

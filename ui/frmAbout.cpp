@@ -33,8 +33,7 @@ frmAbout::frmAbout(QWidget* owner) : QDialog(owner), owner_(owner) {
   label2->setObjectName(QStringLiteral("Label2"));
   label2->setGeometry(240, 60, 57, 17);
   label2->setFont(SansSerifFont(11));
-  auto* label3 = new QLabel(QStringLiteral("Made by the Tessil authors for ecologists who test null models."),
-                            this);
+  auto* label3 = new QLabel(QStringLiteral("Made by the Tessil authors for ecologists who test null models."), this);
   label3->setObjectName(QStringLiteral("Label3"));
   label3->setGeometry(192, 84, 161, 41);
   label3->setFont(SansSerifFont(11));

@@ -11,9 +11,7 @@ namespace tessil {
 
 namespace {
 
-QString FromView(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+QString FromView(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 // Selects the whole text whenever the box receives the focus, so that
 // typing replaces it.
@@ -44,9 +42,9 @@ frmAdvanced::frmAdvanced(RunSettings& settings, MessageBoxes& boxes, QWidget* ow
   SetBackgroundPicture(this, GradientPicture(size()));
   setFont(SansSerifFont(13));
 
-  const TitledGroup group = AddTitledGroup(this, QStringLiteral("fra1"), QStringLiteral("Label1"),
-                                           QStringLiteral("shp1"), QStringLiteral("Simulations"),
-                                           {240, 480, 3255, 1020}, {360, 180});
+  const TitledGroup group =
+      AddTitledGroup(this, QStringLiteral("fra1"), QStringLiteral("Label1"), QStringLiteral("shp1"),
+                     QStringLiteral("Simulations"), {240, 480, 3255, 1020}, {360, 180});
   auto* lbl1 = new QLabel(QStringLiteral("Number of Iterations:"), group.Frame);
   lbl1->setObjectName(QStringLiteral("lbl1"));
   lbl1->move(Twips(240), Twips(120));
@@ -102,8 +100,7 @@ void frmAdvanced::cmd1_Click() {
   // texts as the user left them when a value is refused or the user would
   // rather correct it.
   hide();
-  const SimulationOptions checked =
-      CheckSimulationOptions(txt1_->text().toStdString(), txt2_->text().toStdString());
+  const SimulationOptions checked = CheckSimulationOptions(txt1_->text().toStdString(), txt2_->text().toStdString());
   auto comeBack = [this] {
     show();
     cmd1_->setFocus(Qt::OtherFocusReason);

@@ -12,16 +12,14 @@ namespace tessil {
 
 namespace {
 
-QString FromView(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+QString FromView(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 constexpr int OptionHeight = 20;
 
 }  // namespace
 
-QRadioButton* frmEcoSimOptions::AddOption(QWidget* frame, const char* name, std::string_view caption, int left,
-                                          int top, int width) {
+QRadioButton* frmEcoSimOptions::AddOption(QWidget* frame, const char* name, std::string_view caption, int left, int top,
+                                          int width) {
   auto* option = new QRadioButton(FromView(caption), frame);
   option->setObjectName(QString::fromLatin1(name));
   option->setGeometry(Twips(left), Twips(top), width, OptionHeight);
@@ -49,25 +47,23 @@ frmEcoSimOptions::frmEcoSimOptions(QWidget* mainWindow, MessageBoxes& boxes,
   SetBackgroundPicture(this, GradientPicture(size()));
   setFont(SansSerifFont(13));
 
-  const TitledGroup row = AddTitledGroup(this, QStringLiteral("fra1"), QStringLiteral("Label3"),
-                                         QStringLiteral("shp1"), QStringLiteral("Row Constraints"),
-                                         {240, 480, 2175, 1695}, {360, 180});
-  const TitledGroup column = AddTitledGroup(this, QStringLiteral("fra2"), QStringLiteral("Label4"),
-                                            QStringLiteral("shp2"), QStringLiteral("Column Constraints"),
-                                            {2640, 480, 2175, 1695}, {2760, 180});
-  const TitledGroup index = AddTitledGroup(this, QStringLiteral("fra3"), QStringLiteral("Label5"),
-                                           QStringLiteral("shp3"), QStringLiteral("Co-occurrence Index"),
-                                           {240, 2640, 3855, 2175}, {360, 2340});
-  const TitledGroup iterations = AddTitledGroup(this, QStringLiteral("fra4"), QStringLiteral("Label6"),
-                                                QStringLiteral("shp4"), QStringLiteral("Iterations"),
-                                                {5160, 480, 4695, 1215}, {5280, 180});
-  const TitledGroup algorithm = AddTitledGroup(this, QStringLiteral("fra5"), QStringLiteral("Label7"),
-                                               QStringLiteral("shp5"),
-                                               QStringLiteral("Fixed-Fixed Randomization Algorithm"),
-                                               {5160, 2160, 4695, 1575}, {5280, 1860});
-  const TitledGroup degenerate = AddTitledGroup(this, QStringLiteral("fra6"), QStringLiteral("Label8"),
-                                                QStringLiteral("shp6"), QStringLiteral("Degenerate Matrices"),
-                                                {5160, 4200, 2775, 1215}, {5280, 3900});
+  const TitledGroup row = AddTitledGroup(this, QStringLiteral("fra1"), QStringLiteral("Label3"), QStringLiteral("shp1"),
+                                         QStringLiteral("Row Constraints"), {240, 480, 2175, 1695}, {360, 180});
+  const TitledGroup column =
+      AddTitledGroup(this, QStringLiteral("fra2"), QStringLiteral("Label4"), QStringLiteral("shp2"),
+                     QStringLiteral("Column Constraints"), {2640, 480, 2175, 1695}, {2760, 180});
+  const TitledGroup index =
+      AddTitledGroup(this, QStringLiteral("fra3"), QStringLiteral("Label5"), QStringLiteral("shp3"),
+                     QStringLiteral("Co-occurrence Index"), {240, 2640, 3855, 2175}, {360, 2340});
+  const TitledGroup iterations =
+      AddTitledGroup(this, QStringLiteral("fra4"), QStringLiteral("Label6"), QStringLiteral("shp4"),
+                     QStringLiteral("Iterations"), {5160, 480, 4695, 1215}, {5280, 180});
+  const TitledGroup algorithm =
+      AddTitledGroup(this, QStringLiteral("fra5"), QStringLiteral("Label7"), QStringLiteral("shp5"),
+                     QStringLiteral("Fixed-Fixed Randomization Algorithm"), {5160, 2160, 4695, 1575}, {5280, 1860});
+  const TitledGroup degenerate =
+      AddTitledGroup(this, QStringLiteral("fra6"), QStringLiteral("Label8"), QStringLiteral("shp6"),
+                     QStringLiteral("Degenerate Matrices"), {5160, 4200, 2775, 1215}, {5280, 3900});
   emptySites_ = AddTitledGroup(this, QStringLiteral("fra7"), QStringLiteral("lbl1"), QStringLiteral("shp7"),
                                QStringLiteral("Empty Sites"), {8160, 4200, 1695, 1215}, {8280, 3900});
 
@@ -84,9 +80,12 @@ frmEcoSimOptions::frmEcoSimOptions(QWidget* mainWindow, MessageBoxes& boxes,
   auto* opt9 = AddOption(index.Frame, "opt9", Caption(CooccurrenceIndex::Combinations), 240, 1080, indexWide);
   auto* opt10 = AddOption(index.Frame, "opt10", Caption(CooccurrenceIndex::VRatio), 240, 1560, indexWide);
   const int algorithmWide = Twips(4695) - Twips(360) - 6;
-  auto* opt11 = AddOption(algorithm.Frame, "opt11", Caption(FixedFixedAlgorithm::SequentialSwap), 360, 120, algorithmWide);
-  auto* opt12 = AddOption(algorithm.Frame, "opt12", Caption(FixedFixedAlgorithm::IndependentSwap), 360, 600, algorithmWide);
-  auto* opt13 = AddOption(algorithm.Frame, "opt13", Caption(FixedFixedAlgorithm::KnightsTour), 360, 1080, algorithmWide);
+  auto* opt11 =
+      AddOption(algorithm.Frame, "opt11", Caption(FixedFixedAlgorithm::SequentialSwap), 360, 120, algorithmWide);
+  auto* opt12 =
+      AddOption(algorithm.Frame, "opt12", Caption(FixedFixedAlgorithm::IndependentSwap), 360, 600, algorithmWide);
+  auto* opt13 =
+      AddOption(algorithm.Frame, "opt13", Caption(FixedFixedAlgorithm::KnightsTour), 360, 1080, algorithmWide);
   const int half = Twips(1440) - Twips(240) - 4;
   auto* opt14 = AddOption(degenerate.Frame, "opt14", Caption(DegenerateTreatment::Retain), 240, 120, half);
   auto* opt15 = AddOption(degenerate.Frame, "opt15", Caption(DegenerateTreatment::Discard), 1440, 120, half);
@@ -127,13 +126,14 @@ frmEcoSimOptions::frmEcoSimOptions(QWidget* mainWindow, MessageBoxes& boxes,
       GroupOf(&EcoSimTestOptions::EmptySites, {opt18, opt19}),
   };
 
-  const QList<QWidget*> order = {opt7,  opt8,  opt9,  opt10, opt1,  opt2,  opt3,  opt4,  opt5,
-                                 opt6,  opt14, opt15, opt16, opt17, txt1_, txt2_, opt11, opt12,
-                                 opt13, cmd1_, cmd2_, opt18, opt19};
+  const QList<QWidget*> order = {opt7,  opt8,  opt9,  opt10, opt1,  opt2,  opt3,  opt4,  opt5,  opt6,  opt14, opt15,
+                                 opt16, opt17, txt1_, txt2_, opt11, opt12, opt13, cmd1_, cmd2_, opt18, opt19};
   for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
   for (QRadioButton* option : indexOptions_) {
-    connect(option, &QRadioButton::toggled, this, [this](bool on) { if (on) ChooseIndex(); });
+    connect(option, &QRadioButton::toggled, this, [this](bool on) {
+      if (on) ChooseIndex();
+    });
   }
   connect(cmd1_, &QPushButton::clicked, this, &frmEcoSimOptions::cmd1_Click);
   connect(cmd2_, &QPushButton::clicked, this, &frmEcoSimOptions::cmd2_Click);

@@ -156,7 +156,8 @@ void frmMain::BuildControls() {
   setCentralWidget(client);
 
   auto option = [](QWidget* parent, const char* name, std::string_view caption, QRect where) {
-    auto* button = new QRadioButton(QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())), parent);
+    auto* button =
+        new QRadioButton(QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())), parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(where);
     button->setToolTip(parent->toolTip());
@@ -257,14 +258,19 @@ void frmMain::BuildControls() {
   cmd3_->setToolTip(fra8_->toolTip());
 
   // The tab order begins at the null hypothesis (its frame takes no focus).
-  const QList<QWidget*> order = {optH01_,   optH02_,  optH03_,  txtHA_,    chkASiEq_, chkASpEq_,
-                                 chkAIn_,   optAIn0_, optAIn50_, optAIn100_, txtTest_, cmd1_,
-                                 txtRows_,  txtCols_, cmd2_,    cmd3_};
+  const QList<QWidget*> order = {optH01_,   optH02_,    optH03_,  txtHA_, chkASiEq_, chkASpEq_, chkAIn_, optAIn0_,
+                                 optAIn50_, optAIn100_, txtTest_, cmd1_,  txtRows_,  txtCols_,  cmd2_,   cmd3_};
   for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
-  connect(optH01_, &QRadioButton::toggled, this, [this](bool on) { if (on) optH01_Click(); });
-  connect(optH02_, &QRadioButton::toggled, this, [this](bool on) { if (on) optH02_Click(); });
-  connect(optH03_, &QRadioButton::toggled, this, [this](bool on) { if (on) optH03_Click(); });
+  connect(optH01_, &QRadioButton::toggled, this, [this](bool on) {
+    if (on) optH01_Click();
+  });
+  connect(optH02_, &QRadioButton::toggled, this, [this](bool on) {
+    if (on) optH02_Click();
+  });
+  connect(optH03_, &QRadioButton::toggled, this, [this](bool on) {
+    if (on) optH03_Click();
+  });
   connect(chkAIn_, &QCheckBox::toggled, this, &frmMain::chkAIn_Click);
   connect(cmd1_, &QPushButton::clicked, this, &frmMain::cmd1_Click);
   connect(cmd2_, &QPushButton::clicked, this, &frmMain::cmd2_Click);
@@ -319,8 +325,8 @@ void frmMain::SetTestSummary(std::string summary) {
 
 frmEcoSimOptions& frmMain::EcoSimOptions() {
   if (!options_) {
-    options_ = std::make_unique<frmEcoSimOptions>(
-        this, services_.Boxes, [this](const std::string& summary) { SetTestSummary(summary); });
+    options_ = std::make_unique<frmEcoSimOptions>(this, services_.Boxes,
+                                                  [this](const std::string& summary) { SetTestSummary(summary); });
   }
   return *options_;
 }
@@ -402,8 +408,8 @@ void frmMain::cmd2_Click() {
 
   try {
     hide();
-    progress = std::make_unique<frmProgress>(settings_, services_.Time, services_.Boxes,
-                                             services_.ProcessPendingMessages);
+    progress =
+        std::make_unique<frmProgress>(settings_, services_.Time, services_.Boxes, services_.ProcessPendingMessages);
     progress->show();
     DisableCloseButton(progress.get(), false);
     // The window's first painting comes before EcoSim is started: it says
@@ -451,8 +457,8 @@ void frmMain::cmd2_Click() {
     show();
     services_.Boxes.Inform(this, RunFailureMessage(failure));
   } else {
-    results_ = ShowResults(table, *this, ResultsServices{services_.Boxes, services_.Help, services_.ChooseFile,
-                                                         services_.ProgramFolder});
+    results_ = ShowResults(
+        table, *this, ResultsServices{services_.Boxes, services_.Help, services_.ChooseFile, services_.ProgramFolder});
     connect(results_.data(), &frmResults::Unloaded, this, [this] { show(); });
   }
   if (progress) progress->Unload();

@@ -1,13 +1,13 @@
 #include "frmProgress.h"
 
 #include <QApplication>
-#include <algorithm>
-#include <cmath>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <algorithm>
+#include <cmath>
 
 #include "MessageBoxes.h"
 #include "UpdateProgress_Procedures.h"

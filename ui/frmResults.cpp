@@ -1,13 +1,13 @@
 #include "frmResults.h"
 
 #include <QCloseEvent>
-#include <algorithm>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
+#include <QSaveFile>
 #include <QScreen>
+#include <algorithm>
 
 #include "Help_Procedures.h"
 #include "MessageBoxes.h"
@@ -165,8 +165,8 @@ void frmResults::SaveResultsFile(const QString& path) {
   if (!WriteResultsFile(file, report_, &reason)) {
     // The windows' message first, then where and why, so that the user can
     // choose another place.
-    QString text = QString::fromUtf8(message::InvalidFileName.data(),
-                                     static_cast<qsizetype>(message::InvalidFileName.size()));
+    QString text =
+        QString::fromUtf8(message::InvalidFileName.data(), static_cast<qsizetype>(message::InvalidFileName.size()));
     text += QStringLiteral("\n\nThe report could not be saved as \"%1\": %2.").arg(file, reason);
     services_.Boxes.Inform(this, text);
     return;

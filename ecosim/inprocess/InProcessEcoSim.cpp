@@ -56,15 +56,14 @@ double ReadPValueFromResults(const cooc::TestResult& result, std::int16_t upperT
   return PValueFromLine(LineBuffer(line, PValueLineCapacity), upperTail);
 }
 
-InProcessEcoSim::InProcessEcoSim(RunSettings& settings, const RunInputs& inputs, unsigned threads,
-                                 AutomationHost* host, ThreadStarter starter)
+InProcessEcoSim::InProcessEcoSim(RunSettings& settings, const RunInputs& inputs, unsigned threads, AutomationHost* host,
+                                 ThreadStarter starter)
     : settings_(settings),
       inputs_(inputs),
       threads_(threads == 0 ? 1 : threads),
       host_(host),
-      starter_(starter ? std::move(starter) : [](std::function<void(std::stop_token)> work) {
-        return std::jthread(std::move(work));
-      }) {}
+      starter_(starter ? std::move(starter)
+                       : [](std::function<void(std::stop_token)> work) { return std::jthread(std::move(work)); }) {}
 
 InProcessEcoSim::~InProcessEcoSim() { StopTestWorkers(); }
 
@@ -245,9 +244,8 @@ void InProcessEcoSim::SubmitMatrix(PresenceAbsenceMatrix matrix) {
 void InProcessEcoSim::AwaitTests(bool forAWorker) {
   Workers& w = *workers_;
   std::unique_lock lock(w.Mutex);
-  w.Changed.wait_for(lock, std::chrono::milliseconds(100), [&] {
-    return w.NextReady() || (forAWorker && w.Busy < w.Threads.size());
-  });
+  w.Changed.wait_for(lock, std::chrono::milliseconds(100),
+                     [&] { return w.NextReady() || (forAWorker && w.Busy < w.Threads.size()); });
 }
 
 std::vector<std::optional<double>> InProcessEcoSim::TakeResultsInOrder() {

@@ -38,8 +38,8 @@ class InProcessEcoSim final : public EcoSimAutomation, public EcoSimConcurrentTe
   // threads: how many tests may run at once, each on a worker thread of its
   // own. The host, when given, learns when EcoSim is ready. The starter makes
   // the worker threads (tests make it fail).
-  InProcessEcoSim(RunSettings& settings, const RunInputs& inputs, unsigned threads = 1,
-                  AutomationHost* host = nullptr, ThreadStarter starter = {});
+  InProcessEcoSim(RunSettings& settings, const RunInputs& inputs, unsigned threads = 1, AutomationHost* host = nullptr,
+                  ThreadStarter starter = {});
   ~InProcessEcoSim() override;
 
   void PrepareEcoSim() override;

@@ -52,18 +52,27 @@ const LookUp Directory[] = {
     {"Coop", "Iterations", &S::IterationsEdit, &S::IterationsGroup, nullptr, "TMaskEdit", "5000 "},
     {"Coop", "Algorithm", &S::AlgorithmGroup, &S::GeneralSheet, nullptr, "TRadioGroup",
      "Fixed-Fixed Randomization Algorithm"},
-    {"Coop", "Algorithm", &S::AlgorithmKnight, &S::AlgorithmGroup, nullptr, "TGroupButton", Caption(FixedFixedAlgorithm::KnightsTour)},
-    {"Coop", "Algorithm", &S::AlgorithmIndependent, &S::AlgorithmGroup, nullptr, "TGroupButton", Caption(FixedFixedAlgorithm::IndependentSwap)},
-    {"Coop", "Algorithm", &S::AlgorithmSequential, &S::AlgorithmGroup, nullptr, "TGroupButton", Caption(FixedFixedAlgorithm::SequentialSwap)},
+    {"Coop", "Algorithm", &S::AlgorithmKnight, &S::AlgorithmGroup, nullptr, "TGroupButton",
+     Caption(FixedFixedAlgorithm::KnightsTour)},
+    {"Coop", "Algorithm", &S::AlgorithmIndependent, &S::AlgorithmGroup, nullptr, "TGroupButton",
+     Caption(FixedFixedAlgorithm::IndependentSwap)},
+    {"Coop", "Algorithm", &S::AlgorithmSequential, &S::AlgorithmGroup, nullptr, "TGroupButton",
+     Caption(FixedFixedAlgorithm::SequentialSwap)},
     {"Coop", "Degenerate", &S::DegenerateGroup, &S::PreferencesSheet, nullptr, "TRadioGroup", "Degenerate &Matrices"},
-    {"Coop", "Degenerate", &S::DegenerateFix, &S::DegenerateGroup, nullptr, "TGroupButton", Caption(DegenerateTreatment::Fix)},
-    {"Coop", "Degenerate", &S::DegenerateSplit, &S::DegenerateGroup, nullptr, "TGroupButton", Caption(DegenerateTreatment::Split)},
-    {"Coop", "Degenerate", &S::DegenerateDiscard, &S::DegenerateGroup, nullptr, "TGroupButton", Caption(DegenerateTreatment::Discard)},
-    {"Coop", "Degenerate", &S::DegenerateRetain, &S::DegenerateGroup, nullptr, "TGroupButton", Caption(DegenerateTreatment::Retain)},
+    {"Coop", "Degenerate", &S::DegenerateFix, &S::DegenerateGroup, nullptr, "TGroupButton",
+     Caption(DegenerateTreatment::Fix)},
+    {"Coop", "Degenerate", &S::DegenerateSplit, &S::DegenerateGroup, nullptr, "TGroupButton",
+     Caption(DegenerateTreatment::Split)},
+    {"Coop", "Degenerate", &S::DegenerateDiscard, &S::DegenerateGroup, nullptr, "TGroupButton",
+     Caption(DegenerateTreatment::Discard)},
+    {"Coop", "Degenerate", &S::DegenerateRetain, &S::DegenerateGroup, nullptr, "TGroupButton",
+     Caption(DegenerateTreatment::Retain)},
     {"Coop", "Columns", &S::ColumnGroup, &S::PreferencesSheet, nullptr, "TRadioGroup", "Co&Lumn Constraints"},
-    {"Coop", "Columns", &S::ColumnProportional, &S::ColumnGroup, nullptr, "TGroupButton", Caption(Constraint::Proportional)},
+    {"Coop", "Columns", &S::ColumnProportional, &S::ColumnGroup, nullptr, "TGroupButton",
+     Caption(Constraint::Proportional)},
     {"Coop", "Columns", &S::ColumnFixedSum, &S::ColumnGroup, nullptr, "TGroupButton", Caption(Constraint::Fixed)},
-    {"Coop", "Columns", &S::ColumnEquiprobable, &S::ColumnGroup, nullptr, "TGroupButton", Caption(Constraint::Equiprobable)},
+    {"Coop", "Columns", &S::ColumnEquiprobable, &S::ColumnGroup, nullptr, "TGroupButton",
+     Caption(Constraint::Equiprobable)},
     {"Coop", "Rows", &S::RowGroup, &S::PreferencesSheet, nullptr, "TRadioGroup", "Ro&w Constraints"},
     {"Coop", "Rows", &S::RowProportional, &S::RowGroup, nullptr, "TGroupButton", Caption(Constraint::Proportional)},
     {"Coop", "Rows", &S::RowFixedSum, &S::RowGroup, nullptr, "TGroupButton", Caption(Constraint::Fixed)},
@@ -92,8 +101,7 @@ const LookUp Directory[] = {
 
 }  // namespace
 
-void FindEcoSimWindows(WindowSystem& windows, EcoSimSession& session, std::string_view name,
-                       std::string_view section) {
+void FindEcoSimWindows(WindowSystem& windows, EcoSimSession& session, std::string_view name, std::string_view section) {
   for (const LookUp& row : Directory) {
     if (row.Name != name || (!row.Section.empty() && row.Section != section)) continue;
     if (row.Parent == nullptr) {

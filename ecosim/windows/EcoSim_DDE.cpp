@@ -52,11 +52,11 @@ void WindowProtocolEcoSim::Wait::CheckCancel() {
   // The run is being cancelled: this wait may last only a little longer,
   // so an EcoSim that stops answering cannot hold Tessil.
   const double now = ecosim_.windows_.SecondsSinceMidnight();
-  if (!cancel_noticed_) {
-    cancel_noticed_ = true;
-    cancel_seen_ = now;
+  if (!cancelNoticed_) {
+    cancelNoticed_ = true;
+    cancelSeen_ = now;
   }
-  if (SecondsBetween(cancel_seen_, now) >= CancelGraceSeconds) throw RunCancelled();
+  if (SecondsBetween(cancelSeen_, now) >= CancelGraceSeconds) throw RunCancelled();
 }
 
 void WindowProtocolEcoSim::Find(std::string_view name, std::string_view section) {

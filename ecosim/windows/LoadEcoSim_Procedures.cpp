@@ -86,18 +86,17 @@ constexpr Placement Placements[] = {
 
 WindowProtocolEcoSim::WindowProtocolEcoSim(WindowSystem& windows, RunSettings& settings, const RunInputs& inputs,
                                            AutomationHost* host, std::function<WindowHandle()> progressWindow,
-                                           std::filesystem::path programFolder,
-                                           std::function<bool()> cancelRequested)
+                                           std::filesystem::path programFolder, std::function<bool()> cancelRequested)
     : windows_(windows),
       settings_(settings),
       inputs_(inputs),
       host_(host),
-      progress_window_(std::move(progressWindow)),
-      program_folder_(std::move(programFolder)),
-      cancel_requested_(std::move(cancelRequested)) {}
+      progressWindow_(std::move(progressWindow)),
+      programFolder_(std::move(programFolder)),
+      cancelRequested_(std::move(cancelRequested)) {}
 
 std::filesystem::path WindowProtocolEcoSim::ProgramFile() const {
-  return program_folder_ / EcoSimFolder / EcoSimProgram;
+  return programFolder_ / EcoSimFolder / EcoSimProgram;
 }
 
 void WindowProtocolEcoSim::PrepareEcoSim() {
@@ -106,7 +105,7 @@ void WindowProtocolEcoSim::PrepareEcoSim() {
   }
   LaunchEcoSim();
   HideEcoSimApplication();
-  windows_.SetForegroundWindow(progress_window_ ? progress_window_() : NoWindow);
+  windows_.SetForegroundWindow(progressWindow_ ? progressWindow_() : NoWindow);
   MakeEcoSimWindowTranslucent("Main");
   PlaceEcoSimWindow("Main", 0);
   MakeEcoSimWindowTranslucent("Progress");
@@ -138,7 +137,7 @@ void WindowProtocolEcoSim::LaunchEcoSim() {
     if (host_ != nullptr) host_->ReportProgramMissing(message::EcoSimNotFound);
     throw EcoSimProgramMissing();
   }
-  const std::string folder = (program_folder_ / EcoSimFolder / "").string();
+  const std::string folder = (programFolder_ / EcoSimFolder / "").string();
   windows_.ShellExecute(NoWindow, "open", file.string(), "", folder, win::SW_SHOWNORMAL);
   Wait wait(*this);
   do {
@@ -266,7 +265,8 @@ void WindowProtocolEcoSim::MakeEcoSimWindowTranslucent(std::string_view name) {
   }
   // Drawn at 150/255 opacity, and the mouse passes through to what lies
   // beneath: the user may watch EcoSim but not operate it.
-  windows_.SetWindowLong(target, win::GWL_EXSTYLE, windows_.GetWindowLong(target, win::GWL_EXSTYLE) | win::WS_EX_LAYERED);
+  windows_.SetWindowLong(target, win::GWL_EXSTYLE,
+                         windows_.GetWindowLong(target, win::GWL_EXSTYLE) | win::WS_EX_LAYERED);
   windows_.SetLayeredWindowAttributes(target, 0, 150, win::LWA_ALPHA);
   windows_.SetWindowLong(target, win::GWL_EXSTYLE,
                          windows_.GetWindowLong(target, win::GWL_EXSTYLE) | win::WS_EX_TRANSPARENT);
@@ -293,9 +293,9 @@ void WindowProtocolEcoSim::PlaceEcoSimWindow(std::string_view name, std::int32_t
     const ecosim::WindowSize area = ecosim::MainWindowSize;
     const double x = 9.0 * w / 10.0 - area.Width / 2.0 - placement->Size.Width / 2.0;
     const double y = h / 10.0 + area.Height / 2.0 - placement->Size.Height / 2.0;
-    windows_.SetWindowPos(window, progress_window_ ? progress_window_() : NoWindow,
-                          static_cast<int>(RoundHalfEven(x)), static_cast<int>(RoundHalfEven(y)), placement->Size.Width,
-                          placement->Size.Height, win::SWP_NOACTIVATE);
+    windows_.SetWindowPos(window, progressWindow_ ? progressWindow_() : NoWindow, static_cast<int>(RoundHalfEven(x)),
+                          static_cast<int>(RoundHalfEven(y)), placement->Size.Width, placement->Size.Height,
+                          win::SWP_NOACTIVATE);
   }
 }
 

@@ -116,23 +116,23 @@ class WindowProtocolEcoSim final : public EcoSimAutomation {
    private:
     WindowProtocolEcoSim& ecosim_;
     // When this wait first saw the Cancel request.
-    bool cancel_noticed_ = false;
-    double cancel_seen_ = 0.0;
+    bool cancelNoticed_ = false;
+    double cancelSeen_ = 0.0;
   };
 
   void Find(std::string_view name, std::string_view section = {});
   void RequireVisible(WindowHandle window);
   void RequireWindow(WindowHandle window);
   RunOutcome ConfirmationPath(Wait& wait);
-  bool CancelRequested() const { return cancel_requested_ && cancel_requested_(); }
+  bool CancelRequested() const { return cancelRequested_ && cancelRequested_(); }
 
   WindowSystem& windows_;
   RunSettings& settings_;
   const RunInputs& inputs_;
   AutomationHost* host_;
-  std::function<WindowHandle()> progress_window_;
-  std::filesystem::path program_folder_;
-  std::function<bool()> cancel_requested_;
+  std::function<WindowHandle()> progressWindow_;
+  std::filesystem::path programFolder_;
+  std::function<bool()> cancelRequested_;
   EcoSimSession session_;
 };
 

@@ -17,8 +17,7 @@ inline constexpr std::string_view EcoSimNotFound = "Error 02: EcoSim700.exe not 
 
 class TessilError : public std::runtime_error {
  public:
-  TessilError(std::uint32_t number, const std::string& message)
-      : std::runtime_error(message), number_(number) {}
+  TessilError(std::uint32_t number, const std::string& message) : std::runtime_error(message), number_(number) {}
   std::uint32_t Number() const { return number_; }
 
  private:

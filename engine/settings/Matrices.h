@@ -34,8 +34,7 @@ class Grid {
 
  private:
   std::size_t Offset(std::int32_t i, std::int32_t j) const {
-    return static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(cols_) +
-           static_cast<std::size_t>(j - 1);
+    return static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(cols_) + static_cast<std::size_t>(j - 1);
   }
   std::int32_t rows_ = 0;
   std::int32_t cols_ = 0;

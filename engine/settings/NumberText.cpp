@@ -84,8 +84,8 @@ double LeadingNumber(std::string_view text) {
     }
   }
   double value = 0.0;
-  const auto [ptr, ec] = std::from_chars(number.data(), number.data() + number.size(), value,
-                                         std::chars_format::general);
+  const auto [ptr, ec] =
+      std::from_chars(number.data(), number.data() + number.size(), value, std::chars_format::general);
   if (ec == std::errc::result_out_of_range) {
     // Distinguish overflow from underflow by the sign of the decimal exponent.
     const auto epos = number.find_first_of("eE");
@@ -135,7 +135,6 @@ std::string GeneralDecimal(double value) {
   return s;
 }
 
-
 // Writes a finite value with the given number of decimals. The value is
 // first written with 15 significant digits, and that decimal text is rounded,
 // so that a rate such as 0.0625 or 1.0005 rounds the way a reader of the
@@ -149,11 +148,10 @@ std::string FixedDecimals(double value, int decimals) {
     return value < 0 ? "-inf" : "inf";
   }
 
-  constexpr int SignificantDigits = 15;
+  constexpr int significantDigits = 15;
   std::array<char, 64> buffer{};
-  const std::to_chars_result written =
-      std::to_chars(buffer.data(), buffer.data() + buffer.size(), std::fabs(value),
-                    std::chars_format::scientific, SignificantDigits - 1);
+  const std::to_chars_result written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), std::fabs(value),
+                                                     std::chars_format::scientific, significantDigits - 1);
   if (written.ec != std::errc{}) {
     return "nan";
   }
@@ -181,12 +179,12 @@ std::string FixedDecimals(double value, int decimals) {
   bool roundUp = false;
   if (kept < 0) {
     // Below half a unit of the last decimal: the value rounds to zero.
-  } else if (kept < SignificantDigits) {
+  } else if (kept < significantDigits) {
     scaled = digits.substr(0, static_cast<std::size_t>(kept));
     roundUp = digits[static_cast<std::size_t>(kept)] >= '5';
   } else {
     scaled = digits;
-    scaled.append(static_cast<std::size_t>(kept - SignificantDigits), '0');
+    scaled.append(static_cast<std::size_t>(kept - significantDigits), '0');
   }
   if (roundUp) {
     // Halves go away from zero: the magnitude is rounded up.

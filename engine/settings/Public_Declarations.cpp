@@ -42,10 +42,10 @@ void LoadRunSettings(RunSettings& settings, const RunInputs& inputs) {
   }
   const std::int64_t cells = std::int64_t{settings.NumRows} * settings.NumCols;
   if (cells > MaxMatrixCells) {
-    throw RunSettingsError(RunSettingsError::OutOfMemory,
-                           "A matrix of " + std::to_string(settings.NumRows) + " rows x " +
-                               std::to_string(settings.NumCols) + " columns has too many cells to simulate (at most " +
-                               std::to_string(MaxMatrixCells) + ").");
+    throw RunSettingsError(RunSettingsError::OutOfMemory, "A matrix of " + std::to_string(settings.NumRows) +
+                                                              " rows x " + std::to_string(settings.NumCols) +
+                                                              " columns has too many cells to simulate (at most " +
+                                                              std::to_string(MaxMatrixCells) + ").");
   }
 
   settings.UpperTail = UpperTailIndex(inputs.CommittedOptions().Index) ? 1 : 0;

@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "Errors.h"
-#include "TestVocabulary.h"
 #include "NumberText.h"
+#include "TestVocabulary.h"
 
 namespace tessil {
 
@@ -120,7 +120,6 @@ struct SilentProgress final : ProgressLink {
   void UpdateProgress() override {}
   bool CancelRequested() const override { return Cancel; }
 };
-
 
 // Loads the matrix size and the p-value tail at the start of a run. Fails
 // with a RunSettingsError when a size text is not a whole number within range

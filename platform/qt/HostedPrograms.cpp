@@ -81,8 +81,8 @@ void ProgramHost::EndProgramLater(const HostedProgram* program) {
       &QueueContext(),
       [this, program, generation] {
         if (generation_ != generation) return;
-        const auto at = std::find_if(running_.begin(), running_.end(),
-                                     [program](const auto& p) { return p.get() == program; });
+        const auto at =
+            std::find_if(running_.begin(), running_.end(), [program](const auto& p) { return p.get() == program; });
         if (at != running_.end()) End(at);
       },
       Qt::QueuedConnection);

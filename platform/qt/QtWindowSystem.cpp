@@ -175,8 +175,8 @@ void QtWindowSystem::ApplyExStyle(WindowHandle window) {
   }
 }
 
-bool QtWindowSystem::SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y, int width,
-                                  int height, std::uint32_t flags) {
+bool QtWindowSystem::SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y, int width, int height,
+                                  std::uint32_t flags) {
   WindowEntry* entry = Registry().Find(window);
   if (entry == nullptr) return false;
   QWidget* widget = entry->Widget.data();
@@ -240,8 +240,8 @@ void QtWindowSystem::ProcessPendingMessages() {
   if (options_.FullTurnSeconds > 0) {
     QCoreApplication::sendPostedEvents();
     const auto now = std::chrono::steady_clock::now();
-    if (now - last_full_turn_ < std::chrono::duration<double>(options_.FullTurnSeconds)) return;
-    last_full_turn_ = now;
+    if (now - lastFullTurn_ < std::chrono::duration<double>(options_.FullTurnSeconds)) return;
+    lastFullTurn_ = now;
   }
   QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
@@ -255,7 +255,7 @@ ScreenSize QtWindowSystem::ScreenSizeInPixels() {
 }
 
 double QtWindowSystem::SecondsSinceMidnight() {
-  return options_.Time != nullptr ? options_.Time->SecondsSinceMidnight() : system_clock_.SecondsSinceMidnight();
+  return options_.Time != nullptr ? options_.Time->SecondsSinceMidnight() : systemClock_.SecondsSinceMidnight();
 }
 
 std::optional<QRect> QtWindowSystem::PlacedGeometry(WindowHandle window) const {

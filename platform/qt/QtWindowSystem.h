@@ -82,9 +82,9 @@ class QtWindowSystem final : public WindowSystem {
   qtwin::WindowRegistry& Registry() const { return world_.Windows(); }
 
   qtwin::WindowWorld& world_;
-  SystemClock system_clock_;
+  SystemClock systemClock_;
   Options options_;
-  std::chrono::steady_clock::time_point last_full_turn_{};
+  std::chrono::steady_clock::time_point lastFullTurn_{};
 };
 
 }  // namespace tessil

@@ -2,8 +2,8 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -148,8 +148,8 @@ WindowHandle WindowRegistry::Add(QWidget* widget, std::string_view className, st
   if (entry.Parent != NoWindow) {
     entries_.at(entry.Parent).Children.push_back(handle);
   } else {
-    top_levels_.push_back(handle);
-    z_order_.insert(z_order_.begin(), handle);
+    topLevels_.push_back(handle);
+    zOrder_.insert(zOrder_.begin(), handle);
   }
   entries_.emplace(handle, std::move(entry));
   handles_[widget] = handle;
@@ -168,8 +168,8 @@ void WindowRegistry::Remove(WindowHandle window, const QWidget* widget) {
   for (const WindowHandle child : found->second.Children) {
     if (WindowEntry* c = Find(child)) c->Parent = NoWindow;
   }
-  std::erase(top_levels_, window);
-  std::erase(z_order_, window);
+  std::erase(topLevels_, window);
+  std::erase(zOrder_, window);
   handles_.erase(widget);
   entries_.erase(found);
   if (focus_ == window) focus_ = NoWindow;
@@ -241,7 +241,7 @@ bool WindowRegistry::ScreenStacksWindows() {
 
 void WindowRegistry::Restack() {
   if (!ScreenStacksWindows()) return;
-  for (auto it = z_order_.rbegin(); it != z_order_.rend(); ++it) {
+  for (auto it = zOrder_.rbegin(); it != zOrder_.rend(); ++it) {
     if (WindowEntry* e = Find(*it); e != nullptr && e->Widget->isVisible()) e->Widget->raise();
   }
 }
@@ -268,8 +268,7 @@ WindowHandle HandleOf(WindowRegistry& registry, QWidget* widget) {
   if (widget == nullptr) return NoWindow;
   if (const WindowHandle known = registry.HandleOf(widget); known != NoWindow) return known;
   const QByteArray title = widget->windowTitle().toLatin1();
-  return registry.Add(widget, widget->metaObject()->className(), std::string_view(title.data(), title.size()),
-                      false);
+  return registry.Add(widget, widget->metaObject()->className(), std::string_view(title.data(), title.size()), false);
 }
 
 WindowHandle FindHandle(const WindowRegistry& registry, const QWidget* widget) { return registry.HandleOf(widget); }

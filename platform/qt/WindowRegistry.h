@@ -52,9 +52,9 @@ class WindowRegistry {
   WindowEntry* Find(WindowHandle window);
   WindowHandle HandleOf(const QWidget* widget) const;
 
-  const std::vector<WindowHandle>& TopLevels() const { return top_levels_; }
+  const std::vector<WindowHandle>& TopLevels() const { return topLevels_; }
   // Front first.
-  std::vector<WindowHandle>& StackingOrder() { return z_order_; }
+  std::vector<WindowHandle>& StackingOrder() { return zOrder_; }
 
   void SetText(WindowEntry& entry, std::string_view text);
   // Shows the texts of a window and its children that changed while it was
@@ -82,8 +82,8 @@ class WindowRegistry {
 
   std::unordered_map<WindowHandle, WindowEntry> entries_;
   std::unordered_map<const QWidget*, WindowHandle> handles_;
-  std::vector<WindowHandle> top_levels_;  // creation order
-  std::vector<WindowHandle> z_order_;
+  std::vector<WindowHandle> topLevels_;  // creation order
+  std::vector<WindowHandle> zOrder_;
   WindowHandle next_ = 0x00010010;
   WindowHandle focus_ = NoWindow;
   std::unique_ptr<QObject> defaults_;

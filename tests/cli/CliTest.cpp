@@ -123,8 +123,17 @@ class BrokenOutput final : public std::streambuf {
 
 // A small study, fast enough for the sanitizer build.
 std::vector<std::string> Small(std::vector<std::string> more = {}) {
-  std::vector<std::string> args = {"run", "--rows", "6", "--cols", "5", "--iterations", "12", "--yes",
-                                   "--ecosim-iterations", "40", "--assume-sites-equivalent"};
+  std::vector<std::string> args = {"run",
+                                   "--rows",
+                                   "6",
+                                   "--cols",
+                                   "5",
+                                   "--iterations",
+                                   "12",
+                                   "--yes",
+                                   "--ecosim-iterations",
+                                   "40",
+                                   "--assume-sites-equivalent"};
   args.insert(args.end(), more.begin(), more.end());
   return args;
 }
@@ -288,10 +297,10 @@ TEST(CommandLine, HelpTeachesTheTool) {
   EXPECT_EQ(top.Status, ExitOk);
   EXPECT_NE(top.Out.find("Type I error"), std::string::npos);
   const Outcome run = Cli({"run", "--help"});
-  for (const char* option : {"--hypothesis", "--assume-interaction-level", "--rows", "--cols", "--row-constraint",
-                             "--column-constraint", "--index", "--algorithm", "--degenerate", "--empty-sites",
-                             "--ecosim-iterations", "--ecosim-seed", "--iterations", "--seed", "--threads",
-                             "--ecosim", "--tsv", "--json"}) {
+  for (const char* option :
+       {"--hypothesis", "--assume-interaction-level", "--rows", "--cols", "--row-constraint", "--column-constraint",
+        "--index", "--algorithm", "--degenerate", "--empty-sites", "--ecosim-iterations", "--ecosim-seed",
+        "--iterations", "--seed", "--threads", "--ecosim", "--tsv", "--json"}) {
     EXPECT_NE(run.Out.find(option), std::string::npos) << option;
   }
 }
@@ -325,8 +334,17 @@ TEST(CommandLine, RefusesOptionValuesThatCannotRunBeforeTheRunStarts) {
       {{"--tsv", report, "-o", sameReport}, "-o and --tsv name the same file"},
   };
   for (const Case& c : cases) {
-    std::vector<std::string> args = {"run", "--rows", "5", "--cols", "6", "--iterations", "12", "--yes",
-                                     "--assume-sites-equivalent", "--ecosim-iterations", "5"};
+    std::vector<std::string> args = {"run",
+                                     "--rows",
+                                     "5",
+                                     "--cols",
+                                     "6",
+                                     "--iterations",
+                                     "12",
+                                     "--yes",
+                                     "--assume-sites-equivalent",
+                                     "--ecosim-iterations",
+                                     "5"};
     // The case's values replace those of the small study.
     for (std::size_t k = 0; k + 1 < args.size();) {
       const bool replaced = std::find(c.args.begin(), c.args.end(), args[k]) != c.args.end();
@@ -377,7 +395,8 @@ TEST(CommandLine, AFailedWriteKeepsTheOldFileLeavesNothingBehindAndSaysWhy) {
 
   // A folder nobody may write to: root may, so there the write succeeds.
   std::filesystem::create_directories(dir.Path / "locked");
-  std::filesystem::permissions(dir.Path / "locked", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  std::filesystem::permissions(dir.Path / "locked",
+                               std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   const Outcome locked = Cli(Small({"-o", (dir.Path / "locked" / "r.txt").string()}));
   if (geteuid() != 0) {
     EXPECT_EQ(locked.Status, ExitFailed);
@@ -444,12 +463,12 @@ TEST(CommandLine, AnUnexpectedFailureEndsWithAMessageAndAStatusNeverAnAbort) {
   };
   for (const Case& c : cases) {
     std::ostringstream out;
-    const Outcome o = CliTo(Small({"--ecosim", "windows"}), out,
-                            [&c](RunSettings&, const RunInputs&, std::function<bool()>)
-                                -> std::unique_ptr<EcoSimAutomation> {
-                              c.fail();
-                              return nullptr;
-                            });
+    const Outcome o =
+        CliTo(Small({"--ecosim", "windows"}), out,
+              [&c](RunSettings&, const RunInputs&, std::function<bool()>) -> std::unique_ptr<EcoSimAutomation> {
+                c.fail();
+                return nullptr;
+              });
     EXPECT_EQ(o.Status, ExitFailed);
     EXPECT_EQ(o.Err, c.message);
     EXPECT_EQ(out.str(), "");
@@ -461,9 +480,9 @@ TEST(CommandLine, TheJsonCarriesTheCountsThatWereRun) {
   const std::string json = (dir.Path / "power.json").string();
   // 0.4 matrices round to none, which runs the default 100; EcoSim rounds
   // 2.5 null matrices half to even: 2.
-  const Outcome o = Cli({"run", "--rows", "5", "--cols", "4", "--iterations", "0.4", "--yes",
-                         "--assume-sites-equivalent", "--assume-species-equivalent", "--ecosim-iterations", "2.5",
-                         "--json", json});
+  const Outcome o =
+      Cli({"run", "--rows", "5", "--cols", "4", "--iterations", "0.4", "--yes", "--assume-sites-equivalent",
+           "--assume-species-equivalent", "--ecosim-iterations", "2.5", "--json", json});
   ASSERT_EQ(o.Status, ExitOk) << o.Err;
   const nlohmann::json doc = nlohmann::json::parse(Slurp(json));
   EXPECT_EQ(doc["matrices_per_argument"], 100);
@@ -505,9 +524,9 @@ TEST(MatrixFile, FaultsNameTheirLineAndColumn) {
     const char* text;
     int line, column;
   };
-  for (const Case& c : {Case{"1,0,1\n0,2,1\n", 2, 2}, Case{"1,0,1\n0,1\n", 2, 3}, Case{"1,0\n0,1,1\n", 2, 3},
-                        Case{"", 1, 1}, Case{"a,b,c,d\n1,0\n", 1, 1}, Case{"1,0\n1,,0\n", 2, 2},
-                        Case{"x,1,0\n1,0\n", 2, 1}, Case{"site\n", 1, 1}}) {
+  for (const Case& c :
+       {Case{"1,0,1\n0,2,1\n", 2, 2}, Case{"1,0,1\n0,1\n", 2, 3}, Case{"1,0\n0,1,1\n", 2, 3}, Case{"", 1, 1},
+        Case{"a,b,c,d\n1,0\n", 1, 1}, Case{"1,0\n1,,0\n", 2, 2}, Case{"x,1,0\n1,0\n", 2, 1}, Case{"site\n", 1, 1}}) {
     try {
       ParseMatrixText(c.text);
       ADD_FAILURE() << "accepted: " << c.text;

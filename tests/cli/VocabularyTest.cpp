@@ -60,15 +60,14 @@ std::vector<std::pair<std::string, Choice>> Spellings(bool anyCase) {
 
 TEST(Vocabulary, CaptionsAreTheWindowsOwnTexts) {
   EXPECT_EQ(Captions<Constraint>(), (std::vector<std::string>{"Fixed Sum", "Equiprobable", "Proportional"}));
-  EXPECT_EQ(Captions<CooccurrenceIndex>(),
-            (std::vector<std::string>{"C-score", "Number of checkerboards", "Number of species combinations",
-                                      "V-ratio"}));
+  EXPECT_EQ(Captions<CooccurrenceIndex>(), (std::vector<std::string>{"C-score", "Number of checkerboards",
+                                                                     "Number of species combinations", "V-ratio"}));
   EXPECT_EQ(Captions<FixedFixedAlgorithm>(),
             (std::vector<std::string>{"Sequential Swap", "Independent Swap", "Random Knight's Tour"}));
   EXPECT_EQ(Captions<DegenerateTreatment>(), (std::vector<std::string>{"Retain", "Discard", "Split", "Fix"}));
   EXPECT_EQ(Captions<EmptySiteTreatment>(), (std::vector<std::string>{"Include", "Exclude"}));
-  EXPECT_EQ(Captions<Hypothesis>(), (std::vector<std::string>{"No Interactions Between Species", "Sites Equivalent",
-                                                              "Species Equivalent"}));
+  EXPECT_EQ(Captions<Hypothesis>(),
+            (std::vector<std::string>{"No Interactions Between Species", "Sites Equivalent", "Species Equivalent"}));
   EXPECT_EQ(Captions<Assumption>(),
             (std::vector<std::string>{"Sites Equivalent", "Species Equivalent", "Interactions Between Species:"}));
   EXPECT_EQ(Captions<InteractionLevel>(), (std::vector<std::string>{"0%", "50%", "100%"}));
@@ -117,8 +116,8 @@ TEST(Vocabulary, EveryCliSpellingOfAnEcoSimOptionRoundTrips) {
 // The main window's choices: every spelling of `tessil-cli run` comes back
 // as its caption in the report.
 TEST(Vocabulary, EveryCliSpellingOfAMainWindowChoiceRoundTrips) {
-  const std::vector<std::string> small = {"run", "--rows", "2", "--cols", "2", "--iterations", "1", "--yes",
-                                          "--ecosim-iterations", "1", "--threads", "1"};
+  const std::vector<std::string> small = {
+      "run", "--rows", "2", "--cols", "2", "--iterations", "1", "--yes", "--ecosim-iterations", "1", "--threads", "1"};
   for (const Term<Hypothesis>& term : Vocabulary<Hypothesis>::Terms) {
     std::vector<std::string> args = small;
     args.insert(args.end(), {"--hypothesis", std::string(term.CliSpellings[0])});

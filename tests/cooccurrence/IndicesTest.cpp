@@ -13,7 +13,8 @@ namespace {
 using support::FromRows;
 
 TEST(Incidence, SelectBitFindsEveryRank) {
-  const std::uint64_t words[] = {0x1u, 0x8000000000000001u, 0xF0F0F0F0F0F0F0F0u, ~std::uint64_t{0}, 0x0000100000020000u};
+  const std::uint64_t words[] = {0x1u, 0x8000000000000001u, 0xF0F0F0F0F0F0F0F0u, ~std::uint64_t{0},
+                                 0x0000100000020000u};
   for (const std::uint64_t x : words) {
     int rank = 0;
     for (int bit = 0; bit < 64; ++bit) {

@@ -4,8 +4,8 @@
 
 #include <bit>
 #include <iterator>
-#include <vector>
 #include <memory>
+#include <vector>
 
 #include "CooccurrenceTestSupport.h"
 #include "NullModels.h"
@@ -34,10 +34,10 @@ struct Pair {
 
 // The eight constraint pairs with at least one free margin.
 const Pair kFreePairs[] = {
-      {Margin::Fixed, Margin::Equiprobable},         {Margin::Fixed, Margin::Proportional},
-      {Margin::Equiprobable, Margin::Fixed},         {Margin::Proportional, Margin::Fixed},
-      {Margin::Equiprobable, Margin::Equiprobable},  {Margin::Equiprobable, Margin::Proportional},
-      {Margin::Proportional, Margin::Equiprobable},  {Margin::Proportional, Margin::Proportional},
+    {Margin::Fixed, Margin::Equiprobable},        {Margin::Fixed, Margin::Proportional},
+    {Margin::Equiprobable, Margin::Fixed},        {Margin::Proportional, Margin::Fixed},
+    {Margin::Equiprobable, Margin::Equiprobable}, {Margin::Equiprobable, Margin::Proportional},
+    {Margin::Proportional, Margin::Equiprobable}, {Margin::Proportional, Margin::Proportional},
 };
 
 std::unique_ptr<NullModel> Make(const Incidence& observed, const Pair& p) {
@@ -70,8 +70,8 @@ TEST(NullModels, EveryConstraintPairKeepsTheFillAndItsFixedMargins) {
   const std::vector<int> rows = observed.RowTotals();
   const std::vector<int> cols = observed.ColumnTotals();
   std::vector<Pair> pairs(std::begin(kFreePairs), std::end(kFreePairs));
-  for (FixedFixedAlgorithm a : {FixedFixedAlgorithm::SequentialSwap, FixedFixedAlgorithm::IndependentSwap,
-                                FixedFixedAlgorithm::KnightsTour}) {
+  for (FixedFixedAlgorithm a :
+       {FixedFixedAlgorithm::SequentialSwap, FixedFixedAlgorithm::IndependentSwap, FixedFixedAlgorithm::KnightsTour}) {
     pairs.push_back({Margin::Fixed, Margin::Fixed, a});
   }
   constexpr int draws = 200;
@@ -112,7 +112,8 @@ TEST(NullModels, EveryConstraintPairKeepsTheFillAndItsFixedMargins) {
       EXPECT_NEAR(site_sum[static_cast<std::size_t>(k)] / draws, static_cast<double>(fill) / 70, 0.44) << "site " << k;
     }
     for (int i = 0; i < 6 && p.rows == Margin::Equiprobable; ++i) {
-      EXPECT_NEAR(species_sum[static_cast<std::size_t>(i)] / draws, static_cast<double>(fill) / 6, 1.5) << "species " << i;
+      EXPECT_NEAR(species_sum[static_cast<std::size_t>(i)] / draws, static_cast<double>(fill) / 6, 1.5)
+          << "species " << i;
     }
   }
 }
@@ -138,7 +139,8 @@ std::vector<double> SuccessiveInclusion(const std::vector<double>& weights, int 
       if (((mask >> x) & 1u) == 0) rest += weights[x];
     }
     for (std::size_t x = 0; x < items; ++x) {
-      if (((mask >> x) & 1u) == 0 && weights[x] > 0) reach[mask | (std::size_t{1} << x)] += reach[mask] * weights[x] / rest;
+      if (((mask >> x) & 1u) == 0 && weights[x] > 0)
+        reach[mask | (std::size_t{1} << x)] += reach[mask] * weights[x] / rest;
     }
   }
   return included;

@@ -188,10 +188,10 @@ TEST(RunTest, ResultMemoHoldsEachPValueInTheFirst33CharactersOfItsLine) {
   EXPECT_GE(r.CountLessOrEqual + r.CountGreaterOrEqual, 999);
   ASSERT_TRUE(r.EffectSize);
   EXPECT_NEAR(*r.EffectSize, (r.Observed - r.NullMean) / std::sqrt(r.NullVariance), 1e-12);
-  EXPECT_EQ(Lines(r.Memo1),
-            (std::vector<std::string>{"Co-occurrence Index: C-score", "Row Constraints: Fixed Sum",
-                                      "Column Constraints: Equiprobable", "Degenerate Matrices: Retain",
-                                      "Number of Iterations: 999", "Random number seed: 0 (test 1 since the seed was set)"}));
+  EXPECT_EQ(Lines(r.Memo1), (std::vector<std::string>{"Co-occurrence Index: C-score", "Row Constraints: Fixed Sum",
+                                                      "Column Constraints: Equiprobable", "Degenerate Matrices: Retain",
+                                                      "Number of Iterations: 999",
+                                                      "Random number seed: 0 (test 1 since the seed was set)"}));
 }
 
 TEST(RunTest, IterationsAreRoundedHalfToEven) {
@@ -215,8 +215,8 @@ TEST(RunTest, DegenerateNullMatricesAreHandledAsChosen) {
     const char* choice;
     const char* fate;
   };
-  for (const Case& c : {Case{"Retain", "retained"}, Case{"Discard", "discarded"}, Case{"Split", "split"},
-                        Case{"Fix", "repaired"}}) {
+  for (const Case& c :
+       {Case{"Retain", "retained"}, Case{"Discard", "discarded"}, Case{"Split", "split"}, Case{"Fix", "repaired"}}) {
     TestOptions o = Options("C-score", "Equiprobable", "Fixed Sum", "100");
     o.DegenerateMatrices = FromCaption<DegenerateTreatment>(c.choice).value();
     const TestResult r = RunTest(m, o, 0);
@@ -253,7 +253,8 @@ TEST(RunTest, TestsThatCannotRunSayWhy) {
     const char* reason_holds;
   };
   const Case cases[] = {
-      {"C-score of one species", FromRows({"0110", "0000"}), Options("C-score", "Fixed Sum", "Equiprobable"), "fewer than two"},
+      {"C-score of one species", FromRows({"0110", "0000"}), Options("C-score", "Fixed Sum", "Equiprobable"),
+       "fewer than two"},
       {"checkerboards of no species", Incidence(3, 3), Options("Number of checkerboards", "Fixed Sum", "Equiprobable"),
        "fewer than two"},
       {"V-ratio without variance", FromRows({"1100", "1100"}), Options("V-ratio", "Fixed Sum", "Equiprobable"),

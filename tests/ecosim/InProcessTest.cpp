@@ -21,11 +21,11 @@ TEST(PValueLine, ReadsTheChosenTailWithinThirtyThreeCharacters) {
     int tail;
     double value;
   };
-  for (const Case& c : {Case{"p(observed <= expected) = 0.04700", 0, 0.047},
-                        Case{"p(observed >= expected) = 1.00000", 1, 1.0},
-                        Case{"p(observed >= expected) = 0.05", 1, 0.05},        // short: trailing spaces
-                        Case{"p(observed >= expected) = 0.123456789", 1, 0.12345},  // cut after 7 characters
-                        Case{"p(observed <= expected) =  0.5  ", 0, 0.5}}) {
+  for (const Case& c :
+       {Case{"p(observed <= expected) = 0.04700", 0, 0.047}, Case{"p(observed >= expected) = 1.00000", 1, 1.0},
+        Case{"p(observed >= expected) = 0.05", 1, 0.05},            // short: trailing spaces
+        Case{"p(observed >= expected) = 0.123456789", 1, 0.12345},  // cut after 7 characters
+        Case{"p(observed <= expected) =  0.5  ", 0, 0.5}}) {
     EXPECT_DOUBLE_EQ(PValueFromLine(LineBuffer(c.line, PValueLineCapacity), static_cast<std::int16_t>(c.tail)), c.value)
         << c.line;
   }
@@ -34,8 +34,7 @@ TEST(PValueLine, ReadsTheChosenTailWithinThirtyThreeCharacters) {
 TEST(PValueLine, AnythingButANumberFails) {
   for (auto [line, tail] : {std::pair{"p(observed <= expected) = n/a", 0},
                             std::pair{"p(observed <= expected) = 0.04700", 1},  // the other tail's line
-                            std::pair{"", 0}, std::pair{"p(observed >= expected) = ", 1},
-                            std::pair{"x", 1}}) {
+                            std::pair{"", 0}, std::pair{"p(observed >= expected) = ", 1}, std::pair{"x", 1}}) {
     EXPECT_THROW(PValueFromLine(LineBuffer(line, PValueLineCapacity), static_cast<std::int16_t>(tail)),
                  PValueNotANumber)
         << line;
@@ -329,7 +328,8 @@ TEST(InProcessEcoSim, APValueOfExactlyAlphaIsARejectionOnTheWorkersAsOneByOne) {
   RunContext oneByOne{alone.Settings, alone.Inputs, noted, alone.Progress, alone.Stream, alone.Time, nullptr};
   const PowerTable expected = RunPowerSimulation(oneByOne);
   const auto atAlpha = std::count(noted.Read.begin(), noted.Read.end(), RejectionAlpha);
-  ASSERT_GT(atAlpha, 5) << noted.Read.size() << " p-values read; the study no longer meets p = 0.05; pick other settings";
+  ASSERT_GT(atAlpha, 5) << noted.Read.size()
+                        << " p-values read; the study no longer meets p = 0.05; pick other settings";
   // Rejections at exactly alpha are in the table: had they not counted, the
   // powers would be smaller.
   double power = 0;

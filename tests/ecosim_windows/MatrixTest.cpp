@@ -166,15 +166,16 @@ TEST_F(Matrix, ShowEcoSimPlacesTheWindowsBesideTessilsAndNeverMapsAHiddenOne) {
   const EcoSimSession& s = ecosim_->Session();
   const WindowHandle tessil = qtwin::HandleOf(world_.Windows(), progress_.get());
   for (const char* name : {"Main", "Progress", "Coop", "Results"}) ecosim_->PlaceEcoSimWindow(name, 1);
-  EXPECT_EQ(windows_.Calls, (std::vector<Call>{Place(s.MainWindow, tessil, 228, 77, 694, 418),
-                                               Place(s.ProgressWindow, tessil, 421, 187, 307, 197),
-                                               Place(s.OptionsWindow, tessil, 374, 44, 402, 483),
-                                               Place(s.ResultsWindow, tessil, 314, 6, 522, 559)}));
+  EXPECT_EQ(windows_.Calls,
+            (std::vector<Call>{
+                Place(s.MainWindow, tessil, 228, 77, 694, 418), Place(s.ProgressWindow, tessil, 421, 187, 307, 197),
+                Place(s.OptionsWindow, tessil, 374, 44, 402, 483), Place(s.ResultsWindow, tessil, 314, 6, 522, 559)}));
   std::vector<WindowHandle> order = qt_.StackingOrder();
   std::erase_if(order, [&](WindowHandle h) {
     return h != tessil && h != s.MainWindow && h != s.ProgressWindow && h != s.OptionsWindow && h != s.ResultsWindow;
   });
-  EXPECT_EQ(order, (std::vector<WindowHandle>{tessil, s.ResultsWindow, s.OptionsWindow, s.ProgressWindow, s.MainWindow}));
+  EXPECT_EQ(order,
+            (std::vector<WindowHandle>{tessil, s.ResultsWindow, s.OptionsWindow, s.ProgressWindow, s.MainWindow}));
   EXPECT_EQ(qt_.PlacedGeometry(s.OptionsWindow), QRect(374, 44, 402, 483));
   EXPECT_TRUE(qt_.IsMapped(s.MainWindow)) << "EcoSim's main window shows";
   for (WindowHandle hidden : {s.ProgressWindow, s.OptionsWindow, s.ResultsWindow}) EXPECT_FALSE(qt_.IsMapped(hidden));

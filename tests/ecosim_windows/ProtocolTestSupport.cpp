@@ -77,9 +77,8 @@ ProtocolTest::~ProtocolTest() {
 
 WindowProtocolEcoSim& ProtocolTest::EcoSim() {
   ecosim_ = std::make_unique<WindowProtocolEcoSim>(
-      windows_, settings_, inputs_, &host_,
-      [this] { return qtwin::HandleOf(world_.Windows(), progress_.get()); }, folder_,
-      [this] { return cancel_; });
+      windows_, settings_, inputs_, &host_, [this] { return qtwin::HandleOf(world_.Windows(), progress_.get()); },
+      folder_, [this] { return cancel_; });
   return *ecosim_;
 }
 
@@ -107,7 +106,8 @@ PresenceAbsenceMatrix MatrixOf(const std::vector<std::string>& rows) {
   PresenceAbsenceMatrix m(static_cast<std::int32_t>(rows.size()), static_cast<std::int32_t>(rows.front().size()));
   for (std::size_t i = 0; i < rows.size(); ++i) {
     for (std::size_t j = 0; j < rows[i].size(); ++j) {
-      m(static_cast<std::int32_t>(i + 1), static_cast<std::int32_t>(j + 1)) = static_cast<std::int16_t>(rows[i][j] - '0');
+      m(static_cast<std::int32_t>(i + 1), static_cast<std::int32_t>(j + 1)) =
+          static_cast<std::int16_t>(rows[i][j] - '0');
     }
   }
   return m;

@@ -43,7 +43,8 @@ struct Call {
        std::intptr_t lParam = 0, std::string text = {})
       : Op(std::move(op)), Window(window), Message(message), WParam(wParam), LParam(lParam), Text(std::move(text)) {}
 
-  std::string Op;  // "post", "send", "text", "buffer", "focus", "style", "alpha", "pos", "show", "front", "open", "leave"
+  std::string
+      Op;  // "post", "send", "text", "buffer", "focus", "style", "alpha", "pos", "show", "front", "open", "leave"
   WindowHandle Window = NoWindow;
   std::uint32_t Message = 0;
   std::uintptr_t WParam = 0;
@@ -131,7 +132,8 @@ class RecordingWindowSystem final : public WindowSystem {
   }
   std::intptr_t SendBufferMessage(WindowHandle w, std::uint32_t m, std::uintptr_t wp, std::span<char> buffer) override {
     // What the buffer held before the window wrote into it.
-    Calls.push_back({"buffer", w, m, wp, static_cast<std::intptr_t>(buffer.size()), std::string(buffer.begin(), buffer.end())});
+    Calls.push_back(
+        {"buffer", w, m, wp, static_cast<std::intptr_t>(buffer.size()), std::string(buffer.begin(), buffer.end())});
     return inner_.SendBufferMessage(w, m, wp, buffer);
   }
   WindowHandle SetFocus(WindowHandle w) override {

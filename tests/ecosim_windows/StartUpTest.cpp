@@ -86,9 +86,21 @@ TEST_F(StartUp, EachChoiceReachesEcoSimAndEmptySitesOnlyForTheSiteIndices) {
   };
   const Case cases[] = {
       {EcoSimTestOptions{}, false},
-      {with([](auto& o) { o.Index = CooccurrenceIndex::VRatio; o.EmptySites = EmptySiteTreatment::Include; }), true},
-      {with([](auto& o) { o.Index = CooccurrenceIndex::Combinations; o.EmptySites = EmptySiteTreatment::Exclude; }), true},
-      {with([](auto& o) { o.Index = CooccurrenceIndex::Checkerboards; o.EmptySites = EmptySiteTreatment::Include; }), false},
+      {with([](auto& o) {
+         o.Index = CooccurrenceIndex::VRatio;
+         o.EmptySites = EmptySiteTreatment::Include;
+       }),
+       true},
+      {with([](auto& o) {
+         o.Index = CooccurrenceIndex::Combinations;
+         o.EmptySites = EmptySiteTreatment::Exclude;
+       }),
+       true},
+      {with([](auto& o) {
+         o.Index = CooccurrenceIndex::Checkerboards;
+         o.EmptySites = EmptySiteTreatment::Include;
+       }),
+       false},
       {with([](auto& o) {
          o.RowConstraint = Constraint::Proportional;
          o.ColumnConstraint = Constraint::Fixed;
@@ -132,25 +144,27 @@ TEST_F(StartUp, EachChoiceReachesEcoSimAndEmptySitesOnlyForTheSiteIndices) {
     };
     const EcoSimTestOptions& o = c.options;
     std::vector<Call> expected = Opening(s);
-    expected.push_back(Select(s.RowGroup, button(o.RowConstraint, s.RowEquiprobable, s.RowFixedSum, s.RowProportional)));
-    expected.push_back(Select(s.ColumnGroup, button(o.ColumnConstraint, s.ColumnEquiprobable, s.ColumnFixedSum,
-                                                    s.ColumnProportional)));
+    expected.push_back(
+        Select(s.RowGroup, button(o.RowConstraint, s.RowEquiprobable, s.RowFixedSum, s.RowProportional)));
+    expected.push_back(Select(
+        s.ColumnGroup, button(o.ColumnConstraint, s.ColumnEquiprobable, s.ColumnFixedSum, s.ColumnProportional)));
     expected.push_back(SetText(s.IndexEdit, std::string(Caption(o.Index))));
     expected.push_back(SetText(s.IterationsEdit, o.EcoSimIterations));
     expected.push_back(SetText(s.SeedEdit, o.EcoSimSeed));
     const WindowHandle algorithm = o.Algorithm == FixedFixedAlgorithm::SequentialSwap    ? s.AlgorithmSequential
                                    : o.Algorithm == FixedFixedAlgorithm::IndependentSwap ? s.AlgorithmIndependent
-                                                                       : s.AlgorithmKnight;
+                                                                                         : s.AlgorithmKnight;
     expected.push_back(Select(s.AlgorithmGroup, algorithm));
     const WindowHandle degenerate = o.DegenerateMatrices == DegenerateTreatment::Retain    ? s.DegenerateRetain
                                     : o.DegenerateMatrices == DegenerateTreatment::Discard ? s.DegenerateDiscard
                                     : o.DegenerateMatrices == DegenerateTreatment::Split   ? s.DegenerateSplit
-                                                                        : s.DegenerateFix;
+                                                                                           : s.DegenerateFix;
     expected.push_back(Select(s.DegenerateGroup, degenerate));
     if (c.sendsEmptySites) {
       // The buttons were looked up by this transfer only.
       ASSERT_NE(s.EmptyInclude, NoWindow);
-      expected.push_back(Select(s.EmptyGroup, o.EmptySites == EmptySiteTreatment::Include ? s.EmptyInclude : s.EmptyExclude));
+      expected.push_back(
+          Select(s.EmptyGroup, o.EmptySites == EmptySiteTreatment::Include ? s.EmptyInclude : s.EmptyExclude));
     }
     expected.push_back(Post(s.OptionsWindow, win::WM_CLOSE));
     EXPECT_EQ(transfer, expected);

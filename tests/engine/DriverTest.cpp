@@ -1,10 +1,10 @@
 #include <algorithm>
 #include <cmath>
+#include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
-#include <deque>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -243,9 +243,8 @@ TEST(Driver, RejectionsAtAlphaCountAndEverythingElseStaysInTheDenominator) {
   const double above = std::nextafter(0.05, 1.0);
   for (int k = 0; k < 3; ++k) {
     h.EcoSim.PValues.insert(h.EcoSim.PValues.end(), {0.05, above, 0.0, 0.5, 0.04999});
-    h.EcoSim.Outcomes.insert(h.EcoSim.Outcomes.end(),
-                             {ResultsShown, ResultsShown, ResultsShown, ResultsShown, ResultsShown, NoResults,
-                              NoResults, NoResults});
+    h.EcoSim.Outcomes.insert(h.EcoSim.Outcomes.end(), {ResultsShown, ResultsShown, ResultsShown, ResultsShown,
+                                                       ResultsShown, NoResults, NoResults, NoResults});
   }
   const PowerTable table = RunPowerSimulation(h.Run);
   ASSERT_EQ(table.size(), 3u);
@@ -513,7 +512,6 @@ TEST(Driver, CancelWhileTestsRunStopsBeforeTheirResultsAreCounted) {
   EXPECT_EQ(h.EcoSim.Tested.size(), drawnAtCancel);
   EXPECT_EQ(h.EcoSim.Stops, 1);
 }
-
 
 TEST(Driver, WorkersGetTheSequentialMatricesOneEachAndGiveTheSequentialTable) {
   const SequentialRun sequential;

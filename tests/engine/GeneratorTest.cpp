@@ -141,12 +141,12 @@ TEST(ConditionalOccupancy, PairsComeOutAsTheAdjustmentTableLists) {
     double u, v, present, absent;
   };
   const Case cases[] = {
-      {7, 6, 1, 0.8, 0.8, 1.0, 0.0},              // inside a 0.8 block
-      {3, 2, 1, 0.9, 0.9, 1.0, 0.0},              // inside a 0.9 block
-      {12, 4, 3, 0.8, 0.9, 1.0, 0.5},             // scenario 12, right columns, across the halves
-      {2, 2, 1, 0.5, 0.5, 1.0 / 3, 2.0 / 3},      // unadjusted
-      {1, 2, 1, 0.1, 0.1, 0.1 / 1.9, 0.2 / 1.9},  // unadjusted, rare
-      {11, 4, 1, 0.1, 0.9, 0.9 / 1.9, 1.8 / 1.9}, // scenario 11 across the halves keeps ratio 2
+      {7, 6, 1, 0.8, 0.8, 1.0, 0.0},               // inside a 0.8 block
+      {3, 2, 1, 0.9, 0.9, 1.0, 0.0},               // inside a 0.9 block
+      {12, 4, 3, 0.8, 0.9, 1.0, 0.5},              // scenario 12, right columns, across the halves
+      {2, 2, 1, 0.5, 0.5, 1.0 / 3, 2.0 / 3},       // unadjusted
+      {1, 2, 1, 0.1, 0.1, 0.1 / 1.9, 0.2 / 1.9},   // unadjusted, rare
+      {11, 4, 1, 0.1, 0.9, 0.9 / 1.9, 1.8 / 1.9},  // scenario 11 across the halves keeps ratio 2
   };
   for (const Case& k : cases) {
     const OccupancyMatrix p = BuildOccupancyMatrix(k.scenario, 6, 4);

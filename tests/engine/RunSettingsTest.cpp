@@ -69,13 +69,14 @@ TEST(RunSettings, SizeTextsMustBeWholeNumbersInRange) {
     const char* cols;
     std::uint32_t number;  // 0: accepted
   };
-  for (const Case& c : {Case{"10", "12", 0}, Case{" 20 ", "2", 0}, Case{"abc", "10", RunSettingsError::TypeMismatch},
-                        Case{"10", "", RunSettingsError::TypeMismatch}, Case{"12abc", "10", RunSettingsError::TypeMismatch},
-                        Case{"3000000000", "10", RunSettingsError::Overflow},
-                        Case{"1", "10", RunSettingsError::Overflow}, Case{"10", "1", RunSettingsError::Overflow},
-                        // 65536 x 65536 cells would wrap a 32-bit count and cannot be held
-                        Case{"65536", "65536", RunSettingsError::OutOfMemory},
-                        Case{"2147483647", "2147483647", RunSettingsError::OutOfMemory}}) {
+  for (const Case& c :
+       {Case{"10", "12", 0}, Case{" 20 ", "2", 0}, Case{"abc", "10", RunSettingsError::TypeMismatch},
+        Case{"10", "", RunSettingsError::TypeMismatch}, Case{"12abc", "10", RunSettingsError::TypeMismatch},
+        Case{"3000000000", "10", RunSettingsError::Overflow}, Case{"1", "10", RunSettingsError::Overflow},
+        Case{"10", "1", RunSettingsError::Overflow},
+        // 65536 x 65536 cells would wrap a 32-bit count and cannot be held
+        Case{"65536", "65536", RunSettingsError::OutOfMemory},
+        Case{"2147483647", "2147483647", RunSettingsError::OutOfMemory}}) {
     RunSettings settings;
     FixedRunInputs inputs;
     inputs.Rows = c.rows;

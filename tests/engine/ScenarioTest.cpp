@@ -91,7 +91,8 @@ TEST(Membership, DecisionTableHoldsAtEverySize) {
       const OccupancyMatrix p = BuildOccupancyMatrix(s, rows, cols);
       for (int hypothesis = 1; hypothesis <= 3; ++hypothesis) {
         for (int level = 1; level <= 3; ++level) {
-          EXPECT_EQ(InNullHypothesis(static_cast<Hypothesis>(hypothesis), level, p), ExpectedInNull(hypothesis, s, level))
+          EXPECT_EQ(InNullHypothesis(static_cast<Hypothesis>(hypothesis), level, p),
+                    ExpectedInNull(hypothesis, s, level))
               << "H" << hypothesis << " scenario " << s << " level " << level << " at " << rows << "x" << cols;
         }
       }

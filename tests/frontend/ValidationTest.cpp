@@ -26,8 +26,13 @@ void ExpectChecks(Checked (*check)(std::string_view), std::initializer_list<Text
 
 TEST(Validation, MatrixSizesRoundHalvesToEvenAndNeedTwo) {
   ExpectChecks([](std::string_view t) { return CheckMatrixSize(t, true); },
-               {{"2.5", "2", nullptr}, {"3.5", "4", nullptr}, {"12abc", "12", nullptr}, {" 1 0", "10", nullptr},
-                {"1e2", "100", nullptr}, {"&H10", "16", nullptr}, {"2.4", "2", nullptr},
+               {{"2.5", "2", nullptr},
+                {"3.5", "4", nullptr},
+                {"12abc", "12", nullptr},
+                {" 1 0", "10", nullptr},
+                {"1e2", "100", nullptr},
+                {"&H10", "16", nullptr},
+                {"2.4", "2", nullptr},
                 {"1.99", nullptr, "Error 05: Matrix must have at least 2 rows."},
                 {"1", nullptr, "Error 05: Matrix must have at least 2 rows."},
                 {"abc", nullptr, "Error 05: Matrix must have at least 2 rows."},
@@ -37,18 +42,23 @@ TEST(Validation, MatrixSizesRoundHalvesToEvenAndNeedTwo) {
 }
 
 TEST(Validation, EcoSimIterationsBetweenOneAndFiftyThousand) {
-  ExpectChecks(&CheckEcoSimIterations,
-               {{"50000", "50000", nullptr}, {"2.5", "2.5", nullptr}, {"1e3", "1000", nullptr},
-                {"0250", "250", nullptr}, {"1 000", "1000", nullptr}, {"1", "1", nullptr},
-                {"100 matrices", "100", nullptr},
-                {"50001", nullptr, "Error 06: Number of iterations cannot exceed 50000."},
-                {"0", nullptr, "Error 01: At least 1 iteration required."},
-                {"0.5", nullptr, "Error 01: At least 1 iteration required."},
-                {"abc", nullptr, "Error 01: At least 1 iteration required."}});
+  ExpectChecks(&CheckEcoSimIterations, {{"50000", "50000", nullptr},
+                                        {"2.5", "2.5", nullptr},
+                                        {"1e3", "1000", nullptr},
+                                        {"0250", "250", nullptr},
+                                        {"1 000", "1000", nullptr},
+                                        {"1", "1", nullptr},
+                                        {"100 matrices", "100", nullptr},
+                                        {"50001", nullptr, "Error 06: Number of iterations cannot exceed 50000."},
+                                        {"0", nullptr, "Error 01: At least 1 iteration required."},
+                                        {"0.5", nullptr, "Error 01: At least 1 iteration required."},
+                                        {"abc", nullptr, "Error 01: At least 1 iteration required."}});
 }
 
 TEST(Validation, EcoSimSeedIsNonnegative) {
-  ExpectChecks(&CheckEcoSimSeed, {{"0", "0", nullptr}, {"123456789", "123456789", nullptr}, {"7.25", "7.25", nullptr},
+  ExpectChecks(&CheckEcoSimSeed, {{"0", "0", nullptr},
+                                  {"123456789", "123456789", nullptr},
+                                  {"7.25", "7.25", nullptr},
                                   {"-1", nullptr, "Error 08: Random seed must be nonnegative."}});
 }
 
@@ -60,15 +70,15 @@ TEST(Validation, SimulationOptionsAsTheDialogStoresThem) {
     const char* refusal;
     std::int32_t storedIterations, storedSeed;
   };
-  for (const Case& c : {Case{"250", "7", false, "", 250, 7}, Case{"100", "0", false, "", 100, 0},
-                        Case{"99", "0", true, "", 99, 0}, Case{"2.5", "0", true, "", 2, 0},
-                        Case{"3.5", "0", true, "", 4, 0}, Case{"0.4", "0", true, "", 0, 0},
-                        Case{"0", "0", false, "Error 07: Number of iterations must be an integer greater than 0.", 0, 0},
-                        Case{"-5", "0", false, "Error 07: Number of iterations must be an integer greater than 0.", 0, 0},
-                        Case{"abc", "0", false, "Error 07: Number of iterations must be an integer greater than 0.", 0, 0},
-                        Case{"50", "-1", true, "Random seed must be an integer greater than 0", 0, 0},
-                        Case{"100", "2.5", false, "", 100, 2},
-                        Case{"3e9", "0", false, "The number of iterations cannot exceed 2147483647.", 0, 0}}) {
+  for (const Case& c :
+       {Case{"250", "7", false, "", 250, 7}, Case{"100", "0", false, "", 100, 0}, Case{"99", "0", true, "", 99, 0},
+        Case{"2.5", "0", true, "", 2, 0}, Case{"3.5", "0", true, "", 4, 0}, Case{"0.4", "0", true, "", 0, 0},
+        Case{"0", "0", false, "Error 07: Number of iterations must be an integer greater than 0.", 0, 0},
+        Case{"-5", "0", false, "Error 07: Number of iterations must be an integer greater than 0.", 0, 0},
+        Case{"abc", "0", false, "Error 07: Number of iterations must be an integer greater than 0.", 0, 0},
+        Case{"50", "-1", true, "Random seed must be an integer greater than 0", 0, 0},
+        Case{"100", "2.5", false, "", 100, 2},
+        Case{"3e9", "0", false, "The number of iterations cannot exceed 2147483647.", 0, 0}}) {
     const SimulationOptions got = CheckSimulationOptions(c.iterations, c.seed);
     EXPECT_EQ(got.AsksToContinue, c.asks) << c.iterations;
     EXPECT_EQ(got.Refusal, c.refusal) << c.iterations << " / " << c.seed;

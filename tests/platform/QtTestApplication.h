@@ -25,9 +25,7 @@ class QtTestApplication final : public ::testing::Environment {
       if (type == QtFatalMsg) std::abort();
     });
   }
-  void TearDown() override {
-    app_.reset();
-  }
+  void TearDown() override { app_.reset(); }
 
  private:
   int argc_ = 1;

@@ -77,8 +77,8 @@ TEST(AnalyzeErrorRates, FiguresAndVerdicts) {
 }
 
 TEST(AnalyzeErrorRates, RowOrderChangesNothing) {
-  PowerTable table = {Row(false, 0.3), Row(true, 0.02), Row(false, 0.07), Row(true, 0.16), Row(false, 0.95),
-                      Row(false, 0.41)};
+  PowerTable table = {Row(false, 0.3), Row(true, 0.02),  Row(false, 0.07),
+                      Row(true, 0.16), Row(false, 0.95), Row(false, 0.41)};
   const AnalysisCase want{"", {}, 0.16, 0.07, 0.95, true, true, false, false};
   std::sort(table.begin(), table.end(),
             [](const PowerTableRow& a, const PowerTableRow& b) { return a.Power < b.Power; });
@@ -87,9 +87,8 @@ TEST(AnalyzeErrorRates, RowOrderChangesNothing) {
     SCOPED_TRACE(orders);
     ExpectSummary(AnalyzeErrorRates(table), want);
     ++orders;
-  } while (std::next_permutation(table.begin(), table.end(), [](const PowerTableRow& a, const PowerTableRow& b) {
-    return a.Power < b.Power;
-  }));
+  } while (std::next_permutation(table.begin(), table.end(),
+                                 [](const PowerTableRow& a, const PowerTableRow& b) { return a.Power < b.Power; }));
   EXPECT_EQ(orders, 720);
 }
 

@@ -31,11 +31,12 @@ std::string FromShownText(std::string_view shown) {
 // Nine arguments, three scenarios at three levels, level 1 inside the null
 // hypothesis of no interactions.
 const PowerTable NineArguments = {
-    {1, 1, true, 0.04},  {2, 1, false, 0.31}, {3, 1, false, 0.87}, {1, 2, true, 0.16}, {2, 2, false, 0.45},
+    {1, 1, true, 0.04},  {2, 1, false, 0.31}, {3, 1, false, 0.87}, {1, 2, true, 0.16},  {2, 2, false, 0.45},
     {3, 2, false, 0.99}, {1, 3, true, 0.03},  {2, 3, false, 0.07}, {3, 3, false, 0.64},
 };
 
-constexpr std::string_view NineArgumentsReport = R"(TYPE I ERROR RATES:  Null hypothesis rejection rates when the null hypothesis is true
+constexpr std::string_view NineArgumentsReport =
+    R"(TYPE I ERROR RATES:  Null hypothesis rejection rates when the null hypothesis is true
 ---------------------------------------------------------------------------------------------------------------------------------
 Size (alpha): Maximum Type I error rate.
 Nominal size = 0.050
@@ -132,9 +133,11 @@ TEST(ResultsReport, TypeIVerdictAndFiguresComeFromTheSummary) {
     const char* lines;
   };
   const std::vector<Case> cases = {
-      {"tolerable", {0.149, 0.5, 0.9, false, false, false, true},
+      {"tolerable",
+       {0.149, 0.5, 0.9, false, false, false, true},
        "Actual size = 0.149\r\n*****Test has tolerable Type I error rates.*****\r\n"},
-      {"high at a size of 1", {1.0, 0.5, 0.9, true, false, false, true},
+      {"high at a size of 1",
+       {1.0, 0.5, 0.9, true, false, false, true},
        "Actual size = 1.000\r\n*****Warning: Test has high Type I error rates.  The null hypothesis will be "
        "rejected as much as 100.0% of the time when it is true.*****\r\n"},
   };
@@ -161,13 +164,17 @@ TEST(ResultsReport, TypeIILinesForEachCombinationOfVerdicts) {
     std::string lines;
   };
   const std::vector<Case> cases = {
-      {"adequate", {0.05, 0.0625, 0.9, false, false, false, true},
+      {"adequate",
+       {0.05, 0.0625, 0.9, false, false, false, true},
        "Minimum power = 0.063\r\nMaximum power = 0.900\r\n" + adequate},
-      {"biased", {0.12, 0.04, 0.9, false, true, false, false},
+      {"biased",
+       {0.12, 0.04, 0.9, false, true, false, false},
        "Minimum power = 0.040\r\nMaximum power = 0.900\r\n" + bias},
-      {"low power", {0.01, 0.08, 0.1, false, false, true, false},
+      {"low power",
+       {0.01, 0.08, 0.1, false, false, true, false},
        "Minimum power = 0.080\r\nMaximum power = 0.100\r\n" + low},
-      {"biased and low power", {0.2, 0.02, 0.1, true, true, true, false},
+      {"biased and low power",
+       {0.2, 0.02, 0.1, true, true, true, false},
        "Minimum power = 0.020\r\nMaximum power = 0.100\r\n" + bias + low},
   };
   const FixedRunInputs inputs;
@@ -211,7 +218,8 @@ TEST(ResultsReport, AssumptionLinesInTheirOrder) {
       {"nothing ticked", {H::NoInteractions, false, false, std::nullopt}, "[none]\r\n"},
       {"100% alone", {H::SitesEquivalent, false, false, L::All}, "100% of species interacting\r\n"},
       {"0% alone", {H::SitesEquivalent, false, false, L::None}, "0% of species interacting\r\n"},
-      {"all three", {H::SpeciesEquivalent, true, true, L::Half},
+      {"all three",
+       {H::SpeciesEquivalent, true, true, L::Half},
        "50% of species interacting\r\nSites Equivalent\r\nSpecies Equivalent\r\n"},
       {"species equivalent alone", {H::SitesEquivalent, false, true, std::nullopt}, "Species Equivalent\r\n"},
   };

@@ -100,7 +100,7 @@ TEST_F(StandIn, StartsWithEveryWindowTessilLooksUpAndItsOwnSettings) {
         s.ColumnFixedSum, s.ColumnEquiprobable, s.RowGroup, s.RowProportional, s.RowFixedSum, s.RowEquiprobable,
         s.IndexGroup, s.IndexCombo, s.IndexEdit, s.EmptyGroup, s.EmptyInclude, s.EmptyExclude, s.ProgressWindow,
         s.BeepCheck, s.AbortButton, s.ResultsWindow, s.ResultsPages, s.IndexSheet, s.ResultsMemo}) {
-  // clang-format on
+    // clang-format on
     EXPECT_NE(found, NoWindow);
   }
   EXPECT_NE(s.ResizeEditA, s.ResizeEditB);
@@ -113,9 +113,15 @@ TEST_F(StandIn, StartsWithEveryWindowTessilLooksUpAndItsOwnSettings) {
     WindowHandle window;
     bool visible;
   };
-  for (const Visibility v : {Visibility{s.ApplicationWindow, true}, {s.MainWindow, true}, {s.Grid, true},
-                             {s.ResizeDialog, false}, {s.OptionsWindow, false}, {s.PreferencesSheet, false},
-                             {s.ProgressWindow, false}, {s.AbortButton, false}, {s.ResultsWindow, false}}) {
+  for (const Visibility v : {Visibility{s.ApplicationWindow, true},
+                             {s.MainWindow, true},
+                             {s.Grid, true},
+                             {s.ResizeDialog, false},
+                             {s.OptionsWindow, false},
+                             {s.PreferencesSheet, false},
+                             {s.ProgressWindow, false},
+                             {s.AbortButton, false},
+                             {s.ResultsWindow, false}}) {
     EXPECT_EQ(ws_.IsWindowVisible(v.window), v.visible) << std::hex << v.window;
   }
   const cooc::TestOptions held = ecosim_->HeldOptions().Options;
@@ -160,12 +166,15 @@ TEST_F(StandIn, OptionsAreChosenByTheButtonHandleAndPagesByIndex) {
   Find("Coop", "Rows");
   Find("Coop", "Columns");
   // The button named by lParam is chosen; wParam carries only its low bits.
-  ws_.PostMessage(s_.RowGroup, win::WM_COMMAND, s_.RowEquiprobable % 4096, static_cast<std::intptr_t>(s_.RowEquiprobable));
-  ws_.PostMessage(s_.RowGroup, win::WM_COMMAND, s_.RowProportional % 4096, static_cast<std::intptr_t>(s_.ColumnProportional));
+  ws_.PostMessage(s_.RowGroup, win::WM_COMMAND, s_.RowEquiprobable % 4096,
+                  static_cast<std::intptr_t>(s_.RowEquiprobable));
+  ws_.PostMessage(s_.RowGroup, win::WM_COMMAND, s_.RowProportional % 4096,
+                  static_cast<std::intptr_t>(s_.ColumnProportional));
   ws_.PostMessage(s_.ColumnGroup, win::WM_COMMAND, 0, static_cast<std::intptr_t>(s_.ColumnProportional));
   EXPECT_EQ(ecosim_->HeldOptions().Options.RowConstraint, Constraint::Fixed) << "posted: not yet handled";
   ws_.ProcessPendingMessages();
-  EXPECT_EQ(ecosim_->HeldOptions().Options.RowConstraint, Constraint::Equiprobable) << "another group's button chooses nothing";
+  EXPECT_EQ(ecosim_->HeldOptions().Options.RowConstraint, Constraint::Equiprobable)
+      << "another group's button chooses nothing";
   EXPECT_EQ(ecosim_->HeldOptions().Options.ColumnConstraint, Constraint::Proportional);
 
   Find("Coop", "Iterations");
@@ -272,15 +281,29 @@ TEST(StandInOptions, TextsNamingNoChoiceRefuseOnlyWhereTheyAreUsed) {
        "The row constraint \"Fixed\" is unknown: choose Fixed Sum, Equiprobable or Proportional."},
       {"unknown columns", with(&OptionTexts::ColumnConstraint, "equiprobable"),
        "The column constraint \"equiprobable\" is unknown: choose Fixed Sum, Equiprobable or Proportional."},
-      {"unknown algorithm", [&] { OptionTexts t = fixedFixed; t.Algorithm = "Trial Swap"; return t; }(),
+      {"unknown algorithm",
+       [&] {
+         OptionTexts t = fixedFixed;
+         t.Algorithm = "Trial Swap";
+         return t;
+       }(),
        "The fixed-fixed randomization algorithm \"Trial Swap\" is unknown: choose Sequential Swap, Independent Swap "
        "or Random Knight's Tour."},
       {"unknown degenerate choice", with(&OptionTexts::DegenerateMatrices, "Keep"),
        "The choice for degenerate matrices \"Keep\" is unknown: choose Retain, Discard, Split or Fix."},
       {"unknown empty-site choice",
-       [&] { OptionTexts t = with(&OptionTexts::Index, "V-ratio"); t.EmptySites = ""; return t; }(),
+       [&] {
+         OptionTexts t = with(&OptionTexts::Index, "V-ratio");
+         t.EmptySites = "";
+         return t;
+       }(),
        "The choice for empty sites \"\" is unknown: choose Include or Exclude."},
-      {"the index comes first", [&] { OptionTexts t = with(&OptionTexts::Index, "?"); t.RowConstraint = "?"; return t; }(),
+      {"the index comes first",
+       [&] {
+         OptionTexts t = with(&OptionTexts::Index, "?");
+         t.RowConstraint = "?";
+         return t;
+       }(),
        "The co-occurrence index \"?\""},
       {"algorithm and empty sites of a pair index, margins free", pairIndex, ""},
       {"degenerate matrices, both margins fixed", fixedFixedCombinations, ""},

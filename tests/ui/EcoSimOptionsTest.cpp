@@ -72,8 +72,7 @@ TEST(EcoSimOptions, VRatioWithIncludeAddsTheEmptySitesLineFirst) {
 
 TEST(EcoSimOptions, TheEmptySitesGroupFollowsTheIndexAndKeepsItsChoice) {
   OptionsHarness h;
-  const std::pair<const char*, bool> indices[] = {
-      {"opt10", true}, {"opt7", false}, {"opt9", true}, {"opt8", false}};
+  const std::pair<const char*, bool> indices[] = {{"opt10", true}, {"opt7", false}, {"opt9", true}, {"opt8", false}};
   h.In<QRadioButton>("opt10")->click();
   h.In<QRadioButton>("opt18")->click();
   for (const auto& [option, shown] : indices) {
@@ -186,9 +185,9 @@ TEST(EcoSimOptions, CommittedTextsAreWhatTheRunReads) {
 
 TEST(EcoSimOptions, TheTabOrderRunsFromTheIndexToTheEmptySites) {
   OptionsHarness h;
-  const char* order[] = {"opt7", "opt8", "opt9", "opt10", "opt1", "opt2", "opt3", "opt4", "opt5", "opt6",
-                         "opt14", "opt15", "opt16", "opt17", "txt1", "txt2", "opt11", "opt12", "opt13",
-                         "cmd1", "cmd2", "opt18", "opt19"};
+  const char* order[] = {"opt7",  "opt8",  "opt9",  "opt10", "opt1",  "opt2",  "opt3", "opt4",
+                         "opt5",  "opt6",  "opt14", "opt15", "opt16", "opt17", "txt1", "txt2",
+                         "opt11", "opt12", "opt13", "cmd1",  "cmd2",  "opt18", "opt19"};
   for (std::size_t i = 1; i < std::size(order); ++i) {
     EXPECT_EQ(h.In<QWidget>(order[i - 1])->nextInFocusChain(), h.In<QWidget>(order[i])) << order[i - 1];
   }

@@ -5,12 +5,12 @@
 
 #include <QAction>
 #include <QMessageBox>
-#include <QTimer>
 #include <QPointer>
 #include <QTextBrowser>
+#include <QTimer>
 
-#include "Help_Procedures.h"
 #include "HelpPages.h"
+#include "Help_Procedures.h"
 #include "UiTestSupport.h"
 #include "frmAbout.h"
 #include "frmConfirmExit.h"

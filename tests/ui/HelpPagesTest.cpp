@@ -41,7 +41,8 @@ TEST(HelpPages, TheScenarioTableIsTheEnginesOwn) {
     EXPECT_EQ(m.captured(5).toDouble(), p(2, 2)) << "lower-right";
     const OccupancyMatrix large = BuildOccupancyMatrix(scenario, 9, 7);
     EXPECT_EQ(m.captured(6) == "yes", NullAdmitsOccupancy(Hypothesis::SitesEquivalent, large)) << "sites equivalent";
-    EXPECT_EQ(m.captured(7) == "yes", NullAdmitsOccupancy(Hypothesis::SpeciesEquivalent, large)) << "species equivalent";
+    EXPECT_EQ(m.captured(7) == "yes", NullAdmitsOccupancy(Hypothesis::SpeciesEquivalent, large))
+        << "species equivalent";
   }
   EXPECT_EQ(seen.size(), static_cast<std::size_t>(NumScenarios));
 }
@@ -69,7 +70,8 @@ std::set<QString> VerdictSentences() {
   };
   std::set<QString> sentences;
   for (const PowerTable& table : tables) {
-    const QString report = QString::fromStdString(BuildResultsReport(table, AnalyzeErrorRates(table), FixedRunInputs{}));
+    const QString report =
+        QString::fromStdString(BuildResultsReport(table, AnalyzeErrorRates(table), FixedRunInputs{}));
     const QRegularExpression verdict(R"(\*\*\*\*\*((?:Warning: )?Test [^.]*\.))");
     for (auto match = verdict.globalMatch(report); match.hasNext();) sentences.insert(match.next().captured(1));
   }
@@ -96,7 +98,8 @@ TEST(HelpPages, EveryLinkLeadsToAPageOfTheHelp) {
       const QString target = QUrl::fromPercentEncoding(m.captured(1).toUtf8());
       EXPECT_TRUE(QFile::exists(HelpPagesFolder() + "/" + target)) << topic << " -> " << target.toStdString();
       if (!m.captured(3).isEmpty()) {
-        EXPECT_TRUE(Page(target).contains("name=\"" + m.captured(3) + "\"")) << topic << " -> " << m.captured(0).toStdString();
+        EXPECT_TRUE(Page(target).contains("name=\"" + m.captured(3) + "\""))
+            << topic << " -> " << m.captured(0).toStdString();
       }
     }
   }

@@ -47,8 +47,7 @@ TEST(MainWindow, StartsWithNoInteractionsSelectedAndOnlyItsAssumptionsAvailable)
   EXPECT_EQ(h.Find<QLineEdit>("txtHA")->text(), "Interactions Between Species");
   EXPECT_EQ(h.Find<QLineEdit>("txtRows")->text(), "10");
   EXPECT_EQ(h.Find<QLineEdit>("txtCols")->text(), "10");
-  EXPECT_EQ(h.Find<QPlainTextEdit>("txtTest")->toPlainText(),
-            Q(InitialTestSummary).replace("\r\n", "\n"));
+  EXPECT_EQ(h.Find<QPlainTextEdit>("txtTest")->toPlainText(), Q(InitialTestSummary).replace("\r\n", "\n"));
   EXPECT_EQ(h.Main->TestSummary(), InitialTestSummary);
   EXPECT_EQ(h.Find<QPushButton>("cmd1")->text(), "Change...");
   EXPECT_EQ(h.Find<QPushButton>("cmd2")->text(), "Run");
@@ -68,7 +67,8 @@ TEST(MainWindow, EveryControlOfAFrameSharesTheFramesTooltip) {
       {"fra3", "Check the assumptions that are appropriate for data set being analyzed."},
       {"fra4", "Select the test that you are using."},
       {"fra5", "Enter the dimensions of the presence-absence matrix being analyzed."},
-      {"fra8", "Click Run to measure error rates, robustness, and bias.   Click Advanced Options for additional options."},
+      {"fra8",
+       "Click Run to measure error rates, robustness, and bias.   Click Advanced Options for additional options."},
   };
   for (const auto& [name, tip] : frames) {
     auto* frame = h.Find<PanelFrame>(name);
@@ -164,7 +164,7 @@ TEST(MainWindow, TheInteractionAssumptionSelectsZeroPercentAndClearsAllLevels) {
 struct SizeCase {
   const char* Box;
   const char* Typed;
-  const char* Shown;       // the text after leaving the box
+  const char* Shown;         // the text after leaving the box
   std::string_view Refusal;  // empty when accepted
 };
 

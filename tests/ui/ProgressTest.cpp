@@ -16,10 +16,10 @@ namespace {
 
 TEST(ProgressTime, RemainingSecondsAreShownAsTheUserReadsThem) {
   const std::pair<double, const char*> table[] = {
-      {1.5, "2s Remaining"},        {2.5, "2s Remaining"},         {45.2, "45s Remaining"},
-      {59.4, "59s Remaining"},      {59.5, "2min Remaining"},      {60, "2min Remaining"},
-      {120, "3min Remaining"},      {3599.4, "60min Remaining"},   {3599.6, "1min Remaining"},
-      {3600, "1hr 1min Remaining"}, {7325, "2hr 3min Remaining"},  {0.4, "0s Remaining"},
+      {1.5, "2s Remaining"},        {2.5, "2s Remaining"},        {45.2, "45s Remaining"},
+      {59.4, "59s Remaining"},      {59.5, "2min Remaining"},     {60, "2min Remaining"},
+      {120, "3min Remaining"},      {3599.4, "60min Remaining"},  {3599.6, "1min Remaining"},
+      {3600, "1hr 1min Remaining"}, {7325, "2hr 3min Remaining"}, {0.4, "0s Remaining"},
   };
   for (const auto& [remaining, text] : table) EXPECT_EQ(RemainingTimeText(remaining), text) << remaining;
 }
@@ -33,7 +33,7 @@ TEST(ProgressTime, TheEstimateUsesTheMatricesDoneSoFar) {
   EXPECT_EQ(TimeLine(s, 1010.0), "");  // one matrix tells nothing yet
   s.WorkDone = 1;
   EXPECT_EQ(TimeLine(s, 1010.0), "");
-  s.TestsDone = 900;                    // a quarter in 45 s: 135 s to go
+  s.TestsDone = 900;  // a quarter in 45 s: 135 s to go
   s.WorkDone = 900;
   EXPECT_EQ(TimeLine(s, 1045.0), "3min Remaining");
   s.TestsDone = 3599;

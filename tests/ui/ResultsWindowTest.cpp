@@ -25,13 +25,14 @@ namespace {
 const std::string Report = "TYPE I ERROR RATES\r\n---\r\n(1,1)\t\tTrue\t\t\t0.040\r\n*Defined in Tessil Help.";
 
 struct ResultsHarness {
-  ResultsHarness() : Window(new frmResults(ResultsServices{Boxes, Help, [this](QWidget*, const QString& folder,
-                                                                              const QString& name) {
-                                                             AskedFolder = folder;
-                                                             AskedName = name;
-                                                             return Chosen;
-                                                           },
-                                                           Folder.path()})) {
+  ResultsHarness()
+      : Window(new frmResults(ResultsServices{Boxes, Help,
+                                              [this](QWidget*, const QString& folder, const QString& name) {
+                                                AskedFolder = folder;
+                                                AskedName = name;
+                                                return Chosen;
+                                              },
+                                              Folder.path()})) {
     Window->SetReport(Report);
     Window->show();
   }
@@ -165,7 +166,8 @@ TEST(ResultsWindow, ASaveThatFailsPartWayKeepsTheOldFileAndSaysWhy) {
   EXPECT_EQ(h.Saved("report.txt"), "old");
   EXPECT_EQ(QDir(h.Folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"report.txt"});
   ASSERT_EQ(h.Boxes.Texts().size(), 1);
-  EXPECT_TRUE(h.Boxes.Texts().front().contains("report.txt\": File too large")) << h.Boxes.Texts().front().toStdString();
+  EXPECT_TRUE(h.Boxes.Texts().front().contains("report.txt\": File too large"))
+      << h.Boxes.Texts().front().toStdString();
   EXPECT_EQ(h.Window->windowTitle(), "Tessil Results*");
 
   // Once the place can be written, the save goes through and the mark goes.

@@ -71,9 +71,14 @@ QWidget* VisibleWindow(const char* objectName) {
 MainWindowHarness::MainWindowHarness(DesktopAutomationFactory automation) {
   ObservedAutomation::Observed = {};
   Main = std::make_unique<frmMain>(
-      Settings, MainWindowServices{Boxes, Help, Time, std::move(automation),
+      Settings, MainWindowServices{Boxes,
+                                   Help,
+                                   Time,
+                                   std::move(automation),
                                    [this](QWidget*, const QString&, const QString&) { return ChosenFile; },
-                                   QStringLiteral("/tmp"), [this] { ++Ended; }, {}});
+                                   QStringLiteral("/tmp"),
+                                   [this] { ++Ended; },
+                                   {}});
   Activate(Main.get());
 }
 

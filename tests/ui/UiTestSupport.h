@@ -10,16 +10,16 @@
 #include <QStringList>
 #include <QWidget>
 #include <deque>
-#include <ostream>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "Help_Procedures.h"
 #include <QLineEdit>
 #include <string>
+#include "Help_Procedures.h"
 
 #include "Clock.h"
 #include "MessageBoxes.h"
@@ -80,7 +80,7 @@ class ObservedAutomation final : public EcoSimAutomation {
     int Prepared = 0;
     int Released = 0;
     int Entered = 0;
-    std::function<void()> OnPrepare;                            // may throw
+    std::function<void()> OnPrepare;                              // may throw
     std::function<void(int entered, QWidget* progress)> OnEnter;  // may throw
   };
   static Script Observed;  // one run at a time
