@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSaveFile>
 #include <cstdio>
 #include <memory>
 
@@ -94,8 +95,11 @@ QImage Framed(QWidget* window) {
 
 bool Save(QWidget* window, const QDir& folder, const char* name) {
   const QString path = folder.filePath(QString::fromLatin1(name));
-  const bool saved = Framed(window).save(path);
-  std::printf("%s %s (%s)\n", saved ? "wrote" : "FAILED", qPrintable(path), qPrintable(window->windowTitle()));
+  // A picture that fails half-way leaves the one already in the folder.
+  QSaveFile file(path);
+  const bool saved = file.open(QIODevice::WriteOnly) && Framed(window).save(&file, "PNG") && file.commit();
+  std::printf("%s %s (%s%s%s)\n", saved ? "wrote" : "FAILED", qPrintable(path), qPrintable(window->windowTitle()),
+              saved ? "" : ": ", saved ? "" : qPrintable(file.errorString()));
   return saved;
 }
 
