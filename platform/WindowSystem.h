@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -26,9 +27,11 @@ class WindowSystem {
  public:
   virtual ~WindowSystem() = default;
 
-  // The first top-level window, of any program, with this class and, when a
-  // text is given, this text. Texts compare whole, without regard to case,
-  // ampersands included.
+  // The first top-level window with this class and, when a text is given,
+  // this text. Only the windows of the program this window system started
+  // (ShellExecute) are seen: an EcoSim the user had open, and every other
+  // program's windows, are never found, clicked or closed. Texts compare
+  // whole, without regard to case, ampersands included.
   virtual WindowHandle FindWindow(std::string_view className, std::optional<std::string_view> text) = 0;
   // Among the direct children of `parent`, in creation order, the first one
   // after `after` (from the first child when `after` is 0) with this class
@@ -45,6 +48,9 @@ class WindowSystem {
   // window.
   virtual bool PostMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
   // Sends a message and returns the window's answer once it has handled it.
+  // A send to another program never blocks Tessil: while it waits for the
+  // answer, this program's own pending messages are processed and the hook
+  // of SetSendWait is called (see there).
   virtual std::intptr_t SendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                     std::intptr_t lParam) = 0;
   // Sends a message whose lParam is a single-byte (ANSI) text (WM_SETTEXT).
@@ -74,10 +80,21 @@ class WindowSystem {
   virtual bool ShowWindow(WindowHandle window, int command) = 0;
   virtual bool SetForegroundWindow(WindowHandle window) = 0;
 
+  // Called on every pass while a send waits for the other program's answer.
+  // An exception from it abandons the send and leaves it: the message is
+  // never sent again (a cell would be typed twice). Null: wait until the
+  // answer comes.
+  virtual void SetSendWait(std::function<void()> whileWaiting) = 0;
+
   // Starts a program file as the shell's `verb` would; a result above 32
-  // means it was started.
+  // means it was started. The program started is remembered: look-ups see
+  // only its windows.
   virtual std::intptr_t ShellExecute(WindowHandle owner, std::string_view verb, const std::string& file,
                                      const std::string& parameters, const std::string& directory, int showCommand) = 0;
+  // True once the program the last ShellExecute started has ended (it
+  // crashed, or exited before showing its main window); false while it runs
+  // and when nothing was started.
+  virtual bool StartedProgramEnded() = 0;
   // Tessil gives up on the program that owns this window because it does
   // not close: a program hosted in this process is ended, one in another
   // process is left running.
@@ -87,6 +104,9 @@ class WindowSystem {
   virtual void ProcessPendingMessages() = 0;
   virtual ScreenSize ScreenSizeInPixels() = 0;
   virtual double SecondsSinceMidnight() = 0;
+  // Seconds on a clock that never jumps (midnight, clock changes): for the
+  // waits and their time limits.
+  virtual double MonotonicSeconds() = 0;
 };
 
 }  // namespace tessil

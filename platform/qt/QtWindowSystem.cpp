@@ -234,6 +234,10 @@ std::intptr_t QtWindowSystem::ShellExecute(WindowHandle, std::string_view verb, 
   return world_.Programs().StartProgramLater(file, directory) ? win::SE_STARTED : win::SE_ERR_NOASSOC;
 }
 
+void QtWindowSystem::SetSendWait(std::function<void()> whileWaiting) { sendWait_ = std::move(whileWaiting); }
+
+bool QtWindowSystem::StartedProgramEnded() { return false; }
+
 void QtWindowSystem::LeaveBehind(WindowHandle window) { world_.Programs().EndProgramOwning(window); }
 
 void QtWindowSystem::ProcessPendingMessages() {
@@ -256,6 +260,11 @@ ScreenSize QtWindowSystem::ScreenSizeInPixels() {
 
 double QtWindowSystem::SecondsSinceMidnight() {
   return options_.Time != nullptr ? options_.Time->SecondsSinceMidnight() : systemClock_.SecondsSinceMidnight();
+}
+
+double QtWindowSystem::MonotonicSeconds() {
+  if (options_.Time != nullptr) return options_.Time->SecondsSinceMidnight();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 std::optional<QRect> QtWindowSystem::PlacedGeometry(WindowHandle window) const {

@@ -61,10 +61,13 @@ class QtWindowSystem final : public WindowSystem {
   bool SetForegroundWindow(WindowHandle window) override;
   std::intptr_t ShellExecute(WindowHandle owner, std::string_view verb, const std::string& file,
                              const std::string& parameters, const std::string& directory, int showCommand) override;
+  void SetSendWait(std::function<void()> whileWaiting) override;
+  bool StartedProgramEnded() override;
   void LeaveBehind(WindowHandle window) override;
   void ProcessPendingMessages() override;
   ScreenSize ScreenSizeInPixels() override;
   double SecondsSinceMidnight() override;
+  double MonotonicSeconds() override;
 
   // What the screen shows, for tests and for the front end.
   // The rectangle last given to the window by SetWindowPos.
@@ -85,6 +88,9 @@ class QtWindowSystem final : public WindowSystem {
   SystemClock systemClock_;
   Options options_;
   std::chrono::steady_clock::time_point lastFullTurn_{};
+  // Sends within this process are answered at once: the hook is kept for
+  // the interface and never called.
+  std::function<void()> sendWait_;
 };
 
 }  // namespace tessil

@@ -185,6 +185,9 @@ class RecordingWindowSystem final : public WindowSystem {
   }
   ScreenSize ScreenSizeInPixels() override { return inner_.ScreenSizeInPixels(); }
   double SecondsSinceMidnight() override { return inner_.SecondsSinceMidnight(); }
+  double MonotonicSeconds() override { return inner_.MonotonicSeconds(); }
+  void SetSendWait(std::function<void()> whileWaiting) override { inner_.SetSendWait(std::move(whileWaiting)); }
+  bool StartedProgramEnded() override { return inner_.StartedProgramEnded(); }
 
   // The calls from the first one that matches, on.
   std::vector<Call> From(const Call& first) const;
