@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Runs a Windows program of the cross build under Wine, headless: Wine's null
+# display driver, no X server. The prefix is made on first use (about 15 s)
+# in WINEPREFIX, by default a folder of this user's in the temporary folder;
+# concurrent runs share it, and its server ends after the last of them.
+#
+#   scripts/wine-run.sh build/windows/bin/tessil-cli.exe run --iterations 100
+set -euo pipefail
+
+export WINEPREFIX="${WINEPREFIX:-${TMPDIR:-/tmp}/tessil-wine-$(id -u)}"
+export WINEARCH=win64
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export LC_ALL="${TESSIL_WINE_LOCALE:-C.UTF-8}"
+unset DISPLAY WAYLAND_DISPLAY
+
+if [ ! -f "$WINEPREFIX/.tessil-ready" ]; then
+  mkdir -p "$WINEPREFIX"
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/.tessil-ready" ]; then
+      wineboot -i >/dev/null 2>&1
+      wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+      wineserver -w
+      touch "$WINEPREFIX/.tessil-ready"
+    fi
+  ) 9>"$WINEPREFIX.lock"
+fi
+
+exec wine "$@"
