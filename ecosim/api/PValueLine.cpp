@@ -1,5 +1,8 @@
 #include "PValueLine.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "Errors.h"
 #include "NumberText.h"
 
@@ -20,8 +23,13 @@ double PValueFromLine(std::string_view buffer, std::int16_t upperTail) {
   for (std::size_t at = text.find(prefix); at != std::string::npos; at = text.find(prefix, at)) {
     text.erase(at, prefix.size());
   }
+  // EcoSim writes its numbers in the user's locale: a decimal comma is a
+  // decimal point. A p-value has no thousands to separate.
+  std::replace(text.begin(), text.end(), ',', '.');
   const DecimalText read = ReadDecimal(text, std::chars_format::fixed);
-  if (!read.Valid || read.OutOfRange) {
+  // The reader takes "nan" and "inf" for numbers; a p-value is neither, nor
+  // anything outside 0 to 1.
+  if (!read.Valid || read.OutOfRange || !std::isfinite(read.Value) || read.Value < 0.0 || read.Value > 1.0) {
     // Show the line as read, with the length field's bytes made visible.
     std::string shown(buffer);
     for (char& c : shown) {

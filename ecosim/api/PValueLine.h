@@ -22,8 +22,9 @@ using ecosim::UpperTailPrefix;
 std::string LineBuffer(std::string_view line, std::size_t capacity);
 
 // The p-value in a line buffer: every occurrence of the tail's prefix is
-// removed and the rest, blanks around it ignored, must be a decimal number.
-// Fails with PValueNotANumber otherwise.
+// removed and the rest, blanks around it ignored, must be a decimal number
+// from 0 to 1, its decimal separator a point or a comma. Fails with
+// PValueNotANumber otherwise ("nan" and "inf" included).
 double PValueFromLine(std::string_view buffer, std::int16_t upperTail);
 
 }  // namespace tessil
