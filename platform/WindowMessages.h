@@ -11,6 +11,7 @@ namespace tessil::win {
 // Messages.
 inline constexpr std::uint32_t WM_SETTEXT = 0x000C;
 inline constexpr std::uint32_t WM_GETTEXT = 0x000D;
+inline constexpr std::uint32_t WM_GETTEXTLENGTH = 0x000E;
 inline constexpr std::uint32_t WM_CLOSE = 0x0010;
 inline constexpr std::uint32_t WM_KEYDOWN = 0x0100;
 inline constexpr std::uint32_t WM_KEYUP = 0x0101;

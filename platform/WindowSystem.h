@@ -57,7 +57,8 @@ class WindowSystem {
   virtual std::intptr_t SendTextMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                         std::string_view text) = 0;
   // Sends a message whose lParam is a buffer the window writes into
-  // (EM_GETLINE); the bytes the window does not write keep their value.
+  // (WM_GETTEXT, EM_GETLINE); the bytes the window does not write keep their
+  // value.
   virtual std::intptr_t SendBufferMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                           std::span<char> buffer) = 0;
 

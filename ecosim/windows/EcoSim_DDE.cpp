@@ -1,8 +1,10 @@
 // The per-matrix protocol with EcoSim: entering a matrix into its grid,
 // opening its options window, running the test and waiting for its outcome,
 // reading the p-value and closing the results; and the waits they share.
+#include <algorithm>
 #include <array>
 #include <string>
+#include <string_view>
 
 #include "PValueLine.h"
 #include "WindowMessages.h"
@@ -221,11 +223,21 @@ std::int32_t WindowProtocolEcoSim::AbortEcoSimRun() {
 }
 
 std::string WindowProtocolEcoSim::ReadEditLine(WindowHandle window, std::int32_t line, std::size_t capacity) {
-  // The buffer starts with its capacity, as EM_GETLINE expects, and spaces;
-  // what the line does not fill keeps them.
-  std::string buffer = LineBuffer({}, capacity);
-  windows_.SendBufferMessage(window, win::EM_GETLINE, static_cast<std::uintptr_t>(line), buffer);
-  return buffer;
+  // The whole text of the control, as another program may read it: its
+  // length, then the text itself. The line is cut from it and handed on as
+  // a line buffer of this capacity would return it.
+  const std::intptr_t length = windows_.SendMessage(window, win::WM_GETTEXTLENGTH, 0, 0);
+  std::string text(static_cast<std::size_t>(std::max<std::intptr_t>(length, 0)) + 1, '\0');
+  const std::intptr_t copied = windows_.SendBufferMessage(window, win::WM_GETTEXT, text.size(), text);
+  text.resize(
+      static_cast<std::size_t>(std::clamp<std::intptr_t>(copied, 0, static_cast<std::intptr_t>(text.size()) - 1)));
+  std::string_view rest = text;
+  for (std::int32_t k = 0; k < line; ++k) {
+    const std::size_t end = rest.find("\r\n");
+    // Past the last line: an empty line.
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 2);
+  }
+  return LineBuffer(rest.substr(0, rest.find("\r\n")), capacity);
 }
 
 double WindowProtocolEcoSim::ReadPValue(std::int16_t upperTail) {

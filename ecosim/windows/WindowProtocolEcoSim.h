@@ -92,6 +92,9 @@ class WindowProtocolEcoSim final : public EcoSimAutomation {
   void SetEcoSimSeed(std::string_view text);
   void ResizeEcoSimMatrix(std::int32_t rows, std::int32_t columns);
   std::int32_t AbortEcoSimRun();
+  // Line `line` (from 0) of an edit control, read as another program reads
+  // it (WM_GETTEXTLENGTH, then WM_GETTEXT of the whole text, split at CR
+  // LF) and returned as a line buffer of `capacity` bytes (LineBuffer).
   std::string ReadEditLine(WindowHandle window, std::int32_t line, std::size_t capacity);
   void MakeEcoSimWindowTranslucent(std::string_view name);
   // True when an EcoSim main window was found and has been closed.

@@ -55,6 +55,35 @@ class RunSettingsError final : public TessilError {
   RunSettingsError(std::uint32_t number, const std::string& message) : TessilError(number, message) {}
 };
 
+// EcoSim's resize dialog stayed open after "&OK": EcoSim would not take a
+// matrix of this size.
+class EcoSimSizeRefused final : public TessilError {
+ public:
+  static constexpr std::uint32_t Code = 0x80040202u;
+  EcoSimSizeRefused(std::int64_t rows, std::int64_t columns)
+      : TessilError(Code, "EcoSim would not take a matrix of " + std::to_string(rows) + " rows (species) x " +
+                              std::to_string(columns) + " columns (sites).") {}
+};
+
+// EcoSim's program file is there but EcoSim did not start, or it ended
+// before its main window appeared.
+class EcoSimNotStarted final : public TessilError {
+ public:
+  static constexpr std::uint32_t Code = 0x80040203u;
+  explicit EcoSimNotStarted(const std::string& reason)
+      : TessilError(Code, "EcoSim could not be started: " + reason + ".") {}
+};
+
+// A matrix handed to EcoSim holds a cell that is neither 0 nor 1: EcoSim's
+// grid would never read it back as typed.
+class MatrixCellNotBinary final : public TessilError {
+ public:
+  static constexpr std::uint32_t Code = 0x80040204u;
+  MatrixCellNotBinary(std::int32_t row, std::int32_t column, std::int32_t value)
+      : TessilError(Code, "Cell (" + std::to_string(row) + ", " + std::to_string(column) + ") of the matrix holds " +
+                              std::to_string(value) + "; EcoSim takes only 0 and 1.") {}
+};
+
 // EcoSim's p-value line did not hold a number.
 class PValueNotANumber final : public TessilError {
  public:

@@ -34,6 +34,14 @@ std::optional<std::string_view> EditLine(const WindowEntry& entry, std::uintptr_
   }
 }
 
+// The text WM_GETTEXT reads: an edit control's content, a window's caption.
+// Tessil's own windows keep theirs in Qt.
+std::string CurrentText(const WindowEntry& entry) {
+  if (entry.Managed) return entry.Text;
+  const QByteArray title = entry.Widget->windowTitle().toLatin1();
+  return std::string(title.constData(), static_cast<std::size_t>(title.size()));
+}
+
 // What a window does with a message its own handler leaves alone, as an
 // edit control, a button or any window would.
 void DefaultHandling(WindowRegistry& registry, WindowEntry& entry, WindowMessageEvent& m) {
@@ -42,6 +50,22 @@ void DefaultHandling(WindowRegistry& registry, WindowEntry& entry, WindowMessage
       registry.SetText(entry, m.Text);
       m.Result = 1;
       break;
+    case win::WM_GETTEXTLENGTH:
+      m.Result = static_cast<std::intptr_t>(CurrentText(entry).size());
+      break;
+    case win::WM_GETTEXT: {
+      // wParam is the buffer's size: at most wParam - 1 characters are
+      // copied, then a terminating zero.
+      m.Result = 0;
+      const std::size_t room = std::min(static_cast<std::size_t>(m.WParam), m.Buffer.size());
+      if (room == 0) break;
+      const std::string text = CurrentText(entry);
+      const std::size_t copied = std::min(text.size(), room - 1);
+      std::memcpy(m.Buffer.data(), text.data(), copied);
+      m.Buffer[copied] = '\0';
+      m.Result = static_cast<std::intptr_t>(copied);
+      break;
+    }
     case win::EM_GETLINE: {
       m.Result = 0;
       if (!IsEditLikeClass(entry.ClassName) || m.Buffer.empty()) break;

@@ -37,7 +37,7 @@ class WindowMessageEvent final : public QEvent {
   bool Posted;
   // WM_SETTEXT: the single-byte text lParam names.
   std::string Text;
-  // EM_GETLINE: the buffer lParam names (sent messages only).
+  // EM_GETLINE, WM_GETTEXT: the buffer lParam names (sent messages only).
   std::span<char> Buffer;
   // Set by the window that handled the message; the default handling of
   // the window system then stays out.

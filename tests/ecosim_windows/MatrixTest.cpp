@@ -28,7 +28,7 @@ TEST_F(Matrix, ACellThatReadsBackWrongIsTypedAgainAfterAFullRoundOfTabs) {
     std::vector<Call> expected;
     for (int attempt = 0; attempt < mistyped; ++attempt) {
       expected.push_back(Send(s.Grid, win::WM_CHAR, 0x31, 0x00020001));
-      expected.push_back(GetLine(s.GridEditor, 0, 2));
+      Append(expected, ReadText(s.GridEditor, 1));
       for (int tab = 0; tab < 16; ++tab) expected.push_back(Send(s.Grid, win::WM_KEYDOWN, win::VK_TAB, 0x000F0001));
     }
     Append(expected, Typing(s, m));
@@ -64,8 +64,11 @@ TEST_F(Matrix, EachTailIsReadFromItsLineAsTheInProcessPathReadsIt) {
     memos.push_back(expected.Memo2);
     EXPECT_EQ(*p, ReadPValueFromResults(expected, tail));
     const WindowHandle memo = ecosim_->Session().ResultsMemo;
-    EXPECT_NE(std::find(windows_.Calls.begin(), windows_.Calls.end(), GetLine(memo, 5u + tail, 33)),
+    // The whole memo is read; never a line of it by EM_GETLINE.
+    const std::vector<Call> reading = ReadText(memo, StandIn().LastResult().Memo2.size());
+    EXPECT_NE(std::search(windows_.Calls.begin(), windows_.Calls.end(), reading.begin(), reading.end()),
               windows_.Calls.end());
+    for (const Call& c : windows_.Calls) EXPECT_NE(c.Message, win::EM_GETLINE);
     EXPECT_EQ(windows_.Calls.back(), Post(ecosim_->Session().ResultsWindow, win::WM_CLOSE));
   }
   EXPECT_EQ(StandIn().TestOrdinal(), 3u);
@@ -76,7 +79,22 @@ TEST_F(Matrix, APValueIsReadFromTheFirstThirtyThreeCharactersOnly) {
     const char* shown;
     std::optional<double> read;  // empty: the line holds no number
   };
-  const Case cases[] = {{"0.0470000009", 0.047}, {" 0.5 ", 0.5}, {"n/a", std::nullopt}, {"", std::nullopt}};
+  const Case cases[] = {{"0.0470000009", 0.047},
+                        {" 0.5 ", 0.5},
+                        {"n/a", std::nullopt},
+                        {"", std::nullopt},
+                        // Written in a locale with a decimal comma.
+                        {"0,25", 0.25},
+                        {"0,0470000009", 0.047},
+                        {"1,00000", 1.0},
+                        // Read as numbers by the number reader, yet no p-value.
+                        {"nan", std::nullopt},
+                        {"inf", std::nullopt},
+                        {"-inf", std::nullopt},
+                        {"infinity", std::nullopt},
+                        {"1.5", std::nullopt},
+                        {"-0.25", std::nullopt},
+                        {"0,2,5", std::nullopt}};
   Prepare();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.shown);

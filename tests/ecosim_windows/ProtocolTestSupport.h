@@ -66,9 +66,12 @@ inline Call Send(WindowHandle w, std::uint32_t m, std::uintptr_t wp = 0, std::in
   return {"send", w, m, wp, lp};
 }
 inline Call SetText(WindowHandle w, std::string text) { return {"text", w, win::WM_SETTEXT, 0, 0, std::move(text)}; }
-// EM_GETLINE with a fresh line buffer of that capacity.
-inline Call GetLine(WindowHandle w, std::uintptr_t line, std::size_t capacity) {
-  return {"buffer", w, win::EM_GETLINE, line, static_cast<std::intptr_t>(capacity), LineBuffer({}, capacity)};
+// Reading a control's whole text of this length: its length asked, then the
+// text into a zeroed buffer with room for it and its terminating zero.
+inline std::vector<Call> ReadText(WindowHandle w, std::size_t length) {
+  return {{"send", w, win::WM_GETTEXTLENGTH},
+          {"buffer", w, win::WM_GETTEXT, length + 1, static_cast<std::intptr_t>(length + 1),
+           std::string(length + 1, '\0')}};
 }
 inline Call Focus(WindowHandle w) { return {"focus", w}; }
 inline Call Place(WindowHandle w, WindowHandle after, int x, int y, int width, int height) {

@@ -235,6 +235,40 @@ TEST(QtWindowSystem, LinesAreCopiedUpToTheBufferCapacityWithoutATerminatingZero)
   }
 }
 
+// Another program's controls are read whole: the length, then the text with
+// a terminating zero, never more than the buffer's size asks.
+TEST(QtWindowSystem, WholeTextsAreReadByLengthThenText) {
+  Form f;
+  QtWindowSystem ws(f.World);
+  const std::string memo = "line 0\r\np(observed >= expected) = 0,25\r\n";
+  qtwin::SetText(f.World.Windows(), f.Memo, memo);
+  ws.SendTextMessage(f.editA, win::WM_SETTEXT, 0, "1");
+  auto tessil = std::make_unique<QWidget>();
+  tessil->setWindowTitle("Tessil Progress...");
+  const WindowHandle own = qtwin::HandleOf(f.World.Windows(), tessil.get());
+  struct Case {
+    WindowHandle window;
+    std::size_t size;  // of the buffer, given as wParam
+    std::intptr_t length;
+    std::string bytes;  // the buffer afterwards
+  };
+  const Case cases[] = {
+      {f.memo, memo.size() + 1, static_cast<std::intptr_t>(memo.size()), memo + std::string(1, '\0')},
+      {f.memo, 5, static_cast<std::intptr_t>(memo.size()), std::string("line\0", 5)},
+      {f.editA, 2, 1, std::string("1\0", 2)},  // the content, not the creation text
+      {f.ok, 5, 3, std::string("&OK\0", 4) + "."},
+      {own, 19, 18, std::string("Tessil Progress...\0", 19)},
+      {f.memo, 0, static_cast<std::intptr_t>(memo.size()), ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ws.SendMessage(c.window, win::WM_GETTEXTLENGTH, 0, 0), c.length) << c.bytes;
+    std::string buffer(c.bytes.size(), '.');
+    const std::intptr_t copied = ws.SendBufferMessage(c.window, win::WM_GETTEXT, c.size, buffer);
+    EXPECT_EQ(copied, c.size == 0 ? 0 : std::min<std::intptr_t>(c.length, static_cast<std::intptr_t>(c.size) - 1));
+    EXPECT_EQ(buffer, c.bytes);
+  }
+}
+
 TEST(QtWindowSystem, StylesAlphaStackingAndForeground) {
   Form f;
   QtWindowSystem ws(f.World, QtWindowSystem::Options{nullptr, ScreenSize{1024, 768}});
