@@ -23,8 +23,13 @@ class HostedProgram {
   virtual bool OwnsWindow(WindowHandle window) const = 0;
 };
 
-// Starts an instance in the given working folder.
+// Starts an instance in the given working folder; null: the program ended
+// before it showed anything.
 using ProgramStarter = std::function<std::unique_ptr<HostedProgram>(const std::string& workingFolder)>;
+
+// Names one start of a program, from the request on, for as long as the
+// world lives; 0 names none.
+using ProgramId = std::uint64_t;
 
 // The programs of one window world (WindowWorld.h): which program file
 // starts which program, and the instances running.
@@ -44,10 +49,16 @@ class ProgramHost {
 
   // Starts the program registered for the file's name at the next turn of
   // message processing, as a program started by the shell comes up while its
-  // starter goes on. False when no program is registered for it.
-  bool StartProgramLater(const std::string& file, const std::string& workingFolder);
-  // Starts it now; null when none is registered.
+  // starter goes on. 0 when no program is registered for it.
+  ProgramId StartProgramLater(const std::string& file, const std::string& workingFolder);
+  // Starts it now; null when none is registered or it ended at once.
   HostedProgram* StartProgram(const std::string& file, const std::string& workingFolder);
+  // The instance of that start while it runs; null before it has come up
+  // and once it has ended.
+  HostedProgram* Running(ProgramId id) const;
+  // True once that start has come to an end: the program ended, or ended
+  // before it came up, or its start was dropped.
+  bool HasEnded(ProgramId id) const;
 
   // Ends an instance at the next turn of message processing: how a program
   // ends itself from one of its own message handlers.
@@ -66,12 +77,20 @@ class ProgramHost {
     std::string FileName;
     ProgramStarter Starter;
   };
+  struct Instance {
+    ProgramId Id = 0;
+    std::unique_ptr<HostedProgram> Program;
+  };
   const Registration* Registered(std::string_view fileName) const;
   QObject& QueueContext();
-  void End(std::vector<std::unique_ptr<HostedProgram>>::iterator at);
+  void End(std::vector<Instance>::iterator at);
+  HostedProgram* Start(ProgramId id, const std::string& file, const std::string& workingFolder);
 
   std::vector<Registration> programs_;
-  std::vector<std::unique_ptr<HostedProgram>> running_;
+  std::vector<Instance> running_;
+  // Starts requested and not yet made.
+  std::vector<ProgramId> starting_;
+  ProgramId lastId_ = 0;
   // Queued starts and ends carry the generation they were queued in;
   // EndAllPrograms moves to a new one, so none of them outlives it.
   std::uint64_t generation_ = 0;

@@ -51,10 +51,23 @@ QtWindowSystem::QtWindowSystem(qtwin::WindowWorld& world) : QtWindowSystem(world
 
 QtWindowSystem::QtWindowSystem(qtwin::WindowWorld& world, Options options) : world_(world), options_(options) {}
 
+// Whether the window belongs to the program this window system started: the
+// program owns the top-level window the window lies in.
+bool QtWindowSystem::Sees(WindowHandle window) {
+  const qtwin::HostedProgram* started = world_.Programs().Running(started_);
+  if (started == nullptr) return false;
+  WindowHandle top = window;
+  for (const WindowEntry* entry = Registry().Find(window); entry != nullptr && entry->Parent != NoWindow;
+       entry = Registry().Find(entry->Parent)) {
+    top = entry->Parent;
+  }
+  return started->OwnsWindow(top);
+}
+
 WindowHandle QtWindowSystem::FindWindow(std::string_view className, std::optional<std::string_view> text) {
   for (const WindowHandle window : Registry().TopLevels()) {
     const WindowEntry* entry = Registry().Find(window);
-    if (entry != nullptr && Matches(*entry, className, text)) return window;
+    if (entry != nullptr && Matches(*entry, className, text) && Sees(window)) return window;
   }
   return NoWindow;
 }
@@ -62,7 +75,7 @@ WindowHandle QtWindowSystem::FindWindow(std::string_view className, std::optiona
 WindowHandle QtWindowSystem::FindWindowEx(WindowHandle parent, WindowHandle after, std::string_view className,
                                           std::optional<std::string_view> text) {
   const WindowEntry* p = Registry().Find(parent);
-  if (p == nullptr) return NoWindow;
+  if (p == nullptr || !Sees(parent)) return NoWindow;
   auto child = p->Children.begin();
   if (after != NoWindow) {
     child = std::find(p->Children.begin(), p->Children.end(), after);
@@ -228,15 +241,19 @@ bool QtWindowSystem::SetForegroundWindow(WindowHandle window) {
 
 std::intptr_t QtWindowSystem::ShellExecute(WindowHandle, std::string_view verb, const std::string& file,
                                            const std::string&, const std::string& directory, int) {
+  // Whatever happens, the program started before is no longer Tessil's.
+  started_ = 0;
   if (!SameWindowText(verb, "open")) return win::SE_ERR_NOASSOC;
   std::error_code error;
   if (!std::filesystem::is_regular_file(file, error)) return win::SE_ERR_FNF;
-  return world_.Programs().StartProgramLater(file, directory) ? win::SE_STARTED : win::SE_ERR_NOASSOC;
+  // A file that starts no program this world knows will not run.
+  started_ = world_.Programs().StartProgramLater(file, directory);
+  return started_ != 0 ? win::SE_STARTED : win::SE_ERR_NOASSOC;
 }
 
 void QtWindowSystem::SetSendWait(std::function<void()> whileWaiting) { sendWait_ = std::move(whileWaiting); }
 
-bool QtWindowSystem::StartedProgramEnded() { return false; }
+bool QtWindowSystem::StartedProgramEnded() { return world_.Programs().HasEnded(started_); }
 
 void QtWindowSystem::LeaveBehind(WindowHandle window) { world_.Programs().EndProgramOwning(window); }
 

@@ -1,8 +1,11 @@
 // The window system over Qt: handles name widgets of this process made
 // windows through QtWindows.h, posted messages become posted Qt events and
 // sent messages sent events, and processing pending messages is one turn of
-// Qt's event processing. A QApplication must exist while it is used. It sees
-// the windows and the hosted programs of one window world.
+// Qt's event processing. A QApplication must exist while it is used. It
+// works in one window world, and its look-ups see only the windows of the
+// hosted program it last started: every other window of the world (another
+// program's, one of this process's own, a stand-in started otherwise) is
+// never found.
 #pragma once
 
 #include <QRect>
@@ -82,6 +85,7 @@ class QtWindowSystem final : public WindowSystem {
 
  private:
   void ApplyExStyle(WindowHandle window);
+  bool Sees(WindowHandle window);
   qtwin::WindowRegistry& Registry() const { return world_.Windows(); }
 
   qtwin::WindowWorld& world_;
@@ -91,6 +95,8 @@ class QtWindowSystem final : public WindowSystem {
   // Sends within this process are answered at once: the hook is kept for
   // the interface and never called.
   std::function<void()> sendWait_;
+  // The program the last ShellExecute started; 0 when it started none.
+  qtwin::ProgramId started_ = 0;
 };
 
 }  // namespace tessil

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
+
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -20,10 +23,40 @@
 namespace tessil {
 namespace {
 
+// A program that owns windows made elsewhere: the window system sees them
+// once it has started it.
+class Adopting final : public qtwin::HostedProgram {
+ public:
+  explicit Adopting(std::vector<WindowHandle> topLevels) : topLevels_(std::move(topLevels)) {}
+  bool OwnsWindow(WindowHandle window) const override {
+    return std::find(topLevels_.begin(), topLevels_.end(), window) != topLevels_.end();
+  }
+
+ private:
+  std::vector<WindowHandle> topLevels_;
+};
+
+// A program file in a folder of its own, gone with the object.
+struct ProgramFile {
+  explicit ProgramFile(const std::string& name)
+      : Folder(std::filesystem::temp_directory_path() / ("tessil-platform-" + std::to_string(::getpid()) + "-" + name)),
+        Path((Folder / name).string()) {
+    std::filesystem::create_directories(Folder);
+    std::ofstream(Path) << "#!/bin/sh\n";
+  }
+  ~ProgramFile() {
+    std::error_code ignored;
+    std::filesystem::remove_all(Folder, ignored);
+  }
+  std::filesystem::path Folder;
+  std::string Path;
+};
+
 // A little window tree in EcoSim's manner: a form with two panels, a button
 // on the first and two size fields on the second.
 struct Form {
   qtwin::WindowWorld World;
+  ProgramFile File{"Form.exe"};
   std::unique_ptr<QWidget> Top = std::make_unique<QWidget>();
   std::unique_ptr<QWidget> Other = std::make_unique<QWidget>();
   QWidget* ButtonPanel = new QWidget(Top.get());
@@ -43,12 +76,22 @@ struct Form {
     editA = qtwin::MakeWindow(World.Windows(), EditA, "TEdit", "5");
     editB = qtwin::MakeWindow(World.Windows(), EditB, "TEdit", "5");
     memo = qtwin::MakeWindow(World.Windows(), Memo, "TMemo", "");
+    World.Programs().RegisterProgram("Form.exe", [this](const std::string&) {
+      return std::make_unique<Adopting>(std::vector<WindowHandle>{top, other});
+    });
+  }
+  // The window system starts the form's program and sees its windows.
+  QtWindowSystem& Start(QtWindowSystem& ws) {
+    EXPECT_EQ(ws.ShellExecute(NoWindow, "open", File.Path, "", "", win::SW_SHOWNORMAL), win::SE_STARTED);
+    ws.ProcessPendingMessages();
+    return ws;
   }
 };
 
 TEST(QtWindowSystem, LookUpsFollowClassTextAndCreationOrder) {
   Form f;
   QtWindowSystem ws(f.World);
+  f.Start(ws);
   struct Case {
     const char* what;
     WindowHandle found;
@@ -76,6 +119,7 @@ TEST(QtWindowSystem, LookUpsFollowClassTextAndCreationOrder) {
 TEST(QtWindowSystem, EditsKeepTheirNameWhileOtherWindowsAreRenamedByTheirText) {
   Form f;
   QtWindowSystem ws(f.World);
+  f.Start(ws);
   EXPECT_EQ(ws.SendTextMessage(f.editA, win::WM_SETTEXT, 0, "12"), 1);
   EXPECT_EQ(ws.SendTextMessage(f.editB, win::WM_SETTEXT, 0, "40"), 1);
   EXPECT_EQ(ws.FindWindowEx(f.editPanel, NoWindow, "TEdit", "5"), f.editA);
@@ -104,6 +148,7 @@ TEST(QtWindowSystem, EditsKeepTheirNameWhileOtherWindowsAreRenamedByTheirText) {
 TEST(QtWindowSystem, VisibilityNeedsEveryAncestorAndIsNotMappingOnTheScreen) {
   Form f;
   QtWindowSystem ws(f.World, QtWindowSystem::Options{nullptr, ScreenSize{1024, 768}});
+  f.Start(ws);
   EXPECT_FALSE(ws.IsWindowVisible(f.top)) << "a window starts hidden";
   EXPECT_FALSE(ws.IsWindowVisible(f.ok));
   qtwin::SetShown(f.World.Windows(), f.Top.get(), true);
@@ -353,16 +398,16 @@ TEST(QtWindowSystem, OpeningAProgramFileStartsTheProgramRegisteredForItsName) {
 // Each world is the whole of what its window system sees: a test that builds
 // a fresh one starts from nothing, whatever another left behind.
 TEST(QtWindowSystem, WorldsShareNeitherWindowsNorPrograms) {
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "tessil-platform-worlds";
-  std::filesystem::create_directories(folder);
-  const std::string file = (folder / "OneWindow.exe").string();
-  std::ofstream(file) << "#!/bin/sh\n";
+  const ProgramFile file("OneWindow.exe");
   Form f;
-  f.World.Programs().RegisterProgram("OneWindow.exe", [&f](const std::string& dir) {
-    return std::make_unique<OneWindowProgram>(f.World.Windows(), dir);
-  });
+  const auto registerIn = [](qtwin::WindowWorld& world) {
+    world.Programs().RegisterProgram("OneWindow.exe", [&world](const std::string& dir) {
+      return std::make_unique<OneWindowProgram>(world.Windows(), dir);
+    });
+  };
+  registerIn(f.World);
   QtWindowSystem first(f.World);
-  EXPECT_EQ(first.ShellExecute(NoWindow, "open", file, "", "", 1), win::SE_STARTED);
+  EXPECT_EQ(first.ShellExecute(NoWindow, "open", file.Path, "", "", 1), win::SE_STARTED);
   first.ProcessPendingMessages();
   ASSERT_EQ(f.World.Programs().RunningPrograms(), 1u);
 
@@ -371,14 +416,79 @@ TEST(QtWindowSystem, WorldsShareNeitherWindowsNorPrograms) {
   EXPECT_EQ(second.FindWindow("TEcoSimRedoMatrix", std::nullopt), NoWindow);
   EXPECT_EQ(second.FindWindow("TOneWindow", std::nullopt), NoWindow);
   EXPECT_FALSE(second.IsWindow(f.top));
-  EXPECT_EQ(second.ShellExecute(NoWindow, "open", file, "", "", 1), win::SE_ERR_NOASSOC);
+  EXPECT_EQ(second.ShellExecute(NoWindow, "open", file.Path, "", "", 1), win::SE_ERR_NOASSOC);
   EXPECT_EQ(fresh.Programs().RunningPrograms(), 0u);
-  // Its own windows get handles of their own, seen by it alone.
-  QWidget mine;
-  const WindowHandle handle = qtwin::MakeWindow(fresh.Windows(), &mine, "TEcoSimRedoMatrix", "Resize");
-  EXPECT_EQ(second.FindWindow("TEcoSimRedoMatrix", "Resize"), handle);
-  EXPECT_EQ(first.FindWindow("TEcoSimRedoMatrix", "Resize"), f.top);
-  std::filesystem::remove_all(folder);
+  // Its own programs get windows of their own, seen by it alone.
+  registerIn(fresh);
+  EXPECT_EQ(second.ShellExecute(NoWindow, "open", file.Path, "", "", 1), win::SE_STARTED);
+  second.ProcessPendingMessages();
+  const WindowHandle mine = second.FindWindow("TOneWindow", std::nullopt);
+  EXPECT_NE(mine, NoWindow);
+  EXPECT_NE(first.FindWindow("TOneWindow", std::nullopt), NoWindow);
+}
+
+// Only the program this window system started is Tessil's: a copy the user
+// started before, another program's message box and this process's own
+// windows are never found, and so never clicked or closed.
+TEST(QtWindowSystem, LookUpsSeeOnlyTheProgramThisWindowSystemStarted) {
+  const ProgramFile file("OneWindow.exe");
+  qtwin::WindowWorld world;
+  world.Programs().RegisterProgram("OneWindow.exe", [&world](const std::string& dir) {
+    return std::make_unique<OneWindowProgram>(world.Windows(), dir);
+  });
+  qtwin::HostedProgram* users = world.Programs().StartProgram(file.Path, "the user's");
+  ASSERT_NE(users, nullptr);
+  QWidget box;
+  const WindowHandle foreign = qtwin::MakeWindow(world.Windows(), &box, "TMessageForm", "Confirm");
+  auto* ok = new QPushButton(&box);
+  qtwin::MakeWindow(world.Windows(), ok, "TButton", "OK");
+  qtwin::SetShown(world.Windows(), &box, true);
+  QWidget own;
+  own.setWindowTitle("Tessil");
+  qtwin::HandleOf(world.Windows(), &own);
+
+  QtWindowSystem ws(world);
+  QtWindowSystem other(world);
+  const auto nothingElse = [&](QtWindowSystem& w) {
+    EXPECT_EQ(w.FindWindow("TMessageForm", std::nullopt), NoWindow);
+    EXPECT_EQ(w.FindWindowEx(foreign, NoWindow, "TButton", "OK"), NoWindow) << "nor under another's window";
+    EXPECT_EQ(w.FindWindow("QWidget", "Tessil"), NoWindow);
+  };
+  EXPECT_EQ(ws.FindWindow("TOneWindow", std::nullopt), NoWindow) << "nothing started, nothing seen";
+  EXPECT_FALSE(ws.StartedProgramEnded());
+  nothingElse(ws);
+
+  EXPECT_EQ(ws.ShellExecute(NoWindow, "open", file.Path, "", "mine", 1), win::SE_STARTED);
+  EXPECT_EQ(other.ShellExecute(NoWindow, "open", file.Path, "", "other's", 1), win::SE_STARTED);
+  EXPECT_FALSE(ws.StartedProgramEnded()) << "starting";
+  ws.ProcessPendingMessages();
+  EXPECT_FALSE(ws.StartedProgramEnded()) << "running";
+  EXPECT_NE(ws.FindWindow("TOneWindow", std::nullopt), NoWindow);
+  EXPECT_EQ(ws.FindWindow("TOneWindow", "the user's"), NoWindow);
+  EXPECT_EQ(ws.FindWindow("TOneWindow", "other's"), NoWindow);
+  const WindowHandle mine = ws.FindWindow("TOneWindow", "mine");
+  EXPECT_EQ(ws.FindWindow("TOneWindow", std::nullopt), mine) << "the user's copy came first, and is not seen";
+  EXPECT_NE(other.FindWindow("TOneWindow", "other's"), NoWindow);
+  nothingElse(ws);
+
+  ws.LeaveBehind(mine);
+  EXPECT_TRUE(ws.StartedProgramEnded());
+  EXPECT_FALSE(other.StartedProgramEnded());
+  EXPECT_EQ(ws.FindWindow("TOneWindow", std::nullopt), NoWindow) << "never the user's copy in its place";
+  EXPECT_EQ(world.Programs().RunningPrograms(), 2u);
+
+  // A start that fails leaves nothing seen and nothing ended; a program that
+  // ends before it comes up has ended.
+  world.Programs().UnregisterProgram("OneWindow.exe");
+  EXPECT_EQ(ws.ShellExecute(NoWindow, "open", file.Path, "", "", 1), win::SE_ERR_NOASSOC);
+  EXPECT_FALSE(ws.StartedProgramEnded());
+  world.Programs().RegisterProgram("OneWindow.exe", [](const std::string&) { return nullptr; });
+  EXPECT_EQ(ws.ShellExecute(NoWindow, "open", file.Path, "", "", 1), win::SE_STARTED);
+  EXPECT_FALSE(ws.StartedProgramEnded());
+  ws.ProcessPendingMessages();
+  EXPECT_TRUE(ws.StartedProgramEnded());
+  EXPECT_EQ(world.Programs().RunningPrograms(), 2u) << "the user's copy and the other's run on";
+  EXPECT_TRUE(qtwin::IsShown(world.Windows(), &box));
 }
 
 }  // namespace
