@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "Errors.h"
 #include "PValueLine.h"
 #include "WindowMessages.h"
 #include "WindowProtocolEcoSim.h"
@@ -36,29 +37,34 @@ constexpr std::int64_t TabsBetweenPasses = 256;
 // stalled.
 constexpr double StallSeconds = 2.5;
 
-// Seconds from `from` to `to` on a clock that restarts at midnight.
-double SecondsBetween(double from, double to) {
-  const double d = to - from;
-  return d < 0 ? d + 86400.0 : d;
-}
-
 }  // namespace
 
 void WindowProtocolEcoSim::Wait::ProcessMessages() {
   ecosim_.windows_.ProcessPendingMessages();
-  CheckCancel();
+  ecosim_.CheckCancel();
 }
 
-void WindowProtocolEcoSim::Wait::CheckCancel() {
-  if (!ecosim_.CancelRequested()) return;
-  // The run is being cancelled: this wait may last only a little longer,
-  // so an EcoSim that stops answering cannot hold Tessil.
-  const double now = ecosim_.windows_.SecondsSinceMidnight();
-  if (!cancelNoticed_) {
-    cancelNoticed_ = true;
-    cancelSeen_ = now;
-  }
-  if (SecondsBetween(cancelSeen_, now) >= CancelGraceSeconds) throw RunCancelled();
+void WindowProtocolEcoSim::CheckCancel() {
+  if (!cancelSeen_ && !CancelRequested()) return;
+  // The run is being cancelled: it may last only a little longer, so an
+  // EcoSim that stops answering cannot hold Tessil. One deadline for the
+  // whole run, on a clock that midnight and clock changes do not move.
+  const double now = windows_.MonotonicSeconds();
+  if (!cancelSeen_) cancelSeen_ = now;
+  if (now - *cancelSeen_ >= CancelGraceSeconds) throw RunCancelled();
+}
+
+void WindowProtocolEcoSim::HookSendWait() {
+  cancelSeen_.reset();
+  // A send EcoSim never answers holds the run until Cancel's grace is over.
+  windows_.SetSendWait([this] { CheckCancel(); });
+  sendWaitHooked_ = true;
+}
+
+void WindowProtocolEcoSim::UnhookSendWait() {
+  if (sendWaitHooked_) windows_.SetSendWait(nullptr);
+  sendWaitHooked_ = false;
+  cancelSeen_.reset();
 }
 
 void WindowProtocolEcoSim::Find(std::string_view name, std::string_view section) {
@@ -94,10 +100,23 @@ void WindowProtocolEcoSim::ResizeEcoSimMatrix(std::int32_t rows, std::int32_t co
   windows_.SendTextMessage(session_.ResizeEditB, win::WM_SETTEXT, 0, std::to_string(rows));
   windows_.SendTextMessage(session_.ResizeEditA, win::WM_SETTEXT, 0, std::to_string(columns));
   windows_.PostMessage(session_.ResizeOk, win::BM_CLICK, 0, 0);
-  WaitUntilHidden(session_.ResizeDialog);
+  // EcoSim keeps the dialog open over a size it will not take.
+  const double clicked = windows_.MonotonicSeconds();
+  Wait wait(*this);
+  while (windows_.IsWindowVisible(session_.ResizeDialog)) {
+    if (windows_.MonotonicSeconds() - clicked >= ResizeRefusedSeconds) throw EcoSimSizeRefused(rows, columns);
+    wait.ProcessMessages();
+  }
 }
 
 void WindowProtocolEcoSim::EnterMatrix(const PresenceAbsenceMatrix& matrix) {
+  // EcoSim's grid reads back only what was typed: any other value would be
+  // typed again for ever.
+  for (std::int32_t i = 1; i <= matrix.Rows(); ++i) {
+    for (std::int32_t j = 1; j <= matrix.Cols(); ++j) {
+      if (matrix(i, j) != 0 && matrix(i, j) != 1) throw MatrixCellNotBinary(i, j, matrix(i, j));
+    }
+  }
   Find("Grid");
   RequireVisible(session_.MainWindow);
   // A full round of Tabs brings the grid back to the same cell.
@@ -108,7 +127,7 @@ void WindowProtocolEcoSim::EnterMatrix(const PresenceAbsenceMatrix& matrix) {
   for (std::int32_t i = 1; i <= matrix.Rows(); ++i) {
     for (std::int32_t j = 1; j <= matrix.Cols(); ++j) {
       const std::int16_t cell = matrix(i, j);
-      const char expected = std::to_string(cell).front();
+      const char expected = cell == 1 ? '1' : '0';
       for (;;) {
         if (cell == 1) {
           windows_.SendMessage(session_.Grid, win::WM_CHAR, '1', CharOneKeyData);
@@ -155,7 +174,7 @@ RunOutcome WindowProtocolEcoSim::RunCooccurrenceTest(std::int16_t toggleBeep) {
   windows_.SetFocus(session_.RunButton);
   windows_.PostMessage(session_.RunButton, win::BM_CLICK, 0, 0);
 
-  double start = windows_.SecondsSinceMidnight();
+  double start = windows_.MonotonicSeconds();
   std::string previousCaption;
   bool beepDone = false;
   Wait wait(*this);
@@ -174,7 +193,7 @@ RunOutcome WindowProtocolEcoSim::RunCooccurrenceTest(std::int16_t toggleBeep) {
     }
     Find("Confirm");
     if (session_.ConfirmWindow != NoWindow) return ConfirmationPath(wait);
-    if (windows_.SecondsSinceMidnight() - start <= StallSeconds) {
+    if (windows_.MonotonicSeconds() - start <= StallSeconds) {
       wait.ProcessMessages();
       continue;
     }
@@ -183,7 +202,7 @@ RunOutcome WindowProtocolEcoSim::RunCooccurrenceTest(std::int16_t toggleBeep) {
     const std::string caption(buffer.data());
     if (!(caption.starts_with("...") && caption == previousCaption)) {
       previousCaption = caption;
-      start = windows_.SecondsSinceMidnight();
+      start = windows_.MonotonicSeconds();
       wait.ProcessMessages();
       continue;
     }

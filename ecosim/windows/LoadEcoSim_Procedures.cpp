@@ -1,6 +1,7 @@
 // Starting EcoSim and sending it the run's test options; keeping its windows
 // translucent and out of sight, placing them for "Show EcoSim"; closing it.
 #include <cmath>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -95,12 +96,17 @@ WindowProtocolEcoSim::WindowProtocolEcoSim(WindowSystem& windows, RunSettings& s
       programFolder_(std::move(programFolder)),
       cancelRequested_(std::move(cancelRequested)) {}
 
+WindowProtocolEcoSim::~WindowProtocolEcoSim() { UnhookSendWait(); }
+
 std::filesystem::path WindowProtocolEcoSim::ProgramFile() const {
   return programFolder_ / EcoSimFolder / EcoSimProgram;
 }
 
 void WindowProtocolEcoSim::PrepareEcoSim() {
+  HookSendWait();
   LoadRunSettings(settings_, inputs_);
+  // Only an EcoSim that Tessil started is ever found: the user's own are
+  // left alone.
   while (CloseEcoSim()) {
   }
   LaunchEcoSim();
@@ -138,12 +144,17 @@ void WindowProtocolEcoSim::LaunchEcoSim() {
     throw EcoSimProgramMissing();
   }
   const std::string folder = (programFolder_ / EcoSimFolder / "").string();
-  windows_.ShellExecute(NoWindow, "open", file.string(), "", folder, win::SW_SHOWNORMAL);
+  const std::intptr_t started = windows_.ShellExecute(NoWindow, "open", file.string(), "", folder, win::SW_SHOWNORMAL);
+  if (started <= 32) {
+    throw EcoSimNotStarted("\"" + file.string() + "\" would not run (error " + std::to_string(started) + ")");
+  }
   Wait wait(*this);
   do {
     wait.ProcessMessages();
     Find("Main");
-  } while (!windows_.IsWindowVisible(session_.MainWindow));
+    if (windows_.IsWindowVisible(session_.MainWindow)) return;
+  } while (!windows_.StartedProgramEnded());
+  throw EcoSimNotStarted("it ended before its main window appeared");
 }
 
 void WindowProtocolEcoSim::HideEcoSimApplication() {
@@ -341,6 +352,7 @@ void WindowProtocolEcoSim::ReleaseEcoSim() {
   } catch (const RunCancelled&) {
     // The run is over either way; EcoSim has been left behind.
   }
+  UnhookSendWait();
 }
 
 }  // namespace tessil

@@ -30,11 +30,20 @@
 // are gone, which the handler must catch. The automation may live for the
 // whole program or be made for each run.
 //
-// Every wait is unbounded while the run goes on. Once `cancelRequested`
-// answers true, no wait lasts more than CancelGraceSeconds more (by the
-// window system's clock): it gives up with RunCancelled, and an EcoSim that
-// will not close is left behind (the window system ends one hosted in this
-// process); ReleaseEcoSim itself never fails.
+// Every wait is unbounded while the run goes on, but for two: EcoSim's
+// resize dialog still open ResizeRefusedSeconds after "&OK" ends the run
+// with EcoSimSizeRefused, and a start that failed (the program would not
+// run, or ended before its main window appeared) ends it at once with
+// EcoSimNotStarted. A matrix cell other than 0 or 1 is refused with
+// MatrixCellNotBinary before anything is typed.
+//
+// Once `cancelRequested` answers true, the run has CancelGraceSeconds more
+// in all, by the window system's monotonic clock: every wait, a send that
+// EcoSim never answers (the automation hooks the window system's send wait
+// from PrepareEcoSim to the end of ReleaseEcoSim) and ReleaseEcoSim's close
+// give up with RunCancelled at that deadline, and an EcoSim that will not
+// close is left behind (WindowSystem::LeaveBehind); ReleaseEcoSim itself
+// never fails.
 #pragma once
 
 #include <cstdint>
@@ -56,6 +65,9 @@ class WindowProtocolEcoSim final : public EcoSimAutomation {
  public:
   // How long a wait may go on once Cancel has been pressed.
   static constexpr double CancelGraceSeconds = 10.0;
+  // How long EcoSim's resize dialog may stay open after "&OK" before the size
+  // counts as refused.
+  static constexpr double ResizeRefusedSeconds = 10.0;
   // EcoSim's place below the program's folder.
   static constexpr std::string_view EcoSimFolder = "EcoSim";
   static constexpr std::string_view EcoSimProgram = "EcoSim700.exe";
@@ -66,6 +78,9 @@ class WindowProtocolEcoSim final : public EcoSimAutomation {
   WindowProtocolEcoSim(WindowSystem& windows, RunSettings& settings, const RunInputs& inputs, AutomationHost* host,
                        std::function<WindowHandle()> progressWindow, std::filesystem::path programFolder,
                        std::function<bool()> cancelRequested);
+  ~WindowProtocolEcoSim() override;
+  WindowProtocolEcoSim(const WindowProtocolEcoSim&) = delete;
+  WindowProtocolEcoSim& operator=(const WindowProtocolEcoSim&) = delete;
 
   void PrepareEcoSim() override;
   void EnterMatrix(const PresenceAbsenceMatrix& matrix) override;
@@ -107,22 +122,24 @@ class WindowProtocolEcoSim final : public EcoSimAutomation {
 
  private:
   // One wait: lets the program's pending messages through on each pass and,
-  // once Cancel has been pressed, gives up when its grace is over.
+  // once Cancel has been pressed, gives up when the run's grace is over.
   class Wait {
    public:
     explicit Wait(WindowProtocolEcoSim& ecosim) : ecosim_(ecosim) {}
     void ProcessMessages();
     // Gives up once the grace after Cancel is over, without letting
     // messages through: for long runs of sent messages.
-    void CheckCancel();
+    void CheckCancel() { ecosim_.CheckCancel(); }
 
    private:
     WindowProtocolEcoSim& ecosim_;
-    // When this wait first saw the Cancel request.
-    bool cancelNoticed_ = false;
-    double cancelSeen_ = 0.0;
   };
 
+  // Gives up with RunCancelled once CancelGraceSeconds have passed since
+  // this run first saw the Cancel request.
+  void CheckCancel();
+  void HookSendWait();
+  void UnhookSendWait();
   void Find(std::string_view name, std::string_view section = {});
   void RequireVisible(WindowHandle window);
   void RequireWindow(WindowHandle window);
@@ -137,6 +154,9 @@ class WindowProtocolEcoSim final : public EcoSimAutomation {
   std::filesystem::path programFolder_;
   std::function<bool()> cancelRequested_;
   EcoSimSession session_;
+  // When this run first saw the Cancel request (monotonic seconds).
+  std::optional<double> cancelSeen_;
+  bool sendWaitHooked_ = false;
 };
 
 }  // namespace tessil

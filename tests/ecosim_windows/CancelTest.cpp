@@ -3,6 +3,8 @@
 // one that will not close is left behind.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "ProtocolTestSupport.h"
 
 namespace tessil::testing {
@@ -77,7 +79,8 @@ TEST_F(Cancel, AHungEcoSimKeepsTheRunWaitingUntilCancelThenIsGivenUpAndLeftBehin
 }
 
 TEST_F(Cancel, AnEcoSimThatNeverComesUpEndsTheStartUpAfterCancel) {
-  world_.Programs().UnregisterProgram("EcoSim700.exe");
+  // It runs, but its main window never appears.
+  switches_.FaultsForNew.MissingClasses = {"TEcoSim"};
   clock_.Step = 1.0;
   WindowProtocolEcoSim& ecosim = EcoSim();
   PressCancelAt(clock_.Now + 3600);
@@ -114,6 +117,69 @@ TEST_F(Cancel, TheGraceHoldsAcrossTheEntryOfALargeMatrixAndItsRetyping) {
     windows_.OnPass = nullptr;
     StandIn().Faults().MistypedCharacters = 0;
     ecosim_->ReleaseEcoSim();
+  }
+}
+
+// Once Cancel is seen the run has ten seconds in all, whatever it is doing
+// then and after (a send EcoSim never answers included, and the finish
+// step's close), measured on a clock that midnight and the autumn clock
+// change do not move.
+TEST_F(Cancel, TheRunEndsWithinOneGraceOfCancelOnTheMonotonicClock) {
+  struct Case {
+    const char* what;
+    bool hangSend;      // else the test hangs
+    double dayAtPress;  // the time of day when Cancel is pressed
+    double dayJump;     // the time of day moves by this 2 s after the press
+  };
+  const Case cases[] = {
+      {"a hung test, the clock set back an hour", false, 10 * 3600.0, -3600},
+      {"a hung test across midnight", false, 86400 - 3, 0},
+      {"a keystroke never answered, the clock set back an hour", true, 2 * 3600.0 + 1, -3600},
+      {"a keystroke never answered across midnight", true, 86400 - 1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    cancel_ = false;
+    clock_.Step = 0.25;
+    clock_.DayShift = 0;
+    windows_.PassLimit = windows_.Passes + 100000;
+    Prepare();
+    ASSERT_NE(windows_.SendWait, nullptr) << "the automation waits on its sends";
+    const WindowHandle grid = ecosim_->Session().Grid;
+    StandIn().Faults().Hang = !c.hangSend;
+    // The seventh keystroke of the matrix is never answered.
+    int keys = 0;
+    windows_.NeverAnswers = [&](const Call& call) {
+      return c.hangSend && call.Window == grid && call.Message == win::WM_CHAR && ++keys == 7;
+    };
+    bool jumped = false;
+    windows_.OnPass = [&] {
+      if (!cancel_ && (c.hangSend ? keys >= 7 : windows_.IsWindowVisible(ecosim_->Session().ProgressWindow))) {
+        cancel_ = true;
+        pressed_ = clock_.Now;
+        clock_.DayShift = c.dayAtPress - std::fmod(clock_.Now, 86400.0);
+      }
+      if (cancel_ && !jumped && clock_.Now - pressed_ >= 2) {
+        jumped = true;
+        clock_.DayShift += c.dayJump;
+      }
+    };
+    EXPECT_THROW(TestMatrix(MatrixOf({"1100", "1100", "0011", "0111"})), RunCancelled);
+    EXPECT_TRUE(cancel_);
+    EXPECT_GE(clock_.Now - pressed_, Grace);
+    EXPECT_LE(clock_.Now - pressed_, Grace + clock_.Step);
+
+    // The finish step has no grace of its own left: it asks EcoSim to close
+    // and leaves it behind at once.
+    const WindowHandle main = ecosim_->Session().MainWindow;
+    windows_.Calls.clear();
+    ecosim_->ReleaseEcoSim();
+    EXPECT_LE(clock_.Now - pressed_, Grace + 2 * clock_.Step);
+    EXPECT_EQ(windows_.Calls, (std::vector<Call>{Post(main, win::WM_CLOSE), Call("leave", main)}));
+    EXPECT_EQ(world_.Programs().RunningPrograms(), 0u);
+    EXPECT_EQ(windows_.SendWait, nullptr) << "the hook goes with the run";
+    windows_.OnPass = nullptr;
+    windows_.NeverAnswers = nullptr;
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "InProcessEcoSim.h"
 #include "ProtocolTestSupport.h"
@@ -38,6 +39,25 @@ TEST_F(Matrix, ACellThatReadsBackWrongIsTypedAgainAfterAFullRoundOfTabs) {
     EXPECT_EQ(StandIn().Grid().CurrentCol(), 0);
     ecosim_->ReleaseEcoSim();
   }
+}
+
+TEST_F(Matrix, ACellOtherThanZeroOrOneIsRefusedBeforeAnythingIsTyped) {
+  Prepare();
+  windows_.PassLimit = windows_.Passes + 100000;
+  for (const std::int16_t value : {std::int16_t{2}, std::int16_t{-1}, std::int16_t{10}}) {
+    SCOPED_TRACE(value);
+    PresenceAbsenceMatrix m = MatrixOf(Segregated);
+    m(2, 3) = value;
+    try {
+      ecosim_->EnterMatrix(m);
+      ADD_FAILURE() << "the matrix was taken";
+    } catch (const MatrixCellNotBinary& e) {
+      EXPECT_EQ(e.what(), "Cell (2, 3) of the matrix holds " + std::to_string(value) + "; EcoSim takes only 0 and 1.");
+      EXPECT_EQ(e.Number(), 0x80040204u);
+    }
+    EXPECT_TRUE(windows_.Calls.empty());
+  }
+  EXPECT_TRUE(TestMatrix(MatrixOf(Segregated)).has_value()) << "EcoSim goes on as before";
 }
 
 TEST_F(Matrix, EachTailIsReadFromItsLineAsTheInProcessPathReadsIt) {
@@ -148,22 +168,48 @@ TEST_F(Matrix, AConfirmationIsAnsweredWithOkAndTheTestHasNoResults) {
 }
 
 TEST_F(Matrix, AStalledTestIsAbortedOnceItsCaptionHasStoodStillForTwoReadings) {
+  // The 2.5 s between readings are counted on the monotonic clock, whatever
+  // the time of day does meanwhile.
+  struct Case {
+    const char* what;
+    double dayAtRun;  // the time of day when "&Run" is pressed
+    double dayJump;   // the time of day moves by this 1 s later
+  };
+  const Case cases[] = {
+      {"an ordinary hour", 10 * 3600.0, 0},
+      {"across midnight", 86400 - 1, 0},
+      {"the clock set back an hour", 3 * 3600.0, -3600},
+      {"the clock set back an hour just after midnight", 30, -3600},
+  };
   Prepare();
-  clock_.Step = 0.01;
-  StandIn().Faults().Stall = true;
-  ecosim_->EnterMatrix(MatrixOf(Segregated));
-  ecosim_->OpenCooccurrenceOptions();
-  windows_.Calls.clear();
-  const double pressed = clock_.Now;
-  EXPECT_EQ(ecosim_->RunCooccurrenceTest(0), NoResults);
-  const EcoSimSession& s = ecosim_->Session();
-  EXPECT_EQ(windows_.Calls, (std::vector<Call>{Focus(s.RunButton), Post(s.RunButton, win::BM_CLICK),
-                                               Post(s.AbortButton, win::BM_CLICK)}));
-  // The first reading after 2.5 s only takes the caption; the second, 2.5 s
-  // later, finds it unchanged.
-  EXPECT_GT(clock_.Now - pressed, 5.0);
-  EXPECT_LT(clock_.Now - pressed, 5.1);
-  EXPECT_TRUE(windows_.IsWindowVisible(s.MainWindow));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    windows_.PassLimit = windows_.Passes + 100000;
+    clock_.Step = 0.01;
+    StandIn().Faults().Stall = true;
+    ecosim_->EnterMatrix(MatrixOf(Segregated));
+    ecosim_->OpenCooccurrenceOptions();
+    windows_.Calls.clear();
+    const double pressed = clock_.Now;
+    clock_.DayShift = c.dayAtRun - std::fmod(clock_.Now, 86400.0);
+    bool jumped = false;
+    windows_.OnPass = [&] {
+      if (!jumped && clock_.Now - pressed >= 1) {
+        jumped = true;
+        clock_.DayShift += c.dayJump;
+      }
+    };
+    EXPECT_EQ(ecosim_->RunCooccurrenceTest(0), NoResults);
+    const EcoSimSession& s = ecosim_->Session();
+    EXPECT_EQ(windows_.Calls, (std::vector<Call>{Focus(s.RunButton), Post(s.RunButton, win::BM_CLICK),
+                                                 Post(s.AbortButton, win::BM_CLICK)}));
+    // The first reading after 2.5 s only takes the caption; the second, 2.5 s
+    // later, finds it unchanged.
+    EXPECT_GT(clock_.Now - pressed, 5.0);
+    EXPECT_LT(clock_.Now - pressed, 5.1);
+    EXPECT_TRUE(windows_.IsWindowVisible(s.MainWindow));
+    windows_.OnPass = nullptr;
+  }
 
   StandIn().Faults().Stall = false;
   EXPECT_TRUE(TestMatrix(MatrixOf(Segregated)).has_value()) << "the next test runs";

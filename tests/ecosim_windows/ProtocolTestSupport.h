@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <QWidget>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -27,14 +29,19 @@
 
 namespace tessil::testing {
 
-// Time of day that advances by Step on every turn of message processing, so
-// the stall and cancel rules are met after a known number of passes and no
-// test sleeps.
+// A clock that advances by Step on every turn of message processing, so the
+// stall and cancel rules are met after a known number of passes and no test
+// sleeps. Now is the monotonic reading the waits use; the time of day is Now
+// moved by DayShift (a clock change) and taken modulo a day (midnight).
 class PassClock final : public Clock {
  public:
   double Now = 10 * 3600.0;
   double Step = 0.0;
-  double SecondsSinceMidnight() override { return Now; }
+  double DayShift = 0.0;
+  double SecondsSinceMidnight() override {
+    const double t = std::fmod(Now + DayShift, 86400.0);
+    return t < 0 ? t + 86400.0 : t;
+  }
 };
 
 // One thing the automation did to EcoSim's windows or to the screen.
@@ -109,6 +116,15 @@ class RecordingWindowSystem final : public WindowSystem {
   std::function<void()> OnPass;
   // Runs after every message sent, for sends that take time.
   std::function<void()> OnSend;
+  // A sent message for which this answers true is never answered: the send
+  // waits, a turn of message processing and the send-wait hook at a time,
+  // until the hook gives up on it.
+  std::function<bool(const Call&)> NeverAnswers;
+  // The hook the automation installed (SetSendWait).
+  std::function<void()> SendWait;
+  // Turns of message processing after which a wait counts as endless: the
+  // test fails instead of hanging. 0: no limit.
+  long PassLimit = 0;
 
   WindowHandle FindWindow(std::string_view className, std::optional<std::string_view> text) override {
     return inner_.FindWindow(className, text);
@@ -125,6 +141,12 @@ class RecordingWindowSystem final : public WindowSystem {
   }
   std::intptr_t SendMessage(WindowHandle w, std::uint32_t m, std::uintptr_t wp, std::intptr_t lp) override {
     Calls.push_back(Send(w, m, wp, lp));
+    if (NeverAnswers && NeverAnswers(Calls.back())) {
+      for (;;) {
+        ProcessPendingMessages();
+        if (SendWait) SendWait();
+      }
+    }
     const std::intptr_t result = inner_.SendMessage(w, m, wp, lp);
     if (OnSend) OnSend();
     return result;
@@ -185,11 +207,15 @@ class RecordingWindowSystem final : public WindowSystem {
     ++Passes;
     clock_.Now += clock_.Step;
     if (OnPass) OnPass();
+    if (PassLimit > 0 && Passes > PassLimit) throw std::runtime_error("a wait for EcoSim never ended");
   }
   ScreenSize ScreenSizeInPixels() override { return inner_.ScreenSizeInPixels(); }
   double SecondsSinceMidnight() override { return inner_.SecondsSinceMidnight(); }
-  double MonotonicSeconds() override { return inner_.MonotonicSeconds(); }
-  void SetSendWait(std::function<void()> whileWaiting) override { inner_.SetSendWait(std::move(whileWaiting)); }
+  double MonotonicSeconds() override { return clock_.Now; }
+  void SetSendWait(std::function<void()> whileWaiting) override {
+    SendWait = whileWaiting;
+    inner_.SetSendWait(std::move(whileWaiting));
+  }
   bool StartedProgramEnded() override { return inner_.StartedProgramEnded(); }
 
   // The calls from the first one that matches, on.

@@ -46,10 +46,10 @@ TEST_F(DesktopAutomation, PlacesEcoSimBesideTheProgressWindowAndHearsItsCancel) 
   EXPECT_EQ(*(tessil + 1), main) << "directly below the progress window";
 
   StandIn().Faults().Hang = true;
-  progress.Cancel = true;
   clock.Step = 0.01;
   ecosim->EnterMatrix(MatrixOf({"1100", "1100", "0011", "0111"}));
   ecosim->OpenCooccurrenceOptions();
+  progress.Cancel = true;
   const double start = clock.Now;
   EXPECT_THROW(ecosim->RunCooccurrenceTest(0), RunCancelled);
   EXPECT_NEAR(clock.Now - start, WindowProtocolEcoSim::CancelGraceSeconds, 0.1);

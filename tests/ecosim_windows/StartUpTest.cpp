@@ -2,6 +2,8 @@
 // resize, the transfer of the test options, and a missing program file.
 #include <gtest/gtest.h>
 
+#include <QPushButton>
+
 #include "InProcessEcoSim.h"
 #include "ProtocolTestSupport.h"
 #include "Validation.h"
@@ -202,29 +204,149 @@ TEST_F(StartUp, SetterArgumentsOutsideTheirTextsSelectNothing) {
   EXPECT_EQ(StandIn().HeldOptions().Options.RowConstraint, Constraint::Fixed);
 }
 
-TEST_F(StartUp, EveryRunningEcoSimIsClosedBeforeANewOneStarts) {
+// The EcoSim the user had open (unsaved work, perhaps) and another program's
+// message box with an "OK" look like EcoSim's own windows: neither is ever
+// closed nor clicked, before, during or after a whole study.
+TEST_F(StartUp, AnEcoSimTheUserHadOpenAndAnotherProgramsMessageAreNeverTouched) {
   const std::string file = (folder_ / "EcoSim" / "EcoSim700.exe").string();
-  ASSERT_NE(world_.Programs().StartProgram(file, "first"), nullptr);
-  ASSERT_NE(world_.Programs().StartProgram(file, "second"), nullptr);
-  const std::vector<standin::StandInEcoSim*> old = standin::RunningStandIns(world_);
-  ASSERT_EQ(old.size(), 2u);
-  const WindowHandle firstMain = windows_.FindWindow("TEcoSim", std::nullopt);
-  EcoSim().PrepareEcoSim();
+  qtwin::HostedProgram* users = world_.Programs().StartProgram(file, "the user's");
+  ASSERT_NE(users, nullptr);
+  QWidget message;
+  const WindowHandle foreign = qtwin::MakeWindow(world_.Windows(), &message, "TMessageForm", "Save changes?");
+  auto* ok = new QPushButton(&message);
+  const WindowHandle foreignOk = qtwin::MakeWindow(world_.Windows(), ok, "TButton", "OK");
+  qtwin::SetShown(world_.Windows(), &message, true);
+  int clicks = 0;
+  QObject::connect(ok, &QPushButton::clicked, [&clicks] { ++clicks; });
+  standin::StandInEcoSim& user = *standin::RunningStandIns(world_).front();
+  const cooc::Incidence usersGrid = user.GridMatrix();
 
-  // WM_CLOSE, then OK in the confirmation, for each in turn; then the start.
-  ASSERT_GE(windows_.Calls.size(), 5u);
-  const std::vector<Call> closing(windows_.Calls.begin(), windows_.Calls.begin() + 5);
-  EXPECT_EQ(closing[0], Post(firstMain, win::WM_CLOSE));
-  EXPECT_EQ(closing[1].Message, win::BM_CLICK);
-  EXPECT_EQ(closing[2].Message, win::WM_CLOSE);
-  EXPECT_NE(closing[2].Window, firstMain);
-  EXPECT_EQ(closing[3].Message, win::BM_CLICK);
-  EXPECT_NE(closing[1].Window, closing[3].Window);
-  EXPECT_EQ(closing[4].Op, "open");
-  for (const Call& c : closing) EXPECT_FALSE(windows_.IsWindow(c.Window)) << c;
-  const std::vector<standin::StandInEcoSim*> running = standin::RunningStandIns(world_);
-  ASSERT_EQ(running.size(), 1u);
-  EXPECT_EQ(running.front()->WorkingFolder(), (folder_ / "EcoSim" / "").string());
+  windows_.PassLimit = 200000;
+  inputs_.Selected.AssumeSitesEquivalent = true;
+  const RunSettings before = settings_;
+  WindowProtocolEcoSim& ecosim = EcoSim();
+  SilentProgress progress;
+  RandomStream stream;
+  RunContext run{settings_, inputs_, ecosim, progress, stream, clock_};
+  const PowerTable table = RunWithFinishSteps(ecosim, run);
+  windows_.ProcessPendingMessages();
+
+  EXPECT_EQ(clicks, 0);
+  EXPECT_TRUE(windows_.IsWindow(foreign));
+  EXPECT_TRUE(windows_.IsWindow(foreignOk));
+  ASSERT_EQ(standin::RunningStandIns(world_), std::vector<standin::StandInEcoSim*>{&user}) << "Tessil's own is gone";
+  EXPECT_EQ(user.TestsStarted(), 0);
+  EXPECT_EQ(user.GridMatrix(), usersGrid);
+  bool opened = false;
+  for (const Call& c : windows_.Calls) {
+    opened = opened || c.Op == "open";
+    EXPECT_TRUE(opened) << "nothing before EcoSim is started: " << c;
+    EXPECT_FALSE(users->OwnsWindow(c.Window)) << c;
+    EXPECT_NE(c.Window, foreign) << c;
+    EXPECT_NE(c.Window, foreignOk) << c;
+  }
+  // Every test had its results: none was taken for a confirmation.
+  RunSettings inProcessSettings = before;
+  InProcessEcoSim inProcess(inProcessSettings, inputs_);
+  RandomStream inProcessStream;
+  RunContext direct{inProcessSettings, inputs_, inProcess, progress, inProcessStream, clock_};
+  EXPECT_EQ(RunWithFinishSteps(inProcess, direct), table);
+}
+
+// A size EcoSim will not take keeps its resize dialog open after "&OK".
+TEST_F(StartUp, ASizeEcoSimRefusesEndsTheRunTenSecondsAfterOkNamingTheSize) {
+  struct Case {
+    const char* rows;
+    const char* cols;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"2", "100001", "EcoSim would not take a matrix of 2 rows (species) x 100001 columns (sites)."},
+      {"4097", "4097", "EcoSim would not take a matrix of 4097 rows (species) x 4097 columns (sites)."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    inputs_.Rows = c.rows;
+    inputs_.Cols = c.cols;
+    clock_.Step = 0.0;
+    windows_.PassLimit = windows_.Passes + 100000;
+    // The clock runs once the dialog is up.
+    double okAt = 0;
+    windows_.OnPass = [&] {
+      const WindowHandle dialog = windows_.FindWindow("TEcoSimRedoMatrix", std::nullopt);
+      if (clock_.Step == 0.0 && windows_.IsWindowVisible(dialog)) {
+        clock_.Step = 0.25;
+        okAt = clock_.Now;
+      }
+    };
+    WindowProtocolEcoSim& ecosim = EcoSim();
+    try {
+      ecosim.PrepareEcoSim();
+      ADD_FAILURE() << "EcoSim was taken to hold a size it refused";
+    } catch (const EcoSimSizeRefused& e) {
+      EXPECT_STREQ(e.what(), c.message);
+      EXPECT_EQ(e.Number(), 0x80040202u);
+      EXPECT_GE(clock_.Now - okAt, WindowProtocolEcoSim::ResizeRefusedSeconds);
+      EXPECT_LE(clock_.Now - okAt, WindowProtocolEcoSim::ResizeRefusedSeconds + 2 * 0.25);
+    }
+    EXPECT_EQ(host_.Enabled, 0) << "no results will come";
+    // The run's finish step.
+    ecosim.ReleaseEcoSim();
+    windows_.OnPass = nullptr;
+    windows_.ProcessPendingMessages();
+    EXPECT_EQ(world_.Programs().RunningPrograms(), 0u) << "the finish steps closed EcoSim";
+    EXPECT_EQ(settings_.NumRows, 0);
+  }
+}
+
+// A program file that would not run, and an EcoSim that ends before its main
+// window shows, or while Tessil waits for it: the run ends there and then.
+TEST_F(StartUp, AStartThatFailsEndsTheRunAtOnce) {
+  const std::string file = (folder_ / "EcoSim" / "EcoSim700.exe").string();
+  struct Case {
+    const char* what;
+    std::function<void()> arrange;
+    std::string message;
+    long passes;  // at most
+  };
+  const Case cases[] = {
+      {"no program the system knows", [this] { world_.Programs().UnregisterProgram("EcoSim700.exe"); },
+       "EcoSim could not be started: \"" + file + "\" would not run (error 31).", 0},
+      {"ends as it starts",
+       [this] {
+         world_.Programs().RegisterProgram(
+             "EcoSim700.exe", [](const std::string&) -> std::unique_ptr<qtwin::HostedProgram> { return nullptr; });
+       },
+       "EcoSim could not be started: it ended before its main window appeared.", 1},
+      {"ends before its main window shows",
+       [this] {
+         switches_.FaultsForNew.MissingClasses = {"TEcoSim"};
+         windows_.OnPass = [this] {
+           if (windows_.Passes == 5) world_.Programs().EndAllPrograms();
+         };
+       },
+       "EcoSim could not be started: it ended before its main window appeared.", 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    standin::RegisterStandInEcoSim(world_, switches_);
+    switches_.FaultsForNew.MissingClasses.clear();
+    windows_.Passes = 0;
+    windows_.PassLimit = 100000;
+    c.arrange();
+    WindowProtocolEcoSim& ecosim = EcoSim();
+    try {
+      ecosim.PrepareEcoSim();
+      ADD_FAILURE() << "EcoSim was taken for started";
+    } catch (const EcoSimNotStarted& e) {
+      EXPECT_EQ(e.what(), c.message);
+      EXPECT_EQ(e.Number(), 0x80040203u);
+    }
+    EXPECT_LE(windows_.Passes, c.passes);
+    EXPECT_EQ(host_.Missing, "") << "Error 02 is for a missing file only";
+    ecosim.ReleaseEcoSim();
+    windows_.OnPass = nullptr;
+  }
 }
 
 TEST_F(StartUp, AMissingProgramFileShowsError02AndStartsNothing) {
