@@ -89,6 +89,12 @@ HostedProgram* ProgramHost::Running(ProgramId id) const {
   return at == running_.end() ? nullptr : at->Program.get();
 }
 
+ProgramId ProgramHost::IdOf(const HostedProgram* program) const {
+  const auto at = std::find_if(running_.begin(), running_.end(),
+                               [program](const Instance& i) { return i.Program.get() == program; });
+  return at == running_.end() ? 0 : at->Id;
+}
+
 bool ProgramHost::HasEnded(ProgramId id) const {
   if (id == 0 || id > lastId_) return false;
   return Running(id) == nullptr && std::find(starting_.begin(), starting_.end(), id) == starting_.end();

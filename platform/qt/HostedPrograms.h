@@ -56,6 +56,8 @@ class ProgramHost {
   // The instance of that start while it runs; null before it has come up
   // and once it has ended.
   HostedProgram* Running(ProgramId id) const;
+  // The start that made a running instance; 0 for none.
+  ProgramId IdOf(const HostedProgram* program) const;
   // True once that start has come to an end: the program ended, or ended
   // before it came up, or its start was dropped.
   bool HasEnded(ProgramId id) const;

@@ -39,6 +39,10 @@ class QtWindowSystem final : public WindowSystem {
   QtWindowSystem(qtwin::WindowWorld& world, Options options);
 
   qtwin::WindowWorld& World() { return world_; }
+  // Drives a program of its world started otherwise (ProgramHost::
+  // StartProgram) as if ShellExecute had started it: how the stand-in's own
+  // tests reach it without a program file.
+  void Adopt(const qtwin::HostedProgram* program) { started_ = world_.Programs().IdOf(program); }
 
   WindowHandle FindWindow(std::string_view className, std::optional<std::string_view> text) override;
   WindowHandle FindWindowEx(WindowHandle parent, WindowHandle after, std::string_view className,

@@ -22,6 +22,7 @@ class StandIn : public ::testing::Test {
   StandIn() {
     RegisterStandInEcoSim(world_, switches_);
     ecosim_ = dynamic_cast<StandInEcoSim*>(world_.Programs().StartProgram("EcoSim700.exe", "folder/"));
+    ws_.Adopt(ecosim_);
     Find("Main");
   }
 
@@ -343,7 +344,7 @@ TEST_F(StandIn, AnUnknownIndexTypedIntoItsBoxEndsTheTestWithTheReason) {
 TEST_F(StandIn, MissingClassesAreNeverCreated) {
   world_.Programs().EndAllPrograms();
   switches_.FaultsForNew.MissingClasses = {"TApplication", "TMemo"};
-  world_.Programs().StartProgram("EcoSim700.exe", "second/");
+  ws_.Adopt(world_.Programs().StartProgram("EcoSim700.exe", "second/"));
   Find("Application");
   Find("Results");
   EXPECT_EQ(s_.ApplicationWindow, NoWindow);
