@@ -214,14 +214,21 @@ TEST(Win32StandIn, TypedMatrixAndOptionsGiveTheEnginesTestAndClosingAsksFirst) {
   EXPECT_EQ(ecosim.ExitCode(), std::optional<DWORD>(0));
 }
 
-// Opens the options of a fresh stand-in and starts a test; the progress
-// window, once it shows.
+// Types a matrix into a fresh stand-in, opens its options and starts a
+// test; its progress window.
 HWND StartTest(const Win32StandInProcess& ecosim) {
   HWND main = ecosim.TopLevel("TEcoSim", true);
+  HWND grid = Child(main, "TStringGrid");
+  for (const char* row : {"11000", "01100", "00111", "00011", "10001"}) {
+    for (const char* c = row; *c != '\0'; ++c) {
+      SendMessageA(grid, WM_CHAR, static_cast<WPARAM>(*c), 0);
+      SendMessageA(grid, WM_KEYDOWN, VK_TAB, 0);
+    }
+  }
   PostMessageA(main, WM_COMMAND, 22, 0);
   HWND options = ecosim.TopLevel("TCoOccurrenceOpts", true);
   PostMessageA(Child(Child(options, "TPanel"), "TButton", "&Run"), BM_CLICK, 0, 0);
-  return ecosim.TopLevel("TProgress", true);
+  return ecosim.TopLevel("TProgress", false);
 }
 
 std::string Caption(HWND window) {
@@ -235,10 +242,34 @@ TEST(Win32StandIn, FaultsFromTheEnvironmentEndItAtStartHangItInsideASendOrStopIt
   {
     Win32StandInProcess ecosim("stall");
     HWND progress = StartTest(ecosim);
-    ASSERT_NE(progress, nullptr);
+    ASSERT_TRUE(Win32StandInProcess::Until([&] { return IsWindowVisible(progress) != 0; }));
     EXPECT_EQ(Caption(progress), "...0 Simulating");
     PostMessageA(Child(progress, "TButton", "&Abort simulation"), BM_CLICK, 0, 0);
     EXPECT_NE(ecosim.TopLevel("TEcoSim", true), nullptr) << "the abort brings the main window back";
+  }
+  {
+    // Without its application window, a confirmation instead of results
+    // whatever else is planted.
+    Win32StandInProcess ecosim("missing=TApplication;pvalue=0,25;confirm");
+    ASSERT_NE(StartTest(ecosim), nullptr);
+    HWND message = ecosim.TopLevel("TMessageForm", true);
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(Caption(message), "EcoSim");
+    EXPECT_NE(Child(message, "TLabel", std::string(NoResultsMessage).c_str()), nullptr);
+    EXPECT_EQ(Child(message, "TButton", "Cancel"), nullptr);
+    EXPECT_EQ(FindWindowExA(nullptr, nullptr, "TApplication", "EcoSim"), nullptr);
+    PostMessageA(Child(message, "TButton", "OK"), BM_CLICK, 0, 0);
+    EXPECT_NE(ecosim.TopLevel("TEcoSim", true), nullptr);
+  }
+  {
+    Win32StandInProcess ecosim("pvalue=0,25");
+    ASSERT_NE(StartTest(ecosim), nullptr);
+    HWND results = ecosim.TopLevel("TCoOccurrence", true);
+    HWND sheet = Child(Child(results, "TPageControl"), "TTabSheet", "Index");
+    const std::vector<std::string> lines = Lines(ContentOf(Child(sheet, "TMemo", nullptr, Child(sheet, "TMemo"))));
+    ASSERT_GT(lines.size(), 6u);
+    EXPECT_EQ(lines[5], "p(observed <= expected) = 0,25");
+    EXPECT_EQ(lines[6], "p(observed >= expected) = 0,25");
   }
   {
     Win32StandInProcess ecosim("hang");
