@@ -15,8 +15,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <atomic>
-#include <charconv>
-#include <chrono>
 #include <system_error>
 
 #include "EcoSimFacts.h"
@@ -28,10 +26,6 @@ namespace tessil::standin {
 
 namespace {
 
-// The longest a test may hold up the message loop when computed in one
-// slice.
-constexpr double SliceSeconds = 0.002;
-
 // The window sizes EcoSim's windows have when Tessil brings them into view.
 constexpr QSize SizeOf(ecosim::WindowSize size) { return {size.Width, size.Height}; }
 constexpr QSize MainSize = SizeOf(ecosim::MainWindowSize);
@@ -42,97 +36,7 @@ constexpr QSize ProgressSize = SizeOf(ecosim::ProgressWindowSize);
 // EcoSim never takes the focus from Tessil, and stays off the task bar.
 constexpr Qt::WindowFlags EcoSimWindowFlags = Qt::Tool | Qt::WindowDoesNotAcceptFocus;
 
-// A size typed into the resize dialog: a whole number from 1 on.
-std::optional<int> WholeNumber(const std::string& text) {
-  std::size_t begin = text.find_first_not_of(' ');
-  std::size_t end = text.find_last_not_of(' ');
-  if (begin == std::string::npos) return std::nullopt;
-  int value = 0;
-  const char* first = text.data() + begin;
-  const char* last = text.data() + end + 1;
-  const auto [ptr, ec] = std::from_chars(first, last, value);
-  if (ec != std::errc() || ptr != last || value < 1 || value > ecosim::MaxMatrixSide) return std::nullopt;
-  return value;
-}
-
-// The results' p-value lines (5 and 6) with another text after their prefix.
-std::string ReplacePValues(const std::string& memo, const std::string& text) {
-  std::string out;
-  std::size_t start = 0;
-  for (int line = 0; start <= memo.size(); ++line) {
-    std::size_t end = memo.find("\r\n", start);
-    if (end == std::string::npos) end = memo.size();
-    std::string current = memo.substr(start, end - start);
-    if (line == ecosim::LowerTailLine || line == ecosim::UpperTailLine) {
-      const std::size_t prefix = current.find(") = ");
-      if (prefix != std::string::npos) current = current.substr(0, prefix + 4) + text;
-    }
-    out += current;
-    if (end == memo.size()) break;
-    out += "\r\n";
-    start = end + 2;
-  }
-  return out;
-}
-
-template <typename Choice>
-void Read(std::string_view text, Choice& option, bool used, std::string_view what, std::string& refusal) {
-  if (const std::optional<Choice> chosen = FromCaption<Choice>(text)) {
-    option = *chosen;
-  } else if (used && refusal.empty()) {
-    refusal = std::string(what) + " \"" + std::string(text) + "\" is unknown: choose " + CaptionList<Choice>() + ".";
-  }
-}
-
 }  // namespace
-
-HeldOptions ReadOptions(const OptionTexts& t) {
-  HeldOptions held;
-  cooc::TestOptions& o = held.Options;
-  std::string& refusal = held.Refusal;
-  // In the order EcoSim reads them; an option a disabled control holds (the
-  // algorithm when a margin is free, degenerate matrices when both are
-  // fixed, empty sites for the pair indices) is not used.
-  Read(t.Index, o.Index, true, "The co-occurrence index", refusal);
-  Read(t.RowConstraint, o.RowConstraint, true, "The row constraint", refusal);
-  Read(t.ColumnConstraint, o.ColumnConstraint, true, "The column constraint", refusal);
-  const bool fixedFixed = o.RowConstraint == Constraint::Fixed && o.ColumnConstraint == Constraint::Fixed;
-  Read(t.Algorithm, o.Algorithm, fixedFixed, "The fixed-fixed randomization algorithm", refusal);
-  Read(t.DegenerateMatrices, o.DegenerateMatrices, !fixedFixed, "The choice for degenerate matrices", refusal);
-  Read(t.EmptySites, o.EmptySites, UsesSiteCompositions(o.Index), "The choice for empty sites", refusal);
-  o.Iterations = t.Iterations;
-  o.Seed = t.Seed;
-  return held;
-}
-
-// A test computed beside the message loop, so that EcoSim's windows (and
-// Tessil's, which wait on them) stay live while it runs.
-struct StandInEcoSim::Job {
-  cooc::Incidence Matrix;
-  cooc::TestOptions Options;
-  std::uint64_t Ordinal = 0;
-  // Cells times null matrices: what the test's duration grows with.
-  double Work = 0;
-  double Seconds = 0;
-  std::atomic<bool> Done{false};
-  // Why the options held cannot be tested; empty when they can.
-  std::string Refusal;
-  cooc::TestResult Result;
-  // Abort and close stop the test through this.
-  std::stop_source Stop;
-  std::atomic<std::int64_t> NullsDrawn{0};
-
-  void Run() {
-    const auto start = std::chrono::steady_clock::now();
-    if (Refusal.empty()) {
-      Result = cooc::RunTest(Matrix, Options, Ordinal, cooc::TestControl{Stop.get_token(), &NullsDrawn});
-    } else {
-      Result.Reason = Refusal;
-    }
-    Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    Done.store(true, std::memory_order_release);
-  }
-};
 
 StandInEcoSim::StandInEcoSim(qtwin::WindowWorld& world, StandInSwitches& switches, std::string workingFolder)
     : world_(world),
@@ -167,9 +71,7 @@ bool StandInEcoSim::OwnsWindow(WindowHandle window) const {
 }
 
 QWidget* StandInEcoSim::Window(QWidget* widget, std::string_view className, std::string_view text) {
-  const bool missing = std::find(faults_.MissingClasses.begin(), faults_.MissingClasses.end(), className) !=
-                       faults_.MissingClasses.end();
-  if (missing) return widget;
+  if (faults_.Missing(className)) return widget;
   qtwin::MakeWindow(windows_, widget, className, text);
   Attach(widget);
   return widget;
@@ -376,12 +278,7 @@ bool StandInEcoSim::HandleMessage(QWidget* window, qtwin::WindowMessageEvent& m)
   }
   if (window == grid_) {
     if (m.Message == WM_CHAR) {
-      char c = static_cast<char>(m.WParam & 0xFF);
-      if (faults_.MistypedCharacters > 0 && (c == '0' || c == '1')) {
-        --faults_.MistypedCharacters;
-        c = c == '1' ? '0' : '1';
-      }
-      grid_->Type(c);
+      grid_->Type(TypedCharacter(static_cast<char>(m.WParam & 0xFF), faults_));
       return true;
     }
     if (m.Message == WM_KEYDOWN && m.WParam == VK_TAB) {
@@ -415,7 +312,7 @@ bool StandInEcoSim::HandleMessage(QWidget* window, qtwin::WindowMessageEvent& m)
   if (window == seed_ && m.Message == WM_SETTEXT) {
     // A new seed starts a new run of tests; the default handling sets the
     // field's content.
-    ordinal_ = 0;
+    ordinals_.SeedSet();
     return false;
   }
   if (window == beep_ && (m.Message == WM_KEYDOWN || m.Message == WM_KEYUP) && m.WParam == VK_SPACE) {
@@ -432,11 +329,11 @@ bool StandInEcoSim::HandleMessage(QWidget* window, qtwin::WindowMessageEvent& m)
 }
 
 void StandInEcoSim::AcceptResize() {
-  const std::optional<int> cols = WholeNumber(qtwin::TextOf(windows_, resizeColumns_));
-  const std::optional<int> rows = WholeNumber(qtwin::TextOf(windows_, resizeRows_));
   // A size that is not a number keeps the dialog open.
-  if (!cols || !rows || std::int64_t{*rows} * *cols > ecosim::MaxGridCells) return;
-  grid_->Resize(*rows, *cols);
+  const std::optional<GridSize> size =
+      AcceptedSize(qtwin::TextOf(windows_, resizeColumns_), qtwin::TextOf(windows_, resizeRows_));
+  if (!size) return;
+  grid_->Resize(size->Rows, size->Cols);
   Show(resize_, false);
 }
 
@@ -460,13 +357,7 @@ OptionTexts StandInEcoSim::HeldTexts() const {
   return o;
 }
 
-cooc::Incidence StandInEcoSim::GridMatrix() const {
-  cooc::Incidence matrix(grid_->Rows(), grid_->Cols());
-  for (int i = 0; i < grid_->Rows(); ++i) {
-    for (int k = 0; k < grid_->Cols(); ++k) matrix.Set(i, k, grid_->Cell(i, k) == "1");
-  }
-  return matrix;
-}
+cooc::Incidence StandInEcoSim::GridMatrix() const { return grid_->Cells().Matrix(); }
 
 bool StandInEcoSim::BeepChecked() const { return beep_->isChecked(); }
 
@@ -475,42 +366,27 @@ void StandInEcoSim::StartTest() {
   running_ = true;
   ++testsStarted_;
   // Every test counts, from the last time the seed was set.
-  const std::uint64_t ordinal = ordinal_++;
+  const std::uint64_t ordinal = ordinals_.Take();
   Show(options_, false);
   sliceCount_ = 0;
-  qtwin::SetText(windows_, progress_, "...0 Simulating");
+  qtwin::SetText(windows_, progress_, ProgressCaption(0));
   Show(progress_, true);
   stalled_ = faults_.Stall;
   hung_ = faults_.Hang;
   if (!stalled_ && !hung_) {
-    job_ = std::make_shared<Job>();
-    job_->Matrix = GridMatrix();
-    standin::HeldOptions held = HeldOptions();
-    job_->Options = std::move(held.Options);
-    job_->Refusal = std::move(held.Refusal);
-    job_->Ordinal = ordinal;
-    job_->Work = static_cast<double>(job_->Matrix.Rows()) * job_->Matrix.Cols() *
-                 std::max(1.0, LeadingNumber(job_->Options.Iterations));
+    job_ = MakeJob(GridMatrix(), HeldTexts(), ordinal);
     // A test expected to be short is computed in one slice; a longer one
     // beside the message loop, so that the windows stay live meanwhile.
-    const double expected = lastWork_ > 0 ? lastSeconds_ * job_->Work / lastWork_ : 0.0;
-    if (expected > SliceSeconds) {
+    if (estimate_.NeedsThread(job_->Work)) {
       // Where no thread can be started the test is computed in the
       // slices instead, holding up the windows while it runs but ending as
       // it would.
-      bool counted = false;
       try {
         if (faults_.WorkerThreadFails) {
           throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
         }
-        ++workersRunning_;
-        counted = true;
-        worker_ = std::thread([job = job_, &running = workersRunning_] {
-          job->Run();
-          --running;
-        });
+        worker_ = StartWorker(job_, workersRunning_);
       } catch (const std::system_error&) {
-        if (counted) --workersRunning_;
       }
     }
   }
@@ -535,21 +411,20 @@ void StandInEcoSim::StopSlices() { ++sliceGeneration_; }
 // caption shows that the simulation advances.
 void StandInEcoSim::Slice() {
   ++sliceCount_;
-  qtwin::SetText(windows_, progress_, "..." + std::to_string(sliceCount_ % 1000000) + " Simulating");
+  qtwin::SetText(windows_, progress_, ProgressCaption(sliceCount_));
   if (job_ == nullptr) {
     ScheduleSlice();
     return;
   }
-  if (!worker_.joinable() && !job_->Done.load(std::memory_order_acquire)) job_->Run();
-  if (!job_->Done.load(std::memory_order_acquire)) {
+  if (!worker_.joinable() && !job_->IsDone()) job_->Run();
+  if (!job_->IsDone()) {
     ScheduleSlice();
     return;
   }
   StopSlices();
   if (worker_.joinable()) worker_.join();
   const std::shared_ptr<Job> job = std::move(job_);
-  lastSeconds_ = job->Seconds;
-  lastWork_ = job->Work;
+  estimate_.Record(*job);
   EndTest(job->Result);
 }
 
@@ -558,14 +433,14 @@ void StandInEcoSim::EndTest(const cooc::TestResult& result) {
   last_ = result;
   Show(progress_, false);
   if (BeepChecked()) QApplication::beep();
-  if (result.HasResults && !faults_.ConfirmInsteadOfResults) {
-    qtwin::SetText(windows_, memo1_, result.Memo1);
-    qtwin::SetText(windows_, memo2_,
-                   faults_.PValueText ? ReplacePValues(result.Memo2, *faults_.PValueText) : result.Memo2);
+  const TestEnding ending = EndingOf(result, faults_);
+  if (ending.ShowsResults) {
+    qtwin::SetText(windows_, memo1_, ending.Memo1);
+    qtwin::SetText(windows_, memo2_, ending.Memo2);
     Show(results_, true);
     return;
   }
-  ShowMessage(result.HasResults ? "The simulation ended without results." : result.Reason, false);
+  ShowMessage(ending.Message, false);
 }
 
 void StandInEcoSim::Abort() {
@@ -586,12 +461,12 @@ void StandInEcoSim::StopWorker() {
   aborted_ = job_->Result;
 }
 
-void StandInEcoSim::AskToExit() { ShowMessage("Exit EcoSim?", true); }
+void StandInEcoSim::AskToExit() { ShowMessage(std::string(ExitQuestion), true); }
 
 void StandInEcoSim::ShowMessage(const std::string& text, bool exitOnOk) {
   auto* form = new QWidget(nullptr, EcoSimWindowFlags);
   topLevels_.emplace_back(form);
-  Window(form, "TMessageForm", exitOnOk ? "Confirm" : "EcoSim");
+  Window(form, "TMessageForm", exitOnOk ? ExitQuestionTitle : MessageTitle);
   auto* layout = new QVBoxLayout(form);
   layout->addWidget(Window(new QLabel(form), "TLabel", text));
   auto* ok = new QPushButton(form);

@@ -20,6 +20,7 @@
 #include "CooccurrenceRun.h"
 #include "HostedPrograms.h"
 #include "QtWindows.h"
+#include "StandInLogic.h"
 #include "WindowWorld.h"
 
 class QCheckBox;
@@ -33,30 +34,6 @@ namespace tessil::standin {
 
 class StringGrid;
 
-// Faults a test can inject into a stand-in, to show how Tessil copes with an
-// EcoSim that misbehaves. Never set outside tests.
-struct StandInFaults {
-  // Each test started stops at once: its progress caption stays at its
-  // first text and only "&Abort simulation" ends it.
-  bool Stall = false;
-  // Each test started never ends though its caption keeps changing; EcoSim
-  // then answers neither "&Abort simulation" nor a request to close.
-  bool Hang = false;
-  // Each test ends with a confirmation window instead of its results.
-  bool ConfirmInsteadOfResults = false;
-  // The two p-value lines of the results carry this text after their
-  // prefix instead of the p-value.
-  std::optional<std::string> PValueText;
-  // The next this many characters typed into the grid show in the in-place
-  // editor as the other digit.
-  int MistypedCharacters = 0;
-  // Windows of these classes are not created at start-up.
-  std::vector<std::string> MissingClasses;
-  // Starting a worker thread fails as it does when the process may start no
-  // more threads (std::system_error).
-  bool WorkerThreadFails = false;
-};
-
 // What the stand-ins started in one window world share, owned by whoever
 // registers them: the faults each new one starts with (tests only; none in
 // the program), and the count of tests being computed beside the message
@@ -65,31 +42,6 @@ struct StandInSwitches {
   StandInFaults FaultsForNew;
   std::atomic<int> WorkersRunning{0};
 };
-
-// The texts EcoSim's option controls show: the selected radio button of
-// each group, the index box and the two number boxes.
-struct OptionTexts {
-  std::string RowConstraint;
-  std::string ColumnConstraint;
-  std::string Index;
-  std::string Algorithm;
-  std::string DegenerateMatrices;
-  std::string EmptySites;
-  std::string Iterations;
-  std::string Seed;
-};
-
-// The options those texts choose. A text that names no choice of its group
-// (the index box takes any text) leaves its option at the default, and when
-// the test would use that option, the refusal says why the test cannot run.
-struct HeldOptions {
-  cooc::TestOptions Options;
-  std::string Refusal;  // empty: the test can run
-};
-HeldOptions ReadOptions(const OptionTexts& texts);
-
-// The working folder's file name by which the stand-in is started.
-inline constexpr const char* StandInProgramFile = "EcoSim700.exe";
 
 class StandInEcoSim final : public qtwin::HostedProgram, private qtwin::WindowProcedure {
  public:
@@ -109,7 +61,7 @@ class StandInEcoSim final : public qtwin::HostedProgram, private qtwin::WindowPr
   cooc::Incidence GridMatrix() const;
   const StringGrid& Grid() const { return *grid_; }
   // Tests run since the seed field was last set, and in all.
-  std::uint64_t TestOrdinal() const { return ordinal_; }
+  std::uint64_t TestOrdinal() const { return ordinals_.Next(); }
   int TestsStarted() const { return testsStarted_; }
   bool BeepChecked() const;
   // The results of the last test that ended.
@@ -118,7 +70,6 @@ class StandInEcoSim final : public qtwin::HostedProgram, private qtwin::WindowPr
   const cooc::TestResult& AbortedResult() const { return aborted_; }
 
  private:
-  struct Job;
   struct RadioGroup {
     QWidget* Box = nullptr;
     std::vector<QWidget*> Buttons;
@@ -192,9 +143,8 @@ class StandInEcoSim final : public qtwin::HostedProgram, private qtwin::WindowPr
   std::uint64_t sliceGeneration_ = 0;
   std::uint64_t sliceCount_ = 0;
   // How long the last test took, and its work: the estimate for the next.
-  double lastSeconds_ = 0;
-  double lastWork_ = 0;
-  std::uint64_t ordinal_ = 0;
+  DurationEstimate estimate_;
+  TestOrdinals ordinals_;
   int testsStarted_ = 0;
   cooc::TestResult last_;
   cooc::TestResult aborted_;

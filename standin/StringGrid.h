@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "StandInLogic.h"
 #include "WindowRegistry.h"
 
 namespace tessil::standin {
@@ -17,13 +18,14 @@ class StringGrid final : public QWidget {
   // The in-place editor becomes a window of `windows`.
   StringGrid(qtwin::WindowRegistry& windows, QWidget* parent);
 
-  int Rows() const { return rows_; }
-  int Cols() const { return cols_; }
+  int Rows() const { return cells_.Rows(); }
+  int Cols() const { return cells_.Cols(); }
   // Resizes to rows x cols empty cells; the first cell becomes current.
   void Resize(int rows, int cols);
-  const std::string& Cell(int row, int col) const;
-  int CurrentRow() const { return row_; }
-  int CurrentCol() const { return col_; }
+  const std::string& Cell(int row, int col) const { return cells_.Cell(row, col); }
+  int CurrentRow() const { return cells_.CurrentRow(); }
+  int CurrentCol() const { return cells_.CurrentCol(); }
+  const GridCells& Cells() const { return cells_; }
 
   // A character typed into the grid: it opens the current cell's in-place
   // editor with that text, or adds to the text being edited. The editor is
@@ -41,12 +43,7 @@ class StringGrid final : public QWidget {
 
   qtwin::WindowRegistry& windows_;
 
-  int rows_ = 5;
-  int cols_ = 5;
-  int row_ = 0;
-  int col_ = 0;
-  bool editing_ = false;
-  std::vector<std::string> cells_;
+  GridCells cells_;
   QLineEdit* editor_ = nullptr;
 };
 

@@ -1,0 +1,63 @@
+// Faults a test can plant in a stand-in EcoSim, to show how Tessil copes
+// with an EcoSim that misbehaves. Never set outside tests.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessil::standin {
+
+struct StandInFaults {
+  // Each test started stops at once: its progress caption stays at its
+  // first text and only "&Abort simulation" ends it.
+  bool Stall = false;
+  // Each test started never ends though its caption keeps changing; EcoSim
+  // then answers neither "&Abort simulation" nor a request to close.
+  bool Hang = false;
+  // Each test ends with a confirmation window instead of its results.
+  bool ConfirmInsteadOfResults = false;
+  // The two p-value lines of the results carry this text after their
+  // prefix instead of the p-value.
+  std::optional<std::string> PValueText;
+  // The next this many characters typed into the grid show in the in-place
+  // editor as the other digit.
+  int MistypedCharacters = 0;
+  // Windows of these classes are not created at start-up.
+  std::vector<std::string> MissingClasses;
+  // Starting a worker thread fails as it does when the process may start no
+  // more threads (std::system_error).
+  bool WorkerThreadFails = false;
+  // The character the grid receives with this number, counted from 1 since
+  // EcoSim started, is never answered: EcoSim's window thread stays inside
+  // that message for good. 0: every character is answered.
+  long long HangAtCharacter = 0;
+  // The program ends with exit code ExitAtStartCode before it makes any
+  // window.
+  bool ExitAtStart = false;
+
+  bool Missing(std::string_view className) const;
+};
+
+inline constexpr int ExitAtStartCode = 3;
+
+// The environment variable through which a test hands faults to a stand-in
+// EcoSim running as a program of its own.
+inline constexpr const char* FaultsVariable = "TESSIL_ECOSIM_FAULTS";
+
+// A faults text that names no fault, or a count that is not a whole number.
+class FaultsTextError : public std::invalid_argument {
+ public:
+  using std::invalid_argument::invalid_argument;
+};
+
+// Reads a faults text: items separated by ";", each one of "stall",
+// "hang", "confirm", "exit-at-start", "pvalue=TEXT" (TEXT may hold commas),
+// "missing=CLASS" (repeatable), "hang-send=N" (N from 1) and "mistype=N"
+// (N from 0). Empty items are skipped; anything else throws
+// FaultsTextError naming the item.
+StandInFaults ParseFaults(std::string_view text);
+
+}  // namespace tessil::standin
