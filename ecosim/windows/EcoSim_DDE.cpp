@@ -245,8 +245,15 @@ std::string WindowProtocolEcoSim::ReadEditLine(WindowHandle window, std::int32_t
   // The whole text of the control, as another program may read it: its
   // length, then the text itself. The line is cut from it and handed on as
   // a line buffer of this capacity would return it.
-  const std::intptr_t length = windows_.SendMessage(window, win::WM_GETTEXTLENGTH, 0, 0);
-  std::string text(static_cast<std::size_t>(std::max<std::intptr_t>(length, 0)) + 1, '\0');
+  // The first line needs only its first `capacity` characters and one more,
+  // which shows whether a line break starts among them: one send instead of
+  // two for every cell typed into the grid.
+  std::size_t wanted = capacity + 1;
+  if (line != 0) {
+    const std::intptr_t length = windows_.SendMessage(window, win::WM_GETTEXTLENGTH, 0, 0);
+    wanted = static_cast<std::size_t>(std::max<std::intptr_t>(length, 0));
+  }
+  std::string text(wanted + 1, '\0');
   const std::intptr_t copied = windows_.SendBufferMessage(window, win::WM_GETTEXT, text.size(), text);
   text.resize(
       static_cast<std::size_t>(std::clamp<std::intptr_t>(copied, 0, static_cast<std::intptr_t>(text.size()) - 1)));

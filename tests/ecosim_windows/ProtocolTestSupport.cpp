@@ -31,7 +31,7 @@ std::vector<Call> Typing(const EcoSimSession& s, const PresenceAbsenceMatrix& m)
     for (std::int32_t j = 1; j <= m.Cols(); ++j) {
       calls.push_back(m(i, j) == 1 ? Send(s.Grid, win::WM_CHAR, 0x31, 0x00020001)
                                    : Send(s.Grid, win::WM_CHAR, 0x30, 0x000B0001));
-      Append(calls, ReadText(s.GridEditor, 1));
+      calls.push_back(ReadFirstLine(s.GridEditor, 2));
       calls.push_back(Send(s.Grid, win::WM_KEYDOWN, win::VK_TAB, 0x000F0001));
     }
   }

@@ -80,6 +80,16 @@ inline std::vector<Call> ReadText(WindowHandle w, std::size_t length) {
           {"buffer", w, win::WM_GETTEXT, length + 1, static_cast<std::intptr_t>(length + 1),
            std::string(length + 1, '\0')}};
 }
+// Reading the first line of a control, `capacity` characters of it: only its
+// first capacity + 1 characters are asked for, into a zeroed buffer.
+inline Call ReadFirstLine(WindowHandle w, std::size_t capacity) {
+  return {"buffer",
+          w,
+          win::WM_GETTEXT,
+          capacity + 2,
+          static_cast<std::intptr_t>(capacity + 2),
+          std::string(capacity + 2, '\0')};
+}
 inline Call Focus(WindowHandle w) { return {"focus", w}; }
 inline Call Place(WindowHandle w, WindowHandle after, int x, int y, int width, int height) {
   Call c{"pos", w};
