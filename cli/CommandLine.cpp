@@ -389,18 +389,36 @@ bool IsInterrupted(const Environment& env) { return env.Interrupted != nullptr &
 cooc::TestResult RunTestUntilInterrupted(const cooc::Incidence& matrix, const cooc::TestOptions& options,
                                          const Environment& env, std::atomic<std::int64_t>& drawn) {
   std::stop_source stop;
+  // The watcher's end is a flag under its own lock rather than a stop token:
+  // the stop-token wait of GCC 12's library loses its wake-up on Windows now
+  // and then, and the join then waits for ever.
   std::mutex mutex;
-  std::condition_variable_any wake;
-  std::jthread watcher([&](std::stop_token finished) {
+  std::condition_variable wake;
+  bool finished = false;
+  std::thread watcher([&] {
     std::unique_lock lock(mutex);
-    while (!finished.stop_requested()) {
+    while (!finished) {
       if (IsInterrupted(env)) {
         stop.request_stop();
         return;
       }
-      wake.wait_for(lock, finished, std::chrono::milliseconds(20), [] { return false; });
+      wake.wait_for(lock, std::chrono::milliseconds(20));
     }
   });
+  struct EndWatcher {
+    std::mutex& Mutex;
+    std::condition_variable& Wake;
+    bool& Finished;
+    std::thread& Watcher;
+    ~EndWatcher() {
+      {
+        std::lock_guard lock(Mutex);
+        Finished = true;
+      }
+      Wake.notify_all();
+      Watcher.join();
+    }
+  } end{mutex, wake, finished, watcher};
   cooc::TestControl control;
   control.Stop = stop.get_token();
   control.NullsDrawn = &drawn;
@@ -457,6 +475,9 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
       "hypothesis (Type I error), how seldom it rejects a false one (low power), and whether it rejects\n"
       "more often when the null hypothesis is true than when it is false (bias).",
       "tessil-cli"};
+  // The same command line on every system: a path that starts with "/" is a
+  // path, not an option written the Windows way.
+  app.allow_windows_style_options(false);
   app.require_subcommand(1);
   app.footer(
       "Examples:\n"

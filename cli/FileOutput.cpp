@@ -55,6 +55,20 @@ std::unique_ptr<std::FILE, CloseFile> CreateBeside(const fs::path& target, fs::p
   return nullptr;
 }
 
+// Why the folder of `target` could not be written in: a part of its path
+// that is a file is named as such (Windows reports it as a missing folder).
+std::error_code MissingFolderReason(const fs::path& target) {
+  std::error_code ignored;
+  for (fs::path part = target.parent_path(); !part.empty() && part != part.parent_path(); part = part.parent_path()) {
+    const fs::file_status status = fs::status(part, ignored);
+    if (fs::exists(status)) {
+      return fs::is_directory(status) ? std::make_error_code(std::errc::no_such_file_or_directory)
+                                      : std::make_error_code(std::errc::not_a_directory);
+    }
+  }
+  return std::make_error_code(std::errc::no_such_file_or_directory);
+}
+
 }  // namespace
 
 std::string WriteErrorReason(std::error_code error) {
@@ -93,7 +107,7 @@ std::error_code ReplaceFile(const fs::path& path, std::string_view bytes) {
 
   fs::path temporary;
   std::unique_ptr<std::FILE, CloseFile> file = CreateBeside(target, temporary, error);
-  if (!file) return error;
+  if (!file) return error == std::errc::no_such_file_or_directory ? MissingFolderReason(target) : error;
   errno = 0;
   bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() &&
                  std::fflush(file.get()) == 0 && ReachDisk(file.get());

@@ -464,6 +464,11 @@ std::string CannotOpen(const std::string& path, int error) {
       break;
     case EISDIR:
       return IsADirectory(path);
+#ifdef _WIN32
+    case EINVAL:  // a name Windows cannot give a file, such as one with a control byte
+      reason = "there is no such file";
+      break;
+#endif
     default:
       reason = std::generic_category().message(error);
   }

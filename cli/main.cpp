@@ -1,5 +1,10 @@
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 #define isatty _isatty
 #define STDERR_FILENO 2
 #else
@@ -20,14 +25,30 @@ namespace {
 
 std::atomic<bool> interrupted{false};
 
+#ifdef _WIN32
+// The console calls this on a thread of its own; answering TRUE keeps the
+// program alive so that the run ends as cancelled, with its message.
+BOOL WINAPI OnConsoleControl(DWORD event) {
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+    interrupted.store(true);
+    return TRUE;
+  }
+  return FALSE;
+}
+#else
 extern "C" void OnInterrupt(int) { interrupted.store(true); }
+#endif
 
 }  // namespace
 
 int main(int argc, char** argv) {
   // Ctrl-C asks the run to stop, as the progress window's Cancel does.
 #ifdef _WIN32
-  std::signal(SIGINT, OnInterrupt);
+  SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+  // The report's bytes are written as they are: its lines already end in
+  // CR LF, and a text-mode stream would add a second CR.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
 #else
   // Without SA_RESTART, so that a read waiting on a silent pipe returns at
   // once and the reader sees the interruption.
@@ -37,7 +58,6 @@ int main(int argc, char** argv) {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
 #endif
-
   tessil::SystemClock clock;
   // Standard output through a buffer that remembers why a write failed.
   tessil::cli::CStreamOutput outBuffer(stdout);

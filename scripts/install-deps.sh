@@ -10,6 +10,9 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   xvfb xauth
   clang-format-14 clang-tidy-14 clang-tools-14
+  # The Windows build and its tests: the posix-thread mingw-w64 compiler
+  # (the win32 one has no std::thread) and Wine to run the results.
+  g++-mingw-w64-x86-64-posix wine wine64
 )
 
 missing=()

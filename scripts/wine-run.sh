@@ -14,15 +14,21 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export LC_ALL="${TESSIL_WINE_LOCALE:-C.UTF-8}"
 unset DISPLAY WAYLAND_DISPLAY
 
-if [ ! -f "$WINEPREFIX/.tessil-ready" ]; then
+# The marker names the set-up below; a prefix made by an older set-up is
+# brought up to date.
+ready="$WINEPREFIX/.tessil-ready-2"
+if [ ! -f "$ready" ]; then
   mkdir -p "$WINEPREFIX"
   (
     flock 9
-    if [ ! -f "$WINEPREFIX/.tessil-ready" ]; then
+    if [ ! -f "$ready" ]; then
       wineboot -i >/dev/null 2>&1
       wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+      # A program that crashes prints its backtrace and ends, instead of
+      # waiting for a crash window that nobody can see to be closed.
+      wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
       wineserver -w
-      touch "$WINEPREFIX/.tessil-ready"
+      touch "$ready"
     fi
   ) 9>"$WINEPREFIX.lock"
 fi

@@ -1,7 +1,9 @@
 # Installs the build into a fresh folder and runs the installed programs from
 # there: tessil-cli, the stand-in EcoSim's program file beside it, and a study
 # through EcoSim's windows, which finds that file from the installed
-# tessil-cli's own folder. Run with -DBUILD=... -DPREFIX=... -DWITH_QT=ON|OFF.
+# tessil-cli's own folder. Run with -DBUILD=... -DPREFIX=... -DWITH_QT=ON|OFF,
+# and for the Windows cross build -DSUFFIX=.exe -DEMULATOR=<wine-run.sh>
+# -DWINDOWS=ON: there the stand-in is never installed.
 file(REMOVE_RECURSE "${PREFIX}")
 
 function(run)
@@ -20,8 +22,11 @@ function(expect_in text what)
 endfunction()
 
 run(${CMAKE_COMMAND} --install "${BUILD}" --prefix "${PREFIX}")
-set(bin "${PREFIX}/bin")
-set(expected "${bin}/tessil-cli")
+if(NOT BINDIR)
+  set(BINDIR bin)
+endif()
+set(bin "${PREFIX}/${BINDIR}")
+set(expected "${bin}/tessil-cli${SUFFIX}")
 if(WITH_QT)
   list(APPEND expected "${bin}/tessil" "${bin}/EcoSim/EcoSim700.exe")
 endif()
@@ -30,9 +35,12 @@ foreach(file IN LISTS expected)
     message(FATAL_ERROR "not installed: ${file}")
   endif()
 endforeach()
+if(WINDOWS AND EXISTS "${bin}/EcoSim")
+  message(FATAL_ERROR "the stand-in EcoSim was installed: ${bin}/EcoSim")
+endif()
 
 set(study run --rows 6 --cols 5 --iterations 12 --yes --ecosim-iterations 40 --assume-sites-equivalent)
-run("${bin}/tessil-cli" ${study})
+run(${EMULATOR} "${bin}/tessil-cli${SUFFIX}" ${study})
 expect_in("${out}" "Matrix dimensions: 6 rows (species) x 5 columns (sites)")
 if(NOT WITH_QT)
   return()

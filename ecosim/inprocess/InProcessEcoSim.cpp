@@ -145,8 +145,12 @@ struct InProcessEcoSim::Workers {
   std::atomic<std::int64_t>* NullsDrawn = nullptr;  // all tests' together
 
   std::mutex Mutex;
-  std::condition_variable_any WorkReady;  // a job for the workers
-  std::condition_variable Changed;        // a worker freed or a test finished
+  // A job for the workers, or their end. Waited on with a flag of its own
+  // rather than a stop token: the stop-token wait of GCC 12's library loses
+  // its wake-up on Windows now and then, and the join then waits for ever.
+  std::condition_variable WorkReady;
+  std::condition_variable Changed;  // a worker freed or a test finished
+  bool Closing = false;
   std::deque<Job> Queue;
   std::map<std::uint64_t, Outcome> Finished;
   std::uint64_t Submitted = 0;
@@ -157,12 +161,27 @@ struct InProcessEcoSim::Workers {
   // state they use goes.
   std::vector<std::jthread> Threads;
 
+  Workers() = default;
+  Workers(const Workers&) = delete;
+  Workers& operator=(const Workers&) = delete;
+  // Every worker is told to end, and every running test to stop, before the
+  // threads (the last members) are joined.
+  ~Workers() {
+    {
+      std::lock_guard lock(Mutex);
+      Closing = true;
+    }
+    WorkReady.notify_all();
+    for (std::jthread& t : Threads) t.request_stop();
+  }
+
   void Work(std::stop_token stop, Slot& slot) {
     for (;;) {
       Job job;
       {
         std::unique_lock lock(Mutex);
-        if (!WorkReady.wait(lock, stop, [&] { return !Queue.empty(); })) return;
+        WorkReady.wait(lock, [&] { return Closing || !Queue.empty(); });
+        if (Closing) return;
         job = std::move(Queue.front());
         Queue.pop_front();
         slot.Running = true;

@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# The Windows part of the test command: cross-builds the `windows` preset,
+# runs its tests under headless Wine, checks that the Windows program prints
+# the very bytes the Linux one does (in the build and from the unpacked ZIP),
+# that Ctrl-C cancels a run, and runs the end-to-end checks against the Win32
+# stand-in EcoSim. Every Wine program runs in a prefix of this job's own, in a
+# temporary folder, and ends with it.
+#
+# Needs the Linux program of the `ci` preset (built here when missing).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+started=$(date +%s)
+jobs=$(nproc 2>/dev/null || echo 2)
+linux=build/ci/bin/tessil-cli
+win=build/windows/bin
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/tessil-windows.XXXXXX")
+export WINEPREFIX="$scratch/wine"
+finish() {
+  wineserver -k 2>/dev/null || true
+  rm -rf "$scratch" "$WINEPREFIX.lock"
+}
+trap finish EXIT
+
+if [ ! -x "$linux" ]; then
+  cmake --preset ci >/dev/null
+  cmake --build --preset ci --target tessil-cli -j "$jobs"
+fi
+
+echo "== windows: configure and build"
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$jobs"
+
+echo "== windows: tests under Wine"
+ctest --preset windows -j "$jobs"
+
+echo "== windows: the default report, byte for byte"
+"$linux" run >"$scratch/linux.txt"
+scripts/wine-run.sh "$win/tessil-cli.exe" run >"$scratch/windows.txt"
+cmp "$scratch/linux.txt" "$scratch/windows.txt"
+echo "PASS: tessil-cli.exe run prints the Linux report's $(wc -c <"$scratch/linux.txt") bytes"
+
+echo "== windows: Ctrl-C cancels an in-process run"
+scripts/wine-run.sh "$win/tessil-cli.exe" run --rows 40 --cols 40 --iterations 100000 \
+  >"$scratch/cancel.out" 2>"$scratch/cancel.err" &
+run=$!
+# Wine turns SIGINT into the console's Ctrl-C event; the run is given time to
+# start first, then 10 s to end.
+sleep 3
+kill -INT "$run"
+for _ in $(seq 1 100); do
+  kill -0 "$run" 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 "$run" 2>/dev/null; then
+  kill -KILL "$run"
+  echo "FAIL: the run went on more than 10 s after Ctrl-C"
+  exit 1
+fi
+status=0
+wait "$run" || status=$?
+if [ "$status" != 130 ] || ! grep -q "the run was cancelled" "$scratch/cancel.err" || [ -s "$scratch/cancel.out" ]; then
+  echo "FAIL: Ctrl-C ended the run with status $status:"
+  cat "$scratch/cancel.err"
+  exit 1
+fi
+echo "PASS: Ctrl-C ends the run as cancelled, with no report"
+
+echo "== windows: the ZIP for Windows users"
+rm -rf build/windows/package
+cpack --preset windows >/dev/null
+zip=$(ls build/windows/package/Tessil-*-windows-x64.zip)
+mkdir "$scratch/unpacked"
+cmake -E chdir "$scratch/unpacked" cmake -E tar xf "$(pwd)/$zip"
+folder=$(ls -d "$scratch"/unpacked/Tessil-*)
+contents=$(cd "$folder" && find . -type f | sort | tr '\n' ' ')
+if [ "$contents" != "./README-Windows.txt ./tessil-cli.exe " ]; then
+  echo "FAIL: the ZIP holds: $contents"
+  exit 1
+fi
+scripts/wine-run.sh "$folder/tessil-cli.exe" run >"$scratch/unpacked.txt"
+cmp "$scratch/linux.txt" "$scratch/unpacked.txt"
+echo "PASS: $zip holds tessil-cli.exe and README-Windows.txt only; its program prints the Linux report"
+
+echo "== windows: end to end against the Win32 stand-in"
+scripts/test-windows-e2e.sh build/windows "$linux"
+
+echo "== windows: done in $(($(date +%s) - started)) s"
