@@ -20,6 +20,7 @@
 #undef ShellExecute
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -45,12 +46,18 @@ WindowHandle ToHandle(HWND window) {
 std::string TextOf(HWND window) {
   // GetWindowTextA of another process's window does not send it a message:
   // it gives the caption Windows keeps, which for an edit control is the
-  // text it was created with.
-  const int length = GetWindowTextLengthA(window);
-  std::string text(static_cast<std::size_t>(std::max(length, 0)) + 1, '\0');
+  // text it was created with, whatever its content is now.
+  // (GetWindowTextLengthA would send one, and wait on a hung window.) The
+  // texts looked for are short; a longer one never equals them.
+  std::array<char, 1024> text{};
   const int copied = GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
-  text.resize(static_cast<std::size_t>(std::max(copied, 0)));
-  return text;
+  return std::string(text.data(), static_cast<std::size_t>(std::max(copied, 0)));
+}
+
+std::string ClassOf(HWND window) {
+  std::array<char, 256> name{};
+  const int length = GetClassNameA(window, name.data(), static_cast<int>(name.size()));
+  return std::string(name.data(), static_cast<std::size_t>(std::max(length, 0)));
 }
 
 DWORD ProcessOf(HWND window) {
@@ -148,13 +155,18 @@ WindowHandle Win32WindowSystem::FindWindow(std::string_view className, std::opti
 WindowHandle Win32WindowSystem::FindWindowEx(WindowHandle parent, WindowHandle after, std::string_view className,
                                              std::optional<std::string_view> text) {
   if (!IsStartedProgramWindow(parent)) return NoWindow;
-  const std::string cls(className);
   const HWND p = ToHwnd(parent);
-  // Children in z-order, which for siblings nobody restacked is the order
-  // they were created in.
-  for (HWND w = FindWindowExA(p, after == NoWindow ? nullptr : ToHwnd(after), cls.c_str(), nullptr); w != nullptr;
-       w = FindWindowExA(p, w, cls.c_str(), nullptr)) {
-    if (!text || SameWindowText(TextOf(w), *text)) return ToHandle(w);
+  // The children in z-order, which for siblings nobody restacked is the
+  // order they were created in. Walked here rather than by FindWindowExA,
+  // which under Wine finds nothing after a sibling of another class.
+  HWND w = GetWindow(p, GW_CHILD);
+  if (after != NoWindow) {
+    const HWND a = ToHwnd(after);
+    if (GetAncestor(a, GA_PARENT) != p) return NoWindow;
+    w = GetWindow(a, GW_HWNDNEXT);
+  }
+  for (; w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+    if (SameWindowText(ClassOf(w), className) && (!text || SameWindowText(TextOf(w), *text))) return ToHandle(w);
   }
   return NoWindow;
 }
