@@ -2,6 +2,7 @@
 // the help windows, the clock and the automation the Run button uses.
 #pragma once
 
+#include <filesystem>
 #include <memory>
 
 #include "Clock.h"
@@ -15,12 +16,18 @@ namespace tessil {
 namespace standin {
 class StandInAutomation;
 }
+class WindowSystem;
 
 // The same tests computed in-process, one after another, with no windows.
 DesktopAutomationFactory InProcessAutomation();
 // The window protocol driving the stand-in EcoSim, as the program does by
 // default. `windows` must outlive every run.
 DesktopAutomationFactory WindowProtocolAutomation(standin::StandInAutomation& windows);
+#ifdef _WIN32
+// The window protocol driving EcoSim itself, EcoSim/EcoSim700.exe in
+// `programFolder`, through a window system that must outlive every run.
+DesktopAutomationFactory WindowProtocolAutomation(WindowSystem& windows, std::filesystem::path programFolder);
+#endif
 
 class DesktopProgram {
  public:

@@ -1,23 +1,57 @@
-// The EcoSim of `tessil-cli run --ecosim windows`: the stand-in EcoSim,
-// started from its program file and driven through its windows, exactly as
-// the desktop program drives EcoSim. Qt runs on its offscreen platform when
-// there is no display, and nothing is ever shown.
+// The EcoSim of `tessil-cli run --ecosim windows`, started from its program
+// file EcoSim/EcoSim700.exe beside tessil-cli and driven through its windows,
+// exactly as the desktop program drives EcoSim.
+//
+// On Windows it is EcoSim itself, in a process of its own, reached by
+// user32's window messages (TESSIL_WINDOWS_ECOSIM_WIN32). Elsewhere it is
+// the stand-in EcoSim hosted in this process: Qt runs on its offscreen
+// platform when there is no display, and nothing is ever shown.
 #pragma once
 
-#include <QApplication>
 #include <filesystem>
 #include <iosfwd>
 #include <memory>
 
 #include "AutomationHost.h"
-#include "StandInAutomation.h"
 #include "Study.h"
+
+#if TESSIL_WINDOWS_ECOSIM_WIN32
+#include "Win32WindowSystem.h"
+#else
+#include <QApplication>
+
+#include "StandInAutomation.h"
+#endif
 
 namespace tessil::cli {
 
 // The folder of the running program: where EcoSim/EcoSim700.exe is looked
 // for.
 std::filesystem::path RunningProgramFolder();
+
+#if TESSIL_WINDOWS_ECOSIM_WIN32
+
+class WindowsEcoSim final : private AutomationHost {
+ public:
+  // `err` receives "Error 02: EcoSim700.exe not found." when the program
+  // file is missing.
+  WindowsEcoSim(std::filesystem::path programFolder, std::ostream& err);
+  WindowsEcoSim(const WindowsEcoSim&) = delete;
+  WindowsEcoSim& operator=(const WindowsEcoSim&) = delete;
+
+  // Makes the automation of one study; valid while this object lives.
+  StudyAutomationFactory Factory();
+
+ private:
+  void EnableShowEcoSim() override {}
+  void ReportProgramMissing(std::string_view message) override;
+
+  std::filesystem::path programFolder_;
+  std::ostream& err_;
+  Win32WindowSystem windows_;
+};
+
+#else
 
 class WindowsEcoSim final : private AutomationHost {
  public:
@@ -50,5 +84,7 @@ class WindowsEcoSim final : private AutomationHost {
   std::unique_ptr<qtwin::WindowWorld> world_;
   std::unique_ptr<standin::StandInAutomation> standin_;
 };
+
+#endif
 
 }  // namespace tessil::cli

@@ -1,0 +1,39 @@
+// `--ecosim windows` on Windows: EcoSim itself, in a process of its own.
+#include <ostream>
+
+#include "WindowProtocolEcoSim.h"
+#include "WindowsEcoSim.h"
+// Last: its A/W macros would rename the window system's operations above.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+namespace tessil::cli {
+
+std::filesystem::path RunningProgramFolder() {
+  // Long enough for any path Windows allows.
+  std::wstring path(32768, L'\0');
+  const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+  if (length == 0 || length >= path.size()) return std::filesystem::current_path();
+  path.resize(length);
+  return std::filesystem::path(path).parent_path();
+}
+
+WindowsEcoSim::WindowsEcoSim(std::filesystem::path programFolder, std::ostream& err)
+    : programFolder_(std::move(programFolder)), err_(err) {}
+
+void WindowsEcoSim::ReportProgramMissing(std::string_view message) { err_ << "tessil-cli: " << message << "\n"; }
+
+StudyAutomationFactory WindowsEcoSim::Factory() {
+  return [this](RunSettings& settings, const RunInputs& inputs,
+                std::function<bool()> cancelled) -> std::unique_ptr<EcoSimAutomation> {
+    // No progress window of Tessil's own: EcoSim's windows are placed
+    // against none and never brought into view.
+    AutomationHost& host = *this;
+    return std::make_unique<WindowProtocolEcoSim>(
+        windows_, settings, inputs, &host, [] { return NoWindow; }, programFolder_, std::move(cancelled));
+  };
+}
+
+}  // namespace tessil::cli
