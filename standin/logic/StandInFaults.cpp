@@ -52,13 +52,16 @@ StandInFaults ParseFaults(std::string_view text) {
       faults.MissingClasses.emplace_back(value);
     } else if (hasValue && name == "hang-send") {
       faults.HangAtCharacter = Count(item, value, 1);
+    } else if (hasValue && name == "from-test") {
+      faults.FirstFaultyTest =
+          static_cast<int>(std::min<long long>(Count(item, value, 1), std::numeric_limits<int>::max()));
     } else if (hasValue && name == "mistype") {
       faults.MistypedCharacters =
           static_cast<int>(std::min<long long>(Count(item, value, 0), std::numeric_limits<int>::max()));
     } else {
       throw FaultsTextError("\"" + std::string(item) +
                             "\" is no fault: use stall, hang, confirm, exit-at-start, pvalue=TEXT, missing=CLASS, "
-                            "hang-send=N or mistype=N, separated by \";\".");
+                            "hang-send=N, mistype=N or from-test=N, separated by \";\".");
     }
   }
   return faults;

@@ -11,6 +11,10 @@
 namespace tessil::standin {
 
 struct StandInFaults {
+  // The test faults below (stall, hang, confirm, p-value text) hit the tests
+  // from this one on, counted from 1 since EcoSim started: 2 spares the
+  // warm-up test Tessil runs before the study.
+  int FirstFaultyTest = 1;
   // Each test started stops at once: its progress caption stays at its
   // first text and only "&Abort simulation" ends it.
   bool Stall = false;

@@ -488,9 +488,10 @@ void Win32StandIn::StartTest() {
   ticks_ = 0;
   SetText(progress_, ProgressCaption(0));
   Show(progress_, true);
-  hung_ = faults_.Hang;
+  faultyTest_ = ++testsStarted_ >= faults_.FirstFaultyTest;
+  hung_ = faultyTest_ && faults_.Hang;
   // A stalled test's caption stands still; only "&Abort simulation" ends it.
-  if (faults_.Stall) return;
+  if (faultyTest_ && faults_.Stall) return;
   if (!hung_) {
     job_ = MakeJob(cells_.Matrix(), HeldTexts(), ordinal);
     const DWORD thread = GetCurrentThreadId();
@@ -521,7 +522,7 @@ void Win32StandIn::EndTest(const cooc::TestResult& result) {
   running_ = false;
   Show(progress_, false);
   if (beep_ != nullptr && SendMessageA(beep_, BM_GETCHECK, 0, 0) == BST_CHECKED) MessageBeep(MB_OK);
-  const TestEnding ending = EndingOf(result, faults_);
+  const TestEnding ending = EndingOf(result, faultyTest_ ? faults_ : StandInFaults{});
   if (ending.ShowsResults) {
     SetText(memo1_, ending.Memo1);
     SetText(memo2_, ending.Memo2);

@@ -127,6 +127,10 @@ class Win32StandIn {
 
   bool running_ = false;
   bool hung_ = false;
+  // Tests started since EcoSim started, and whether the one in hand is hit
+  // by the test faults.
+  int testsStarted_ = 0;
+  bool faultyTest_ = false;
   UINT_PTR timer_ = 0;
   std::shared_ptr<Job> job_;
   std::thread worker_;

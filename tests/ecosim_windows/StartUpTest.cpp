@@ -367,7 +367,7 @@ TEST_F(StartUp, AMissingProgramFileShowsError02AndStartsNothing) {
 
 // The windows that must be there, by the operation that misses them.
 TEST_F(StartUp, AMissingWindowFailsTheRunWithItsCodeAndEcoSimIsStillClosed) {
-  for (const char* missing : {"TApplication", "TProgress", "TRadioGroup"}) {
+  for (const char* missing : {"TApplication", "TProgress", "TRadioGroup", "TStringGrid"}) {
     SCOPED_TRACE(missing);
     switches_.FaultsForNew.MissingClasses = {missing};
     WindowProtocolEcoSim& ecosim = EcoSim();

@@ -20,7 +20,7 @@ TEST(StandInFaults, EveryItemOfTheFaultsTextSetsItsFaultAndNothingElse) {
 
   const StandInFaults all = ParseFaults(
       ";stall;hang;confirm;exit-at-start;pvalue=0,25;missing=TMemo;missing=TApplication;hang-send=7;"
-      "mistype=2;");
+      "mistype=2;from-test=2");
   EXPECT_TRUE(all.Stall && all.Hang && all.ConfirmInsteadOfResults && all.ExitAtStart);
   EXPECT_EQ(all.PValueText, "0,25") << "a comma belongs to the text";
   EXPECT_EQ(all.MissingClasses, (std::vector<std::string>{"TMemo", "TApplication"}));
@@ -28,6 +28,8 @@ TEST(StandInFaults, EveryItemOfTheFaultsTextSetsItsFaultAndNothingElse) {
   EXPECT_FALSE(all.Missing("tmemo")) << "class names as EcoSim registers them";
   EXPECT_EQ(all.HangAtCharacter, 7);
   EXPECT_EQ(all.MistypedCharacters, 2);
+  EXPECT_EQ(all.FirstFaultyTest, 2);
+  EXPECT_EQ(none.FirstFaultyTest, 1) << "the test faults hit every test unless told otherwise";
 
   const StandInFaults one = ParseFaults("pvalue=");
   EXPECT_EQ(one.PValueText, "") << "an empty p-value text is a fault too";
