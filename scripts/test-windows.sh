@@ -33,6 +33,8 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs"
 
 echo "== windows: tests under Wine"
+# The prefix is made once, before the tests start side by side.
+scripts/wine-run.sh "$win/tessil-cli.exe" --help >/dev/null
 ctest --preset windows -j "$jobs"
 
 echo "== windows: the default report, byte for byte"
