@@ -97,8 +97,9 @@ class WindowSystem {
   // and when nothing was started.
   virtual bool StartedProgramEnded() = 0;
   // Tessil gives up on the program that owns this window because it does
-  // not close: a program hosted in this process is ended, one in another
-  // process is left running.
+  // not close: when this window system started that program, it is ended
+  // (hosted in this process, or a process of its own); any other program is
+  // left alone.
   virtual void LeaveBehind(WindowHandle window) = 0;
 
   // Lets this program's own pending window messages be handled once.
