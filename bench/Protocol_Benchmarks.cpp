@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QWidget>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,7 @@
 #include "Kernel_Procedures.h"
 #include "QtWindowSystem.h"
 #include "StandInEcoSim.h"
+#include "StringGrid.h"
 #include "Study.h"
 #include "WindowProtocolEcoSim.h"
 #include "WindowsEcoSim.h"
@@ -50,6 +52,28 @@ void ProcessPendingMessages(benchmark::State& state) {
   for (auto _ : state) windows.ProcessPendingMessages();
 }
 BENCHMARK(ProcessPendingMessages);
+
+// One cell typed into the stand-in's grid while its window is on the
+// screen, drawn before the next: about the same whatever the matrix size.
+void TypeCellIntoVisibleGrid(benchmark::State& state) {
+  Application();
+  const int size = static_cast<int>(state.range(0));
+  qtwin::WindowRegistry registry;
+  QWidget window;
+  window.resize(640, 480);
+  auto* grid = new standin::StringGrid(registry, &window);
+  grid->setGeometry(window.rect());
+  grid->Resize(size, size);
+  window.show();
+  QCoreApplication::processEvents();
+  for (auto _ : state) {
+    grid->Type('1');
+    grid->Tab();
+    QCoreApplication::processEvents();
+  }
+  state.SetLabel(std::to_string(size) + " x " + std::to_string(size));
+}
+BENCHMARK(TypeCellIntoVisibleGrid)->Arg(10)->Arg(200)->Unit(benchmark::kMicrosecond);
 
 // Testable matrices of the given size from the engine's generator.
 std::vector<PresenceAbsenceMatrix> Matrices(std::int32_t size, std::size_t count) {

@@ -1,5 +1,6 @@
 #include "StringGrid.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
 
@@ -29,12 +30,16 @@ void StringGrid::Type(char c) {
   qtwin::SetShown(windows_, editor_, true);
   // Drawn only while EcoSim's window is on the screen.
   if (window()->isVisible()) {
-    editor_->setGeometry(CellRect(CurrentRow(), CurrentCol()));
-    editor_->show();
+    const QRect cell = CellRect(CurrentRow(), CurrentCol());
+    if (editor_->geometry() != cell) editor_->setGeometry(cell);
+    if (!editor_->isVisible()) editor_->show();
   }
 }
 
 void StringGrid::Tab() {
+  // Only the cell left and the cell entered change: a whole matrix typed
+  // into a visible grid costs the same per cell whatever its size.
+  UpdateCurrentCell();
   if (cells_.Editing()) {
     cells_.Tab(qtwin::TextOf(windows_, editor_));
     if (editor_->isVisible()) editor_->hide();
@@ -42,8 +47,10 @@ void StringGrid::Tab() {
   } else {
     cells_.Tab({});
   }
-  update();
+  UpdateCurrentCell();
 }
+
+void StringGrid::UpdateCurrentCell() { update(CellRect(CurrentRow(), CurrentCol())); }
 
 QRect StringGrid::CellRect(int row, int col) const {
   const int w = std::max(1, width() / std::max(1, Cols()));
@@ -51,12 +58,21 @@ QRect StringGrid::CellRect(int row, int col) const {
   return QRect(col * w, row * h, w, h);
 }
 
-void StringGrid::paintEvent(QPaintEvent*) {
+void StringGrid::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
-  painter.fillRect(rect(), palette().base());
-  for (int i = 0; i < Rows(); ++i) {
-    for (int j = 0; j < Cols(); ++j) {
+  // Only the cells the exposed region touches are drawn.
+  const QRect exposed = event->rect();
+  painter.fillRect(exposed, palette().base());
+  const QRect first = CellRect(0, 0);
+  const int rowFrom = std::max(0, exposed.top() / first.height());
+  const int rowTo = std::min(Rows() - 1, exposed.bottom() / first.height());
+  const int colFrom = std::max(0, exposed.left() / first.width());
+  const int colTo = std::min(Cols() - 1, exposed.right() / first.width());
+  for (int i = rowFrom; i <= rowTo; ++i) {
+    for (int j = colFrom; j <= colTo; ++j) {
       const QRect cell = CellRect(i, j);
+      if (!event->region().intersects(cell)) continue;
+      ++cellsPainted_;
       if (i == CurrentRow() && j == CurrentCol()) painter.fillRect(cell, palette().highlight());
       painter.drawRect(cell.adjusted(0, 0, -1, -1));
       painter.drawText(cell, Qt::AlignCenter, QString::fromStdString(Cell(i, j)));

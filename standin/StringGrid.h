@@ -5,6 +5,7 @@
 
 #include <QLineEdit>
 #include <QWidget>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -34,17 +35,23 @@ class StringGrid final : public QWidget {
   // Tab: commits the editor's text to the current cell and moves on.
   void Tab();
   QLineEdit* Editor() const { return editor_; }
+  // Cells drawn since the grid was made: typing costs a few cells each,
+  // whatever the size of the matrix.
+  std::int64_t CellsPainted() const { return cellsPainted_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
   QRect CellRect(int row, int col) const;
+  // Asks for the current cell to be drawn again, and nothing else.
+  void UpdateCurrentCell();
 
   qtwin::WindowRegistry& windows_;
 
   GridCells cells_;
   QLineEdit* editor_ = nullptr;
+  std::int64_t cellsPainted_ = 0;
 };
 
 }  // namespace tessil::standin

@@ -44,6 +44,14 @@ bool FocusValidation::Run(Watched& box) {
   if (!box.Box.isNull()) box.Box->setFocus(Qt::OtherFocusReason);
   tell_(refusal);
   checking_ = false;
+  // The box deselects once it has been told it lost the focus, which comes
+  // after this check, and a message box may have let every pending event
+  // through meanwhile: select again after both, so that typing replaces
+  // the refused value.
+  if (!box.Box.isNull()) {
+    QLineEdit* edit = box.Box.data();
+    QTimer::singleShot(0, edit, [edit] { edit->selectAll(); });
+  }
   return false;
 }
 

@@ -2,6 +2,8 @@
 
 #include <QEvent>
 #include <QLabel>
+#include <QStyle>
+#include <algorithm>
 
 #include "MessageBoxes.h"
 #include "Validation.h"
@@ -31,7 +33,36 @@ class SelectOnFocus final : public QObject {
   }
 };
 
+// The width a box needs to show the largest value either box accepts,
+// 2147483647, whole: the text, the box's frame on both sides, the editor's
+// own inner margin of 2 pixels on both sides, and the cursor after the last
+// digit.
+int WholeValueWidth(const QLineEdit* box) {
+  const int frame = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box);
+  const QMargins margins = box->textMargins();
+  return box->fontMetrics().horizontalAdvance(QStringLiteral("2147483647")) + 2 * frame + 2 * 2 + margins.left() +
+         margins.right() + 1;
+}
+
 }  // namespace
+
+void frmAdvanced::WidenForLargestValue(const TitledGroup& group) {
+  // Both values may be as large as 2147483647, which must show whole; the
+  // group, the dialog and the buttons aligned with the group's right edge
+  // move out by as much as the boxes need.
+  const int wide = std::max(WholeValueWidth(txt1_), WholeValueWidth(txt2_));
+  const int rightMargin = group.Frame->width() - txt1_->geometry().right() - 1;
+  const int grow = std::max(0, wide - txt1_->width());
+  if (grow == 0) return;
+  for (QLineEdit* box : {txt1_, txt2_}) box->resize(wide, box->height());
+  const int frameGrow =
+      std::max(0, txt1_->geometry().right() + 1 + std::min(rightMargin, Twips(120)) - group.Frame->width());
+  group.Frame->resize(group.Frame->width() + frameGrow, group.Frame->height());
+  group.Shape->resize(group.Shape->width() + frameGrow, group.Shape->height());
+  for (QPushButton* button : {cmd1_, cmd2_}) button->move(button->x() + frameGrow, button->y());
+  setFixedSize(width() + frameGrow, height());
+  SetBackgroundPicture(this, GradientPicture(size()));
+}
 
 frmAdvanced::frmAdvanced(RunSettings& settings, MessageBoxes& boxes, QWidget* owner)
     : QDialog(owner), settings_(settings), boxes_(boxes), owner_(owner) {
@@ -74,6 +105,7 @@ frmAdvanced::frmAdvanced(RunSettings& settings, MessageBoxes& boxes, QWidget* ow
   setTabOrder(cmd1_, cmd2_);
   setTabOrder(cmd2_, txt1_);
   setTabOrder(txt1_, txt2_);
+  WidenForLargestValue(group);
 
   // The fields are 0 until first chosen; the boxes then keep their defaults.
   if (settings_.NumIterations != 0) txt1_->setText(QString::number(settings_.NumIterations));

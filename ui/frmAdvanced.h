@@ -13,6 +13,7 @@
 namespace tessil {
 
 class MessageBoxes;
+struct TitledGroup;
 
 class frmAdvanced final : public QDialog {
   Q_OBJECT
@@ -25,6 +26,7 @@ class frmAdvanced final : public QDialog {
 
  private:
   void cmd1_Click();
+  void WidenForLargestValue(const TitledGroup& group);
 
   RunSettings& settings_;
   MessageBoxes& boxes_;

@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <exception>
 
+#include "ButtonKeys.h"
 #include "FocusValidation.h"
 #include "Help_Procedures.h"
 #include "Kernel_Procedures.h"
@@ -279,6 +280,11 @@ void frmMain::BuildControls() {
   validation_ = new FocusValidation(this, [this](const QString& refusal) { services_.Boxes.Inform(this, refusal); });
   validation_->Watch(txtRows_, [this] { return CheckSize(txtRows_, true) ? QString() : lastRefusal_; });
   validation_->Watch(txtCols_, [this] { return CheckSize(txtCols_, false) ? QString() : lastRefusal_; });
+
+  // The main window lives as long as the program: Enter presses a focused
+  // button in every window from now on.
+  new EnterPressesButtons(this);
+  ShowButtonFocusClearly(this);
 
   setFixedSize(sizeHint());
 }

@@ -146,8 +146,9 @@ void frmProgress::ProcessPendingMessages() {
 bool frmProgress::Redraw() {
   const std::int64_t done = settings_.TestsDone;
   const std::int64_t total = TotalMatrices(settings_);
-  // Once the user has cancelled, the time line says so until the run ends.
-  if (!cancelRequested_) {
+  // Once the user has pressed Cancel, the time line says so until the run
+  // ends; a repaint must not put a new estimate over it.
+  if (!closing_) {
     pbx1_->Print(QString::fromStdString(TimeLine(settings_, clock_.SecondsSinceMidnight())));
   }
   setWindowTitle(QStringLiteral("Tessil Progress... %1%").arg(TitlePercent(done, total)));
@@ -176,6 +177,7 @@ void frmProgress::paintEvent(QPaintEvent*) {
 }
 
 void frmProgress::cmd1_Click() {
+  closing_ = true;
   cmd1_->setEnabled(false);
   pbx1_->Clear();
   pbx1_->Print(QStringLiteral("Closing EcoSim..."));

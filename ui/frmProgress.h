@@ -120,6 +120,10 @@ class frmProgress final : public QWidget, public ProgressLink, public Automation
   std::function<void()> processPending_;
   EcoSimAutomation* ecosim_ = nullptr;
   bool cancelRequested_ = false;
+  // Cancel was pressed: from then on the time line says EcoSim is being
+  // closed, even while the press lets events through before the driver is
+  // asked to stop.
+  bool closing_ = false;
   bool unloading_ = false;
   QPixmap background_;
 

@@ -12,6 +12,7 @@
 #include "StandInEcoSim.h"
 #include "StringGrid.h"
 #include "WindowMessages.h"
+#include "WindowRegistry.h"
 #include "WindowWorld.h"
 
 namespace tessil::standin {
@@ -351,6 +352,36 @@ TEST_F(StandIn, MissingClassesAreNeverCreated) {
   EXPECT_NE(s_.ResultsWindow, NoWindow);
   EXPECT_NE(s_.IndexSheet, NoWindow);
   EXPECT_EQ(s_.ResultsMemo, NoWindow);
+}
+
+// A stand-in on the screen draws, for each cell typed, the cell left and the
+// cell entered, not the whole matrix: entering a matrix costs the same per
+// cell whatever its size.
+TEST(StandInGrid, TypingIntoAVisibleGridDrawsOnlyTheCellsItChanges) {
+  for (const int size : {10, 200}) {
+    qtwin::WindowRegistry windows;
+    QWidget window;
+    window.resize(600, 400);
+    auto* grid = new StringGrid(windows, &window);
+    grid->setGeometry(window.rect());
+    grid->Resize(size, size);
+    window.show();
+    window.repaint();
+    QCoreApplication::processEvents();
+    ASSERT_GT(grid->CellsPainted(), 0) << "the grid was never drawn";
+    const std::int64_t before = grid->CellsPainted();
+    constexpr int Typed = 30;
+    for (int k = 0; k < Typed; ++k) {
+      grid->Type('1');
+      QCoreApplication::processEvents();
+      grid->Tab();
+      QCoreApplication::processEvents();
+    }
+    const std::int64_t drawn = grid->CellsPainted() - before;
+    EXPECT_GT(drawn, 0) << size;  // what was typed is shown
+    EXPECT_LE(drawn, 4 * Typed) << "cells drawn for " << Typed << " typed into " << size << " x " << size;
+    EXPECT_EQ(grid->Cell((Typed - 1) / size, (Typed - 1) % size), "1") << size;
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QWindow>
 
 #include <QPointer>
+#include <QStyle>
 
 #include "UiTestSupport.h"
 #include "Validation.h"
@@ -41,7 +42,30 @@ TEST(SimulationOptions, AFreshProgramShows100And0WithTheFocusOnOK) {
   EXPECT_EQ(Child<QLabel>(dialog, "lbl2")->text(), "Random Seed:");
   EXPECT_EQ(Child<QLabel>(dialog, "Label1")->text(), "Simulations");
   EXPECT_EQ(dialog->focusWidget(), Child<QWidget>(dialog, "cmd1"));
-  EXPECT_EQ(dialog->size(), QSize(246, 144));
+  // As wide as the boxes need for their largest value, never narrower.
+  EXPECT_GE(dialog->width(), 246);
+  EXPECT_EQ(dialog->height(), 144);
+}
+
+TEST(SimulationOptions, TheLargestValueShowsWholeInBothBoxes) {
+  AdvancedHarness h;
+  frmAdvanced* dialog = h.Open();
+  auto* frame = Child<QWidget>(dialog, "fra1");
+  for (const char* name : {"txt1", "txt2"}) {
+    auto* box = Child<QLineEdit>(dialog, name);
+    const int frameWidth = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box);
+    EXPECT_GE(box->width(), box->fontMetrics().horizontalAdvance("2147483647") + 2 * frameWidth + 4) << name;
+    EXPECT_TRUE(frame->rect().contains(box->geometry())) << name;
+    // Whole: the box shows the same whether its cursor is at the start or
+    // at the end of the value.
+    box->setText("2147483647");
+    box->setCursorPosition(0);
+    const QImage start = box->grab().toImage();
+    box->end(false);
+    EXPECT_EQ(box->grab().toImage(), start) << name;
+  }
+  EXPECT_TRUE(QRect(QPoint(0, 0), dialog->size()).contains(frame->geometry()));
+  EXPECT_LE(Child<QLabel>(dialog, "lbl1")->geometry().right(), Child<QLineEdit>(dialog, "txt1")->x());
 }
 
 struct OkCase {

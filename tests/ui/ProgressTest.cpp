@@ -177,6 +177,43 @@ TEST(ProgressWindow, CancelSaysClosingLetsEventsThroughThenAsksTheDriverToStop) 
   EXPECT_EQ(Child<TextPicture>(&window, "pbx1")->Text(), "Closing EcoSim...");
 }
 
+TEST(ProgressWindow, ARepaintWhileCancelLetsEventsThroughKeepsClosingEcoSim) {
+  RunSettings settings;
+  ScriptedClock time;
+  ScriptedMessageBoxes boxes;
+  frmProgress* self = nullptr;
+  bool cancelSeenDuringYield = true;
+  frmProgress window(settings, time, boxes, [&] {
+    cancelSeenDuringYield = self->CancelRequested();
+    // The window is painted while the press lets events through.
+    self->repaint();
+  });
+  self = &window;
+  settings.NumArguments = 36;
+  settings.NumIterations = 100;
+  settings.StartTime = time.Now;
+  window.show();
+  QCoreApplication::processEvents();
+  settings.TestsDone = 1800;
+  settings.WorkDone = 1800;
+  time.Now += 100;
+  window.UpdateProgress();
+  ASSERT_EQ(Child<TextPicture>(&window, "pbx1")->Text(), "2min Remaining");
+  settings.TestsDone = 2700;  // the driver went on meanwhile
+  settings.WorkDone = 2700;
+  time.Now += 50;
+  cancelSeenDuringYield = true;
+  Child<QPushButton>(&window, "cmd1")->click();
+  EXPECT_EQ(window.windowTitle(), "Tessil Progress... 75%");  // the window was painted
+  EXPECT_FALSE(cancelSeenDuringYield);
+  EXPECT_TRUE(window.CancelRequested());
+  EXPECT_EQ(Child<TextPicture>(&window, "pbx1")->Text(), "Closing EcoSim...");
+  // Painted again while the driver finishes its matrix: still closing.
+  time.Now += 50;
+  window.repaint();
+  EXPECT_EQ(Child<TextPicture>(&window, "pbx1")->Text(), "Closing EcoSim...");
+}
+
 // Records where EcoSim's windows were asked to go; a window may be missing.
 class PlacementLog final : public EcoSimAutomation {
  public:
