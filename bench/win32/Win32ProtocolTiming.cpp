@@ -22,19 +22,7 @@
 #include "Kernel_Procedures.h"
 #include "Win32WindowSystem.h"
 #include "WindowProtocolEcoSim.h"
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-// user32's A/W macros would rename the window system's operations.
-#undef FindWindow
-#undef FindWindowEx
-#undef PostMessage
-#undef SendMessage
-#undef GetWindowText
-#undef GetWindowLong
-#undef SetWindowLong
-#undef ShellExecute
+#include "WindowsApi.h"
 
 namespace tessil {
 namespace {

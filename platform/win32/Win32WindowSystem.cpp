@@ -1,23 +1,4 @@
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-// windows.h first, then shellapi.h
-#include <shellapi.h>
-
-// (WindowMessages.h is not included here: its names are windows.h's
-// macros.) user32's A/W macros would rename the window system's own operations.
-#undef FindWindow
-#undef FindWindowEx
-#undef PostMessage
-#undef SendMessage
-#undef GetWindowText
-#undef GetWindowLong
-#undef SetWindowLong
-#undef ShellExecute
+#include "WindowsApi.h"
 
 #include <algorithm>
 #include <array>

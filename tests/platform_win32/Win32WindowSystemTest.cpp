@@ -1,17 +1,6 @@
 // The Win32 window system against a program of another process
 // (Win32TestHelper.exe beside this test), under Windows or Wine.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#undef FindWindow
-#undef FindWindowEx
-#undef PostMessage
-#undef SendMessage
-#undef GetWindowText
-#undef GetWindowLong
-#undef SetWindowLong
-#undef ShellExecute
+#include "WindowsApi.h"
 
 #include <gtest/gtest.h>
 
