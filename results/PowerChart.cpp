@@ -197,11 +197,11 @@ std::string PowerChartTitle(const RunInputs& inputs) {
 
 std::string PowerChartSvg(const PowerTable& table, const RunInputs& inputs) {
   constexpr int Width = 960;
-  constexpr int Height = 560;
+  constexpr int Height = 580;
   constexpr double Left = 64;
   constexpr double Right = Width - 24;
   constexpr double Top = 70;
-  constexpr double Bottom = Height - 120;
+  constexpr double Bottom = Height - 140;
   const auto yOf = [](double rate) { return Bottom - std::clamp(rate, 0.0, 1.0) * (Bottom - Top); };
 
   // Scenarios in table order, each with the levels it has.
@@ -220,15 +220,19 @@ std::string PowerChartSvg(const PowerTable& table, const RunInputs& inputs) {
   const double groupWidth = (Right - Left) / static_cast<double>(std::max<std::size_t>(1, scenarios.size()));
   const double slotWidth = groupWidth / static_cast<double>(std::max<std::size_t>(1, levelsShown.size()) + 1);
 
-  const std::string title = PowerChartTitle(inputs);
+  const EcoSimTestOptions& options = inputs.CommittedOptions();
   const MainWindowChoices choices = inputs.Choices();
-  std::string svg = Open(Width, Height, "Power function: " + title);
-  svg += Text(Width / 2.0, 26, "Power function: " + title,
-              "class=\"title\" text-anchor=\"middle\" font-size=\"16\" font-weight=\"bold\"");
+  std::string svg = Open(Width, Height, "Power function: " + PowerChartTitle(inputs));
+  // The title in two lines: the test, then the matrices and the hypothesis.
+  std::string test = "Power function of the " + std::string(Caption(options.Index)) + " test: rows " +
+                     std::string(Caption(options.RowConstraint)) + ", columns " +
+                     std::string(Caption(options.ColumnConstraint));
+  if (options.IsFixedFixed()) test += ", " + std::string(Caption(options.Algorithm));
+  svg += Text(Width / 2.0, 26, test, "class=\"title\" text-anchor=\"middle\" font-size=\"16\" font-weight=\"bold\"");
   svg += Text(Width / 2.0, 48,
-              "Null hypothesis: " + std::string(Caption(choices.NullHypothesis)) +
-                  ". Rejection rate at each argument with its exact 95 % confidence interval.",
-              "class=\"subtitle\" text-anchor=\"middle\" font-size=\"12\"");
+              inputs.RowsText() + " x " + inputs.ColsText() + " matrices (species x sites); null hypothesis: " +
+                  std::string(Caption(choices.NullHypothesis)) + "; each rate with its exact 95 % confidence interval",
+              "class=\"title\" text-anchor=\"middle\" font-size=\"12\"");
 
   // Alternate bands mark the scenarios.
   for (std::size_t g = 0; g < scenarios.size(); ++g) {
@@ -266,10 +270,6 @@ std::string PowerChartSvg(const PowerTable& table, const RunInputs& inputs) {
   svg += Line(Left, yOf(ErrorRateThreshold), Right, yOf(ErrorRateThreshold),
               "class=\"reference\" data-rate=\"0.15\" stroke=\"#b00020\" stroke-width=\"1.2\" "
               "stroke-dasharray=\"2 3\"");
-  svg += Text(Right - 4, yOf(0.05) - 4, "nominal size 0.05",
-              "class=\"reference-label\" text-anchor=\"end\" font-size=\"10\" fill=\"#444444\"");
-  svg += Text(Right - 4, yOf(ErrorRateThreshold) - 4, "0.15: high Type I error rates from here",
-              "class=\"reference-label\" text-anchor=\"end\" font-size=\"10\" fill=\"#b00020\"");
 
   std::int64_t untested = 0;
   std::int64_t matrices = 0;
@@ -301,8 +301,8 @@ std::string PowerChartSvg(const PowerTable& table, const RunInputs& inputs) {
     if (row.NotTested > 0) {
       tip += ", " + std::to_string(row.NotTested) + " not tested";
       untested += row.NotTested;
-      svg += "<text class=\"untested\" data-argument=\"" + argument + "\" x=\"" + Num(x + 3) + "\" y=\"" +
-             Num(top - 4) + "\" font-size=\"9\" fill=\"#555555\" transform=\"rotate(-90 " + Num(x + 3) + " " +
+      svg += "<text class=\"untested\" data-argument=\"" + argument + "\" x=\"" + Num(x + 9) + "\" y=\"" +
+             Num(top - 4) + "\" font-size=\"9\" fill=\"#555555\" transform=\"rotate(-90 " + Num(x + 9) + " " +
              Num(top - 4) + ")\">" + std::to_string(row.NotTested) + " untested</text>\n";
     }
     svg += Mark(row.InNull, x, yOf(row.Power), argument, tip);
@@ -317,14 +317,20 @@ std::string PowerChartSvg(const PowerTable& table, const RunInputs& inputs) {
   svg += Text(Left + 312, legendY, "Null hypothesis false: power");
   svg += Line(Left + 540, legendY - 8, Left + 540, legendY + 2, "stroke=\"#333333\" stroke-width=\"1.5\"");
   svg += Text(Left + 550, legendY, "exact (Clopper-Pearson) 95 % interval");
+  const double refY = legendY + 20;
+  svg += Line(Left, refY - 4, Left + 24, refY - 4, "stroke=\"#444444\" stroke-width=\"1.2\" stroke-dasharray=\"6 4\"");
+  svg += Text(Left + 30, refY, "nominal size 0.05");
+  svg += Line(Left + 300, refY - 4, Left + 324, refY - 4,
+              "stroke=\"#b00020\" stroke-width=\"1.2\" stroke-dasharray=\"2 3\"");
+  svg += Text(Left + 330, refY, "0.15: from here the report warns of high Type I error rates");
   std::string levelsNote = "Within each scenario, left to right:";
   for (std::size_t k = 0; k < levelsShown.size(); ++k) {
     levelsNote += (k == 0 ? " " : ", ") + LevelCaption(levelsShown[k]);
   }
   levelsNote += " of species interacting.";
-  svg += Text(Left, legendY + 20, levelsNote, "class=\"levels\"");
+  svg += Text(Left, legendY + 40, levelsNote, "class=\"levels\"");
   if (untested > 0) {
-    svg += Text(Left, legendY + 38,
+    svg += Text(Left, legendY + 58,
                 std::to_string(untested) + " of " + std::to_string(matrices) +
                     " matrices could not be tested (fewer than two species, no checkerboard to swap, or no "
                     "results); they count as not rejected.",
