@@ -1,5 +1,6 @@
 #include "frmResults.h"
 
+#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -11,7 +12,6 @@
 #include <QScreen>
 #include <QSvgRenderer>
 #include <QSvgWidget>
-#include <QTabBar>
 #include <algorithm>
 
 #include "Help_Procedures.h"
@@ -206,21 +206,30 @@ frmResults::frmResults(ResultsServices services) : services_(std::move(services)
   chtPower_->setStyleSheet(QStringLiteral("background: white"));
   chtPower_->renderer()->setAspectRatioMode(Qt::KeepAspectRatio);
   chtPower_->hide();
-  tabView_ = new QTabBar(this);
-  tabView_->setObjectName(QStringLiteral("tabView"));
-  tabView_->addTab(QStringLiteral("Report"));
-  tabView_->addTab(QStringLiteral("Chart"));
-  tabView_->setGeometry(120, 424, 200, 25);
-  tabView_->setShape(QTabBar::RoundedSouth);
+  // Two buttons that act as tabs: one of them is always down.
+  optReport_ = new QPushButton(QStringLiteral("Report"), this);
+  optReport_->setObjectName(QStringLiteral("optReport"));
+  optReport_->setGeometry(120, 424, 89, 25);
+  optChart_ = new QPushButton(QStringLiteral("Chart"), this);
+  optChart_->setObjectName(QStringLiteral("optChart"));
+  optChart_->setGeometry(209, 424, 89, 25);
+  auto* views = new QButtonGroup(this);
+  for (QPushButton* view : {optReport_, optChart_}) {
+    view->setCheckable(true);
+    views->addButton(view);
+  }
+  views->setExclusive(true);
+  optReport_->setChecked(true);
   cmd4_ = new QPushButton(QStringLiteral("Save Chart"), this);
   cmd4_->setObjectName(QStringLiteral("cmd4"));
   cmd4_->setGeometry(632, 424, 89, 25);
   setTabOrder(txt1_, cmd1_);
   setTabOrder(cmd1_, cmd2_);
   setTabOrder(cmd2_, cmd3_);
-  setTabOrder(cmd3_, tabView_);
-  setTabOrder(tabView_, cmd4_);
-  connect(tabView_, &QTabBar::currentChanged, this, &frmResults::ShowTab);
+  setTabOrder(cmd3_, optReport_);
+  setTabOrder(optReport_, optChart_);
+  setTabOrder(optChart_, cmd4_);
+  connect(optChart_, &QPushButton::toggled, this, &frmResults::ShowChart);
   connect(cmd4_, &QPushButton::clicked, this, &frmResults::cmd4_Click);
 
   connect(cmd1_, &QPushButton::clicked, this, &frmResults::cmd1_Click);
@@ -250,8 +259,7 @@ void frmResults::SetChart(std::string svg) {
   chtPower_->renderer()->setAspectRatioMode(Qt::KeepAspectRatio);
 }
 
-void frmResults::ShowTab(int index) {
-  const bool chart = index == 1;
+void frmResults::ShowChart(bool chart) {
   txt1_->setVisible(!chart);
   chtPower_->setVisible(chart);
 }

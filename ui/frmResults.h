@@ -15,7 +15,6 @@
 class QPlainTextEdit;
 class QFileDialog;
 class QSvgWidget;
-class QTabBar;
 
 namespace tessil {
 
@@ -99,12 +98,13 @@ class frmResults final : public QWidget {
   void cmd2_Click();
   void cmd3_Click();
   void cmd4_Click();
-  void ShowTab(int index);
+  void ShowChart(bool chart);
 
   ResultsServices services_;
   std::string report_;
   std::string chart_;
-  QTabBar* tabView_ = nullptr;
+  QPushButton* optReport_ = nullptr;
+  QPushButton* optChart_ = nullptr;
   QSvgWidget* chtPower_ = nullptr;
   QPushButton* cmd4_ = nullptr;
   QPlainTextEdit* txt1_ = nullptr;

@@ -17,7 +17,6 @@
 #include <QPushButton>
 #include <QSvgRenderer>
 #include <QSvgWidget>
-#include <QTabBar>
 #include <QTemporaryDir>
 
 #include "Help_Procedures.h"
@@ -241,16 +240,21 @@ TEST(ResultsWindow, ChartTabShowsThePowerFunctionAndSaveChartWritesItAsSvgOrPng)
   h.Window->SetChart(svg);
   auto* text = Child<QPlainTextEdit>(h.Window.data(), "txt1");
   auto* chart = Child<QSvgWidget>(h.Window.data(), "chtPower");
-  auto* tabs = Child<QTabBar>(h.Window.data(), "tabView");
+  auto* showReport = Child<QPushButton>(h.Window.data(), "optReport");
+  auto* showChart = Child<QPushButton>(h.Window.data(), "optChart");
   EXPECT_TRUE(chart->renderer()->isValid());
   EXPECT_EQ(chart->geometry(), text->geometry());
   EXPECT_TRUE(text->isVisible());
   EXPECT_FALSE(chart->isVisible());
-  tabs->setCurrentIndex(1);
+  showChart->click();
   EXPECT_FALSE(text->isVisible());
   EXPECT_TRUE(chart->isVisible());
-  tabs->setCurrentIndex(0);
+  EXPECT_FALSE(showReport->isChecked());
+  showChart->click();  // a second press keeps the chart
+  EXPECT_TRUE(chart->isVisible());
+  showReport->click();
   EXPECT_TRUE(text->isVisible());
+  EXPECT_FALSE(chart->isVisible());
 
   auto* saveChart = Child<QPushButton>(h.Window.data(), "cmd4");
   h.ChosenChart = h.Folder.filePath(QStringLiteral("power"));
