@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -33,16 +32,23 @@ TEST(Chart, ClopperPearsonBoundsMatchPublishedValues) {
   EXPECT_NEAR(BetaQuantile(3, 3, 0.5), 0.5, 1e-12);
 }
 
-// Every element with the given class, as a map of its attributes.
+// Every element with exactly the given class, as a map of its attributes.
 std::vector<std::map<std::string, std::string>> Elements(const std::string& svg, const std::string& cls) {
   std::vector<std::map<std::string, std::string>> found;
-  const std::regex element("<[a-z]+ class=\"" + cls + "\"([^>]*)>");
-  const std::regex attribute("([a-z0-9-]+)=\"([^\"]*)\"");
-  for (auto e = std::sregex_iterator(svg.begin(), svg.end(), element); e != std::sregex_iterator(); ++e) {
+  const std::string marker = " class=\"" + cls + "\"";
+  for (std::size_t at = svg.find(marker); at != std::string::npos; at = svg.find(marker, at + 1)) {
+    const std::size_t open = svg.rfind('<', at);
+    const std::size_t close = svg.find('>', at);
+    // Only where the class is the element's first attribute, after its name.
+    if (svg.find(' ', open) != at) continue;
     std::map<std::string, std::string> attributes;
-    const std::string inside = (*e)[1];
-    for (auto a = std::sregex_iterator(inside.begin(), inside.end(), attribute); a != std::sregex_iterator(); ++a) {
-      attributes[(*a)[1]] = (*a)[2];
+    const std::string inside = svg.substr(at + 1, close - at - 1);
+    for (std::size_t k = 0; k < inside.size();) {
+      const std::size_t equals = inside.find("=\"", k);
+      if (equals == std::string::npos) break;
+      const std::size_t end = inside.find('"', equals + 2);
+      attributes[inside.substr(k, equals - k)] = inside.substr(equals + 2, end - equals - 2);
+      k = end + 2;  // past the quote and the space
     }
     found.push_back(attributes);
   }
