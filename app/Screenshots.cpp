@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSaveFile>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <cstdio>
 #include <memory>
 
@@ -225,10 +227,26 @@ int main(int argc, char** argv) {
               report.substr(0, report.find("\r\n")).c_str());
   ok &= report.rfind("TYPE I ERROR RATES:", 0) == 0;
   ok &= Save(results, folder, "results-window.png");
+  // The same study's power function, on the window's Chart tab.
+  auto* showChart = results->findChild<QPushButton*>(QStringLiteral("optChart"));
+  auto* showReport = results->findChild<QPushButton*>(QStringLiteral("optReport"));
+  if (showChart != nullptr && showReport != nullptr) {
+    showChart->click();
+    ok &= Save(results, folder, "results-chart.png");
+    showReport->click();
+  } else {
+    std::fprintf(stderr, "the results window has no Chart tab\n");
+    ok = false;
+  }
 
   {
+    // An empty folder of its own, so that the picture shows no folder of the
+    // machine it was taken on.
+    QTemporaryDir empty(QDir::tempPath() + QStringLiteral("/Tessil-XXXXXX"));
     QFileDialog dialog(results);
-    ConfigureSaveDialog(dialog, QCoreApplication::applicationDirPath(), QStringLiteral("Results"));
+    ConfigureSaveDialog(dialog, empty.path(), QStringLiteral("Results"));
+    // The side bar would show this machine's home folder by its user's name.
+    dialog.setSidebarUrls({QUrl::fromLocalFile(empty.path())});
     dialog.show();
     ok &= Save(&dialog, folder, "save-dialog.png");
   }

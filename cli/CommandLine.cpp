@@ -24,6 +24,7 @@
 #include "FileOutput.h"
 #include "InProcessEcoSim.h"
 #include "MatrixFile.h"
+#include "PowerChart.h"
 #include "ProgressBar.h"
 #include "Study.h"
 #include "Validation.h"
@@ -223,6 +224,46 @@ bool RefuseSharedOutputs(const std::vector<std::pair<std::string, std::string>>&
   return false;
 }
 
+bool IsPng(const std::string& path) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension == ".png";
+}
+
+// A picture file is refused before any work when its extension names no
+// format this build can write.
+bool RefusePlotFile(const std::string& path, const Environment& env) {
+  if (path.empty()) return false;
+  std::string extension = std::filesystem::path(path).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension != ".svg" && extension != ".png") {
+    env.Err << "tessil-cli: --plot \"" << Printable(path)
+            << "\": pictures are written as SVG or PNG; give a file name ending in .svg or .png.\n";
+    return true;
+  }
+  if (extension == ".png" && !env.RenderPng) {
+    env.Err << "tessil-cli: --plot \"" << Printable(path)
+            << "\": this tessil-cli is built without Qt and cannot write PNG; give a file name ending in .svg.\n";
+    return true;
+  }
+  return false;
+}
+
+// Writes the picture as the file's extension asks: the SVG text itself, or
+// drawn as PNG.
+bool WritePicture(const std::string& path, const std::string& svg, const Environment& env) {
+  if (!IsPng(path)) return WriteFile(path, svg, env.Err);
+  std::string png;
+  std::string reason;
+  if (!env.RenderPng(svg, png, reason)) {
+    env.Err << "tessil-cli: cannot draw \"" << Printable(path) << "\": " << reason << "\n";
+    return false;
+  }
+  return WriteFile(path, png, env.Err);
+}
+
 struct RunCommand {
   std::string Hypothesis{TermOf(Hypothesis::NoInteractions).CliSpellings[0]};
   bool AssumeSites = false;
@@ -238,6 +279,7 @@ struct RunCommand {
   std::string Output;
   std::string Tsv;
   std::string Json;
+  std::string Plot;
   bool NoProgress = false;
   EcoSimOptionTexts Options;
 };
@@ -268,7 +310,10 @@ std::string RefuseStudySize(const StudyRequest& request) {
 
 int Run(RunCommand& c, Environment& env) {
   const std::string report = c.Output == "-" ? std::string() : c.Output;
-  if (RefuseSharedOutputs({{"-o", report}, {"--tsv", c.Tsv}, {"--json", c.Json}}, env.Err)) return ExitRefused;
+  if (RefuseSharedOutputs({{"-o", report}, {"--tsv", c.Tsv}, {"--json", c.Json}, {"--plot", c.Plot}}, env.Err)) {
+    return ExitRefused;
+  }
+  if (RefusePlotFile(c.Plot, env)) return ExitRefused;
 
   StudyRequest request;
   MainWindowChoices& choices = request.Inputs.Selected;
@@ -368,6 +413,7 @@ int Run(RunCommand& c, Environment& env) {
   }
   if (!c.Tsv.empty() && !WriteFile(c.Tsv, PowerTableTsv(result.Table), env.Err)) return ExitFailed;
   if (!c.Json.empty() && !WriteFile(c.Json, PowerTableJson(request, result), env.Err)) return ExitFailed;
+  if (!c.Plot.empty() && !WritePicture(c.Plot, PowerChartSvg(result.Table, request.Inputs), env)) return ExitFailed;
   return ExitOk;
 }
 
@@ -425,7 +471,10 @@ cooc::TestResult RunTestUntilInterrupted(const cooc::Incidence& matrix, const co
   return cooc::RunTest(matrix, options, 0, control);
 }
 
-int Test(const std::string& path, const std::string& header, EcoSimOptionTexts& texts, Environment& env) {
+int Test(const std::string& path, const std::string& header, const std::string& plot, EcoSimOptionTexts& texts,
+         Environment& env) {
+  if (RefuseSharedOutputs({{"MATRIX", path}, {"--plot", plot}}, env.Err)) return ExitRefused;
+  if (RefusePlotFile(plot, env)) return ExitRefused;
   if (!CheckEcoSimTexts(texts.Options, env.Err)) return ExitRefused;
   const EcoSimTestOptions options = texts.Chosen();
   MatrixReadOptions reading;
@@ -465,6 +514,21 @@ int Test(const std::string& path, const std::string& header, EcoSimOptionTexts& 
     return ExitFailed;
   }
   env.Out << Lf(result.Memo1) << "\n\n" << Lf(result.Memo2) << "\n";
+  if (!plot.empty()) {
+    NullDistributionPicture picture;
+    picture.IndexName = std::string(Caption(options.Index));
+    // The file's own name, not its folder: a saved picture shows nothing of
+    // the machine it was made on.
+    picture.Title = picture.IndexName + " of " + std::filesystem::path(path).filename().string() + ", rows " +
+                    std::string(Caption(options.RowConstraint)) + ", columns " +
+                    std::string(Caption(options.ColumnConstraint)) +
+                    (options.IsFixedFixed() ? ", " + std::string(Caption(options.Algorithm)) : std::string());
+    picture.Values = result.NullValues;
+    picture.Observed = result.Observed;
+    picture.PLower = FormatPValue(result.CountLessOrEqual, result.NullMatrices);
+    picture.PUpper = FormatPValue(result.CountGreaterOrEqual, result.NullMatrices);
+    if (!WritePicture(plot, NullDistributionSvg(picture), env)) return ExitFailed;
+  }
   return ExitOk;
 }
 
@@ -530,6 +594,12 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
       ->check(NotEmpty("a file name"))
       ->group(output);
   runApp
+      ->add_option("--plot", run.Plot,
+                   "Also draw the power function with its 95 % intervals: FILE.svg, or FILE.png where the build "
+                   "has Qt")
+      ->check(NotEmpty("a file name"))
+      ->group(output);
+  runApp
       ->add_option("--threads", run.Threads,
                    "Tests run at once in-process (default: all cores); the report is the same")
       ->check(ThreadCount(1024))
@@ -561,6 +631,12 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
                    "when none of its fields after the first is 0 or 1)")
       ->check(CLI::IsMember({"auto", "yes", "no"}))
       ->capture_default_str();
+  std::string testPlot;
+  testApp
+      ->add_option("--plot", testPlot,
+                   "Also draw the null distribution with the observed index: FILE.svg, or FILE.png where the build "
+                   "has Qt")
+      ->check(NotEmpty("a file name"));
   AddEcoSimOptions(*testApp, testOptions);
 
   try {
@@ -573,7 +649,7 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
     return status == 0 ? ExitOk : ExitRefused;
   }
   if (runApp->parsed()) return Run(run, env);
-  return Test(matrixPath, header, testOptions, env);
+  return Test(matrixPath, header, testPlot, testOptions, env);
 }
 
 }  // namespace

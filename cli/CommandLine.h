@@ -3,7 +3,9 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <iosfwd>
+#include <string>
 #include <utility>
 
 #include "Clock.h"
@@ -17,6 +19,9 @@ inline constexpr int ExitOk = 0;
 inline constexpr int ExitFailed = 1;
 inline constexpr int ExitRefused = 2;
 inline constexpr int ExitCancelled = 130;
+
+// Draws an SVG picture as PNG bytes; false with the reason when it cannot.
+using PngRenderer = std::function<bool(const std::string& svg, std::string& png, std::string& reason)>;
 
 struct Environment {
   Environment(std::ostream& out, std::ostream& err, const std::atomic<bool>* interrupted = nullptr,
@@ -38,6 +43,9 @@ struct Environment {
   // The EcoSim driven through its windows (`--ecosim windows`); unavailable
   // when empty.
   StudyAutomationFactory WindowsEcoSim;
+  // Draws `--plot` pictures as PNG; a build without Qt has none, and PNG
+  // is then refused.
+  PngRenderer RenderPng;
 };
 
 int RunCommandLine(int argc, const char* const* argv, Environment& env);

@@ -1,6 +1,10 @@
 #include "Study.h"
 
+#include <array>
+#include <charconv>
+
 #include "InProcessEcoSim.h"
+#include "PowerChart.h"
 
 namespace tessil::cli {
 
@@ -53,11 +57,27 @@ StudyResult RunStudy(const StudyRequest& request, const StudyHooks& hooks, Clock
   return result;
 }
 
+namespace {
+
+// Interval bounds to six decimals with a point, whatever the locale.
+std::string Bound(double value) {
+  std::array<char, 32> buffer{};
+  const auto [end, error] =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed, 6);
+  return error == std::errc() ? std::string(buffer.data(), end) : std::string("0");
+}
+
+}  // namespace
+
 std::string PowerTableTsv(const PowerTable& table) {
-  std::string out = "Level\tScenario\tInNull\tPower\n";
+  // The first four columns are those of the report's raw results; the counts
+  // and the interval behind each rate follow them.
+  std::string out = "Level\tScenario\tInNull\tPower\tMatrices\tRejected\tNotTested\tCILower\tCIUpper\n";
   for (const PowerTableRow& row : table) {
+    const RateInterval interval = ClopperPearson(row.Rejected, row.Matrices);
     out += std::to_string(row.Level) + "\t" + std::to_string(row.Scenario) + "\t" + (row.InNull ? "True" : "False") +
-           "\t" + FormatRate(row.Power) + "\n";
+           "\t" + FormatRate(row.Power) + "\t" + std::to_string(row.Matrices) + "\t" + std::to_string(row.Rejected) +
+           "\t" + std::to_string(row.NotTested) + "\t" + Bound(interval.Lower) + "\t" + Bound(interval.Upper) + "\n";
   }
   return out;
 }

@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "PowerChart.h"
+
 namespace tessil::cli {
 
 std::string PowerTableJson(const StudyRequest& request, const StudyResult& result) {
@@ -18,8 +20,16 @@ std::string PowerTableJson(const StudyRequest& request, const StudyResult& resul
   const std::string nullMatrices = GeneralDecimal(RoundHalfEven(LeadingNumber(o.EcoSimIterations)));
   json arguments = json::array();
   for (const PowerTableRow& row : result.Table) {
-    arguments.push_back(
-        {{"level", row.Level}, {"scenario", row.Scenario}, {"in_null", row.InNull}, {"power", row.Power}});
+    const RateInterval interval = ClopperPearson(row.Rejected, row.Matrices);
+    // The counts behind the rate and its exact 95 % interval beside the
+    // fields the table always had (the document lists keys alphabetically).
+    json argument = {{"level", row.Level}, {"scenario", row.Scenario}, {"in_null", row.InNull}, {"power", row.Power}};
+    argument["matrices"] = row.Matrices;
+    argument["rejected"] = row.Rejected;
+    argument["not_tested"] = row.NotTested;
+    argument["ci_lower"] = interval.Lower;
+    argument["ci_upper"] = interval.Upper;
+    arguments.push_back(std::move(argument));
   }
   const json document = {
       {"rows", request.Inputs.Rows},

@@ -20,6 +20,9 @@
 #if TESSIL_WINDOWS_ECOSIM
 #include "WindowsEcoSim.h"
 #endif
+#if TESSIL_PNG_PICTURES
+#include "PngPicture.h"
+#endif
 
 namespace {
 
@@ -68,6 +71,9 @@ int main(int argc, char** argv) {
   // A build without Qt has none, and `--ecosim windows` says so.
   tessil::cli::WindowsEcoSim windows(tessil::cli::RunningProgramFolder(), std::cerr);
   env.WindowsEcoSim = windows.Factory();
+#endif
+#if TESSIL_PNG_PICTURES
+  env.RenderPng = tessil::cli::RenderSvgAsPng;
 #endif
   return tessil::cli::RunCommandLine(argc, argv, env);
 }

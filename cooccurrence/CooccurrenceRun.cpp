@@ -322,6 +322,7 @@ TestResult Compute(const Incidence& matrix, const Choices& c, std::uint64_t ordi
   result.NullMatrices = static_cast<std::int64_t>(values.size());
   result.UndefinedNullValues = undefined;
   result.HasResults = true;
+  result.NullValues = std::move(values);
 
   std::string used = "Null matrices used = " + std::to_string(result.NullMatrices);
   std::string notes;

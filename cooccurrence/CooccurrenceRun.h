@@ -8,6 +8,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <vector>
 
 #include "Incidence.h"
 #include "NumberText.h"
@@ -55,6 +56,9 @@ struct TestResult {
   double NullVariance = 0;
   // Empty when the null values do not vary.
   std::optional<double> EffectSize;
+  // The defined null values in the order drawn: the null distribution a
+  // picture of the test shows.
+  std::vector<double> NullValues;
 
   double PLower() const;  // p(observed <= expected)
   double PUpper() const;  // p(observed >= expected)

@@ -200,7 +200,11 @@ PowerTable RunPowerSimulation(RunContext& run) {
     for (; next < arguments.size() && arguments[next].Scenario == s; ++next) {
       const int level = arguments[next].Level;
       PowerTableRow row{level, s, InNullHypothesis(settings.NullHypothesis, level, p), 0.0};
-      row.Power = EstimateRejectionRate(run, p, c, InteractionProportion(level));
+      const RejectionCount count = EstimateRejectionRate(run, p, c, InteractionProportion(level));
+      row.Power = count.Rate;
+      row.Matrices = count.Matrices;
+      row.Rejected = count.Rejected;
+      row.NotTested = count.NotTested;
       table.push_back(row);
     }
   }
@@ -243,8 +247,9 @@ class WorkersStopper {
 // been tested one by one. While the workers are busy the driver wakes at
 // every tick to refresh the progress from the work done and to read Cancel,
 // so a cancel stops the running tests within a tick.
-double EstimateRejectionRateConcurrently(RunContext& run, EcoSimConcurrentTesting& tests, const OccupancyMatrix& p,
-                                         const ConditionalOccupancy& c, double proportion) {
+RejectionCount EstimateRejectionRateConcurrently(RunContext& run, EcoSimConcurrentTesting& tests,
+                                                 const OccupancyMatrix& p, const ConditionalOccupancy& c,
+                                                 double proportion) {
   RunSettings& settings = run.Settings;
   const bool fixedFixed = run.Inputs.CommittedOptions().IsFixedFixed();
   const WorkersStopper stopper(tests);
@@ -254,19 +259,25 @@ double EstimateRejectionRateConcurrently(RunContext& run, EcoSimConcurrentTestin
   const double workBefore = settings.WorkDone;
   std::int32_t n = 0;
   std::int32_t counted = 0;
+  std::int32_t notTested = 0;
   double rejections = 0.0;
   while (counted < settings.NumIterations) {
     for (const std::optional<double>& result : tests.TakeResultsInOrder()) results.push_back(result);
     bool progressed = false;
     while (!drawn.empty() && (!drawn.front() || !results.empty())) {
       double pValue = 1.0;
+      bool tested = false;
       if (drawn.front()) {
-        if (results.front()) pValue = *results.front();
+        if (results.front()) {
+          pValue = *results.front();
+          tested = true;
+        }
         results.pop_front();
       }
       drawn.pop_front();
       if (run.Progress.CancelRequested()) throw RunCancelled();
       if (pValue <= RejectionAlpha) rejections += 1.0;
+      if (!tested) ++notTested;
       ++counted;
       progressed = true;
     }
@@ -291,13 +302,14 @@ double EstimateRejectionRateConcurrently(RunContext& run, EcoSimConcurrentTestin
     if (run.Progress.CancelRequested()) throw RunCancelled();
   }
   settings.WorkDone = workBefore + settings.NumIterations;
-  return rejections / settings.NumIterations;
+  return {rejections / settings.NumIterations, settings.NumIterations, static_cast<std::int32_t>(rejections),
+          notTested};
 }
 
 }  // namespace
 
-double EstimateRejectionRate(RunContext& run, const OccupancyMatrix& p, const ConditionalOccupancy& c,
-                             double proportion) {
+RejectionCount EstimateRejectionRate(RunContext& run, const OccupancyMatrix& p, const ConditionalOccupancy& c,
+                                     double proportion) {
   if (run.Workers != nullptr && run.Workers->StartTestWorkers(run.Settings.UpperTail) > 0) {
     return EstimateRejectionRateConcurrently(run, *run.Workers, p, c, proportion);
   }
@@ -306,24 +318,29 @@ double EstimateRejectionRate(RunContext& run, const OccupancyMatrix& p, const Co
   RunSettings& settings = run.Settings;
   const bool fixedFixed = run.Inputs.CommittedOptions().IsFixedFixed();
   double rejections = 0.0;
+  std::int32_t notTested = 0;
   for (std::int32_t n = 0; n < settings.NumIterations; ++n) {
     CountMatrixBegun(run);
     const GeneratedMatrix generated = GenerateMatrix(p, c, proportion, run.Stream);
     double pValue = 1.0;
+    bool tested = false;
     if (Testable(generated, fixedFixed)) {
       run.EcoSim.EnterMatrix(generated.Matrix);
       run.EcoSim.OpenCooccurrenceOptions();
       if (run.EcoSim.RunCooccurrenceTest(0) == ResultsShown) {
         pValue = run.EcoSim.ReadPValue(settings.UpperTail);
         run.EcoSim.CloseCooccurrenceResults();
+        tested = true;
       }
     }
     // The matrix in hand is not counted once the user has cancelled.
     if (run.Progress.CancelRequested()) throw RunCancelled();
     if (pValue <= RejectionAlpha) rejections += 1.0;
+    if (!tested) ++notTested;
     settings.WorkDone += 1.0;
   }
-  return rejections / settings.NumIterations;
+  return {rejections / settings.NumIterations, settings.NumIterations, static_cast<std::int32_t>(rejections),
+          notTested};
 }
 
 }  // namespace tessil

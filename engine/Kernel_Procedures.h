@@ -54,6 +54,13 @@ struct PowerTableRow {
   std::int32_t Scenario = 0;
   bool InNull = false;
   double Power = 0.0;
+  // The counts behind Power: matrices drawn at the argument, those whose test
+  // rejected, and those that could not be tested (fewer than two species
+  // occur, no checkerboard for a swap, or the test gave no results), which
+  // count as not rejected.
+  std::int32_t Matrices = 0;
+  std::int32_t Rejected = 0;
+  std::int32_t NotTested = 0;
   bool operator==(const PowerTableRow&) const = default;
 };
 using PowerTable = std::vector<PowerTableRow>;
@@ -83,9 +90,17 @@ struct RunContext {
 // RunCancelled when the user cancels, and lets every EcoSim failure through.
 PowerTable RunPowerSimulation(RunContext& run);
 
+// What the tests of one argument's matrices gave.
+struct RejectionCount {
+  double Rate = 0.0;  // rejections / matrices
+  std::int32_t Matrices = 0;
+  std::int32_t Rejected = 0;
+  std::int32_t NotTested = 0;
+};
+
 // The fraction of NumIterations matrices drawn at one argument on which the
-// test rejects.
-double EstimateRejectionRate(RunContext& run, const OccupancyMatrix& occupancy, const ConditionalOccupancy& conditional,
-                             double proportion);
+// test rejects, with the counts behind it.
+RejectionCount EstimateRejectionRate(RunContext& run, const OccupancyMatrix& occupancy,
+                                     const ConditionalOccupancy& conditional, double proportion);
 
 }  // namespace tessil

@@ -1,17 +1,23 @@
 #include "frmResults.h"
 
+#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QSaveFile>
 #include <QScreen>
+#include <QSvgRenderer>
+#include <QSvgWidget>
 #include <algorithm>
 
 #include "Help_Procedures.h"
 #include "MessageBoxes.h"
 #include "OutputResults_Procedures.h"
+#include "PowerChart.h"
 #include "Validation.h"
 #include "WindowPictures.h"
 
@@ -100,6 +106,74 @@ bool WriteResultsFile(const QString& path, const std::string& text, QString* rea
   return true;
 }
 
+namespace {
+
+const QString SvgFilter = QStringLiteral("SVG Pictures (*.svg)");
+const QString PngFilter = QStringLiteral("PNG Pictures (*.png)");
+
+bool EndsWith(const QString& path, const char* extension) {
+  return path.endsWith(QLatin1String(extension), Qt::CaseInsensitive);
+}
+
+}  // namespace
+
+void ConfigureChartDialog(QFileDialog& dialog, const QString& folder, const QString& name) {
+  dialog.setWindowTitle(QStringLiteral("Save Chart"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setNameFilters({SvgFilter, PngFilter});
+  dialog.selectNameFilter(SvgFilter);
+  dialog.setDirectory(folder);
+  dialog.selectFile(name);
+}
+
+QString ChooseWithChartDialog(QWidget* owner, const QString& folder, const QString& name) {
+  QFileDialog dialog(owner);
+  ConfigureChartDialog(dialog, folder, name);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty()) return {};
+  QString path = chosen.front();
+  if (!EndsWith(path, ".svg") && !EndsWith(path, ".png")) {
+    path += dialog.selectedNameFilter() == PngFilter ? QStringLiteral(".png") : QStringLiteral(".svg");
+  }
+  return path;
+}
+
+bool WriteChartFile(const QString& path, const std::string& svg, QString* reason) {
+  if (!EndsWith(path, ".png")) return WriteResultsFile(path, svg, reason);
+  QSvgRenderer renderer(QByteArray(svg.data(), static_cast<qsizetype>(svg.size())));
+  // Twice the chart's own size, so that the picture stays sharp in print.
+  QImage image(renderer.defaultSize() * 2, QImage::Format_ARGB32_Premultiplied);
+  if (!renderer.isValid() || image.isNull()) {
+    if (reason != nullptr) *reason = QStringLiteral("The chart could not be drawn");
+    return false;
+  }
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    renderer.render(&painter);
+  }
+  if (QFileInfo(path).isDir()) {
+    if (reason != nullptr) *reason = QStringLiteral("It is a folder, not a file");
+    return false;
+  }
+  // As the report: a new file that replaces the old one once complete.
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG")) {
+    if (reason != nullptr) *reason = file.errorString();
+    file.cancelWriting();
+    return false;
+  }
+  if (!file.commit()) {
+    if (reason != nullptr) *reason = file.errorString();
+    return false;
+  }
+  return true;
+}
+
 frmResults::frmResults(ResultsServices services) : services_(std::move(services)) {
   setObjectName(QStringLiteral("frmResults"));
   setAttribute(Qt::WA_DeleteOnClose);
@@ -125,9 +199,38 @@ frmResults::frmResults(ResultsServices services) : services_(std::move(services)
   cmd3_ = new QPushButton(QStringLiteral("Help"), this);
   cmd3_->setObjectName(QStringLiteral("cmd3"));
   cmd3_->setGeometry(24, 424, 81, 25);
+  // The chart lies over the report; the tabs beside Help choose which shows.
+  chtPower_ = new QSvgWidget(this);
+  chtPower_->setObjectName(QStringLiteral("chtPower"));
+  chtPower_->setGeometry(24, 16, 889, 393);
+  chtPower_->setStyleSheet(QStringLiteral("background: white"));
+  chtPower_->renderer()->setAspectRatioMode(Qt::KeepAspectRatio);
+  chtPower_->hide();
+  // Two buttons that act as tabs: one of them is always down.
+  optReport_ = new QPushButton(QStringLiteral("Report"), this);
+  optReport_->setObjectName(QStringLiteral("optReport"));
+  optReport_->setGeometry(120, 424, 89, 25);
+  optChart_ = new QPushButton(QStringLiteral("Chart"), this);
+  optChart_->setObjectName(QStringLiteral("optChart"));
+  optChart_->setGeometry(209, 424, 89, 25);
+  auto* views = new QButtonGroup(this);
+  for (QPushButton* view : {optReport_, optChart_}) {
+    view->setCheckable(true);
+    views->addButton(view);
+  }
+  views->setExclusive(true);
+  optReport_->setChecked(true);
+  cmd4_ = new QPushButton(QStringLiteral("Save Chart"), this);
+  cmd4_->setObjectName(QStringLiteral("cmd4"));
+  cmd4_->setGeometry(632, 424, 89, 25);
   setTabOrder(txt1_, cmd1_);
   setTabOrder(cmd1_, cmd2_);
   setTabOrder(cmd2_, cmd3_);
+  setTabOrder(cmd3_, optReport_);
+  setTabOrder(optReport_, optChart_);
+  setTabOrder(optChart_, cmd4_);
+  connect(optChart_, &QPushButton::toggled, this, &frmResults::ShowChart);
+  connect(cmd4_, &QPushButton::clicked, this, &frmResults::cmd4_Click);
 
   connect(cmd1_, &QPushButton::clicked, this, &frmResults::cmd1_Click);
   connect(cmd2_, &QPushButton::clicked, this, &frmResults::cmd2_Click);
@@ -148,6 +251,34 @@ void frmResults::SetReport(std::string report) {
   QString shown = QString::fromLatin1(report_.data(), static_cast<qsizetype>(report_.size()));
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   txt1_->setPlainText(shown);
+}
+
+void frmResults::SetChart(std::string svg) {
+  chart_ = std::move(svg);
+  chtPower_->load(QByteArray(chart_.data(), static_cast<qsizetype>(chart_.size())));
+  chtPower_->renderer()->setAspectRatioMode(Qt::KeepAspectRatio);
+}
+
+void frmResults::ShowChart(bool chart) {
+  txt1_->setVisible(!chart);
+  chtPower_->setVisible(chart);
+}
+
+void frmResults::SaveChartFile(const QString& path) {
+  if (path.isEmpty()) return;
+  QString file = TrimSpaces(path);
+  if (!EndsWith(file, ".svg") && !EndsWith(file, ".png")) file += QStringLiteral(".svg");
+  QString reason;
+  if (!WriteChartFile(file, chart_, &reason)) {
+    services_.Boxes.Inform(this, QStringLiteral("The chart could not be saved as \"%1\": %2.").arg(file, reason));
+  }
+}
+
+void frmResults::cmd4_Click() {
+  const QString name = QStringLiteral("Power function");
+  const SaveFileChooser& choose = services_.ChooseChartFile;
+  SaveChartFile(choose ? choose(this, services_.ProgramFolder, name)
+                       : ChooseWithChartDialog(this, services_.ProgramFolder, name));
 }
 
 QString frmResults::ChooseResultsFile() {
@@ -189,6 +320,7 @@ frmResults* ShowResults(const PowerTable& table, const RunInputs& inputs, Result
   auto* window = new frmResults(std::move(services));
   const ErrorRateSummary summary = AnalyzeErrorRates(table);
   window->SetReport(BuildResultsReport(table, summary, inputs));
+  window->SetChart(PowerChartSvg(table, inputs));
   window->show();
   return window;
 }

@@ -14,6 +14,7 @@
 
 class QPlainTextEdit;
 class QFileDialog;
+class QSvgWidget;
 
 namespace tessil {
 
@@ -43,11 +44,24 @@ QString ResultsFilePath(const QString& chosen);
 // existing file is then left as it was.
 bool WriteResultsFile(const QString& path, const std::string& text, QString* reason = nullptr);
 
+// The chart's save dialog: titled "Save Chart", filters for SVG and PNG
+// pictures (SVG first), starting at the name in the folder.
+void ConfigureChartDialog(QFileDialog& dialog, const QString& folder, const QString& name);
+// The chooser that shows that dialog; a name without an extension gets the
+// one of the filter in use.
+QString ChooseWithChartDialog(QWidget* owner, const QString& folder, const QString& name);
+
+// Writes the chart as the path's extension asks: PNG for ".png" (any case),
+// the SVG text itself otherwise. Replaces an existing file whole or not at
+// all. False with the reason in `reason` when anything fails.
+bool WriteChartFile(const QString& path, const std::string& svg, QString* reason = nullptr);
+
 struct ResultsServices {
   MessageBoxes& Boxes;
   HelpViewer& Help;
-  SaveFileChooser ChooseFile;  // empty: the save dialog
-  QString ProgramFolder;       // where the save dialog starts
+  SaveFileChooser ChooseFile;            // empty: the save dialog
+  QString ProgramFolder;                 // where the save dialog starts
+  SaveFileChooser ChooseChartFile = {};  // empty: the chart's save dialog
 };
 
 class frmResults final : public QWidget {
@@ -59,6 +73,13 @@ class frmResults final : public QWidget {
   // The report shown in the text box, replacing any earlier one.
   void SetReport(std::string report);
   const std::string& Report() const { return report_; }
+
+  // The chart of the power function, shown on the window's "Chart" tab.
+  void SetChart(std::string svg);
+  const std::string& Chart() const { return chart_; }
+  // Saves the chart under the chosen path, as SVG or PNG by its extension;
+  // a path without either gets ".svg". Tells the user when that fails.
+  void SaveChartFile(const QString& path);
 
   // The chosen path, or an empty text.
   QString ChooseResultsFile();
@@ -76,9 +97,16 @@ class frmResults final : public QWidget {
   void cmd1_Click();
   void cmd2_Click();
   void cmd3_Click();
+  void cmd4_Click();
+  void ShowChart(bool chart);
 
   ResultsServices services_;
   std::string report_;
+  std::string chart_;
+  QPushButton* optReport_ = nullptr;
+  QPushButton* optChart_ = nullptr;
+  QSvgWidget* chtPower_ = nullptr;
+  QPushButton* cmd4_ = nullptr;
   QPlainTextEdit* txt1_ = nullptr;
   QPushButton* cmd1_ = nullptr;
   QPushButton* cmd2_ = nullptr;

@@ -24,6 +24,11 @@
 #if TESSIL_WINDOWS_ECOSIM
 #include "WindowsEcoSim.h"
 #endif
+#if TESSIL_PNG_PICTURES
+#include <QImage>
+
+#include "PngPicture.h"
+#endif
 
 namespace tessil::cli {
 namespace {
@@ -54,6 +59,9 @@ Outcome Cli(std::vector<std::string> args, bool interrupted = false,
 #if TESSIL_WINDOWS_ECOSIM
   std::optional<WindowsEcoSim> windows;
   if (ecosimFolder) env.WindowsEcoSim = windows.emplace(*ecosimFolder, err).Factory();
+#endif
+#if TESSIL_PNG_PICTURES
+  env.RenderPng = RenderSvgAsPng;
 #endif
   const int status = RunCommandLine(static_cast<int>(argv.size()), argv.data(), env);
   return {status, out.str(), err.str()};
@@ -271,7 +279,10 @@ TEST(CommandLine, WritesTheReportAndThePowerTableToFiles) {
   };
   EXPECT_EQ(slurp(report), Cli(Small()).Out);
   const std::string table = slurp(tsv);
-  EXPECT_EQ(table.rfind("Level\tScenario\tInNull\tPower\n1\t1\tTrue\t", 0), 0u) << table;
+  EXPECT_EQ(
+      table.rfind("Level\tScenario\tInNull\tPower\tMatrices\tRejected\tNotTested\tCILower\tCIUpper\n1\t1\tTrue\t", 0),
+      0u)
+      << table;
   const nlohmann::json doc = nlohmann::json::parse(slurp(json));
   ASSERT_EQ(doc["arguments"].size(), 15u);
   EXPECT_EQ(doc["arguments"][1]["level"], 2);
@@ -281,6 +292,96 @@ TEST(CommandLine, WritesTheReportAndThePowerTableToFiles) {
 
   const Outcome unwritable = Cli(Small({"-o", "/nonexistent-folder/report.txt"}));
   EXPECT_EQ(unwritable.Status, ExitFailed);
+}
+
+std::size_t Count(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST(CommandLine, PlotsThePowerFunctionAndTheNullDistributionBesideUnchangedOutputs) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "tessil-cli-plot-test";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  const std::string matrix = (dir / "m.csv").string();
+  {
+    std::ofstream file(matrix);
+    file << "1,1,1,0,0,0\n1,1,0,0,0,0\n0,0,0,1,1,1\n0,0,0,1,1,0\n";
+  }
+  // A picture format it cannot write is refused before any work.
+  for (const std::vector<std::string>& args :
+       {Small({"--plot", (dir / "chart.jpg").string()}), {"test", matrix, "--plot", (dir / "chart.gif").string()}}) {
+    const Outcome refused = Cli(args);
+    EXPECT_EQ(refused.Status, ExitRefused);
+    EXPECT_EQ(refused.Out, "");
+    EXPECT_NE(refused.Err.find("give a file name ending in .svg or .png"), std::string::npos) << refused.Err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "chart.jpg"));
+
+  const std::string svg = (dir / "power.svg").string();
+  const std::string tsv = (dir / "power.tsv").string();
+  const Outcome o = Cli(Small({"--plot", svg, "--tsv", tsv}));
+  ASSERT_EQ(o.Status, ExitOk) << o.Err;
+  EXPECT_EQ(o.Out, Cli(Small()).Out);  // the report as without a picture
+  const std::string chart = Slurp(svg);
+  EXPECT_EQ(chart.rfind("<?xml", 0), 0u);
+  EXPECT_EQ(chart.substr(chart.size() - 7), "</svg>\n");
+  EXPECT_EQ(Count(chart, "class=\"mark "), 15u);
+  EXPECT_EQ(Count(chart, "class=\"interval\""), 15u);
+  // Each TSV row: 12 matrices, the rejections behind its rate, an interval
+  // around the rate.
+  std::istringstream rows(Slurp(tsv));
+  std::string line;
+  std::getline(rows, line);
+  int seen = 0;
+  while (std::getline(rows, line)) {
+    std::istringstream fields(line);
+    std::string level, scenario, inNull;
+    double power = 0, lower = 0, upper = 0;
+    int matrices = 0, rejected = 0, notTested = 0;
+    fields >> level >> scenario >> inNull >> power >> matrices >> rejected >> notTested >> lower >> upper;
+    ASSERT_TRUE(fields) << line;
+    EXPECT_EQ(matrices, 12);
+    EXPECT_NEAR(power, rejected / 12.0, 0.0005) << line;
+    EXPECT_LE(notTested, matrices - rejected) << line;
+    EXPECT_LE(lower, power);
+    EXPECT_GE(upper, power);
+    EXPECT_LT(lower, upper);
+    ++seen;
+  }
+  EXPECT_EQ(seen, 15);
+
+  const std::string histogram = (dir / "null.svg").string();
+  const Outcome t =
+      Cli({"test", matrix, "--column-constraint", "fixed", "--ecosim-iterations", "200", "--plot", histogram});
+  ASSERT_EQ(t.Status, ExitOk) << t.Err;
+  const std::string null = Slurp(histogram);
+  EXPECT_EQ(Count(null, "class=\"observed\""), 1u);
+  std::size_t total = 0;
+  for (std::size_t at = null.find("data-count=\""); at != std::string::npos; at = null.find("data-count=\"", at + 1)) {
+    total += std::stoul(null.substr(at + 12));
+  }
+  EXPECT_EQ(total, 200u);
+  // The p-values the test printed are the legend's.
+  const std::size_t p = t.Out.find("p(observed >= expected) = ");
+  ASSERT_NE(p, std::string::npos);
+  const std::string upper = t.Out.substr(p + 26, t.Out.find('\n', p) - p - 26);
+  EXPECT_NE(null.find("p(observed &gt;= expected) = " + upper), std::string::npos) << upper;
+
+  const std::string png = (dir / "power.png").string();
+  const Outcome drawn = Cli(Small({"--plot", png}));
+#if TESSIL_PNG_PICTURES
+  ASSERT_EQ(drawn.Status, ExitOk) << drawn.Err;
+  const QImage image = QImage(QString::fromStdString(png));
+  EXPECT_EQ(image.width(), 1920);
+  EXPECT_GT(image.height(), 0);
+#else
+  EXPECT_EQ(drawn.Status, ExitRefused);
+  EXPECT_NE(drawn.Err.find("built without Qt"), std::string::npos) << drawn.Err;
+  EXPECT_FALSE(std::filesystem::exists(png));
+#endif
+  std::filesystem::remove_all(dir);
 }
 
 TEST(CommandLine, TestsAUsersOwnMatrix) {

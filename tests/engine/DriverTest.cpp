@@ -250,7 +250,14 @@ TEST(Driver, RejectionsAtAlphaCountAndEverythingElseStaysInTheDenominator) {
   ASSERT_EQ(table.size(), 3u);
   ASSERT_EQ(h.EcoSim.Entered.size(), 24u) << "a scenario-1 matrix was skipped; pick another seed";
   // 0.05, 0 and 0.04999 reject; the double above 0.05, 0.5 and NoResults do not.
-  for (const PowerTableRow& row : table) EXPECT_EQ(row.Power, 3.0 / 8.0);
+  for (const PowerTableRow& row : table) {
+    EXPECT_EQ(row.Power, 3.0 / 8.0);
+    // The counts behind the rate: the matrices without results are neither
+    // rejected nor lost from the count.
+    EXPECT_EQ(row.Matrices, 8);
+    EXPECT_EQ(row.Rejected, 3);
+    EXPECT_EQ(row.NotTested, 3);
+  }
 }
 
 TEST(Driver, CancelDuringAMatrixReadsItsPValueThenStopsBeforeCountingIt) {

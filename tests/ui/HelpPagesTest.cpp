@@ -12,6 +12,7 @@
 #include "HelpPages.h"
 #include "Kernel_Procedures.h"
 #include "OutputResults_Procedures.h"
+#include "PowerChart.h"
 
 namespace tessil::test {
 namespace {
@@ -45,6 +46,19 @@ TEST(HelpPages, TheScenarioTableIsTheEnginesOwn) {
         << "species equivalent";
   }
   EXPECT_EQ(seen.size(), static_cast<std::size_t>(NumScenarios));
+}
+
+TEST(HelpPages, TheChartsIntervalExampleIsTheChartsOwn) {
+  const QString results = Page("Results.htm");
+  const QRegularExpression example(
+      "(\\d+) rejections in (\\d+) give a Type I error rate of ([\\d.]+), but any true "
+      "rate from about ([\\d.]+) to ([\\d.]+)");
+  const QRegularExpressionMatch m = example.match(QString(results).replace(QRegularExpression("\\s+"), " "));
+  ASSERT_TRUE(m.hasMatch());
+  const RateInterval interval = ClopperPearson(m.captured(1).toInt(), m.captured(2).toInt());
+  EXPECT_DOUBLE_EQ(m.captured(3).toDouble(), m.captured(1).toDouble() / m.captured(2).toDouble());
+  EXPECT_NEAR(m.captured(4).toDouble(), interval.Lower, 0.005);
+  EXPECT_NEAR(m.captured(5).toDouble(), interval.Upper, 0.005);
 }
 
 TEST(HelpPages, TheInteractionLevelsAreTheEnginesOwn) {

@@ -11,10 +11,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QImage>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
+#include <QSvgRenderer>
+#include <QSvgWidget>
 #include <QTemporaryDir>
 
 #include "Help_Procedures.h"
+#include "PowerChart.h"
 #include "UiTestSupport.h"
 #include "Validation.h"
 #include "frmResults.h"
@@ -26,13 +32,14 @@ const std::string Report = "TYPE I ERROR RATES\r\n---\r\n(1,1)\t\tTrue\t\t\t0.04
 
 struct ResultsHarness {
   ResultsHarness()
-      : Window(new frmResults(ResultsServices{Boxes, Help,
-                                              [this](QWidget*, const QString& folder, const QString& name) {
-                                                AskedFolder = folder;
-                                                AskedName = name;
-                                                return Chosen;
-                                              },
-                                              Folder.path()})) {
+      : Window(new frmResults(
+            ResultsServices{Boxes, Help,
+                            [this](QWidget*, const QString& folder, const QString& name) {
+                              AskedFolder = folder;
+                              AskedName = name;
+                              return Chosen;
+                            },
+                            Folder.path(), [this](QWidget*, const QString&, const QString&) { return ChosenChart; }})) {
     Window->SetReport(Report);
     Window->show();
   }
@@ -45,7 +52,7 @@ struct ResultsHarness {
   QTemporaryDir Folder;
   ScriptedMessageBoxes Boxes;
   RecordingHelp Help;
-  QString Chosen, AskedFolder, AskedName;
+  QString Chosen, AskedFolder, AskedName, ChosenChart;
   QPointer<frmResults> Window;
 };
 
@@ -224,6 +231,48 @@ TEST(SaveDialog, OffersTextFilesFirstStartsAtResultsAndNeverAsksToReplace) {
   EXPECT_EQ(dialog.defaultSuffix(), "");
   ASSERT_EQ(dialog.selectedFiles().size(), 1);
   EXPECT_EQ(QFileInfo(dialog.selectedFiles().front()).fileName(), "Results");
+}
+
+TEST(ResultsWindow, ChartTabShowsThePowerFunctionAndSaveChartWritesItAsSvgOrPng) {
+  ResultsHarness h;
+  const PowerTable table = {{1, 1, true, 0.05, 100, 5, 0}, {2, 1, false, 0.5, 100, 50, 2}};
+  const std::string svg = PowerChartSvg(table, FixedRunInputs{});
+  h.Window->SetChart(svg);
+  auto* text = Child<QPlainTextEdit>(h.Window.data(), "txt1");
+  auto* chart = Child<QSvgWidget>(h.Window.data(), "chtPower");
+  auto* showReport = Child<QPushButton>(h.Window.data(), "optReport");
+  auto* showChart = Child<QPushButton>(h.Window.data(), "optChart");
+  EXPECT_TRUE(chart->renderer()->isValid());
+  EXPECT_EQ(chart->geometry(), text->geometry());
+  EXPECT_TRUE(text->isVisible());
+  EXPECT_FALSE(chart->isVisible());
+  showChart->click();
+  EXPECT_FALSE(text->isVisible());
+  EXPECT_TRUE(chart->isVisible());
+  EXPECT_FALSE(showReport->isChecked());
+  showChart->click();  // a second press keeps the chart
+  EXPECT_TRUE(chart->isVisible());
+  showReport->click();
+  EXPECT_TRUE(text->isVisible());
+  EXPECT_FALSE(chart->isVisible());
+
+  auto* saveChart = Child<QPushButton>(h.Window.data(), "cmd4");
+  h.ChosenChart = h.Folder.filePath(QStringLiteral("power"));
+  saveChart->click();
+  EXPECT_EQ(h.Saved(QStringLiteral("power.svg")), QByteArray(svg.data(), static_cast<qsizetype>(svg.size())));
+  h.ChosenChart = h.Folder.filePath(QStringLiteral("power.PNG"));
+  saveChart->click();
+  const QImage picture(h.Folder.filePath(QStringLiteral("power.PNG")), "PNG");
+  EXPECT_EQ(picture.width(), 1920);
+  // Saving the chart is not saving the report.
+  EXPECT_EQ(h.Window->windowTitle(), "Tessil Results*");
+  EXPECT_TRUE(h.Boxes.Texts().isEmpty());
+
+  h.ChosenChart = h.Folder.filePath(QStringLiteral("missing/power.png"));
+  saveChart->click();
+  ASSERT_EQ(h.Boxes.Texts().size(), 1);
+  EXPECT_TRUE(h.Boxes.Texts().front().contains("missing/power.png")) << h.Boxes.Texts().front().toStdString();
+  EXPECT_FALSE(QFile::exists(h.Folder.filePath(QStringLiteral("missing"))));
 }
 
 }  // namespace

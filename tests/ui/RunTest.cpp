@@ -150,6 +150,10 @@ TEST(Run, TheDefaultStudyRunsToItsReport) {
   EXPECT_NE(results->Report().find("Matrix dimensions: 10 rows (species) x 10 columns (sites)"), std::string::npos);
   const QString report = QString::fromStdString(results->Report());
   EXPECT_EQ(report.count("\t\tTrue\t\t\t") + report.count("\t\tFalse\t\t\t"), 36);  // every argument
+  // The chart beside it shows the same 36 arguments, each from 100 matrices.
+  const QString chart = QString::fromStdString(results->Chart());
+  EXPECT_EQ(chart.count("class=\"mark "), 36);
+  EXPECT_EQ(chart.count(" of 100 matrices rejected"), 36);
   EXPECT_EQ(h.Settings.NumIterations, 100);
 }
 

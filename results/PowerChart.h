@@ -1,0 +1,59 @@
+// Pictures of a study and of a single test, drawn as SVG text so that every
+// front end, with or without a windowing toolkit, shows the same chart.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Kernel_Procedures.h"
+#include "Public_Declarations.h"
+
+namespace tessil {
+
+// A confidence interval for a proportion.
+struct RateInterval {
+  double Lower = 0.0;
+  double Upper = 1.0;
+};
+
+// The regularized incomplete beta function I_x(a, b), for a, b > 0 and x in
+// [0, 1].
+double RegularizedIncompleteBeta(double a, double b, double x);
+
+// The p-quantile of the beta distribution with parameters a, b > 0.
+double BetaQuantile(double a, double b, double p);
+
+// The exact (Clopper-Pearson) two-sided interval for a binomial proportion
+// with `successes` of `trials`, at the given confidence. Conservative: it
+// covers the true rate at least that often whatever the rate. No trials
+// give [0, 1].
+RateInterval ClopperPearson(std::int64_t successes, std::int64_t trials, double confidence = 0.95);
+
+// The title that lets a saved chart stand on its own: the index, the row
+// and column constraints, the fixed-fixed algorithm where there is one, and
+// the matrix size.
+std::string PowerChartTitle(const RunInputs& inputs);
+
+// The power function of a finished run: the rejection rate at every argument
+// in table order, grouped by occupancy scenario with the interaction levels
+// side by side, each with its 95 % interval; arguments inside the null
+// hypothesis (Type I error rates) and outside it (power) drawn apart; lines
+// at the nominal size and at the Type I warning threshold.
+std::string PowerChartSvg(const PowerTable& table, const RunInputs& inputs);
+
+// A single test's null distribution and where the observed index lies in it.
+struct NullDistributionPicture {
+  std::string Title;      // the test, as its description names it
+  std::string IndexName;  // the index's caption, for the axis
+  std::vector<double> Values;
+  double Observed = 0.0;
+  std::string PLower;  // as the results print them
+  std::string PUpper;
+};
+
+// A histogram of the null values with the observed value marked and both
+// tails' p-values in the legend.
+std::string NullDistributionSvg(const NullDistributionPicture& picture);
+
+}  // namespace tessil
