@@ -133,7 +133,7 @@ void DefaultStudy(benchmark::State& state) {
   const double fullTurn = static_cast<double>(state.range(1)) * 1e-6;
   Application();
   std::ostringstream err;
-  cli::WindowsEcoSim windowsEcoSim(cli::RunningProgramFolder(), err, fullTurn);
+  cli::WindowsEcoSim windowsEcoSim(cli::ProgramFolder(), err, fullTurn);
   const cli::StudyAutomationFactory factory = path == 0 ? windowsEcoSim.Factory() : cli::StudyAutomationFactory{};
   cli::StudyRequest request;
   request.Threads = static_cast<unsigned>(path == 0 ? 1 : path);

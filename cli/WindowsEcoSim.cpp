@@ -6,12 +6,6 @@
 
 namespace tessil::cli {
 
-std::filesystem::path RunningProgramFolder() {
-  std::error_code error;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::filesystem::current_path() : self.parent_path();
-}
-
 WindowsEcoSim::WindowsEcoSim(std::filesystem::path programFolder, std::ostream& err, double fullTurnSeconds)
     : programFolder_(std::move(programFolder)), err_(err), fullTurnSeconds_(fullTurnSeconds) {}
 

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "AutomationHost.h"
+#include "ProgramFolder.h"
 #include "Study.h"
 
 #if TESSIL_WINDOWS_ECOSIM_WIN32
@@ -24,10 +25,6 @@
 #endif
 
 namespace tessil::cli {
-
-// The folder of the running program: where EcoSim/EcoSim700.exe is looked
-// for.
-std::filesystem::path RunningProgramFolder();
 
 #if TESSIL_WINDOWS_ECOSIM_WIN32
 

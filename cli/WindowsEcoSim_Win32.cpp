@@ -3,22 +3,8 @@
 
 #include "WindowProtocolEcoSim.h"
 #include "WindowsEcoSim.h"
-// Last: its A/W macros would rename the window system's operations above.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
 
 namespace tessil::cli {
-
-std::filesystem::path RunningProgramFolder() {
-  // Long enough for any path Windows allows.
-  std::wstring path(32768, L'\0');
-  const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-  if (length == 0 || length >= path.size()) return std::filesystem::current_path();
-  path.resize(length);
-  return std::filesystem::path(path).parent_path();
-}
 
 WindowsEcoSim::WindowsEcoSim(std::filesystem::path programFolder, std::ostream& err)
     : programFolder_(std::move(programFolder)), err_(err) {}

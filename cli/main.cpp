@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
 #if TESSIL_WINDOWS_ECOSIM
   // EcoSim through its windows: the stand-in installed beside this program.
   // A build without Qt has none, and `--ecosim windows` says so.
-  tessil::cli::WindowsEcoSim windows(tessil::cli::RunningProgramFolder(), std::cerr);
+  tessil::cli::WindowsEcoSim windows(tessil::cli::ProgramFolder(), std::cerr);
   env.WindowsEcoSim = windows.Factory();
 #endif
 #if TESSIL_PNG_PICTURES

@@ -204,12 +204,12 @@ TEST(CommandLine, TheSameStudyGivesTheSameBytesOnAnyNumberOfThreads) {
 TEST(CommandLine, ThroughEcoSimsWindowsTheStudyGivesTheSameBytes) {
   // The stand-in EcoSim installed beside the test program by the build.
   const std::vector<std::string> options = {"--index", "v-ratio", "--empty-sites", "include"};
-  const Outcome windows = Cli(Small({"--ecosim", "windows", "--index", "v-ratio", "--empty-sites", "include"}), false,
-                              RunningProgramFolder());
+  const Outcome windows =
+      Cli(Small({"--ecosim", "windows", "--index", "v-ratio", "--empty-sites", "include"}), false, ProgramFolder());
   ASSERT_EQ(windows.Status, ExitOk) << windows.Err;
   EXPECT_EQ(windows.Err, "");
   EXPECT_EQ(windows.Out, Cli(Small(options)).Out);
-  EXPECT_TRUE(std::filesystem::exists(RunningProgramFolder() / "EcoSim" / "EcoSim700.exe"));
+  EXPECT_TRUE(std::filesystem::exists(ProgramFolder() / "EcoSim" / "EcoSim700.exe"));
 }
 
 TEST(CommandLine, WithoutEcoSimsProgramFileTheRunEndsWithError02) {
