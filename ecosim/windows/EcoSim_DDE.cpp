@@ -119,10 +119,6 @@ void WindowProtocolEcoSim::EnterMatrix(const PresenceAbsenceMatrix& matrix) {
   }
   Find("Grid");
   RequireVisible(session_.MainWindow);
-  // Without its grid, or without the in-place editor a typed character
-  // opens, no cell could ever read back as typed: the entry would retype
-  // the first cell for ever.
-  RequireWindow(session_.Grid);
   // A full round of Tabs brings the grid back to the same cell.
   const std::int64_t cells = std::int64_t{settings_.NumRows} * settings_.NumCols;
   // One wait for the whole matrix: once Cancel is pressed, the entry ends
@@ -140,6 +136,9 @@ void WindowProtocolEcoSim::EnterMatrix(const PresenceAbsenceMatrix& matrix) {
         }
         wait.ProcessMessages();
         Find("GridEdit");
+        // Without the in-place editor a typed character opens (or without
+        // the grid itself) no cell could ever read back as typed: the entry
+        // would retype the first cell for ever.
         RequireWindow(session_.GridEditor);
         const std::string typed = ReadEditLine(session_.GridEditor, 0, GridEditorCapacity);
         if (typed.front() == expected) break;
