@@ -5,6 +5,7 @@
 #include <atomic>
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -22,6 +23,10 @@ inline constexpr int ExitCancelled = 130;
 
 // Draws an SVG picture as PNG bytes; false with the reason when it cannot.
 using PngRenderer = std::function<bool(const std::string& svg, std::string& png, std::string& reason)>;
+
+// Reads a variable of the process's environment (a Slurm task's), empty
+// when it is not set.
+using EnvironmentVariable = std::function<std::optional<std::string>(const std::string& name)>;
 
 struct Environment {
   Environment(std::ostream& out, std::ostream& err, const std::atomic<bool>* interrupted = nullptr,
@@ -46,6 +51,8 @@ struct Environment {
   // Draws `--plot` pictures as PNG; a build without Qt has none, and PNG
   // is then refused.
   PngRenderer RenderPng;
+  // The environment's variables; without a reader none is set.
+  EnvironmentVariable Variable;
 };
 
 int RunCommandLine(int argc, const char* const* argv, Environment& env);

@@ -45,19 +45,41 @@ void ProgressBar::Update(const RunSettings& s) {
     }
   }
   if (!drawBar_) return;
+  char count[64];
+  std::snprintf(count, sizeof count, "%.0f/%.0f matrices", std::floor(done), total);
+  Draw(total > 0 ? done / total : 0.0, count, remaining, total > 0 && done >= total, now);
+}
 
-  const bool last = total > 0 && done >= total;
+void ProgressBar::StartSweep(std::int32_t studies) {
+  studies_ = studies;
+  sweepStart_ = clock_.SecondsSinceMidnight();
+}
+
+void ProgressBar::UpdateSweep(std::int32_t finished, const RunSettings* current) {
+  if (!drawBar_) return;
+  const double now = clock_.SecondsSinceMidnight();
+  double done = finished;
+  if (current != nullptr) {
+    const double total = static_cast<double>(current->NumArguments) * current->NumIterations;
+    if (total > 0) done += std::min(current->WorkDone, total) / total;
+  }
+  const double elapsed = SecondsBetween(sweepStart_, now);
+  const double remaining = done > 0 ? elapsed * (studies_ - done) / done : 0.0;
+  const std::string count = std::to_string(finished) + "/" + std::to_string(studies_) + " studies";
+  Draw(studies_ > 0 ? done / studies_ : 1.0, count, remaining, finished >= studies_, now);
+}
+
+void ProgressBar::Draw(double fraction, const std::string& count, double remaining, bool last, double now) {
   if (!last && drawn_ && SecondsBetween(drawnAt_, now) < 0.1) return;
   drawn_ = true;
   drawnAt_ = now;
-  const double fraction = total > 0 ? done / total : 0.0;
   const int width = 30;
   const int filled = static_cast<int>(fraction * width);
   std::string bar(static_cast<std::size_t>(filled), '#');
   bar.resize(width, '.');
   char line[160];
-  std::snprintf(line, sizeof line, "\r[%s] %5.1f%%  %.0f/%.0f matrices  time remaining %s ", bar.c_str(),
-                100.0 * fraction, std::floor(done), total, HoursMinutesSeconds(remaining).c_str());
+  std::snprintf(line, sizeof line, "\r[%s] %5.1f%%  %s  time remaining %s ", bar.c_str(), 100.0 * fraction,
+                count.c_str(), HoursMinutesSeconds(remaining).c_str());
   err_ << line << std::flush;
   shown_ = true;
 }

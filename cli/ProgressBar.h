@@ -2,7 +2,9 @@
 // time remaining, and a word up front when the run will be long.
 #pragma once
 
+#include <cstdint>
 #include <ostream>
+#include <string>
 
 #include "Clock.h"
 #include "Public_Declarations.h"
@@ -22,9 +24,20 @@ class ProgressBar {
   // Called at every matrix begun and at every tick while tests run. The bar
   // is redrawn at most ten times a second, from the work done.
   void Update(const RunSettings& s);
+  // A sweep's bar over its studies. StartSweep is called once, before the
+  // first study, with the studies to run now; UpdateSweep at every study
+  // finished and whenever the study under way (if any) reports, which
+  // counts by its share of the work done. The time remaining follows the
+  // pace of the studies run since StartSweep.
+  void StartSweep(std::int32_t studies);
+  void UpdateSweep(std::int32_t finished, const RunSettings* current);
   void Finish();
 
  private:
+  // Draws the bar unless it was drawn less than a tenth of a second ago and
+  // this is not its last state.
+  void Draw(double fraction, const std::string& count, double remaining, bool last, double now);
+
   std::ostream& err_;
   Clock& clock_;
   bool drawBar_;
@@ -32,6 +45,8 @@ class ProgressBar {
   double drawnAt_ = 0.0;
   bool shown_ = false;  // a bar stands on the current line
   bool estimated_ = false;
+  std::int32_t studies_ = 0;
+  double sweepStart_ = 0.0;
 };
 
 }  // namespace tessil::cli
