@@ -19,6 +19,7 @@
 #include <system_error>
 #include <thread>
 
+#include "ChoiceNames.h"
 #include "ChoiceRefusals.h"
 #include "CooccurrenceRun.h"
 #include "FileOutput.h"
@@ -33,50 +34,15 @@ namespace tessil::cli {
 
 namespace {
 
-// Every choice is accepted by its caption in the windows, in any case, or by
-// a short name with hyphens.
-using Aliases = std::map<std::string, std::string>;
-
-std::string Normalise(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return c == ' ' || c == '_' ? '-' : static_cast<char>(std::tolower(c)); });
-  return s;
-}
-
-// The aliases of one option group, from its vocabulary.
+// A CLI11 transformer that turns any name of a choice into its caption.
 template <typename Choice>
-const Aliases& AliasesOf() {
-  static const Aliases aliases = [] {
-    Aliases made;
-    for (const Term<Choice>& term : Vocabulary<Choice>::Terms) {
-      made[Normalise(std::string(term.Caption))] = std::string(term.Caption);
-      for (std::string_view name : term.CliSpellings) {
-        if (!name.empty()) made[Normalise(std::string(name))] = std::string(term.Caption);
-      }
-    }
-    return made;
-  }();
-  return aliases;
-}
-
-std::string Choices(const Aliases& aliases) {
-  std::vector<std::string> captions;
-  for (const auto& [alias, captionText] : aliases) {
-    if (std::find(captions.begin(), captions.end(), captionText) == captions.end()) captions.push_back(captionText);
-  }
-  std::string out;
-  for (const std::string& c : captions) out += (out.empty() ? "\"" : ", \"") + c + "\"";
-  return out;
-}
-
-// A CLI11 transformer that turns any alias into the caption.
-CLI::Validator ChoiceOf(const Aliases& aliases, const std::string& what) {
+CLI::Validator ChoiceOf(const std::string& what) {
   return CLI::Validator(
-      [&aliases, what](std::string& value) -> std::string {
-        const auto found = aliases.find(Normalise(value));
-        if (found == aliases.end()) return "\"" + value + "\" is not a " + what + "; choose one of " + Choices(aliases);
-        value = found->second;
-        return {};
+      [what](std::string& value) -> std::string {
+        std::string caption;
+        std::string refusal = RefuseChoiceName<Choice>(value, what, caption);
+        if (refusal.empty()) value = caption;
+        return refusal;
       },
       "CHOICE");
 }
@@ -110,7 +76,7 @@ template <typename Choice>
 void AddChoice(CLI::App& app, const std::string& name, std::string& caption, const std::string& description,
                const std::string& what, const std::string& group) {
   app.add_option(name, caption, description + Choices(AliasesOf<Choice>()))
-      ->transform(ChoiceOf(AliasesOf<Choice>(), what))
+      ->transform(ChoiceOf<Choice>(what))
       ->capture_default_str()
       ->group(group);
 }
@@ -284,30 +250,6 @@ struct RunCommand {
   EcoSimOptionTexts Options;
 };
 
-// A study too large to hold in memory or to count is refused before it
-// starts, with the limit it passed. The counts are those the run will use.
-std::string RefuseStudySize(const StudyRequest& request) {
-  RunSettings planned;
-  planned.NumIterations = request.NumIterations;
-  const std::int32_t rows = static_cast<std::int32_t>(LeadingNumber(request.Inputs.Rows));
-  const std::int32_t cols = static_cast<std::int32_t>(LeadingNumber(request.Inputs.Cols));
-  if (std::string refusal = RefuseMatrixSize(rows, cols, StudyMemoryLimit(PhysicalMemory())); !refusal.empty()) {
-    return refusal;
-  }
-  // Every test of such a study would end without results and count as not
-  // rejected: a table of zeros that says nothing. Better said before it starts.
-  if (std::optional<std::string> refusal = cooc::MemoryRefusal(rows, cols, EcoSimHeldOptions(request.Inputs.Options))) {
-    return *refusal;
-  }
-  try {
-    LoadRunSettings(planned, request.Inputs);
-  } catch (const RunSettingsError& e) {
-    return e.what();
-  }
-  TakeMainWindowChoices(planned, request.Inputs.Selected);
-  return RefuseMatrixCount(static_cast<std::int32_t>(CoveredArguments(planned).size()), planned.NumIterations);
-}
-
 int Run(RunCommand& c, Environment& env) {
   const std::string report = c.Output == "-" ? std::string() : c.Output;
   if (RefuseSharedOutputs({{"-o", report}, {"--tsv", c.Tsv}, {"--json", c.Json}, {"--plot", c.Plot}}, env.Err)) {
@@ -315,58 +257,35 @@ int Run(RunCommand& c, Environment& env) {
   }
   if (RefusePlotFile(c.Plot, env)) return ExitRefused;
 
-  StudyRequest request;
-  MainWindowChoices& choices = request.Inputs.Selected;
-  choices = MainWindowChoices{};
+  StudyTexts texts;
   for (const Term<Hypothesis>& term : Vocabulary<Hypothesis>::Terms) {
-    if (c.Hypothesis == term.CliSpellings[0]) choices.NullHypothesis = term.Value;
+    if (c.Hypothesis == term.CliSpellings[0]) texts.Choices.NullHypothesis = term.Value;
   }
-  choices.AssumeSitesEquivalent = c.AssumeSites;
-  choices.AssumeSpeciesEquivalent = c.AssumeSpecies;
-  if (!c.Level.empty()) choices.AssumedLevel = FromCaption<InteractionLevel>(c.Level);
-  if (const std::string refusal = RefuseChoices(choices); !refusal.empty()) {
-    env.Err << "tessil-cli: " << refusal << "\n";
+  texts.Choices.AssumeSitesEquivalent = c.AssumeSites;
+  texts.Choices.AssumeSpeciesEquivalent = c.AssumeSpecies;
+  if (!c.Level.empty()) texts.Choices.AssumedLevel = FromCaption<InteractionLevel>(c.Level);
+  texts.Rows = c.Rows;
+  texts.Cols = c.Cols;
+  texts.Options = c.Options.Chosen();
+  texts.Iterations = c.Iterations;
+  texts.Seed = c.Seed;
+  CheckedStudy checked = CheckStudy(texts);
+  // Only the refusals of what is checked after the iterations wait for the
+  // answer to the question about few of them.
+  if (!checked.Refusal.empty() && !checked.AsksToContinue) {
+    env.Err << "tessil-cli: " << checked.Refusal << "\n";
     return ExitRefused;
   }
-
-  const Checked rows = CheckMatrixSize(c.Rows, true);
-  const Checked cols = CheckMatrixSize(c.Cols, false);
-  for (const Checked* checked : {&rows, &cols}) {
-    if (!checked->Accepted()) {
-      env.Err << "tessil-cli: " << checked->Refusal << "\n";
-      return ExitRefused;
-    }
-  }
-  request.Inputs.Rows = rows.Text;
-  request.Inputs.Cols = cols.Text;
-
-  if (!CheckEcoSimTexts(c.Options.Options, env.Err)) return ExitRefused;
-  request.Inputs.Options = c.Options.Chosen();
-  // Until its options are changed the main window shows its own first text.
-  request.Inputs.Summary = request.Inputs.Options == EcoSimTestOptions{} ? std::string(InitialTestSummary)
-                                                                         : BuildTestSummary(request.Inputs.Options);
-
-  const SimulationOptions simulation = CheckSimulationOptions(c.Iterations, c.Seed);
-  if (simulation.Refusal == message::IterationsPositive) {
-    env.Err << "tessil-cli: " << simulation.Refusal << "\n";
-    return ExitRefused;
-  }
-  if (simulation.AsksToContinue && !c.Yes) {
+  if (checked.AsksToContinue && !c.Yes) {
     env.Err << "tessil-cli: " << message::FewIterations << "\n"
             << "tessil-cli: answer Yes with --yes.\n";
     return ExitRefused;
   }
-  if (!simulation.Refusal.empty()) {
-    env.Err << "tessil-cli: " << simulation.Refusal << "\n";
+  if (!checked.Refusal.empty()) {
+    env.Err << "tessil-cli: " << checked.Refusal << "\n";
     return ExitRefused;
   }
-  // An iteration count that rounds to 0 means none was chosen: 100.
-  request.NumIterations = simulation.NumIterations;
-  request.RandomSeed = simulation.RandomSeed;
-  if (const std::string refusal = RefuseStudySize(request); !refusal.empty()) {
-    env.Err << "tessil-cli: " << refusal << "\n";
-    return ExitRefused;
-  }
+  StudyRequest& request = checked.Request;
 
   StudyAutomationFactory automation;
   if (c.EcoSim == "windows") {

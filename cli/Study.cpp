@@ -3,8 +3,11 @@
 #include <array>
 #include <charconv>
 
+#include "ChoiceRefusals.h"
+#include "CooccurrenceRun.h"
 #include "InProcessEcoSim.h"
 #include "PowerChart.h"
+#include "Validation.h"
 
 namespace tessil::cli {
 
@@ -68,6 +71,77 @@ std::string Bound(double value) {
 }
 
 }  // namespace
+
+namespace {
+
+// A study too large to hold in memory or to count is refused before it
+// starts, with the limit it passed. The counts are those the run will use.
+std::string RefuseStudySize(const StudyRequest& request) {
+  RunSettings planned;
+  planned.NumIterations = request.NumIterations;
+  const std::int32_t rows = static_cast<std::int32_t>(LeadingNumber(request.Inputs.Rows));
+  const std::int32_t cols = static_cast<std::int32_t>(LeadingNumber(request.Inputs.Cols));
+  if (std::string refusal = RefuseMatrixSize(rows, cols, StudyMemoryLimit(PhysicalMemory())); !refusal.empty()) {
+    return refusal;
+  }
+  // Every test of such a study would end without results and count as not
+  // rejected: a table of zeros that says nothing. Better said before it starts.
+  if (std::optional<std::string> refusal = cooc::MemoryRefusal(rows, cols, EcoSimHeldOptions(request.Inputs.Options))) {
+    return *refusal;
+  }
+  try {
+    LoadRunSettings(planned, request.Inputs);
+  } catch (const RunSettingsError& e) {
+    return e.what();
+  }
+  TakeMainWindowChoices(planned, request.Inputs.Selected);
+  return RefuseMatrixCount(static_cast<std::int32_t>(CoveredArguments(planned).size()), planned.NumIterations);
+}
+
+}  // namespace
+
+CheckedStudy CheckStudy(const StudyTexts& texts) {
+  CheckedStudy out;
+  const auto refuse = [&out](std::string setting, std::string refusal) {
+    out.Setting = std::move(setting);
+    out.Refusal = std::move(refusal);
+    return out;
+  };
+  StudyRequest& request = out.Request;
+  request.Inputs.Selected = texts.Choices;
+  if (std::string refusal = RefuseChoices(texts.Choices); !refusal.empty()) return refuse("hypothesis", refusal);
+
+  const Checked rows = CheckMatrixSize(texts.Rows, true);
+  if (!rows.Accepted()) return refuse("rows", rows.Refusal);
+  const Checked cols = CheckMatrixSize(texts.Cols, false);
+  if (!cols.Accepted()) return refuse("cols", cols.Refusal);
+  request.Inputs.Rows = rows.Text;
+  request.Inputs.Cols = cols.Text;
+
+  EcoSimTestOptions& options = request.Inputs.Options;
+  options = texts.Options;
+  const Checked ecosimIterations = CheckEcoSimIterations(options.EcoSimIterations);
+  if (!ecosimIterations.Accepted()) return refuse("ecosim-iterations", ecosimIterations.Refusal);
+  const Checked ecosimSeed = CheckEcoSimSeed(options.EcoSimSeed);
+  if (!ecosimSeed.Accepted()) return refuse("ecosim-seed", ecosimSeed.Refusal);
+  options.EcoSimIterations = ecosimIterations.Text;
+  options.EcoSimSeed = ecosimSeed.Text;
+  // Until its options are changed the main window shows its own first text.
+  request.Inputs.Summary = options == EcoSimTestOptions{} ? std::string(InitialTestSummary) : BuildTestSummary(options);
+
+  const SimulationOptions simulation = CheckSimulationOptions(texts.Iterations, texts.Seed);
+  if (simulation.Refusal == message::IterationsPositive) return refuse("iterations", simulation.Refusal);
+  out.AsksToContinue = simulation.AsksToContinue;
+  if (!simulation.Refusal.empty()) {
+    const bool seed = simulation.Refusal.find("seed") != std::string::npos;
+    return refuse(seed ? "seed" : "iterations", simulation.Refusal);
+  }
+  // An iteration count that rounds to 0 means none was chosen: 100.
+  request.NumIterations = simulation.NumIterations;
+  request.RandomSeed = simulation.RandomSeed;
+  if (std::string refusal = RefuseStudySize(request); !refusal.empty()) return refuse("rows", refusal);
+  return out;
+}
 
 std::string PowerTableTsv(const PowerTable& table) {
   // The first four columns are those of the report's raw results; the counts

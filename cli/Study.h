@@ -49,6 +49,29 @@ using StudyAutomationFactory = std::function<std::unique_ptr<EcoSimAutomation>(
 StudyResult RunStudy(const StudyRequest& request, const StudyHooks& hooks, Clock& clock,
                      const StudyAutomationFactory& automation = {});
 
+// A study's settings as tessil-cli run takes them: the choices by value, the
+// numbers as typed.
+struct StudyTexts {
+  MainWindowChoices Choices;
+  std::string Rows = "10";
+  std::string Cols = "10";
+  EcoSimTestOptions Options;  // EcoSimIterations and EcoSimSeed as typed
+  std::string Iterations = "100";
+  std::string Seed = "0";
+};
+
+// A study request built with the windows' checks, in the order the windows
+// make them, or the first refusal. A refusal that comes with AsksToContinue
+// is of a text checked after the iterations: it is said only once the
+// question about few iterations has been answered Yes.
+struct CheckedStudy {
+  StudyRequest Request;  // on one thread
+  bool AsksToContinue = false;
+  std::string Setting;  // the option refused, as tessil-cli run names it without "--"
+  std::string Refusal;  // empty when the study can run
+};
+CheckedStudy CheckStudy(const StudyTexts& texts);
+
 // The power table as tab-separated values with a header line.
 std::string PowerTableTsv(const PowerTable& table);
 // The power table, the figures and the verdicts as JSON.

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-svg-dev
-  libcli11-dev nlohmann-json3-dev
+  libcli11-dev nlohmann-json3-dev libtomlplusplus-dev
   xvfb xauth
   clang-format-14 clang-tidy-14 clang-tools-14
   # The Windows build and its tests: the posix-thread mingw-w64 compiler

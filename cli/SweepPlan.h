@@ -1,0 +1,58 @@
+// A sweep plan: many studies described in one TOML file, every study setting
+// of `tessil-cli run` one value or a list, the sweep being the product of the
+// lists plus any studies listed one by one. Each study has an identity drawn
+// from its settings and seeds drawn from the plan's seeds and that identity,
+// so its result never depends on how the sweep is split, ordered or resumed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Study.h"
+
+namespace tessil::cli {
+
+// One setting of a study by its name in `tessil-cli run` (without "--") and
+// its canonical value text.
+struct SweepSetting {
+  std::string Name;
+  std::string Value;
+};
+
+struct SweepStudy {
+  std::string Id;                      // 16 lower-case hex digits
+  std::vector<SweepSetting> Settings;  // all 13 columns in column order (non-applying ones with their default)
+  // As `tessil-cli run` builds it with the same options and the study's own
+  // seeds; on one thread.
+  StudyRequest Request;
+  std::string RunCommand;  // the `tessil-cli run ...` command line that reproduces this study alone
+};
+
+struct SweepPlan {
+  std::string Hash;  // 16 lower-case hex digits
+  std::int32_t NumIterations = 100;
+  bool AsksToContinue = false;      // fewer than 100 iterations
+  std::vector<SweepStudy> Studies;  // plan order, repeats removed
+  std::size_t Repeats = 0;          // combinations that were the same study as an earlier one
+};
+
+// The whole message of a refused plan: "FILE:LINE: SETTING: MESSAGE".
+class SweepPlanError : public std::runtime_error {
+ public:
+  using runtime_error::runtime_error;
+};
+
+// Reads a plan from its text; `fileName` names it in refusals.
+SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName);
+SweepPlan ReadSweepPlan(const std::filesystem::path& file);
+
+// The 64-bit FNV-1a hash of the bytes, and a value as 16 lower-case hex digits.
+std::uint64_t Fnv1a64(std::string_view bytes);
+std::string Hex16(std::uint64_t value);
+
+}  // namespace tessil::cli
