@@ -28,6 +28,8 @@
 #include "PowerChart.h"
 #include "ProgressBar.h"
 #include "Study.h"
+#include "Sweep.h"
+#include "SweepMerge.h"
 #include "Validation.h"
 
 namespace tessil::cli {
@@ -468,6 +470,8 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
       "  tessil-cli run --hypothesis sites-equivalent --assume-species-equivalent \\\n"
       "                 --rows 20 --cols 15 --iterations 500 --json power.json -o report.txt\n"
       "  tessil-cli test mydata.csv --index v-ratio --empty-sites include\n"
+      "  tessil-cli sweep plan.toml -o results      every study of a plan; run again to resume\n"
+      "  tessil-cli merge results -o table.tsv       one table of the sweep's studies\n"
       "\nThe report lists the arguments as (interaction level, scenario); both are defined in\n"
       "the help pages shipped with Tessil.");
 
@@ -558,6 +562,47 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
       ->check(NotEmpty("a file name"));
   AddEcoSimOptions(*testApp, testOptions);
 
+  SweepCommand sweep;
+  CLI::App* sweepApp = app.add_subcommand(
+      "sweep",
+      "Run every study of a sweep plan (a TOML file whose settings are those of run, each one value or a list) into "
+      "a folder. Each finished study is kept there; the same command run again skips them and resumes. Shards of the "
+      "plan may run at once, on one machine or many, into one folder.");
+  sweepApp->add_option("PLAN", sweep.Plan, "The sweep plan, a .toml file")->required();
+  sweepApp
+      ->add_option("-o,--output", sweep.Folder,
+                   "The sweep's folder: made if missing; a folder of the same plan is resumed")
+      ->check(NotEmpty("a folder name"));
+  sweepApp->add_option("--shard", sweep.Shard,
+                       "Run only shard I of N (I from 0 to N-1): the studies k of the plan with k mod N = I. Without "
+                       "it, a Slurm job array's task takes shard SLURM_ARRAY_TASK_ID - SLURM_ARRAY_TASK_MIN of "
+                       "SLURM_ARRAY_TASK_COUNT; elsewhere every study is run");
+  sweepApp
+      ->add_option("--threads", sweep.Threads,
+                   "Tests run at once in-process (default: SLURM_CPUS_PER_TASK in a Slurm job, else all cores)")
+      ->check(ThreadCount(1024));
+  sweepApp->add_option("--ecosim", sweep.EcoSim, "Which EcoSim runs the tests, as for run")
+      ->check(CLI::IsMember({"in-process", "windows"}))
+      ->capture_default_str();
+  sweepApp->add_flag("--yes", sweep.Yes, "Answer Yes when the plan has fewer than 100 iterations");
+  sweepApp->add_flag("--no-progress", sweep.NoProgress, "Do not show the progress bar on standard error");
+  sweepApp->add_flag("--list", sweep.List,
+                     "Only list the plan's studies (id, shard, seeds, the run command that makes each alone)");
+
+  MergeCommand merge;
+  CLI::App* mergeApp = app.add_subcommand(
+      "merge",
+      "Gather the results of a sweep's studies into one table, one row per study in the plan's order (tab-separated, "
+      "or JSON). Studies not yet in the folder are listed, and then no table is written unless --allow-missing.");
+  mergeApp->add_option("DIR", merge.Folder, "The sweep's folder, as given to sweep -o")->required();
+  mergeApp->add_option("-o,--output", merge.Output, "Write the table to this file (- for standard output)")
+      ->required()
+      ->check(NotEmpty("a file name (give - for standard output)"));
+  mergeApp->add_flag("--json", merge.Json, "Write JSON instead of tab-separated values");
+  mergeApp->add_flag("--arguments", merge.Arguments,
+                     "One row per study and argument of the power function, with its counts, power and 95 % interval");
+  mergeApp->add_flag("--allow-missing", merge.AllowMissing, "Write the table of the studies present even if some are missing");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -568,6 +613,8 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
     return status == 0 ? ExitOk : ExitRefused;
   }
   if (runApp->parsed()) return Run(run, env);
+  if (sweepApp->parsed()) return RunSweep(sweep, env);
+  if (mergeApp->parsed()) return RunMerge(merge, env);
   return Test(matrixPath, header, testPlot, testOptions, env);
 }
 

@@ -18,15 +18,13 @@
 #endif
 
 #include "FileOutput.h"
+#include "MatrixFile.h"
 #include "PowerChart.h"
 #include "ProgressBar.h"
 #include "Study.h"
 #include "SweepPlan.h"
 #include "Validation.h"
-
-#ifndef TESSIL_VERSION
-#error "TESSIL_VERSION must name the project's version"
-#endif
+#include "Version.h"
 
 namespace tessil::cli {
 
@@ -137,7 +135,7 @@ bool WriteStudy(const fs::path& studies, const SweepStudy& study, const StudyRes
 }
 
 std::string RecordText(const SweepPlan& plan) {
-  return "tessil-sweep 1\nplan-hash: " + plan.Hash + "\ntessil-version: " + std::string(TessilVersion()) +
+  return "tessil-sweep 1\nplan-hash: " + plan.Hash + "\ntessil-version: " + std::string(TessilVersion) +
          "\nstudies: " + std::to_string(plan.Studies.size()) + "\n";
 }
 
@@ -160,9 +158,9 @@ bool PrepareFolder(const fs::path& folder, const SweepPlan& plan, const std::str
       return Refuse(err, Quoted(folder) + " holds a sweep of another plan (plan hash " + record->PlanHash +
                              "; this plan's is " + plan.Hash + "); give another folder.");
     }
-    if (record->Version != TessilVersion()) {
+    if (record->Version != TessilVersion) {
       return Refuse(err, Quoted(folder) + " was made by Tessil " + record->Version + "; this is Tessil " +
-                             std::string(TessilVersion()) + ", whose results may differ; give another folder.");
+                             std::string(TessilVersion) + ", whose results may differ; give another folder.");
     }
   } else if (fs::exists(status)) {
     // A folder of other files is not taken over. Other shards starting at
@@ -202,8 +200,6 @@ double SecondsBetween(double from, double to) {
 bool Interrupted(const Environment& env) { return env.Interrupted != nullptr && env.Interrupted->load(); }
 
 }  // namespace
-
-std::string_view TessilVersion() { return TESSIL_VERSION; }
 
 std::string ParseShard(std::string_view text, SweepShard& shard) {
   const std::string given = "\"" + std::string(text) + "\"";

@@ -39,9 +39,6 @@ struct SweepRecord {
 // The record in `folder`; empty when it has none or none that reads as one.
 std::optional<SweepRecord> ReadSweepRecord(const std::filesystem::path& folder);
 
-// The version of Tessil that made this program, written into every sweep.
-std::string_view TessilVersion();
-
 struct SweepCommand {
   std::string Plan;
   std::string Folder;

@@ -13,7 +13,10 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <iostream>
+#include <optional>
+#include <string>
 
 #include "CommandLine.h"
 #include "FileOutput.h"
@@ -30,9 +33,12 @@ std::atomic<bool> interrupted{false};
 
 #ifdef _WIN32
 // The console calls this on a thread of its own; answering TRUE keeps the
-// program alive so that the run ends as cancelled, with its message.
+// program alive so that the run ends as cancelled, with its message. A
+// closed console or a shutdown ends the process soon after the handler
+// returns, but a sweep's partial study is never taken for a result anyway.
 BOOL WINAPI OnConsoleControl(DWORD event) {
-  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT ||
+      event == CTRL_SHUTDOWN_EVENT) {
     interrupted.store(true);
     return TRUE;
   }
@@ -45,7 +51,9 @@ extern "C" void OnInterrupt(int) { interrupted.store(true); }
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Ctrl-C asks the run to stop, as the progress window's Cancel does.
+  // Ctrl-C asks the run to stop, as the progress window's Cancel does; so
+  // does SIGTERM, by which Slurm pre-empts a job or ends it at its time
+  // limit.
 #ifdef _WIN32
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
   // The report's bytes are written as they are: its lines already end in
@@ -60,6 +68,7 @@ int main(int argc, char** argv) {
   action.sa_flags = 0;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
 #endif
   tessil::SystemClock clock;
   // Standard output through a buffer that remembers why a write failed.
@@ -72,6 +81,10 @@ int main(int argc, char** argv) {
   tessil::cli::WindowsEcoSim windows(tessil::cli::ProgramFolder(), std::cerr);
   env.WindowsEcoSim = windows.Factory();
 #endif
+  env.Variable = [](const std::string& name) -> std::optional<std::string> {
+    const char* value = std::getenv(name.c_str());
+    return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+  };
 #if TESSIL_PNG_PICTURES
   env.RenderPng = tessil::cli::RenderSvgAsPng;
 #endif

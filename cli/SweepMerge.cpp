@@ -1,0 +1,218 @@
+#include "SweepMerge.h"
+
+#include <array>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <ostream>
+#include <sstream>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "FileOutput.h"
+#include "MatrixFile.h"
+#include "Sweep.h"
+#include "SweepPlan.h"
+
+namespace tessil::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A cell of the table: its text, and whether JSON quotes it.
+struct Cell {
+  std::string Name;
+  std::string Text;
+  bool IsText = false;
+};
+using Row = std::vector<Cell>;
+
+// The shortest decimal that reads back as the same double, whatever the
+// locale: the table's bytes depend on the results alone.
+std::string Shortest(double value) {
+  std::array<char, 32> buffer{};
+  const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+  return error == std::errc() ? std::string(buffer.data(), end) : std::string("nan");
+}
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+      out += escape;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+Cell Number(const std::string& name, const nlohmann::json& value) {
+  if (value.is_boolean()) return {name, value.get<bool>() ? "true" : "false"};
+  if (value.is_number_integer()) return {name, std::to_string(value.get<std::int64_t>())};
+  return {name, Shortest(value.get<double>())};
+}
+
+// The figures of a study, and those of an argument, by their names in
+// power.json.
+constexpr std::array<const char*, 7> FigureColumns = {"actual_size",       "min_power", "max_power",
+                                                      "high_type_i_error", "biased",    "low_power",
+                                                      "adequate_power"};
+constexpr std::array<const char*, 9> ArgumentColumns = {"level",    "scenario",   "in_null", "matrices", "rejected",
+                                                        "not_tested", "power",    "ci_lower", "ci_upper"};
+
+// The columns that name the study: its id, its settings, its seeds.
+Row StudyCells(const SweepStudy& study) {
+  Row row{{"study", study.Id, true}};
+  for (const SweepSetting& setting : study.Settings) row.push_back({setting.Name, setting.Value, true});
+  row.push_back({"seed", std::to_string(study.Request.RandomSeed)});
+  row.push_back({"ecosim-seed", study.Request.Inputs.Options.EcoSimSeed});
+  return row;
+}
+
+// The rows of one study from its power.json: one with its figures, or one
+// per argument.
+std::vector<Row> StudyRows(const SweepStudy& study, const nlohmann::json& power, bool arguments) {
+  std::vector<Row> rows;
+  if (!arguments) {
+    Row row = StudyCells(study);
+    for (const char* key : FigureColumns) {
+      row.push_back(Number(key, power.at(key)));
+    }
+    rows.push_back(std::move(row));
+    return rows;
+  }
+  for (const nlohmann::json& argument : power.at("arguments")) {
+    Row row = StudyCells(study);
+    for (const char* key : ArgumentColumns) {
+      row.push_back(Number(key, argument.at(key)));
+    }
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+std::string Tsv(const std::vector<Row>& rows, const Row& header) {
+  std::string out;
+  for (const Cell& cell : header) out += (out.empty() ? "" : "\t") + cell.Name;
+  out += "\n";
+  for (const Row& row : rows) {
+    for (std::size_t k = 0; k < row.size(); ++k) out += (k == 0 ? "" : "\t") + row[k].Text;
+    out += "\n";
+  }
+  return out;
+}
+
+// One object per line, so that two tables compare line by line.
+std::string Json(const std::vector<Row>& rows, const SweepPlan& plan, const std::vector<const SweepStudy*>& missing) {
+  std::string out = "{\n  \"plan_hash\": " + JsonString(plan.Hash) +
+                    ",\n  \"studies\": " + std::to_string(plan.Studies.size()) + ",\n  \"missing\": [";
+  for (std::size_t k = 0; k < missing.size(); ++k) out += (k == 0 ? "" : ", ") + JsonString(missing[k]->Id);
+  out += "],\n  \"rows\": [";
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    out += r == 0 ? "\n    {" : ",\n    {";
+    for (std::size_t k = 0; k < rows[r].size(); ++k) {
+      const Cell& cell = rows[r][k];
+      out += (k == 0 ? "" : ", ") + JsonString(cell.Name) + ": " + (cell.IsText ? JsonString(cell.Text) : cell.Text);
+    }
+    out += "}";
+  }
+  return out + (rows.empty() ? "]\n}\n" : "\n  ]\n}\n");
+}
+
+std::string Quoted(const fs::path& path) { return "\"" + Printable(path.string()) + "\""; }
+
+}  // namespace
+
+int RunMerge(const MergeCommand& c, Environment& env) {
+  std::ostream& err = env.Err;
+  const fs::path folder = c.Folder;
+  const std::optional<SweepRecord> record = ReadSweepRecord(folder);
+  if (!record) {
+    err << "tessil-cli: " << Quoted(folder)
+        << (fs::is_directory(folder) ? " holds no sweep (its sweep.txt is missing or unreadable); give the folder "
+                                       "that tessil-cli sweep wrote."
+                                     : " is not a folder; give the folder that tessil-cli sweep wrote.")
+        << "\n";
+    return ExitRefused;
+  }
+  SweepPlan plan;
+  try {
+    plan = ReadSweepPlan(folder / "plan.toml");
+  } catch (const SweepPlanError& e) {
+    err << "tessil-cli: " << e.what() << "\n";
+    return ExitRefused;
+  }
+  if (plan.Hash != record->PlanHash) {
+    err << "tessil-cli: " << Quoted(folder / "plan.toml") << " is not the plan of the sweep in " << Quoted(folder)
+        << " (its hash is " << plan.Hash << "; sweep.txt names " << record->PlanHash
+        << "); put the plan that made the sweep back.\n";
+    return ExitRefused;
+  }
+
+  std::vector<Row> rows;
+  std::vector<const SweepStudy*> missing;
+  for (const SweepStudy& study : plan.Studies) {
+    const fs::path studyFolder = folder / "studies" / study.Id;
+    std::error_code ignored;
+    if (!fs::is_directory(studyFolder, ignored)) {
+      missing.push_back(&study);
+      continue;
+    }
+    const fs::path file = studyFolder / "power.json";
+    try {
+      std::ifstream in(file, std::ios::binary);
+      if (!in) throw std::runtime_error("it cannot be opened");
+      const nlohmann::json power = nlohmann::json::parse(in);
+      for (Row& row : StudyRows(study, power, c.Arguments)) rows.push_back(std::move(row));
+    } catch (const std::exception& e) {
+      err << "tessil-cli: cannot read the results of study " << study.Id << " in " << Quoted(file) << ": "
+          << e.what() << "\n";
+      return ExitFailed;
+    }
+  }
+  if (!missing.empty()) {
+    err << "tessil-cli: " << missing.size() << " of the " << plan.Studies.size() << " studies of the sweep are not in "
+        << Quoted(folder) << ":\n";
+    for (const SweepStudy* study : missing) {
+      err << "tessil-cli:   " << study->Id;
+      for (const SweepSetting& setting : study->Settings) err << " " << setting.Name << "=" << setting.Value;
+      err << "\n";
+    }
+    if (!c.AllowMissing) {
+      err << "tessil-cli: no table was written; run the sweep again with the same plan and folder to finish them, "
+             "or give --allow-missing for a table of the studies present.\n";
+      return ExitFailed;
+    }
+  }
+
+  // The header from a study of the plan, present or not: a table without
+  // rows still names its columns.
+  Row header = plan.Studies.empty() ? Row{} : StudyCells(plan.Studies.front());
+  if (c.Arguments) {
+    for (const char* name : ArgumentColumns) header.push_back({name, ""});
+  } else {
+    for (const char* name : FigureColumns) header.push_back({name, ""});
+  }
+  const std::string table = c.Json ? Json(rows, plan, missing) : Tsv(rows, header);
+  if (c.Output == "-") {
+    env.Out << table << std::flush;
+    return env.Out ? ExitOk : ExitFailed;
+  }
+  if (const std::error_code error = ReplaceFile(c.Output, table)) {
+    err << "tessil-cli: cannot write " << Quoted(c.Output) << ": " << WriteErrorReason(error) << "\n";
+    return ExitFailed;
+  }
+  return ExitOk;
+}
+
+}  // namespace tessil::cli
