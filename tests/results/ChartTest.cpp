@@ -1,5 +1,5 @@
 // The charts: exact binomial intervals against published values, and what
-// the power-function picture carries, read from its text.
+// the power-function and sweep pictures carry, read from their text.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "PowerChart.h"
+#include "SvgDrawing.h"
+#include "SweepChart.h"
 
 namespace tessil {
 namespace {
@@ -107,6 +109,78 @@ TEST(Chart, PowerChartCarriesOneMarkAndIntervalPerArgumentTheReferenceLinesAndTh
   // Scenario 2's untested matrices are told per argument and in all.
   EXPECT_EQ(Elements(svg, "untested").size(), 3u);
   EXPECT_NE(svg.find("18 of 1200 matrices could not be tested"), std::string::npos);
+}
+
+// A mark's place, from its "translate(x y)".
+std::pair<double, double> Place(const std::map<std::string, std::string>& mark) {
+  const std::string& t = mark.at("transform");
+  const std::size_t open = t.find('(');
+  const std::size_t space = t.find(' ', open);
+  return {std::stod(t.substr(open + 1, space - open - 1)), std::stod(t.substr(space + 1))};
+}
+
+TEST(Chart, SweepChartPlacesEveryStudyByCellsAndRateOneLinePerSettingAndSeries) {
+  const std::string hostile = "C-score <&\">";
+  // Sizes out of order: 144 cells, then 200 twice (10 x 20 before 20 x 10).
+  const std::vector<SweepChartStudy> studies = {
+      {"A", 12, 12, std::nullopt, 0.4, 1.0}, {"A", 20, 10, 0.30, 0.5, 0.9}, {hostile, 12, 12, 0.05, std::nullopt, {}},
+      {"A", 10, 20, 0.05, 0.6, 0.8},         {"A", 10, 20, 0.10, 0.2, 0.3},
+  };
+  const std::string svg = SweepChartSvg(studies, "Sweep of " + hostile);
+  EXPECT_EQ(svg.find(hostile), std::string::npos);
+  EXPECT_NE(svg.find("C-score &lt;&amp;&quot;&gt;"), std::string::npos);
+
+  const auto grid = Elements(svg, "grid");  // rates 0, 0.1, ..., 1 in each panel
+  ASSERT_EQ(grid.size(), 22u);
+  const auto yAt = [&](int tenths) { return std::stod(grid[static_cast<std::size_t>(tenths)].at("y1")); };
+  const auto nominal = Elements(svg, "reference");
+  ASSERT_EQ(nominal.size(), 2u);
+  EXPECT_EQ(nominal[0].at("data-rate"), "0.05");
+  const double nominalY = std::stod(nominal[0].at("y1"));
+  EXPECT_DOUBLE_EQ(nominalY, (yAt(0) + yAt(1)) / 2);
+
+  // A study without an actual size leaves no mark; the two of one size are both drawn.
+  const auto sizes = Elements(svg, "mark actual-size");
+  ASSERT_EQ(sizes.size(), 4u);
+  std::map<std::string, std::vector<std::pair<double, double>>> bySize;  // "setting size" -> places
+  for (const auto& m : sizes) bySize[m.at("data-setting") + " " + m.at("data-size")].push_back(Place(m));
+  ASSERT_EQ(bySize["0 10 x 20"].size(), 2u);
+  ASSERT_EQ(bySize["0 20 x 10"].size(), 1u);
+  ASSERT_EQ(bySize["1 12 x 12"].size(), 1u);
+  EXPECT_EQ(bySize.count("0 12 x 12"), 0u);
+  EXPECT_DOUBLE_EQ(bySize["0 10 x 20"][0].second, nominalY);
+  EXPECT_DOUBLE_EQ(bySize["1 12 x 12"][0].second, nominalY);
+  EXPECT_DOUBLE_EQ(bySize["0 10 x 20"][1].second, yAt(1));
+  EXPECT_DOUBLE_EQ(bySize["0 20 x 10"][0].second, yAt(3));
+  // x follows cells, then rows.
+  EXPECT_LT(bySize["0 10 x 20"][0].first, bySize["0 20 x 10"][0].first);
+  EXPECT_LT(bySize["1 12 x 12"][0].first, bySize["0 10 x 20"][0].first - 20);
+
+  // Least and greatest power at their rates, in the other panel.
+  const auto least = Elements(svg, "mark least-power");
+  const auto greatest = Elements(svg, "mark greatest-power");
+  ASSERT_EQ(least.size(), 4u);
+  ASSERT_EQ(greatest.size(), 4u);
+  EXPECT_DOUBLE_EQ(Place(least[1]).second, yAt(11 + 6));
+  EXPECT_DOUBLE_EQ(Place(greatest[0]).second, yAt(11 + 10));
+  EXPECT_GT(Place(least[0]).first, std::stod(grid[11].at("x1")));
+
+  // One line per setting and series, through that setting's marks in size order.
+  const auto lines = Elements(svg, "line actual-size");
+  ASSERT_EQ(lines.size(), 2u);
+  std::string expected;
+  for (const auto& place : {bySize["0 10 x 20"][0], bySize["0 10 x 20"][1], bySize["0 20 x 10"][0]}) {
+    expected += (expected.empty() ? "" : " ") + svg::Num(place.first) + "," + svg::Num(place.second);
+  }
+  EXPECT_EQ(lines[0].at("points"), expected);
+  EXPECT_EQ(Elements(svg, "line least-power").size(), 1u);
+  EXPECT_EQ(Elements(svg, "line greatest-power").size(), 1u);
+  EXPECT_EQ(Elements(svg, "legend-entry").size(), 2u);
+
+  const std::string empty = SweepChartSvg({}, "Nothing yet");
+  EXPECT_EQ(empty.rfind("<?xml", 0), 0u);
+  EXPECT_NE(empty.find("Nothing to draw"), std::string::npos);
+  EXPECT_EQ(empty.substr(empty.size() - 7), "</svg>\n");
 }
 
 TEST(Chart, NullDistributionShowsEveryValueTheObservedOneAndBothTails) {
