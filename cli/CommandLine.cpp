@@ -199,8 +199,8 @@ bool IsPng(const std::string& path) {
   return extension == ".png";
 }
 
-// A picture file is refused before any work when its extension names no
-// format this build can write.
+}  // namespace
+
 bool RefusePlotFile(const std::string& path, const Environment& env) {
   if (path.empty()) return false;
   std::string extension = std::filesystem::path(path).extension().string();
@@ -219,8 +219,6 @@ bool RefusePlotFile(const std::string& path, const Environment& env) {
   return false;
 }
 
-// Writes the picture as the file's extension asks: the SVG text itself, or
-// drawn as PNG.
 bool WritePicture(const std::string& path, const std::string& svg, const Environment& env) {
   if (!IsPng(path)) return WriteFile(path, svg, env.Err);
   std::string png;
@@ -231,6 +229,8 @@ bool WritePicture(const std::string& path, const std::string& svg, const Environ
   }
   return WriteFile(path, png, env.Err);
 }
+
+namespace {
 
 struct RunCommand {
   std::string Hypothesis{TermOf(Hypothesis::NoInteractions).CliSpellings[0]};
@@ -601,6 +601,11 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
   mergeApp->add_flag("--json", merge.Json, "Write JSON instead of tab-separated values");
   mergeApp->add_flag("--arguments", merge.Arguments,
                      "One row per study and argument of the power function, with its counts, power and 95 % interval");
+  mergeApp
+      ->add_option("--plot", merge.Plot,
+                   "Also draw actual size and power against matrix size, one line per test setting: FILE.svg, or "
+                   "FILE.png where the build has Qt")
+      ->check(NotEmpty("a file name"));
   mergeApp->add_flag("--allow-missing", merge.AllowMissing, "Write the table of the studies present even if some are missing");
 
   try {

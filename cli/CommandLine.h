@@ -55,6 +55,13 @@ struct Environment {
   EnvironmentVariable Variable;
 };
 
+// A picture file (--plot) is refused before any work, said on the error
+// stream, when its extension names no format this build can write.
+bool RefusePlotFile(const std::string& path, const Environment& env);
+// Writes the picture as the file's extension asks: the SVG text itself, or
+// drawn as PNG; false once the failure is said.
+bool WritePicture(const std::string& path, const std::string& svg, const Environment& env);
+
 int RunCommandLine(int argc, const char* const* argv, Environment& env);
 
 }  // namespace tessil::cli

@@ -322,11 +322,6 @@ int RunSweep(const SweepCommand& c, Environment& env) {
     err << "tessil-cli: " << e.what() << "\n";
     return ExitRefused;
   }
-  if (plan.AsksToContinue && !c.Yes) {
-    err << "tessil-cli: " << message::FewIterations << "\n"
-        << "tessil-cli: answer Yes with --yes.\n";
-    return ExitRefused;
-  }
   if (plan.Repeats > 0) {
     err << "tessil-cli: " << plan.Repeats << (plan.Repeats == 1 ? " combination" : " combinations")
         << " of the plan repeat an earlier study (a setting that does not apply to it differs) and "
@@ -342,6 +337,11 @@ int RunSweep(const SweepCommand& c, Environment& env) {
               << s.Request.Inputs.Options.EcoSimSeed << "\t" << s.RunCommand << "\n";
     }
     return ExitOk;
+  }
+  if (plan.AsksToContinue && !c.Yes) {
+    err << "tessil-cli: " << message::FewIterations << "\n"
+        << "tessil-cli: answer Yes with --yes.\n";
+    return ExitRefused;
   }
   if (c.Folder.empty()) {
     err << "tessil-cli: give the sweep's folder with -o DIR.\n";

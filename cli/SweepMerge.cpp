@@ -1,6 +1,8 @@
 #include "SweepMerge.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +17,7 @@
 #include "FileOutput.h"
 #include "MatrixFile.h"
 #include "Sweep.h"
+#include "SweepChart.h"
 #include "SweepPlan.h"
 
 namespace tessil::cli {
@@ -131,11 +134,68 @@ std::string Json(const std::vector<Row>& rows, const SweepPlan& plan, const std:
 
 std::string Quoted(const fs::path& path) { return "\"" + Printable(path.string()) + "\""; }
 
+// The chart's line of each study: the settings apart from the size that
+// differ between the plan's studies, or when none does, the test's
+// constraints and index.
+std::vector<std::string> ChartLabels(const SweepPlan& plan) {
+  std::vector<bool> varies;
+  for (std::size_t k = 0; k < plan.Studies.front().Settings.size(); ++k) {
+    const SweepSetting& first = plan.Studies.front().Settings[k];
+    bool differs = false;
+    for (const SweepStudy& study : plan.Studies) differs = differs || study.Settings[k].Value != first.Value;
+    varies.push_back(differs && first.Name != "rows" && first.Name != "cols");
+  }
+  if (std::find(varies.begin(), varies.end(), true) == varies.end()) {
+    for (std::size_t k = 0; k < varies.size(); ++k) {
+      const std::string& name = plan.Studies.front().Settings[k].Name;
+      varies[k] = name == "row-constraint" || name == "column-constraint" || name == "index";
+    }
+  }
+  std::vector<std::string> labels;
+  for (const SweepStudy& study : plan.Studies) {
+    std::string label;
+    for (std::size_t k = 0; k < varies.size(); ++k) {
+      if (varies[k]) label += (label.empty() ? "" : ", ") + study.Settings[k].Name + "=" + study.Settings[k].Value;
+    }
+    labels.push_back(std::move(label));
+  }
+  return labels;
+}
+
+std::int32_t SettingNumber(const SweepStudy& study, const std::string& name) {
+  for (const SweepSetting& setting : study.Settings) {
+    if (setting.Name == name) return static_cast<std::int32_t>(std::strtol(setting.Value.c_str(), nullptr, 10));
+  }
+  return 0;
+}
+
+// A study's points on the chart: its actual size when it has arguments
+// inside the null hypothesis, its powers when it has some outside.
+SweepChartStudy ChartStudy(const SweepStudy& study, const std::string& label, const nlohmann::json& power) {
+  SweepChartStudy chart;
+  chart.Setting = label;
+  chart.Rows = SettingNumber(study, "rows");
+  chart.Cols = SettingNumber(study, "cols");
+  bool inside = false, outside = false;
+  for (const nlohmann::json& argument : power.at("arguments")) (argument.at("in_null").get<bool>() ? inside : outside) = true;
+  if (inside) chart.ActualSize = power.at("actual_size").get<double>();
+  if (outside) {
+    chart.MinPower = power.at("min_power").get<double>();
+    chart.MaxPower = power.at("max_power").get<double>();
+  }
+  return chart;
+}
+
 }  // namespace
 
 int RunMerge(const MergeCommand& c, Environment& env) {
   std::ostream& err = env.Err;
   const fs::path folder = c.Folder;
+  if (RefusePlotFile(c.Plot, env)) return ExitRefused;
+  if (!c.Plot.empty() && c.Output != "-" && SameFile(c.Output, c.Plot)) {
+    err << "tessil-cli: -o and --plot name the same file " << Quoted(c.Plot) << "; give each its own file.\n";
+    return ExitRefused;
+  }
   const std::optional<SweepRecord> record = ReadSweepRecord(folder);
   if (!record) {
     err << "tessil-cli: " << Quoted(folder)
@@ -161,6 +221,8 @@ int RunMerge(const MergeCommand& c, Environment& env) {
 
   std::vector<Row> rows;
   std::vector<const SweepStudy*> missing;
+  std::vector<SweepChartStudy> chart;
+  const std::vector<std::string> labels = ChartLabels(plan);
   for (const SweepStudy& study : plan.Studies) {
     const fs::path studyFolder = folder / "studies" / study.Id;
     std::error_code ignored;
@@ -174,6 +236,7 @@ int RunMerge(const MergeCommand& c, Environment& env) {
       if (!in) throw std::runtime_error("it cannot be opened");
       const nlohmann::json power = nlohmann::json::parse(in);
       for (Row& row : StudyRows(study, power, c.Arguments)) rows.push_back(std::move(row));
+      chart.push_back(ChartStudy(study, labels[static_cast<std::size_t>(&study - plan.Studies.data())], power));
     } catch (const std::exception& e) {
       err << "tessil-cli: cannot read the results of study " << study.Id << " in " << Quoted(file) << ": "
           << e.what() << "\n";
@@ -206,10 +269,12 @@ int RunMerge(const MergeCommand& c, Environment& env) {
   const std::string table = c.Json ? Json(rows, plan, missing) : Tsv(rows, header);
   if (c.Output == "-") {
     env.Out << table << std::flush;
-    return env.Out ? ExitOk : ExitFailed;
-  }
-  if (const std::error_code error = ReplaceFile(c.Output, table)) {
+    if (!env.Out) return ExitFailed;
+  } else if (const std::error_code error = ReplaceFile(c.Output, table)) {
     err << "tessil-cli: cannot write " << Quoted(c.Output) << ": " << WriteErrorReason(error) << "\n";
+    return ExitFailed;
+  }
+  if (!c.Plot.empty() && !WritePicture(c.Plot, SweepChartSvg(chart, "Tessil sweep of plan " + plan.Hash), env)) {
     return ExitFailed;
   }
   return ExitOk;
