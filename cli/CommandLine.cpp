@@ -606,7 +606,8 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
                    "Also draw actual size and power against matrix size, one line per test setting: FILE.svg, or "
                    "FILE.png where the build has Qt")
       ->check(NotEmpty("a file name"));
-  mergeApp->add_flag("--allow-missing", merge.AllowMissing, "Write the table of the studies present even if some are missing");
+  mergeApp->add_flag("--allow-missing", merge.AllowMissing,
+                     "Write the table of the studies present even if some are missing");
 
   try {
     app.parse(argc, argv);

@@ -117,7 +117,8 @@ bool WriteStudy(const fs::path& studies, const SweepStudy& study, const StudyRes
     }
   }
   if (failure.empty()) {
-    if (const std::error_code e = SyncFolder(partial)) failure = "cannot write " + Quoted(partial) + ": " + WriteErrorReason(e);
+    if (const std::error_code e = SyncFolder(partial))
+      failure = "cannot write " + Quoted(partial) + ": " + WriteErrorReason(e);
   }
   if (failure.empty()) {
     fs::rename(partial, studies / study.Id, error);
@@ -127,7 +128,8 @@ bool WriteStudy(const fs::path& studies, const SweepStudy& study, const StudyRes
     if (error) failure = "cannot write " + Quoted(studies / study.Id) + ": " + WriteErrorReason(error);
   }
   if (failure.empty()) {
-    if (const std::error_code e = SyncFolder(studies)) failure = "cannot write " + Quoted(studies) + ": " + WriteErrorReason(e);
+    if (const std::error_code e = SyncFolder(studies))
+      failure = "cannot write " + Quoted(studies) + ": " + WriteErrorReason(e);
   }
   std::error_code ignored;
   fs::remove_all(partial, ignored);
@@ -370,9 +372,9 @@ int RunSweep(const SweepCommand& c, Environment& env) {
     if (!fs::is_directory(studies / s.Id, ignored)) toRun.push_back(&s);
   }
   const std::int32_t already = inShard - static_cast<std::int32_t>(toRun.size());
-  const std::string whose = shard.Count > 1 ? "shard " + std::to_string(shard.Index) + "/" +
-                                                  std::to_string(shard.Count) + " of the sweep"
-                                            : "the sweep";
+  const std::string whose =
+      shard.Count > 1 ? "shard " + std::to_string(shard.Index) + "/" + std::to_string(shard.Count) + " of the sweep"
+                      : "the sweep";
   if (already > 0) {
     err << "tessil-cli: " << already << " of the " << inShard << " studies of " << whose << " are already in "
         << Quoted(folder) << "; running the other " << toRun.size() << ".\n";
@@ -384,8 +386,8 @@ int RunSweep(const SweepCommand& c, Environment& env) {
   std::int32_t finished = 0;
   const auto cancelled = [&] {
     bar.Finish();
-    err << "tessil-cli: the sweep was interrupted; " << already + finished << " of the " << inShard
-        << " studies of " << whose << " are finished in " << Quoted(folder)
+    err << "tessil-cli: the sweep was interrupted; " << already + finished << " of the " << inShard << " studies of "
+        << whose << " are finished in " << Quoted(folder)
         << ", and nothing of the study under way was kept. Run the same command again to resume.\n";
     return ExitCancelled;
   };
@@ -408,8 +410,8 @@ int RunSweep(const SweepCommand& c, Environment& env) {
     } catch (const TessilError& e) {
       bar.Finish();
       err << "tessil-cli: study " << study->Id << " failed (error " << e.Number() << "): " << e.what() << "\n"
-          << "tessil-cli: the sweep stops; its " << already + finished << " finished studies stay in "
-          << Quoted(folder) << ". Alone, the study is: " << study->RunCommand << "\n";
+          << "tessil-cli: the sweep stops; its " << already + finished << " finished studies stay in " << Quoted(folder)
+          << ". Alone, the study is: " << study->RunCommand << "\n";
       return ExitFailed;
     }
     if (!WriteStudy(studies, *study, result, err)) {
@@ -421,8 +423,8 @@ int RunSweep(const SweepCommand& c, Environment& env) {
     if (!drawBar) {
       char seconds[32];
       std::snprintf(seconds, sizeof seconds, "%.1f", SecondsBetween(began, env.Time->SecondsSinceMidnight()));
-      err << "tessil-cli: [" << finished << "/" << toRun.size() << "] study " << study->Id << " finished in "
-          << seconds << " s\n"
+      err << "tessil-cli: [" << finished << "/" << toRun.size() << "] study " << study->Id << " finished in " << seconds
+          << " s\n"
           << std::flush;
     }
   }

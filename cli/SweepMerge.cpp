@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -67,10 +67,9 @@ Cell Number(const std::string& name, const nlohmann::json& value) {
 
 // The figures of a study, and those of an argument, by their names in
 // power.json.
-constexpr std::array<const char*, 7> FigureColumns = {"actual_size",       "min_power", "max_power",
-                                                      "high_type_i_error", "biased",    "low_power",
-                                                      "adequate_power"};
-constexpr std::array<const char*, 9> ArgumentColumns = {"level",    "scenario",   "in_null", "matrices", "rejected",
+constexpr std::array<const char*, 7> FigureColumns = {"actual_size", "min_power", "max_power",     "high_type_i_error",
+                                                      "biased",      "low_power", "adequate_power"};
+constexpr std::array<const char*, 9> ArgumentColumns = {"level",      "scenario", "in_null",  "matrices", "rejected",
                                                         "not_tested", "power",    "ci_lower", "ci_upper"};
 
 // The columns that name the study: its id, its settings, its seeds.
@@ -177,7 +176,8 @@ SweepChartStudy ChartStudy(const SweepStudy& study, const std::string& label, co
   chart.Rows = SettingNumber(study, "rows");
   chart.Cols = SettingNumber(study, "cols");
   bool inside = false, outside = false;
-  for (const nlohmann::json& argument : power.at("arguments")) (argument.at("in_null").get<bool>() ? inside : outside) = true;
+  for (const nlohmann::json& argument : power.at("arguments"))
+    (argument.at("in_null").get<bool>() ? inside : outside) = true;
   if (inside) chart.ActualSize = power.at("actual_size").get<double>();
   if (outside) {
     chart.MinPower = power.at("min_power").get<double>();
@@ -238,8 +238,8 @@ int RunMerge(const MergeCommand& c, Environment& env) {
       for (Row& row : StudyRows(study, power, c.Arguments)) rows.push_back(std::move(row));
       chart.push_back(ChartStudy(study, labels[static_cast<std::size_t>(&study - plan.Studies.data())], power));
     } catch (const std::exception& e) {
-      err << "tessil-cli: cannot read the results of study " << study.Id << " in " << Quoted(file) << ": "
-          << e.what() << "\n";
+      err << "tessil-cli: cannot read the results of study " << study.Id << " in " << Quoted(file) << ": " << e.what()
+          << "\n";
       return ExitFailed;
     }
   }

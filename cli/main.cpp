@@ -37,8 +37,7 @@ std::atomic<bool> interrupted{false};
 // closed console or a shutdown ends the process soon after the handler
 // returns, but a sweep's partial study is never taken for a result anyway.
 BOOL WINAPI OnConsoleControl(DWORD event) {
-  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT ||
-      event == CTRL_SHUTDOWN_EVENT) {
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT || event == CTRL_SHUTDOWN_EVENT) {
     interrupted.store(true);
     return TRUE;
   }

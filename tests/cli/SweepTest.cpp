@@ -1,0 +1,288 @@
+// A sweep's results do not depend on how it is split, stopped or resumed;
+// a folder of another plan or version is refused; Slurm's array variables
+// choose the shard.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "CommandLine.h"
+#include "Sweep.h"
+#include "SweepPlan.h"
+#include "Version.h"
+
+namespace tessil::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Six studies: rows 4, 5, 6 by column constraint equiprobable, proportional.
+constexpr std::string_view PlanText =
+    "iterations = 20\nseed = 3\necosim-seed = 5\n\n[sweep]\nrows = [4, 5, 6]\ncols = 4\n"
+    "column-constraint = [\"equi\", \"prop\"]\necosim-iterations = 20\n";
+
+// A clock 0.2 s further on at every reading that, once `studies` holds
+// `finished` studies, interrupts the sweep well inside the next study.
+class InterruptingClock final : public Clock {
+ public:
+  InterruptingClock(fs::path studies, int finished, std::atomic<bool>& flag)
+      : studies_(std::move(studies)), finished_(finished), flag_(flag) {}
+  double SecondsSinceMidnight() override {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(studies_)) count += entry.path().filename().string()[0] != '.';
+    if (count >= finished_ && ++readingsAfter_ == 50) flag_.store(true);
+    return 0.2 * ++readings_;
+  }
+
+ private:
+  fs::path studies_;
+  int finished_;
+  std::atomic<bool>& flag_;
+  int readings_ = 0;
+  int readingsAfter_ = 0;
+};
+
+class SteadyClock final : public Clock {
+ public:
+  double SecondsSinceMidnight() override { return 0.0; }
+};
+
+struct Outcome {
+  int Status;
+  std::string Out;
+  std::string Err;
+};
+
+Outcome Cli(std::vector<std::string> args, const std::map<std::string, std::string>& variables = {},
+            Clock* clock = nullptr, std::atomic<bool>* flag = nullptr) {
+  args.insert(args.begin(), "tessil-cli");
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  std::ostringstream out, err;
+  std::atomic<bool> none{false};
+  SteadyClock steady;
+  // With a clock of its own the sweep draws its bar, which reads the clock
+  // as the study under way goes on.
+  Environment env{out, err, flag != nullptr ? flag : &none, clock != nullptr, clock != nullptr ? clock : &steady};
+  env.Variable = [&variables](const std::string& name) -> std::optional<std::string> {
+    const auto found = variables.find(name);
+    return found != variables.end() ? std::optional(found->second) : std::nullopt;
+  };
+  const int status = RunCommandLine(static_cast<int>(argv.size()), argv.data(), env);
+  return {status, out.str(), err.str()};
+}
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct SweepFolders {
+  fs::path Root = fs::temp_directory_path() /
+                  ("tessil-sweep-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  fs::path Plan = Root / "plan.toml";
+  SweepPlan Parsed = ParseSweepPlan(PlanText, "plan.toml");
+  SweepFolders() {
+    fs::remove_all(Root);
+    fs::create_directories(Root);
+    std::ofstream(Plan, std::ios::binary) << PlanText;
+  }
+  ~SweepFolders() {
+    std::error_code ignored;
+    fs::remove_all(Root, ignored);
+  }
+  std::string Sweep(const std::string& folder, std::vector<std::string> more = {}) {
+    std::vector<std::string> args{"sweep", Plan.string(), "-o", (Root / folder).string(), "--yes"};
+    args.insert(args.end(), more.begin(), more.end());
+    const Outcome o = Cli(args);
+    EXPECT_EQ(o.Status, ExitOk) << o.Err;
+    return o.Err;
+  }
+  // The merged tables, the studies' figures and every argument's.
+  std::string Merged(const std::string& folder) {
+    std::string tables;
+    for (const std::vector<std::string>& options : {std::vector<std::string>{}, {"--json", "--arguments"}}) {
+      std::vector<std::string> args{"merge", (Root / folder).string(), "-o", (Root / (folder + ".table")).string()};
+      args.insert(args.end(), options.begin(), options.end());
+      const Outcome o = Cli(args);
+      EXPECT_EQ(o.Status, ExitOk) << o.Err;
+      tables += Slurp(Root / (folder + ".table"));
+    }
+    return tables;
+  }
+  std::vector<std::string> Entries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(Root / folder / "studies")) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  std::string Id(std::size_t k) const { return Parsed.Studies[k].Id; }
+};
+
+TEST(Sweep, MergesTheSameTablesWholeInShardsAndInterruptedThenResumed) {
+  SweepFolders f;
+  ASSERT_EQ(f.Parsed.Studies.size(), 6u);
+  f.Sweep("whole");
+  for (const char* shard : {"0/3", "1/3", "2/3"}) f.Sweep("shards", {"--shard", shard});
+  const std::string whole = f.Merged("whole");
+  EXPECT_EQ(f.Merged("shards"), whole);
+  EXPECT_NE(whole.find("\n" + f.Id(5) + "\tno-interactions\tno\tno\tnone\t6\t4\tfixed\tprop\tcscore\tsequential\t"),
+            std::string::npos)
+      << whole;
+
+  // Shard 1 (studies 1 and 4) is interrupted inside study 4, after study 1.
+  f.Sweep("resumed", {"--shard", "0/3"});
+  f.Sweep("resumed", {"--shard", "2/3"});
+  std::atomic<bool> flag{false};
+  InterruptingClock clock(f.Root / "resumed" / "studies", 5, flag);
+  const Outcome stopped = Cli(
+      {"sweep", f.Plan.string(), "-o", (f.Root / "resumed").string(), "--yes", "--shard", "1/3"}, {}, &clock, &flag);
+  EXPECT_EQ(stopped.Status, ExitCancelled);
+  EXPECT_NE(stopped.Err.find("1 of the 2 studies of shard 1/3 of the sweep are finished"), std::string::npos)
+      << stopped.Err;
+  EXPECT_NE(stopped.Err.find("Run the same command again to resume."), std::string::npos);
+  EXPECT_NE(stopped.Err.find("1/2 studies"), std::string::npos) << "the bar counts the shard's studies";
+  std::vector<std::string> present{f.Id(0), f.Id(1), f.Id(2), f.Id(3), f.Id(5)};
+  std::sort(present.begin(), present.end());
+  EXPECT_EQ(f.Entries("resumed"), present) << "nothing of the study under way is left";
+
+  // The table waits for the missing study, unless told otherwise.
+  const fs::path partialTable = f.Root / "partial.tsv";
+  const Outcome missing = Cli({"merge", (f.Root / "resumed").string(), "-o", partialTable.string()});
+  EXPECT_EQ(missing.Status, ExitFailed);
+  EXPECT_NE(missing.Err.find("1 of the 6 studies of the sweep are not in"), std::string::npos) << missing.Err;
+  EXPECT_NE(missing.Err.find(f.Id(4) + " hypothesis=no-interactions"), std::string::npos) << missing.Err;
+  EXPECT_FALSE(fs::exists(partialTable));
+  EXPECT_EQ(Cli({"merge", (f.Root / "resumed").string(), "-o", partialTable.string(), "--allow-missing"}).Status,
+            ExitOk);
+  const std::string present5 = Slurp(partialTable);
+  EXPECT_EQ(std::count(present5.begin(), present5.end(), '\n'), 6) << "the header and five studies";
+
+  // A partial folder left by a killed run is never read and is replaced.
+  fs::create_directories(f.Root / "resumed" / "studies" / (".partial-" + f.Id(4)));
+  std::ofstream(f.Root / "resumed" / "studies" / (".partial-" + f.Id(4)) / "power.json") << "{";
+  const fs::path kept = f.Root / "resumed" / "studies" / f.Id(1) / "report.txt";
+  const fs::file_time_type keptTime = fs::last_write_time(kept);
+  const std::string resumed = f.Sweep("resumed", {"--shard", "1/3", "--no-progress"});
+  EXPECT_NE(resumed.find("1 of the 2 studies of shard 1/3 of the sweep are already in"), std::string::npos) << resumed;
+  EXPECT_NE(resumed.find("[1/1] study " + f.Id(4) + " finished"), std::string::npos) << resumed;
+  EXPECT_EQ(fs::last_write_time(kept), keptTime) << "a finished study is not run again";
+  EXPECT_EQ(f.Merged("resumed"), whole);
+  EXPECT_EQ(f.Entries("resumed").size(), 6u);
+
+  // A plan changed under a finished sweep is not merged with its results.
+  std::ofstream(f.Root / "resumed" / "plan.toml", std::ios::binary | std::ios::app) << "[[study]]\nrows = 7\n";
+  const Outcome changed = Cli({"merge", (f.Root / "resumed").string(), "-o", "-"});
+  EXPECT_EQ(changed.Status, ExitRefused);
+  EXPECT_NE(changed.Err.find("is not the plan of the sweep"), std::string::npos) << changed.Err;
+}
+
+TEST(Sweep, RefusesAFolderOfAnotherPlanOrVersionOrOfOtherFiles) {
+  SweepFolders f;
+  const std::string folder = (f.Root / "taken").string();
+  const std::string version(TessilVersion);
+  const std::string q = "\"" + folder + "\"";
+  const struct {
+    std::string Record;
+    std::string Refusal;
+  } cases[] = {
+      {"tessil-sweep 1\nplan-hash: 0123456789abcdef\ntessil-version: " + version + "\nstudies: 6\n",
+       "tessil-cli: " + q + " holds a sweep of another plan (plan hash 0123456789abcdef; this plan's is " +
+           f.Parsed.Hash + "); give another folder.\n"},
+      {"tessil-sweep 1\nplan-hash: " + f.Parsed.Hash + "\ntessil-version: 0.0.9\nstudies: 6\n",
+       "tessil-cli: " + q + " was made by Tessil 0.0.9; this is Tessil " + version +
+           ", whose results may differ; give another folder.\n"},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    std::ofstream(fs::path(folder) / "sweep.txt", std::ios::binary) << c.Record;
+    const Outcome o = Cli({"sweep", f.Plan.string(), "-o", folder, "--yes"});
+    EXPECT_EQ(o.Status, ExitRefused);
+    EXPECT_EQ(o.Err, c.Refusal);
+    EXPECT_FALSE(fs::exists(fs::path(folder) / "studies")) << "refused before any work";
+  }
+  fs::remove(fs::path(folder) / "sweep.txt");
+  std::ofstream(fs::path(folder) / "notes.txt") << "mine";
+  const Outcome o = Cli({"sweep", f.Plan.string(), "-o", folder, "--yes"});
+  EXPECT_EQ(o.Status, ExitRefused);
+  EXPECT_EQ(o.Err, "tessil-cli: " + q + " holds other files and no sweep; give a new or empty folder.\n");
+}
+
+TEST(Sweep, TakesItsShardFromASlurmArrayOfStepOne) {
+  SweepFolders f;
+  // Task 5 of --array=4-6: shard 1 of 3, studies 1 and 4; --shard wins.
+  const std::map<std::string, std::string> array{{"SLURM_ARRAY_TASK_ID", "5"},
+                                                 {"SLURM_ARRAY_TASK_MIN", "4"},
+                                                 {"SLURM_ARRAY_TASK_MAX", "6"},
+                                                 {"SLURM_ARRAY_TASK_COUNT", "3"},
+                                                 {"SLURM_ARRAY_TASK_STEP", "1"}};
+  for (const auto& [folder, extra, studies] :
+       {std::tuple{"slurm", std::vector<std::string>{}, std::vector{f.Id(1), f.Id(4)}},
+        std::tuple{"given", std::vector<std::string>{"--shard", "2/3"}, std::vector{f.Id(2), f.Id(5)}}}) {
+    std::vector<std::string> args{"sweep", f.Plan.string(), "-o", (f.Root / folder).string(), "--yes"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const Outcome o = Cli(args, array);
+    EXPECT_EQ(o.Status, ExitOk) << o.Err;
+    std::vector<std::string> expected = studies;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(f.Entries(folder), expected);
+  }
+
+  const struct {
+    std::map<std::string, std::string> Changed;
+    std::string Refusal;
+  } refused[] = {
+      {{{"SLURM_ARRAY_TASK_STEP", "2"}}, "the Slurm job array steps by 2 (SLURM_ARRAY_TASK_STEP)"},
+      // --array=4,6: a list, not a range; its shards would not cover the plan.
+      {{{"SLURM_ARRAY_TASK_COUNT", "2"}}, "is not one range of consecutive tasks"},
+      {{{"SLURM_ARRAY_TASK_MIN", "x"}}, "SLURM_ARRAY_TASK_MIN=\"x\" is not a whole number"},
+  };
+  for (const auto& r : refused) {
+    std::map<std::string, std::string> variables = array;
+    for (const auto& [name, value] : r.Changed) variables[name] = value;
+    const Outcome o = Cli({"sweep", f.Plan.string(), "-o", (f.Root / "refused").string(), "--yes"}, variables);
+    EXPECT_EQ(o.Status, ExitRefused);
+    EXPECT_NE(o.Err.find(r.Refusal), std::string::npos) << o.Err;
+    EXPECT_FALSE(fs::exists(f.Root / "refused"));
+  }
+}
+
+TEST(Sweep, ReadsAShardAsIOfN) {
+  for (const auto& [text, index, count, refusal] : {
+           std::tuple{"0/1", 0, 1, ""},
+           {"3/4", 3, 4, ""},
+           {"4/4", 0, 0, "\"4/4\": there is no shard 4 of 4; shards are numbered from 0 to 3."},
+           {"0/0", 0, 0, "\"0/0\": the number of shards must be 1 or more."},
+           {"-1/4", 0, 0, "is not a shard"},
+           {"1", 0, 0, "is not a shard"},
+           {"1/4x", 0, 0, "is not a shard"},
+           {"a/b", 0, 0, "is not a shard"},
+       }) {
+    SweepShard shard{-1, -1};
+    const std::string said = ParseShard(text, shard);
+    if (std::string_view(refusal).empty()) {
+      EXPECT_EQ(said, "") << text;
+      EXPECT_EQ(shard.Index, index);
+      EXPECT_EQ(shard.Count, count);
+    } else {
+      EXPECT_NE(said.find(refusal), std::string::npos) << text << ": " << said;
+      EXPECT_EQ(shard.Count, -1) << text;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tessil::cli
