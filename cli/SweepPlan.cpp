@@ -376,6 +376,17 @@ std::string Written(Column column, const Value& value) {
   refusal.Throw(study[first].Line, ColumnNames[first], checked.Refusal + with);
 }
 
+// A text as one word of a POSIX shell's command line.
+std::string ShellWord(const std::string& text) {
+  const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) {
+    return std::isalnum(c) != 0 || std::string_view("._%+-").find(static_cast<char>(c)) != std::string_view::npos;
+  });
+  if (plain) return text;
+  std::string word = "'";
+  for (const char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return word + "'";
+}
+
 std::int32_t DerivedSeed(const std::string& planSeed, const std::string& id) {
   return static_cast<std::int32_t>(Fnv1a64(planSeed + ":" + id) >> 33);
 }
@@ -498,7 +509,10 @@ SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName) {
     if (canonical[SpeciesColumn] == "yes") command += " --assume-species-equivalent";
     if (canonical[LevelColumn] != "none") command += " --assume-interaction-level " + canonical[LevelColumn];
     command += " --rows " + canonical[RowsColumn] + " --cols " + canonical[ColsColumn];
-    command += " --iterations " + std::to_string(made.Request.NumIterations) + " --seed " + std::to_string(seed);
+    // A count that rounds to none is run's too: it is given as written.
+    const std::string iterations =
+        made.Request.NumIterations > 0 ? std::to_string(made.Request.NumIterations) : ShellWord(plan.Iterations.Text);
+    command += " --iterations " + iterations + " --seed " + std::to_string(seed);
     for (Column c : {RowConstraintColumn, ColumnConstraintColumn, IndexColumn, AlgorithmColumn, DegenerateColumn,
                      EmptySitesColumn, EcoSimIterationsColumn}) {
       if ((c == AlgorithmColumn && !o.IsFixedFixed()) || (c == EmptySitesColumn && !o.UsesEmptySites())) continue;

@@ -51,6 +51,9 @@ TEST(SweepPlan, RefusesWithFileLineSettingAndTheCliMessage) {
       {"[sweep]\nrows = 2\n[[study]]\nassume-interaction-level = \"50%\"\n",
        "plan.toml:4: assume-interaction-level: The interaction assumption cannot be declared under the null "
        "hypothesis \"No Interactions Between Species\". (with hypothesis = \"no-interactions\")"},
+      {"iterations = 2000000000\n[sweep]\n",
+       "plan.toml:1: iterations: The number of iterations is too large: 36 arguments x 2000000000 matrices are more "
+       "than one run can count (2147483647); this study takes at most 59652323 matrices per argument."},
       {"seed = 1\n", "plan.toml:1: sweep: the plan has no studies; give a [sweep] table or [[study]] tables"},
   };
   for (const auto& c : cases) {
