@@ -67,6 +67,9 @@ constexpr std::array<std::string_view, ColumnCount> ColumnNames = {"hypothesis",
                                                                    "empty-sites",
                                                                    "ecosim-iterations"};
 
+// More studies than a sweep could ever finish: a mistake in the plan.
+constexpr std::size_t MostStudies = 1000000;
+
 // The settings of the plan as a whole, one value each, at its top.
 constexpr std::array<std::string_view, 3> PlanSettings = {"iterations", "seed", "ecosim-seed"};
 
@@ -86,7 +89,6 @@ class Refusal {
   [[noreturn]] void Throw(std::int64_t line, std::string_view setting, const std::string& message) const {
     throw SweepPlanError(fileName_ + ":" + std::to_string(line) + ": " + std::string(setting) + ": " + message);
   }
-  const std::string& FileName() const { return fileName_; }
 
  private:
   std::string fileName_;
@@ -406,6 +408,7 @@ SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName) {
   PlanValues plan;
   std::vector<Study> combinations;
   std::optional<std::array<std::vector<Value>, ColumnCount>> sweep;
+  std::int64_t sweepLine = 1;
   std::vector<Study> extra;
   for (const auto& [key, node] : document) {
     const std::string name(key.str());
@@ -418,6 +421,7 @@ SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName) {
       if (table == nullptr)
         refusal.Throw(LineOf(node), name, "is " + TypeName(node) + "; write it as the table [sweep]");
       sweep = ReadSweep(*table, refusal);
+      sweepLine = LineOf(node);
     } else if (name == "study") {
       const auto* tables = node.as_array();
       if (tables == nullptr || !tables->is_array_of_tables()) {
@@ -430,6 +434,16 @@ SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName) {
   }
 
   if (sweep) {
+    // A product beyond any sweep that could be run is refused before it is
+    // spelled out, which alone could exhaust the memory.
+    std::size_t count = 1;
+    for (const std::vector<Value>& values : *sweep) {
+      count = count > MostStudies / values.size() ? MostStudies + 1 : count * values.size();
+    }
+    if (count > MostStudies) {
+      refusal.Throw(sweepLine, "sweep",
+                    "the lists make more than " + std::to_string(MostStudies) + " studies; split the plan");
+    }
     // The product, the last setting turning fastest.
     std::array<std::size_t, ColumnCount> at{};
     for (bool more = true; more;) {

@@ -21,6 +21,9 @@ std::string Refusal(const std::string& plan) {
 }
 
 TEST(SweepPlan, RefusesWithFileLineSettingAndTheCliMessage) {
+  std::string thousand = "[2";
+  for (int k = 0; k < 1000; ++k) thousand += ", 2";
+  thousand += "]";
   const struct {
     std::string Plan;
     std::string Message;
@@ -54,6 +57,8 @@ TEST(SweepPlan, RefusesWithFileLineSettingAndTheCliMessage) {
       {"iterations = 2000000000\n[sweep]\n",
        "plan.toml:1: iterations: The number of iterations is too large: 36 arguments x 2000000000 matrices are more "
        "than one run can count (2147483647); this study takes at most 59652323 matrices per argument."},
+      {"[sweep]\nrows = " + thousand + "\ncols = " + thousand + "\n",
+       "plan.toml:1: sweep: the lists make more than 1000000 studies; split the plan"},
       {"seed = 1\n", "plan.toml:1: sweep: the plan has no studies; give a [sweep] table or [[study]] tables"},
   };
   for (const auto& c : cases) {
