@@ -20,7 +20,6 @@
 #include <thread>
 
 #include "ChoiceNames.h"
-#include "ChoiceRefusals.h"
 #include "CooccurrenceRun.h"
 #include "FileOutput.h"
 #include "InProcessEcoSim.h"

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <utility>
 
 #include "ChoiceRefusals.h"
 #include "CooccurrenceRun.h"
@@ -75,27 +76,29 @@ std::string Bound(double value) {
 namespace {
 
 // A study too large to hold in memory or to count is refused before it
-// starts, with the limit it passed. The counts are those the run will use.
-std::string RefuseStudySize(const StudyRequest& request) {
+// starts, with the limit it passed and the setting that passed it. The counts
+// are those the run will use.
+std::pair<std::string, std::string> RefuseStudySize(const StudyRequest& request) {
   RunSettings planned;
   planned.NumIterations = request.NumIterations;
   const std::int32_t rows = static_cast<std::int32_t>(LeadingNumber(request.Inputs.Rows));
   const std::int32_t cols = static_cast<std::int32_t>(LeadingNumber(request.Inputs.Cols));
   if (std::string refusal = RefuseMatrixSize(rows, cols, StudyMemoryLimit(PhysicalMemory())); !refusal.empty()) {
-    return refusal;
+    return {"rows", refusal};
   }
   // Every test of such a study would end without results and count as not
   // rejected: a table of zeros that says nothing. Better said before it starts.
   if (std::optional<std::string> refusal = cooc::MemoryRefusal(rows, cols, EcoSimHeldOptions(request.Inputs.Options))) {
-    return *refusal;
+    return {"rows", *refusal};
   }
   try {
     LoadRunSettings(planned, request.Inputs);
   } catch (const RunSettingsError& e) {
-    return e.what();
+    return {"rows", e.what()};
   }
   TakeMainWindowChoices(planned, request.Inputs.Selected);
-  return RefuseMatrixCount(static_cast<std::int32_t>(CoveredArguments(planned).size()), planned.NumIterations);
+  return {"iterations",
+          RefuseMatrixCount(static_cast<std::int32_t>(CoveredArguments(planned).size()), planned.NumIterations)};
 }
 
 }  // namespace
@@ -139,7 +142,7 @@ CheckedStudy CheckStudy(const StudyTexts& texts) {
   // An iteration count that rounds to 0 means none was chosen: 100.
   request.NumIterations = simulation.NumIterations;
   request.RandomSeed = simulation.RandomSeed;
-  if (std::string refusal = RefuseStudySize(request); !refusal.empty()) return refuse("rows", refusal);
+  if (auto [setting, refusal] = RefuseStudySize(request); !refusal.empty()) return refuse(setting, refusal);
   return out;
 }
 

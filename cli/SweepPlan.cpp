@@ -67,6 +67,9 @@ constexpr std::array<std::string_view, ColumnCount> ColumnNames = {"hypothesis",
                                                                    "empty-sites",
                                                                    "ecosim-iterations"};
 
+// More studies than a sweep could ever finish: a mistake in the plan.
+constexpr std::size_t MostStudies = 1000000;
+
 // The settings of the plan as a whole, one value each, at its top.
 constexpr std::array<std::string_view, 3> PlanSettings = {"iterations", "seed", "ecosim-seed"};
 
@@ -86,7 +89,6 @@ class Refusal {
   [[noreturn]] void Throw(std::int64_t line, std::string_view setting, const std::string& message) const {
     throw SweepPlanError(fileName_ + ":" + std::to_string(line) + ": " + std::string(setting) + ": " + message);
   }
-  const std::string& FileName() const { return fileName_; }
 
  private:
   std::string fileName_;
@@ -376,6 +378,17 @@ std::string Written(Column column, const Value& value) {
   refusal.Throw(study[first].Line, ColumnNames[first], checked.Refusal + with);
 }
 
+// A text as one word of a POSIX shell's command line.
+std::string ShellWord(const std::string& text) {
+  const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) {
+    return std::isalnum(c) != 0 || std::string_view("._%+-").find(static_cast<char>(c)) != std::string_view::npos;
+  });
+  if (plain) return text;
+  std::string word = "'";
+  for (const char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return word + "'";
+}
+
 std::int32_t DerivedSeed(const std::string& planSeed, const std::string& id) {
   return static_cast<std::int32_t>(Fnv1a64(planSeed + ":" + id) >> 33);
 }
@@ -395,6 +408,7 @@ SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName) {
   PlanValues plan;
   std::vector<Study> combinations;
   std::optional<std::array<std::vector<Value>, ColumnCount>> sweep;
+  std::int64_t sweepLine = 1;
   std::vector<Study> extra;
   for (const auto& [key, node] : document) {
     const std::string name(key.str());
@@ -407,6 +421,7 @@ SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName) {
       if (table == nullptr)
         refusal.Throw(LineOf(node), name, "is " + TypeName(node) + "; write it as the table [sweep]");
       sweep = ReadSweep(*table, refusal);
+      sweepLine = LineOf(node);
     } else if (name == "study") {
       const auto* tables = node.as_array();
       if (tables == nullptr || !tables->is_array_of_tables()) {
@@ -419,6 +434,16 @@ SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName) {
   }
 
   if (sweep) {
+    // A product beyond any sweep that could be run is refused before it is
+    // spelled out, which alone could exhaust the memory.
+    std::size_t count = 1;
+    for (const std::vector<Value>& values : *sweep) {
+      count = count > MostStudies / values.size() ? MostStudies + 1 : count * values.size();
+    }
+    if (count > MostStudies) {
+      refusal.Throw(sweepLine, "sweep",
+                    "the lists make more than " + std::to_string(MostStudies) + " studies; split the plan");
+    }
     // The product, the last setting turning fastest.
     std::array<std::size_t, ColumnCount> at{};
     for (bool more = true; more;) {
@@ -498,7 +523,10 @@ SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName) {
     if (canonical[SpeciesColumn] == "yes") command += " --assume-species-equivalent";
     if (canonical[LevelColumn] != "none") command += " --assume-interaction-level " + canonical[LevelColumn];
     command += " --rows " + canonical[RowsColumn] + " --cols " + canonical[ColsColumn];
-    command += " --iterations " + std::to_string(made.Request.NumIterations) + " --seed " + std::to_string(seed);
+    // A count that rounds to none is run's too: it is given as written.
+    const std::string iterations =
+        made.Request.NumIterations > 0 ? std::to_string(made.Request.NumIterations) : ShellWord(plan.Iterations.Text);
+    command += " --iterations " + iterations + " --seed " + std::to_string(seed);
     for (Column c : {RowConstraintColumn, ColumnConstraintColumn, IndexColumn, AlgorithmColumn, DegenerateColumn,
                      EmptySitesColumn, EcoSimIterationsColumn}) {
       if ((c == AlgorithmColumn && !o.IsFixedFixed()) || (c == EmptySitesColumn && !o.UsesEmptySites())) continue;
