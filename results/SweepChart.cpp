@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 #include "NumberText.h"
 #include "OutputResults_Procedures.h"
@@ -276,20 +277,17 @@ std::string SweepChartSvg(const std::vector<SweepChartStudy>& studies, const std
 
   // The key to the lines.
   svg += "<g class=\"legend\" font-size=\"12\">\n";
-  const auto keySample = [&](double x, std::string_view dashes, bool open, std::string_view caption) {
+  // A grey sample of each power line: solid with a filled mark, dashed with an open one.
+  const auto keySample = [&](double x, bool greatest, std::string_view caption) {
     std::string out = Line(x, keyY - 4, x + 28, keyY - 4,
-                           "stroke=\"#555555\" stroke-width=\"1.6\"" +
-                               (dashes.empty() ? std::string() : " stroke-dasharray=\"" + std::string(dashes) + "\""));
-    if (open) {
-      out += "<circle cx=\"" + Num(x + 14) + "\" cy=\"" + Num(keyY - 4) +
-             "\" r=\"4.5\" fill=\"#ffffff\" stroke=\"#555555\" stroke-width=\"1.5\"/>\n";
-    } else if (!caption.empty() && dashes.empty()) {
-      out += "<circle cx=\"" + Num(x + 14) + "\" cy=\"" + Num(keyY - 4) + "\" r=\"4.5\" fill=\"#555555\"/>\n";
-    }
+                           greatest ? "stroke=\"#555555\" stroke-width=\"1.6\" stroke-dasharray=\"5 3\""
+                                    : "stroke=\"#555555\" stroke-width=\"1.6\"");
+    out += "<circle cx=\"" + Num(x + 14) + "\" cy=\"" + Num(keyY - 4) + "\" r=\"4.5\" " +
+           (greatest ? "fill=\"#ffffff\" stroke=\"#555555\" stroke-width=\"1.5\"/>\n" : "fill=\"#555555\"/>\n");
     return out + Text(x + 34, keyY, caption);
   };
-  svg += keySample(legendLeft, {}, false, "least power (and actual size)");
-  svg += keySample(legendLeft + 230, "5 3", true, "greatest power");
+  svg += keySample(legendLeft, false, "least power (and actual size)");
+  svg += keySample(legendLeft + 230, true, "greatest power");
   svg += Line(legendLeft + 380, keyY - 4, legendLeft + 408, keyY - 4,
               "stroke=\"#444444\" stroke-width=\"1.2\" stroke-dasharray=\"6 4\"");
   svg += Text(legendLeft + 414, keyY, "nominal size 0.05");
@@ -299,7 +297,8 @@ std::string SweepChartSvg(const std::vector<SweepChartStudy>& studies, const std
 
   // One entry per setting, down the columns.
   for (std::size_t setting = 0; setting < settings.size(); ++setting) {
-    const double x = legendLeft + columnWidth * static_cast<double>(setting / perColumn);
+    const std::size_t column = setting / perColumn;
+    const double x = legendLeft + columnWidth * static_cast<double>(column);
     const double y = entriesY + entryHeight * static_cast<double>(setting % perColumn);
     const std::string colour(ColourOf(setting));
     svg += "<g class=\"legend-entry\" data-setting=\"" + std::to_string(setting) + "\"><title>" +
