@@ -469,8 +469,8 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
       "  tessil-cli run --hypothesis sites-equivalent --assume-species-equivalent \\\n"
       "                 --rows 20 --cols 15 --iterations 500 --json power.json -o report.txt\n"
       "  tessil-cli test mydata.csv --index v-ratio --empty-sites include\n"
-      "  tessil-cli sweep plan.toml -o results      every study of a plan; run again to resume\n"
-      "  tessil-cli merge results -o table.tsv       one table of the sweep's studies\n"
+      "  tessil-cli sweep plan.toml -o results        every study of a plan; run again to resume\n"
+      "  tessil-cli merge results -o table.tsv        one table of the sweep's studies\n"
       "\nThe report lists the arguments as (interaction level, scenario); both are defined in\n"
       "the help pages shipped with Tessil.");
 
@@ -567,15 +567,31 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
       "Run every study of a sweep plan (a TOML file whose settings are those of run, each one value or a list) into "
       "a folder. Each finished study is kept there; the same command run again skips them and resumes. Shards of the "
       "plan may run at once, on one machine or many, into one folder.");
+  sweepApp->footer(
+      "A plan has iterations, seed and ecosim-seed at its top, a [sweep] table of run's settings (its long options\n"
+      "without --), each one value or a list, whose product is the sweep, and any number of [[study]] tables, one\n"
+      "extra study each. For example:\n"
+      "  iterations = 1000\n"
+      "  [sweep]\n"
+      "  rows = [10, 20, 50]\n"
+      "  cols = [10, 20, 50]\n"
+      "  column-constraint = [\"equi\", \"fixed\"]\n"
+      "Each study's seeds are drawn from the plan's seeds and the study's settings: --list shows them, with the run\n"
+      "command that makes the study alone. The folder holds sweep.txt, plan.toml and studies/ID/ with report.txt,\n"
+      "power.tsv, power.json, power.svg and study.toml. Ctrl-C or SIGTERM ends the sweep with exit status 130,\n"
+      "keeping its finished studies; the same command resumes it.");
   sweepApp->add_option("PLAN", sweep.Plan, "The sweep plan, a .toml file")->required();
   sweepApp
       ->add_option("-o,--output", sweep.Folder,
                    "The sweep's folder: made if missing; a folder of the same plan is resumed")
+      ->type_name("DIR")
       ->check(NotEmpty("a folder name"));
-  sweepApp->add_option("--shard", sweep.Shard,
-                       "Run only shard I of N (I from 0 to N-1): the studies k of the plan with k mod N = I. Without "
-                       "it, a Slurm job array's task takes shard SLURM_ARRAY_TASK_ID - SLURM_ARRAY_TASK_MIN of "
-                       "SLURM_ARRAY_TASK_COUNT; elsewhere every study is run");
+  sweepApp
+      ->add_option("--shard", sweep.Shard,
+                   "Run only shard I of N (I from 0 to N-1): the studies k of the plan with k mod N = I. Without "
+                   "it, a Slurm job array's task takes shard SLURM_ARRAY_TASK_ID - SLURM_ARRAY_TASK_MIN of "
+                   "SLURM_ARRAY_TASK_COUNT; elsewhere every study is run")
+      ->type_name("I/N");
   sweepApp
       ->add_option("--threads", sweep.Threads,
                    "Tests run at once in-process (default: SLURM_CPUS_PER_TASK in a Slurm job, else all cores)")
@@ -593,8 +609,13 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
       "merge",
       "Gather the results of a sweep's studies into one table, one row per study in the plan's order (tab-separated, "
       "or JSON). Studies not yet in the folder are listed, and then no table is written unless --allow-missing.");
+  mergeApp->footer(
+      "Columns: study (its id), the 13 settings, seed, ecosim-seed, then actual_size, min_power, max_power and the\n"
+      "verdicts high_type_i_error, biased, low_power, adequate_power (true or false); with --arguments instead\n"
+      "level, scenario, in_null, matrices, rejected, not_tested, power, ci_lower, ci_upper.");
   mergeApp->add_option("DIR", merge.Folder, "The sweep's folder, as given to sweep -o")->required();
   mergeApp->add_option("-o,--output", merge.Output, "Write the table to this file (- for standard output)")
+      ->type_name("FILE")
       ->required()
       ->check(NotEmpty("a file name (give - for standard output)"));
   mergeApp->add_flag("--json", merge.Json, "Write JSON instead of tab-separated values");
@@ -604,6 +625,7 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
       ->add_option("--plot", merge.Plot,
                    "Also draw actual size and power against matrix size, one line per test setting: FILE.svg, or "
                    "FILE.png where the build has Qt")
+      ->type_name("FILE")
       ->check(NotEmpty("a file name"));
   mergeApp->add_flag("--allow-missing", merge.AllowMissing,
                      "Write the table of the studies present even if some are missing");
