@@ -141,6 +141,22 @@ std::string RecordText(const SweepPlan& plan) {
          "\nstudies: " + std::to_string(plan.Studies.size()) + "\n";
 }
 
+// The refusal of a folder whose record names another plan or version, or
+// none that reads; empty when the record is this plan's.
+std::string RefuseRecord(const fs::path& folder, const SweepPlan& plan) {
+  const std::optional<SweepRecord> record = ReadSweepRecord(folder);
+  if (!record) return Quoted(folder / "sweep.txt") + " is not a record of a Tessil sweep; give another folder.";
+  if (record->PlanHash != plan.Hash) {
+    return Quoted(folder) + " holds a sweep of another plan (plan hash " + record->PlanHash + "; this plan's is " +
+           plan.Hash + "); give another folder.";
+  }
+  if (record->Version != TessilVersion) {
+    return Quoted(folder) + " was made by Tessil " + record->Version + "; this is Tessil " +
+           std::string(TessilVersion) + ", whose results may differ; give another folder.";
+  }
+  return {};
+}
+
 // Makes the folder ready for the plan, or refuses it (false, with the
 // reason said) when it holds another plan's sweep, another version's, or
 // files that are not a sweep. `failed`: the refusal is a failure to write.
@@ -152,25 +168,14 @@ bool PrepareFolder(const fs::path& folder, const SweepPlan& plan, const std::str
     return Refuse(err, Quoted(folder) + " is a file, not a folder; give a folder for the sweep.");
   }
   if (fs::exists(folder / "sweep.txt")) {
-    const std::optional<SweepRecord> record = ReadSweepRecord(folder);
-    if (!record) {
-      return Refuse(err, Quoted(folder / "sweep.txt") + " is not a record of a Tessil sweep; give another folder.");
-    }
-    if (record->PlanHash != plan.Hash) {
-      return Refuse(err, Quoted(folder) + " holds a sweep of another plan (plan hash " + record->PlanHash +
-                             "; this plan's is " + plan.Hash + "); give another folder.");
-    }
-    if (record->Version != TessilVersion) {
-      return Refuse(err, Quoted(folder) + " was made by Tessil " + record->Version + "; this is Tessil " +
-                             std::string(TessilVersion) + ", whose results may differ; give another folder.");
-    }
+    if (const std::string refusal = RefuseRecord(folder, plan); !refusal.empty()) return Refuse(err, refusal);
   } else if (fs::exists(status)) {
     // A folder of other files is not taken over. Other shards starting at
-    // the same moment may have begun the sweep: its own entries and the
+    // the same moment may be beginning the sweep: its own entries and the
     // hidden files its writes pass through are no reason to refuse.
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
       const std::string name = entry.path().filename().string();
-      if (name != "studies" && name != "plan.toml" && !name.starts_with(".")) {
+      if (name != "studies" && name != "plan.toml" && name != "sweep.txt" && !name.starts_with(".")) {
         return Refuse(err, Quoted(folder) + " holds other files and no sweep; give a new or empty folder.");
       }
     }
@@ -179,17 +184,15 @@ bool PrepareFolder(const fs::path& folder, const SweepPlan& plan, const std::str
   fs::create_directories(folder / "studies", error);
   if (error) return Refuse(err, "cannot create " + Quoted(folder / "studies") + ": " + WriteErrorReason(error));
   // The plan first: sweep.txt, written last, says the folder is a sweep.
-  if (!fs::exists(folder / "plan.toml")) {
-    if (const std::error_code e = ReplaceFile(folder / "plan.toml", planBytes)) {
-      return Refuse(err, "cannot write " + Quoted(folder / "plan.toml") + ": " + WriteErrorReason(e));
-    }
-  }
-  if (!fs::exists(folder / "sweep.txt")) {
-    if (const std::error_code e = ReplaceFile(folder / "sweep.txt", RecordText(plan))) {
-      return Refuse(err, "cannot write " + Quoted(folder / "sweep.txt") + ": " + WriteErrorReason(e));
+  for (const auto& [name, bytes] : {std::pair{"plan.toml", planBytes}, std::pair{"sweep.txt", RecordText(plan)}}) {
+    if (fs::exists(folder / name)) continue;
+    if (const std::error_code e = ReplaceFile(folder / name, bytes)) {
+      return Refuse(err, "cannot write " + Quoted(folder / name) + ": " + WriteErrorReason(e));
     }
   }
   failed = false;
+  // A shard of another plan may have begun the sweep at the same moment.
+  if (const std::string refusal = RefuseRecord(folder, plan); !refusal.empty()) return Refuse(err, refusal);
   return true;
 }
 
