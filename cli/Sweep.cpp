@@ -378,6 +378,10 @@ int RunSweep(const SweepCommand& c, Environment& env) {
   const std::string whose =
       shard.Count > 1 ? "shard " + std::to_string(shard.Index) + "/" + std::to_string(shard.Count) + " of the sweep"
                       : "the sweep";
+  if (toRun.empty()) {
+    err << "tessil-cli: the " << inShard << " studies of " << whose << " are already in " << Quoted(folder) << ".\n";
+    return ExitOk;
+  }
   if (already > 0) {
     err << "tessil-cli: " << already << " of the " << inShard << " studies of " << whose << " are already in "
         << Quoted(folder) << "; running the other " << toRun.size() << ".\n";

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "ProgressBar.h"
 #include "Sweep.h"
 #include "SweepPlan.h"
 #include "Version.h"
@@ -249,6 +250,7 @@ TEST(Sweep, TakesItsShardFromASlurmArrayOfStepOne) {
       // --array=4,6: a list, not a range; its shards would not cover the plan.
       {{{"SLURM_ARRAY_TASK_COUNT", "2"}}, "is not one range of consecutive tasks"},
       {{{"SLURM_ARRAY_TASK_MIN", "x"}}, "SLURM_ARRAY_TASK_MIN=\"x\" is not a whole number"},
+      {{{"SLURM_CPUS_PER_TASK", "0"}}, "SLURM_CPUS_PER_TASK=\"0\" is not a number of CPUs; give --threads N."},
   };
   for (const auto& r : refused) {
     std::map<std::string, std::string> variables = array;
@@ -258,6 +260,25 @@ TEST(Sweep, TakesItsShardFromASlurmArrayOfStepOne) {
     EXPECT_NE(o.Err.find(r.Refusal), std::string::npos) << o.Err;
     EXPECT_FALSE(fs::exists(f.Root / "refused"));
   }
+}
+
+TEST(Sweep, ItsBarCountsStudiesWithTheOneUnderWayByItsShareOfWork) {
+  class MovedClock final : public Clock {
+   public:
+    double Now = 100.0;
+    double SecondsSinceMidnight() override { return Now; }
+  } clock;
+  std::ostringstream err;
+  ProgressBar bar(err, clock, true);
+  bar.StartSweep(4);
+  RunSettings current;
+  current.NumArguments = 36;
+  current.NumIterations = 100;
+  current.WorkDone = 1800;
+  clock.Now = 130.0;
+  // One study and half the next in 30 s: 2.5 studies left take 50 s.
+  bar.UpdateSweep(1, &current);
+  EXPECT_EQ(err.str(), "\r[###########...................]  37.5%  1/4 studies  time remaining 0:00:50 ");
 }
 
 TEST(Sweep, ReadsAShardAsIOfN) {
