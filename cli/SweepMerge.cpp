@@ -117,9 +117,9 @@ std::string Tsv(const std::vector<Row>& rows, const Row& header) {
 // One object per line, so that two tables compare line by line.
 std::string Json(const std::vector<Row>& rows, const SweepPlan& plan, const std::vector<const SweepStudy*>& missing) {
   std::string out = "{\n  \"plan_hash\": " + JsonString(plan.Hash) +
-                    ",\n  \"studies\": " + std::to_string(plan.Studies.size()) + ",\n  \"missing\": [";
+                    ",\n  \"plan_studies\": " + std::to_string(plan.Studies.size()) + ",\n  \"missing\": [";
   for (std::size_t k = 0; k < missing.size(); ++k) out += (k == 0 ? "" : ", ") + JsonString(missing[k]->Id);
-  out += "],\n  \"rows\": [";
+  out += "],\n  \"table\": [";
   for (std::size_t r = 0; r < rows.size(); ++r) {
     out += r == 0 ? "\n    {" : ",\n    {";
     for (std::size_t k = 0; k < rows[r].size(); ++k) {
