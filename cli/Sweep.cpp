@@ -11,8 +11,7 @@
 #include <thread>
 #include <vector>
 
-#if defined(_WIN32)
-#else
+#if !defined(_WIN32)
 #include <fcntl.h>
 #include <unistd.h>
 #endif

@@ -33,11 +33,11 @@ std::atomic<bool> interrupted{false};
 
 #ifdef _WIN32
 // The console calls this on a thread of its own; answering TRUE keeps the
-// program alive so that the run ends as cancelled, with its message. A
-// closed console or a shutdown ends the process soon after the handler
-// returns, but a sweep's partial study is never taken for a result anyway.
+// program alive so that the run ends as cancelled, with its message. (A
+// closed console or a shutdown ends the process once the handler returns,
+// whatever it answers: a sweep's partial study is never read anyway.)
 BOOL WINAPI OnConsoleControl(DWORD event) {
-  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
     interrupted.store(true);
     return TRUE;
   }
