@@ -133,31 +133,45 @@ std::string Json(const std::vector<Row>& rows, const SweepPlan& plan, const std:
 
 std::string Quoted(const fs::path& path) { return "\"" + Printable(path.string()) + "\""; }
 
+// Which settings differ between the plan's studies.
+std::vector<bool> Varying(const SweepPlan& plan) {
+  std::vector<bool> varies;
+  for (std::size_t k = 0; k < plan.Studies.front().Settings.size(); ++k) {
+    bool differs = false;
+    for (const SweepStudy& study : plan.Studies) {
+      differs = differs || study.Settings[k].Value != plan.Studies.front().Settings[k].Value;
+    }
+    varies.push_back(differs);
+  }
+  return varies;
+}
+
+// The chosen settings of a study as "name=value" joined by `separator`.
+std::string Described(const SweepStudy& study, const std::vector<bool>& chosen, const std::string& separator) {
+  std::string text;
+  for (std::size_t k = 0; k < chosen.size(); ++k) {
+    if (chosen[k]) text += (text.empty() ? "" : separator) + study.Settings[k].Name + "=" + study.Settings[k].Value;
+  }
+  return text;
+}
+
 // The chart's line of each study: the settings apart from the size that
 // differ between the plan's studies, or when none does, the test's
 // constraints and index.
 std::vector<std::string> ChartLabels(const SweepPlan& plan) {
-  std::vector<bool> varies;
-  for (std::size_t k = 0; k < plan.Studies.front().Settings.size(); ++k) {
-    const SweepSetting& first = plan.Studies.front().Settings[k];
-    bool differs = false;
-    for (const SweepStudy& study : plan.Studies) differs = differs || study.Settings[k].Value != first.Value;
-    varies.push_back(differs && first.Name != "rows" && first.Name != "cols");
+  std::vector<bool> chosen = Varying(plan);
+  for (std::size_t k = 0; k < chosen.size(); ++k) {
+    const std::string& name = plan.Studies.front().Settings[k].Name;
+    chosen[k] = chosen[k] && name != "rows" && name != "cols";
   }
-  if (std::find(varies.begin(), varies.end(), true) == varies.end()) {
-    for (std::size_t k = 0; k < varies.size(); ++k) {
+  if (std::find(chosen.begin(), chosen.end(), true) == chosen.end()) {
+    for (std::size_t k = 0; k < chosen.size(); ++k) {
       const std::string& name = plan.Studies.front().Settings[k].Name;
-      varies[k] = name == "row-constraint" || name == "column-constraint" || name == "index";
+      chosen[k] = name == "row-constraint" || name == "column-constraint" || name == "index";
     }
   }
   std::vector<std::string> labels;
-  for (const SweepStudy& study : plan.Studies) {
-    std::string label;
-    for (std::size_t k = 0; k < varies.size(); ++k) {
-      if (varies[k]) label += (label.empty() ? "" : ", ") + study.Settings[k].Name + "=" + study.Settings[k].Value;
-    }
-    labels.push_back(std::move(label));
-  }
+  for (const SweepStudy& study : plan.Studies) labels.push_back(Described(study, chosen, ", "));
   return labels;
 }
 
@@ -246,11 +260,10 @@ int RunMerge(const MergeCommand& c, Environment& env) {
   if (!missing.empty()) {
     err << "tessil-cli: " << missing.size() << " of the " << plan.Studies.size() << " studies of the sweep are not in "
         << Quoted(folder) << ":\n";
-    for (const SweepStudy* study : missing) {
-      err << "tessil-cli:   " << study->Id;
-      for (const SweepSetting& setting : study->Settings) err << " " << setting.Name << "=" << setting.Value;
-      err << "\n";
-    }
+    // Each by the settings that tell the plan's studies apart.
+    const std::vector<bool> varying = Varying(plan);
+    for (const SweepStudy* study : missing)
+      err << "tessil-cli:   " << study->Id << " " << Described(*study, varying, " ") << "\n";
     if (!c.AllowMissing) {
       err << "tessil-cli: no table was written; run the sweep again with the same plan and folder to finish them, "
              "or give --allow-missing for a table of the studies present.\n";
