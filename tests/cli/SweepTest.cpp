@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -88,9 +89,9 @@ std::string Slurp(const fs::path& path) {
 }
 
 struct SweepFolders {
-  fs::path Root = fs::temp_directory_path() /
-                  ("tessil-sweep-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  // A name of its own, so that builds testing at once do not meet.
+  fs::path Root = fs::temp_directory_path() / ("tessil-sweep-test-" + std::to_string(std::random_device()()) + "-" +
+                                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
   fs::path Plan = Root / "plan.toml";
   SweepPlan Parsed = ParseSweepPlan(PlanText, "plan.toml");
   SweepFolders() {
