@@ -67,31 +67,40 @@ pid_file_of() {
   esac
 }
 
+# Whether a process runs; a daemon that has ended stays a zombie until the
+# machine's first process reaps it, which may take a while in a container.
+running() {
+  local state
+  state=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f1) && [ -n "$state" ] && [ "$state" != Z ]
+}
+
 stop_daemon() {
-  local name=$1 file pid waited
+  local name=$1 file pid
   file=$(pid_file_of "$name")
   # A daemon started a moment ago may not have written its pid file yet.
-  for waited in $(seq 1 8); do
+  for _ in $(seq 1 8); do
     pid=$(daemon_pid "$name" "$file")
-    [ -z "$pid" ] && [ ! -s "$file" ] || break
+    if [ -n "$pid" ] || [ -s "$file" ]; then break; fi
     sleep 0.25
   done
   [ -n "$pid" ] || return 0
   kill -TERM "$pid" 2>/dev/null || return 0
-  for waited in $(seq 1 40); do
-    kill -0 "$pid" 2>/dev/null || return 0
+  for _ in $(seq 1 40); do
+    running "$pid" || return 0
     sleep 0.25
   done
   kill -KILL "$pid" 2>/dev/null || true
   sleep 0.5
-  if kill -0 "$pid" 2>/dev/null; then
+  if running "$pid"; then
     echo "test-slurm: $name (pid $pid) would not stop." >&2
   fi
 }
 
 cleanup() {
   local status=$?
-  trap - EXIT INT TERM
+  # Cleanup is bounded; a second Ctrl-C must not cut it short.
+  trap - EXIT
+  trap '' INT TERM
   set +e
   if [ -n "$array_job$merge_job" ] && [ -n "$(daemon_pid slurmctld "$tmp/slurmctld.pid")" ]; then
     # Jobs still queued or running when the test ends early: cancel them, and

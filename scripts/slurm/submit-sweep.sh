@@ -127,10 +127,10 @@ if [ -z "$cli" ]; then
   if command -v tessil-cli >/dev/null 2>&1; then
     cli=$(command -v tessil-cli)
   else
-    cli="$here/../../build/ci/bin/tessil-cli"
+    cli="$(dirname "$here")"; cli="$(dirname "$cli")/build/ci/bin/tessil-cli"
   fi
 fi
-[ -f "$cli" ] && [ -x "$cli" ] ||
+{ [ -f "$cli" ] && [ -x "$cli" ]; } ||
   fail "no tessil-cli program at \"$cli\"; build Tessil or name it with --tessil-cli PATH."
 
 # The jobs run elsewhere and later: give them absolute paths.
