@@ -18,6 +18,13 @@ plan=tests/slurm/plan.toml
 tasks=4
 start_seconds=$SECONDS
 
+# Whether a process runs; a daemon that has ended stays a zombie until the
+# machine's first process reaps it, which may take a while in a container.
+running() {
+  local state
+  state=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f1) && [ -n "$state" ] && [ "$state" != Z ]
+}
+
 skip() {
   echo "test-slurm: skipped: $*"
   exit 0
@@ -29,9 +36,9 @@ for program in munged mungekey munge unmunge runuser slurmctld slurmd sbatch squ
     skip "$program is not installed (scripts/install-deps.sh installs Slurm and munge)."
 done
 # A machine that is already a Slurm node or controller is not ours to borrow.
-if pgrep -x slurmctld >/dev/null || pgrep -x slurmd >/dev/null; then
-  skip "a Slurm daemon already runs on this machine."
-fi
+for pid in $(pgrep -x slurmctld) $(pgrep -x slurmd); do
+  running "$pid" && skip "a Slurm daemon already runs on this machine (pid $pid)."
+done
 if [ ! -x "$cli" ]; then
   echo "test-slurm: FAILED: no tessil-cli program at \"$cli\"; build it first." >&2
   exit 1
@@ -65,13 +72,6 @@ pid_file_of() {
     munged) echo "$tmp/munge/munged.pid" ;;
     *) echo "$tmp/$1.pid" ;;
   esac
-}
-
-# Whether a process runs; a daemon that has ended stays a zombie until the
-# machine's first process reaps it, which may take a while in a container.
-running() {
-  local state
-  state=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f1) && [ -n "$state" ] && [ "$state" != Z ]
 }
 
 stop_daemon() {
@@ -180,11 +180,12 @@ wait_for 10 munge_works || skip_with_log "munged does not answer" "$tmp/munge/mu
 host=$(hostname -s)
 cpus=$(nproc)
 memory_mb=$(awk '/^MemTotal:/ { print int($2 / 1024) }' /proc/meminfo)
-# Ports of our own, away from a real cluster's 6817 and 6818.
+# Ports of our own, away from a real cluster's 6817 and 6818; the loopback
+# address, so that the test needs no name service for this machine's name.
 controller_port=$((20000 + ($$ % 10000) * 2))
 cat >"$conf" <<EOF
 ClusterName=tessiltest
-SlurmctldHost=$host
+SlurmctldHost=$host(127.0.0.1)
 SlurmctldPort=$controller_port
 SlurmdPort=$((controller_port + 1))
 SlurmUser=root
@@ -204,7 +205,7 @@ SlurmctldPidFile=$tmp/slurmctld.pid
 SlurmdPidFile=$tmp/slurmd.pid
 SlurmctldLogFile=$tmp/slurmctld.log
 SlurmdLogFile=$tmp/slurmd.log
-NodeName=$host CPUs=$cpus RealMemory=$memory_mb State=UNKNOWN
+NodeName=$host NodeAddr=127.0.0.1 CPUs=$cpus RealMemory=$memory_mb State=UNKNOWN
 PartitionName=test Nodes=$host Default=YES MaxTime=INFINITE State=UP
 EOF
 export SLURM_CONF="$conf"
