@@ -125,7 +125,7 @@ trap 'echo "test-slurm: terminated" >&2; exit 143' TERM
 
 show_logs() {
   local log
-  for log in "$tmp/munge/munged.log" "$tmp/slurmctld.log" "$tmp/slurmd.log" "$tmp"/cluster/slurm-logs/*; do
+  for log in "$tmp/munge/munged.log" "$tmp/slurmctld.log" "$tmp/slurmd.log" "$tmp"/cluster/.slurm-logs/*; do
     [ -f "$log" ] || continue
     echo "---- last lines of ${log#"$tmp"/}" >&2
     tail -n 15 "$log" >&2

@@ -18,7 +18,7 @@ has succeeded, merges them into one table and one chart:
   DIR/merged.tsv        one row per study
   DIR/summary.svg       actual size and power against matrix size
   DIR/studies/          each study's report, power table and figures
-  DIR/slurm-logs/       the jobs' output: sweep-<array>_<task>.out, merge-<job>.out
+  DIR/.slurm-logs/      the jobs' output: sweep-<array>_<task>.out, merge-<job>.out
 
 DIR must be a folder that every node of the cluster sees (a shared file
 system); it is made if it does not exist.
@@ -144,7 +144,9 @@ if ! "$cli" sweep "$plan" -o "$dir" --list "${sweep_options[@]}" </dev/null >/de
   fail "tessil-cli refused the plan (above); nothing was submitted."
 fi
 
-logs="$dir/slurm-logs"
+# Hidden, because tessil-cli takes over only a folder that is new, empty, or
+# already its sweep: visible files of other programs make it refuse.
+logs="$dir/.slurm-logs"
 mkdir -p "$logs" || fail "cannot make the folder \"$logs\"."
 
 array="0-$((tasks - 1))"
