@@ -247,6 +247,14 @@ not_completed=$(grep -v '^COMPLETED' <<<"$array_states" || true)
   fail "job array $array_job ran $(grep -c '^COMPLETED' <<<"$array_states") tasks, not $tasks."
 [ "$(job_states "$merge_job")" = "COMPLETED exit 0:0" ] || fail "merge job $merge_job: $(job_states "$merge_job")"
 
+# Every study was run by exactly one task: tasks that each ran the whole plan
+# would give the same table, but no sweep would be shared.
+for study in "$tmp"/cluster/studies/*/; do
+  study=$(basename "$study")
+  runs=$(grep -lw -- "$study" "$tmp"/cluster/.slurm-logs/sweep-*.out | wc -l)
+  [ "$runs" -eq 1 ] || fail "study $study was run by $runs tasks, not by one."
+done
+
 [ -f "$tmp/cluster/merged.tsv" ] || fail "the merge job wrote no merged.tsv."
 [ -s "$tmp/cluster/summary.svg" ] || fail "the merge job drew no summary.svg."
 cmp "$tmp/whole/merged.tsv" "$tmp/cluster/merged.tsv" >&2 ||
