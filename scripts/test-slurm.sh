@@ -45,18 +45,6 @@ if [ ! -x "$cli" ]; then
 fi
 cli=$(realpath "$cli")
 
-tmp=$(mktemp -d /tmp/tessil-slurm.XXXXXX)
-# munged runs as the munge user and must reach its folder through this one.
-chmod 755 "$tmp"
-mkdir -p "$tmp/munge" "$tmp/state" "$tmp/spool"
-chown munge:munge "$tmp/munge"
-chmod 755 "$tmp/munge"
-socket="$tmp/munge/munge.socket"
-conf="$tmp/slurm.conf"
-array_job=""
-merge_job=""
-started=()
-
 # The pid of a daemon we started, from its pid file; empty if there is none
 # (yet) or the process there is no longer that daemon.
 daemon_pid() {
@@ -119,6 +107,17 @@ cleanup() {
   rm -rf "$tmp"
   exit "$status"
 }
+tmp=$(mktemp -d /tmp/tessil-slurm.XXXXXX)
+# munged runs as the munge user and must reach its folder through this one.
+chmod 755 "$tmp"
+mkdir -p "$tmp/munge" "$tmp/state" "$tmp/spool"
+chown munge:munge "$tmp/munge"
+chmod 755 "$tmp/munge"
+socket="$tmp/munge/munge.socket"
+conf="$tmp/slurm.conf"
+array_job=""
+merge_job=""
+started=()
 trap cleanup EXIT
 trap 'echo "test-slurm: interrupted" >&2; exit 130' INT
 trap 'echo "test-slurm: terminated" >&2; exit 143' TERM
