@@ -124,7 +124,7 @@ trap 'echo "test-slurm: terminated" >&2; exit 143' TERM
 
 show_logs() {
   local log
-  for log in "$tmp/munge/munged.log" "$tmp/slurmctld.log" "$tmp/slurmd.log" "$tmp"/cluster/.slurm-logs/*; do
+  for log in "$tmp/munge/munged.log" "$tmp/slurmctld.log" "$tmp/slurmd.log" "$tmp"/cluster/slurm-logs/*; do
     [ -f "$log" ] || continue
     echo "---- last lines of ${log#"$tmp"/}" >&2
     tail -n 15 "$log" >&2
@@ -250,7 +250,7 @@ not_completed=$(grep -v '^COMPLETED' <<<"$array_states" || true)
 # would give the same table, but no sweep would be shared.
 for study in "$tmp"/cluster/studies/*/; do
   study=$(basename "$study")
-  runs=$(grep -lw -- "$study" "$tmp"/cluster/.slurm-logs/sweep-*.out | wc -l)
+  runs=$(grep -lw -- "$study" "$tmp"/cluster/slurm-logs/sweep-*.out | wc -l)
   [ "$runs" -eq 1 ] || fail "study $study was run by $runs tasks, not by one."
 done
 

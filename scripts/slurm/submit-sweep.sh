@@ -18,7 +18,7 @@ has succeeded, merges them into one table and one chart:
   DIR/merged.tsv        one row per study
   DIR/summary.svg       actual size and power against matrix size
   DIR/studies/          each study's report, power table and figures
-  DIR/.slurm-logs/      the jobs' output: sweep-<array>_<task>.out, merge-<job>.out
+  DIR/slurm-logs/       the jobs' output: sweep-<array>_<task>.out, merge-<job>.out
 
 DIR must be a folder that every node of the cluster sees (a shared file
 system); it is made if it does not exist.
@@ -138,15 +138,21 @@ plan=$(realpath "$plan")
 cli=$(realpath "$cli")
 dir=$(realpath -m "$dir")
 
-# An invalid plan is refused here, in seconds, rather than by every task once
-# the queue lets them run.
-if ! "$cli" sweep "$plan" -o "$dir" --list "${sweep_options[@]}" </dev/null >/dev/null; then
+# Before anything is queued, tessil-cli checks the plan and DIR (a sweep of
+# another plan or another Tessil is refused) and records the sweep in DIR, so
+# that the tasks and the logs below find a sweep folder: it runs a shard that
+# holds no study. The list has a line per study (and a heading), so shard
+# N-1 of N, N one more than its lines, is empty.
+if ! lines=$("$cli" sweep "$plan" --list "${sweep_options[@]}" </dev/null | wc -l); then
   fail "tessil-cli refused the plan (above); nothing was submitted."
 fi
+if ! said=$("$cli" sweep "$plan" -o "$dir" --shard "$lines/$((lines + 1))" --no-progress "${sweep_options[@]}" \
+  </dev/null 2>&1 >/dev/null); then
+  echo "$said" >&2
+  fail "tessil-cli refused the sweep folder (above); nothing was submitted."
+fi
 
-# Hidden, because tessil-cli takes over only a folder that is new, empty, or
-# already its sweep: visible files of other programs make it refuse.
-logs="$dir/.slurm-logs"
+logs="$dir/slurm-logs"
 mkdir -p "$logs" || fail "cannot make the folder \"$logs\"."
 
 array="0-$((tasks - 1))"
