@@ -11,9 +11,10 @@
 # (scripts/install-deps.sh); without them it says why in one line and passes.
 # It stops the daemons it started, by their process ids, on every way out.
 set -euo pipefail
+# A program named on the command line is found from where the test was run.
+if [ $# -ge 1 ]; then cli=$(realpath -m -- "$1"); fi
 cd "$(dirname "$0")/.."
-
-cli=${1:-build/ci/bin/tessil-cli}
+cli=${cli:-build/ci/bin/tessil-cli}
 plan=tests/slurm/plan.toml
 tasks=4
 start_seconds=$SECONDS
