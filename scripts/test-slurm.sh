@@ -251,7 +251,7 @@ not_completed=$(grep -v '^COMPLETED' <<<"$array_states" || true)
 # would give the same table, but no sweep would be shared.
 for study in "$tmp"/cluster/studies/*/; do
   study=$(basename "$study")
-  runs=$(grep -lw -- "$study" "$tmp"/cluster/slurm-logs/sweep-*.out | wc -l)
+  runs=$({ grep -lw -- "$study" "$tmp"/cluster/slurm-logs/sweep-*.out || true; } | wc -l)
   [ "$runs" -eq 1 ] || fail "study $study was run by $runs tasks, not by one."
 done
 
