@@ -13,6 +13,9 @@ packages=(
   # The Windows build and its tests: the posix-thread mingw-w64 compiler
   # (the win32 one has no std::thread) and Wine to run the results.
   g++-mingw-w64-x86-64-posix wine wine64
+  # The one-node Slurm cluster of scripts/test-slurm.sh, which starts its own
+  # daemons; installing them must not start the machine's (see below).
+  slurmd slurmctld slurm-client munge
 )
 
 missing=()
@@ -28,4 +31,15 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update
+# Debian starts a package's service when it installs it: munged would be left
+# running, and slurmd and slurmctld find no configuration. A policy-rc.d that
+# refuses every start keeps the install of these daemons from starting
+# anything; one the machine already has is left as it is.
+policy=/usr/sbin/policy-rc.d
+if [[ " ${missing[*]} " =~ \ (slurmd|slurmctld|munge)\  ]] && [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\n# Written by Tessil'"'"'s scripts/install-deps.sh for the length of an install.\nexit 101\n' |
+    $SUDO tee "$policy" >/dev/null
+  $SUDO chmod 755 "$policy"
+  trap '$SUDO rm -f "$policy"' EXIT
+fi
 $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
