@@ -603,6 +603,9 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
   sweepApp->add_flag("--no-progress", sweep.NoProgress, "Do not show the progress bar on standard error");
   sweepApp->add_flag("--list", sweep.List,
                      "Only list the plan's studies (id, shard, seeds, the run command that makes each alone)");
+  sweepApp->add_flag("--prepare", sweep.Prepare,
+                     "Only check the plan and make the sweep's folder (or check that it holds this plan's sweep), "
+                     "running nothing: what a batch system's submit step does before it queues the shards");
 
   MergeCommand merge;
   CLI::App* mergeApp = app.add_subcommand(

@@ -363,6 +363,11 @@ int RunSweep(const SweepCommand& c, Environment& env) {
   const fs::path folder = c.Folder;
   bool failed = false;
   if (!PrepareFolder(folder, plan, planBytes, err, failed)) return failed ? ExitFailed : ExitRefused;
+  if (c.Prepare) {
+    err << "tessil-cli: the sweep of " << total << (total == 1 ? " study" : " studies") << " is ready in "
+        << Quoted(folder) << ".\n";
+    return ExitOk;
+  }
   const fs::path studies = folder / "studies";
 
   std::vector<const SweepStudy*> toRun;
@@ -378,12 +383,14 @@ int RunSweep(const SweepCommand& c, Environment& env) {
       shard.Count > 1 ? "shard " + std::to_string(shard.Index) + "/" + std::to_string(shard.Count) + " of the sweep"
                       : "the sweep";
   if (toRun.empty()) {
-    err << "tessil-cli: the " << inShard << " studies of " << whose << " are already in " << Quoted(folder) << ".\n";
+    err << "tessil-cli: " << (inShard == 1 ? "the one study of " : "the " + std::to_string(inShard) + " studies of ")
+        << whose << (inShard == 1 ? " is" : " are") << " already in " << Quoted(folder) << ".\n";
     return ExitOk;
   }
   if (already > 0) {
-    err << "tessil-cli: " << already << " of the " << inShard << " studies of " << whose << " are already in "
-        << Quoted(folder) << "; running the other " << toRun.size() << ".\n";
+    err << "tessil-cli: " << already << " of the " << inShard << " studies of " << whose
+        << (already == 1 ? " is" : " are") << " already in " << Quoted(folder) << "; running the other " << toRun.size()
+        << ".\n";
   }
 
   const bool drawBar = env.ErrIsTerminal && !c.NoProgress;
@@ -435,7 +442,8 @@ int RunSweep(const SweepCommand& c, Environment& env) {
     }
   }
   bar.Finish();
-  err << "tessil-cli: the " << inShard << " studies of " << whose << " are in " << Quoted(folder) << ".\n";
+  err << "tessil-cli: " << (inShard == 1 ? "the one study of " : "the " + std::to_string(inShard) + " studies of ")
+      << whose << (inShard == 1 ? " is" : " are") << " in " << Quoted(folder) << ".\n";
   return ExitOk;
 }
 

@@ -47,6 +47,7 @@ struct SweepCommand {
   bool NoProgress = false;
   bool Yes = false;
   bool List = false;
+  bool Prepare = false;  // check the plan, make or check the folder, run nothing
   std::string EcoSim = "in-process";
 };
 

@@ -140,16 +140,11 @@ dir=$(realpath -m "$dir")
 
 # Before anything is queued, tessil-cli checks the plan and DIR (a sweep of
 # another plan or another Tessil is refused) and records the sweep in DIR, so
-# that the tasks and the logs below find a sweep folder: it runs a shard that
-# holds no study. The list has a line per study (and a heading), so shard
-# N-1 of N, N one more than its lines, is empty.
-if ! lines=$("$cli" sweep "$plan" --list "${sweep_options[@]}" </dev/null | wc -l); then
-  fail "tessil-cli refused the plan (above); nothing was submitted."
-fi
-if ! said=$("$cli" sweep "$plan" -o "$dir" --shard "$lines/$((lines + 1))" --no-progress "${sweep_options[@]}" \
-  </dev/null 2>&1 >/dev/null); then
+# that a wrong folder is refused now, not hours later in the queue, and the
+# logs below go into a sweep's folder.
+if ! said=$("$cli" sweep "$plan" -o "$dir" --prepare "${sweep_options[@]}" </dev/null 2>&1 >/dev/null); then
   echo "$said" >&2
-  fail "tessil-cli refused the sweep folder (above); nothing was submitted."
+  fail "tessil-cli refused the plan or the sweep folder (above); nothing was submitted."
 fi
 
 logs="$dir/slurm-logs"

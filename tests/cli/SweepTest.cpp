@@ -179,7 +179,7 @@ TEST(Sweep, MergesTheSameTablesWholeInShardsAndInterruptedThenResumed) {
   const fs::path kept = f.Root / "resumed" / "studies" / f.Id(1) / "report.txt";
   const fs::file_time_type keptTime = fs::last_write_time(kept);
   const std::string resumed = f.Sweep("resumed", {"--shard", "1/3", "--no-progress"});
-  EXPECT_NE(resumed.find("1 of the 2 studies of shard 1/3 of the sweep are already in"), std::string::npos) << resumed;
+  EXPECT_NE(resumed.find("1 of the 2 studies of shard 1/3 of the sweep is already in"), std::string::npos) << resumed;
   EXPECT_NE(resumed.find("[1/1] study " + f.Id(4) + " finished"), std::string::npos) << resumed;
   EXPECT_EQ(fs::last_write_time(kept), keptTime) << "a finished study is not run again";
   EXPECT_EQ(f.Merged("resumed"), whole);
