@@ -50,10 +50,20 @@ Outcome TestCommand(std::vector<std::string> args) {
   return TestCommand(std::move(args), never);
 }
 
+// The test program's own scratch folder, removed when the program ends (each
+// test runs in a program of its own, which would otherwise leave one behind).
+struct ScratchFolder {
+  fs::path Path = fs::temp_directory_path() / ("tessil-matrix-file-" + std::to_string(::getpid()));
+  ~ScratchFolder() {
+    std::error_code ignored;
+    fs::remove_all(Path, ignored);
+  }
+};
+
 fs::path Folder() {
-  const fs::path dir = fs::temp_directory_path() / ("tessil-matrix-file-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
-  return dir;
+  static const ScratchFolder scratch;
+  fs::create_directories(scratch.Path);
+  return scratch.Path;
 }
 
 std::string WriteMatrix(const std::string& name, const std::string& bytes) {
