@@ -73,7 +73,7 @@ bool StandInEcoSim::OwnsWindow(WindowHandle window) const {
 QWidget* StandInEcoSim::Window(QWidget* widget, std::string_view className, std::string_view text) {
   if (faults_.Missing(className)) return widget;
   qtwin::MakeWindow(windows_, widget, className, text);
-  Attach(widget);
+  Attach(windows_, widget);
   return widget;
 }
 

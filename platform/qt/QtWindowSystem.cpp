@@ -39,10 +39,7 @@ bool Matches(const WindowEntry& entry, std::string_view className, std::optional
 }
 
 std::intptr_t Deliver(WindowRegistry& registry, WindowHandle window, WindowMessageEvent& message) {
-  QWidget* widget = qtwin::WidgetOf(registry, window);
-  if (widget == nullptr) return 0;
-  QCoreApplication::sendEvent(widget, &message);
-  return message.Result;
+  return qtwin::SendWindowMessage(registry, window, message);
 }
 
 }  // namespace
@@ -57,11 +54,16 @@ bool QtWindowSystem::Sees(WindowHandle window) {
   const qtwin::HostedProgram* started = world_.Programs().Running(started_);
   if (started == nullptr) return false;
   WindowHandle top = window;
-  for (const WindowEntry* entry = Registry().Find(window); entry != nullptr && entry->Parent != NoWindow;
-       entry = Registry().Find(entry->Parent)) {
-    top = entry->Parent;
-  }
-  return started->OwnsWindow(top);
+  const WindowEntry* entry = Registry().Find(window);
+  for (; entry != nullptr && entry->Parent != NoWindow; entry = Registry().Find(entry->Parent)) top = entry->Parent;
+  // A top-level window that exists, and was found the program's before
+  // while the same start of it runs, is the program's still: handles and
+  // starts are never given out twice, and a window never changes program.
+  if (entry != nullptr && started_ == ownedProgram_ && top == ownedTop_) return true;
+  if (!started->OwnsWindow(top)) return false;
+  ownedProgram_ = started_;
+  ownedTop_ = top;
+  return true;
 }
 
 WindowHandle QtWindowSystem::FindWindow(std::string_view className, std::optional<std::string_view> text) {

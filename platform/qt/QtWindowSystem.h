@@ -101,6 +101,11 @@ class QtWindowSystem final : public WindowSystem {
   std::function<void()> sendWait_;
   // The program the last ShellExecute started; 0 when it started none.
   qtwin::ProgramId started_ = 0;
+  // The top-level window Sees last found owned by that program, and the
+  // start it was found for: each look-up under it then skips asking the
+  // program again.
+  qtwin::ProgramId ownedProgram_ = 0;
+  WindowHandle ownedTop_ = NoWindow;
 };
 
 }  // namespace tessil

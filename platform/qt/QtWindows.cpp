@@ -335,18 +335,45 @@ std::string TextOf(WindowRegistry& registry, const QWidget* window) {
   return entry == nullptr ? std::string() : entry->Text;
 }
 
-void WindowProcedure::Attach(QWidget* window) { window->installEventFilter(this); }
+std::intptr_t SendWindowMessage(WindowRegistry& registry, WindowHandle window, WindowMessageEvent& message) {
+  WindowEntry* entry = registry.Find(window);
+  if (entry == nullptr) return 0;
+  QWidget* widget = entry->Widget.data();
+  if (!entry->Managed) {
+    QCoreApplication::sendEvent(widget, &message);
+    return message.Result;
+  }
+  // In the order Qt calls event filters: the last attached first.
+  for (std::size_t k = entry->Procedures.size(); k-- > 0;) {
+    auto* procedure = static_cast<WindowProcedure*>(entry->Procedures[k].data());
+    if (procedure != nullptr && procedure->Deliver(widget, message)) return message.Result;
+    // A handler may have destroyed the window: then no default handling.
+    entry = registry.Find(window);
+    if (entry == nullptr) return message.Result;
+    k = std::min(k, entry->Procedures.size());
+  }
+  message.Handled = true;
+  DefaultHandling(registry, *entry, message);
+  return message.Result;
+}
+
+void WindowProcedure::Attach(WindowRegistry& registry, QWidget* window) {
+  // Posted messages come through Qt's queue, in turn with everything else
+  // posted; sent ones through the registry.
+  window->installEventFilter(this);
+  if (WindowEntry* entry = registry.Find(registry.HandleOf(window))) entry->Procedures.emplace_back(this);
+}
+
+bool WindowProcedure::Deliver(QWidget* window, WindowMessageEvent& message) {
+  if (message.Handled || window == nullptr) return false;
+  if (!HandleMessage(window, message)) return false;
+  message.Handled = true;
+  return true;
+}
 
 bool WindowProcedure::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != WindowMessageEvent::EventType()) return QObject::eventFilter(watched, event);
-  auto& m = static_cast<WindowMessageEvent&>(*event);
-  auto* window = qobject_cast<QWidget*>(watched);
-  if (m.Handled || window == nullptr) return false;
-  if (HandleMessage(window, m)) {
-    m.Handled = true;
-    return true;
-  }
-  return false;
+  return Deliver(qobject_cast<QWidget*>(watched), static_cast<WindowMessageEvent&>(*event));
 }
 
 }  // namespace tessil::qtwin

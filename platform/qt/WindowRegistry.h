@@ -39,6 +39,9 @@ struct WindowEntry {
   // The widget does not show the text yet: EcoSim's windows are drawn only
   // while they are on the screen, so typing into them stays cheap.
   bool DisplayStale = false;
+  // The window's procedures (WindowProcedure), in the order attached: sent
+  // messages go to them directly.
+  std::vector<QPointer<QObject>> Procedures;
 };
 
 class WindowRegistry {
