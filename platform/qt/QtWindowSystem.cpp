@@ -30,12 +30,12 @@ std::string CurrentText(const WindowEntry& entry) {
   return entry.Managed ? entry.Text : Latin1(entry.Widget->windowTitle());
 }
 
-std::string LookupName(const WindowEntry& entry) {
-  return entry.Managed ? entry.Name : Latin1(entry.Widget->windowTitle());
-}
-
 bool Matches(const WindowEntry& entry, std::string_view className, std::optional<std::string_view> text) {
-  return SameWindowText(entry.ClassName, className) && (!text || SameWindowText(LookupName(entry), *text));
+  if (!SameWindowText(entry.ClassName, className)) return false;
+  if (!text) return true;
+  // What look-ups compare: EcoSim's windows keep it in the registry,
+  // Tessil's own in Qt.
+  return entry.Managed ? SameWindowText(entry.Name, *text) : SameWindowText(Latin1(entry.Widget->windowTitle()), *text);
 }
 
 std::intptr_t Deliver(WindowRegistry& registry, WindowHandle window, WindowMessageEvent& message) {
