@@ -12,6 +12,8 @@ char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a
 
 bool SameWindowText(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
+  // Most look-ups name a window exactly as it is written.
+  if (a == b) return true;
   for (std::size_t k = 0; k < a.size(); ++k) {
     if (Fold(a[k]) != Fold(b[k])) return false;
   }

@@ -73,7 +73,7 @@ bool StandInEcoSim::OwnsWindow(WindowHandle window) const {
 QWidget* StandInEcoSim::Window(QWidget* widget, std::string_view className, std::string_view text) {
   if (faults_.Missing(className)) return widget;
   qtwin::MakeWindow(windows_, widget, className, text);
-  Attach(widget);
+  Attach(windows_, widget);
   return widget;
 }
 
@@ -252,7 +252,16 @@ void StandInEcoSim::Show(QWidget* window, bool shown) { qtwin::SetShown(windows_
 void StandInEcoSim::ShowPage(std::uintptr_t index) {
   if (index >= sheets_.size()) return;
   for (std::size_t k = 0; k < sheets_.size(); ++k) Show(sheets_[k], k == index);
-  pages_->setCurrentIndex(static_cast<int>(index));
+  page_ = static_cast<int>(index);
+  // Tessil turns the pages twice for every matrix while the window is off
+  // the screen, and a tab bar lays out and elides its captions on each
+  // turn: the tab widget follows only once the window is drawn.
+  if (options_->isVisible()) pages_->setCurrentIndex(page_);
+}
+
+bool StandInEcoSim::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == options_ && event->type() == QEvent::Show) pages_->setCurrentIndex(page_);
+  return WindowProcedure::eventFilter(watched, event);
 }
 
 bool StandInEcoSim::HandleMessage(QWidget* window, qtwin::WindowMessageEvent& m) {

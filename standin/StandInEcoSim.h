@@ -76,6 +76,7 @@ class StandInEcoSim final : public qtwin::HostedProgram, private qtwin::WindowPr
   };
 
   bool HandleMessage(QWidget* window, qtwin::WindowMessageEvent& message) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
   QWidget* Window(QWidget* widget, std::string_view className, std::string_view text);
   QWidget* TopLevel(std::string_view className, std::string_view text);
@@ -123,6 +124,8 @@ class StandInEcoSim final : public qtwin::HostedProgram, private qtwin::WindowPr
   QWidget* options_ = nullptr;
   QTabWidget* pages_ = nullptr;
   std::vector<QWidget*> sheets_;  // by page index
+  // The page shown; the tab widget shows it while the window is drawn.
+  int page_ = 0;
   RadioGroup rows_, columns_, algorithm_, degenerate_, empty_;
   QComboBox* index_ = nullptr;
   QLineEdit* iterations_ = nullptr;

@@ -18,16 +18,29 @@ void StringGrid::Resize(int rows, int cols) {
   update();
 }
 
+// The editor's text as the window system holds it; empty once its window
+// is gone.
+const std::string& StringGrid::EditorText(const qtwin::WindowEntry* editor) {
+  static const std::string none;
+  return editor == nullptr ? none : editor->Text;
+}
+
 void StringGrid::Type(char c) {
   if (editor_ == nullptr) {
     editor_ = new QLineEdit(this);
     editor_->setFrame(false);
     editor_->hide();
-    qtwin::MakeWindow(windows_, editor_, "TInplaceEdit", "");
+    editorWindow_ = qtwin::MakeWindow(windows_, editor_, "TInplaceEdit", "");
   }
-  const std::string text = cells_.Type(c, qtwin::TextOf(windows_, editor_));
-  qtwin::SetText(windows_, editor_, text);
-  qtwin::SetShown(windows_, editor_, true);
+  // The editor's entry is found once for the character: nothing in between
+  // destroys the window. A matrix is typed a character and a Tab per cell.
+  qtwin::WindowEntry* editor = windows_.Find(editorWindow_);
+  const std::string text = cells_.Type(c, EditorText(editor));
+  if (editor != nullptr) {
+    windows_.SetText(*editor, text);
+    editor->Shown = true;
+    windows_.UpdateMapping(*editor);
+  }
   // Drawn only while EcoSim's window is on the screen.
   if (window()->isVisible()) {
     const QRect cell = CellRect(CurrentRow(), CurrentCol());
@@ -38,16 +51,22 @@ void StringGrid::Type(char c) {
 
 void StringGrid::Tab() {
   // Only the cell left and the cell entered change: a whole matrix typed
-  // into a visible grid costs the same per cell whatever its size.
-  UpdateCurrentCell();
+  // into a visible grid costs the same per cell whatever its size. A grid
+  // off the screen is not drawn at all.
+  const bool drawn = isVisible();
+  if (drawn) UpdateCurrentCell();
   if (cells_.Editing()) {
-    cells_.Tab(qtwin::TextOf(windows_, editor_));
+    qtwin::WindowEntry* editor = windows_.Find(editorWindow_);
+    cells_.Tab(EditorText(editor));
     if (editor_->isVisible()) editor_->hide();
-    qtwin::SetShown(windows_, editor_, false);
+    if (editor != nullptr) {
+      editor->Shown = false;
+      windows_.UpdateMapping(*editor);
+    }
   } else {
     cells_.Tab({});
   }
-  UpdateCurrentCell();
+  if (drawn) UpdateCurrentCell();
 }
 
 void StringGrid::UpdateCurrentCell() { update(CellRect(CurrentRow(), CurrentCol())); }

@@ -46,11 +46,13 @@ class StringGrid final : public QWidget {
   QRect CellRect(int row, int col) const;
   // Asks for the current cell to be drawn again, and nothing else.
   void UpdateCurrentCell();
+  static const std::string& EditorText(const qtwin::WindowEntry* editor);
 
   qtwin::WindowRegistry& windows_;
 
   GridCells cells_;
   QLineEdit* editor_ = nullptr;
+  WindowHandle editorWindow_ = NoWindow;
   std::int64_t cellsPainted_ = 0;
 };
 

@@ -1,6 +1,9 @@
 #include "EcoSimSession.h"
 
 #include <optional>
+#include <span>
+#include <stdexcept>
+#include <vector>
 
 #include "TestVocabulary.h"
 
@@ -99,11 +102,42 @@ const LookUp Directory[] = {
     {"Results", {}, &S::ResultsMemo, &S::IndexSheet, &S::ResultsMemo, "TMemo", Any},
 };
 
+// The rows of one name, which stand together in the directory: a name's
+// look-ups are found without comparing every row's name, since the per-cell
+// check of a typed matrix looks up "GridEdit" once for every cell.
+struct NameRows {
+  std::string_view Name;
+  std::span<const LookUp> Rows;
+};
+
+std::vector<NameRows> GroupByName() {
+  std::vector<NameRows> groups;
+  const std::span<const LookUp> all(Directory);
+  std::size_t begin = 0;
+  for (std::size_t k = 1; k <= all.size(); ++k) {
+    if (k < all.size() && all[k].Name == all[begin].Name) continue;
+    for (const NameRows& earlier : groups) {
+      if (earlier.Name == all[begin].Name) throw std::logic_error("the look-ups of a name must stand together");
+    }
+    groups.push_back({all[begin].Name, all.subspan(begin, k - begin)});
+    begin = k;
+  }
+  return groups;
+}
+
+std::span<const LookUp> RowsOf(std::string_view name) {
+  static const std::vector<NameRows> groups = GroupByName();
+  for (const NameRows& group : groups) {
+    if (group.Name == name) return group.Rows;
+  }
+  return {};
+}
+
 }  // namespace
 
 void FindEcoSimWindows(WindowSystem& windows, EcoSimSession& session, std::string_view name, std::string_view section) {
-  for (const LookUp& row : Directory) {
-    if (row.Name != name || (!row.Section.empty() && row.Section != section)) continue;
+  for (const LookUp& row : RowsOf(name)) {
+    if (!row.Section.empty() && row.Section != section) continue;
     if (row.Parent == nullptr) {
       session.*row.Target = windows.FindWindow(row.Class, row.Text);
       continue;

@@ -30,19 +30,16 @@ std::string CurrentText(const WindowEntry& entry) {
   return entry.Managed ? entry.Text : Latin1(entry.Widget->windowTitle());
 }
 
-std::string LookupName(const WindowEntry& entry) {
-  return entry.Managed ? entry.Name : Latin1(entry.Widget->windowTitle());
-}
-
 bool Matches(const WindowEntry& entry, std::string_view className, std::optional<std::string_view> text) {
-  return SameWindowText(entry.ClassName, className) && (!text || SameWindowText(LookupName(entry), *text));
+  if (!SameWindowText(entry.ClassName, className)) return false;
+  if (!text) return true;
+  // What look-ups compare: EcoSim's windows keep it in the registry,
+  // Tessil's own in Qt.
+  return entry.Managed ? SameWindowText(entry.Name, *text) : SameWindowText(Latin1(entry.Widget->windowTitle()), *text);
 }
 
 std::intptr_t Deliver(WindowRegistry& registry, WindowHandle window, WindowMessageEvent& message) {
-  QWidget* widget = qtwin::WidgetOf(registry, window);
-  if (widget == nullptr) return 0;
-  QCoreApplication::sendEvent(widget, &message);
-  return message.Result;
+  return qtwin::SendWindowMessage(registry, window, message);
 }
 
 }  // namespace
@@ -57,11 +54,16 @@ bool QtWindowSystem::Sees(WindowHandle window) {
   const qtwin::HostedProgram* started = world_.Programs().Running(started_);
   if (started == nullptr) return false;
   WindowHandle top = window;
-  for (const WindowEntry* entry = Registry().Find(window); entry != nullptr && entry->Parent != NoWindow;
-       entry = Registry().Find(entry->Parent)) {
-    top = entry->Parent;
-  }
-  return started->OwnsWindow(top);
+  const WindowEntry* entry = Registry().Find(window);
+  for (; entry != nullptr && entry->Parent != NoWindow; entry = Registry().Find(entry->Parent)) top = entry->Parent;
+  // A top-level window that exists, and was found the program's before
+  // while the same start of it runs, is the program's still: handles and
+  // starts are never given out twice, and a window never changes program.
+  if (entry != nullptr && started_ == ownedProgram_ && top == ownedTop_) return true;
+  if (!started->OwnsWindow(top)) return false;
+  ownedProgram_ = started_;
+  ownedTop_ = top;
+  return true;
 }
 
 WindowHandle QtWindowSystem::FindWindow(std::string_view className, std::optional<std::string_view> text) {
@@ -260,6 +262,10 @@ void QtWindowSystem::LeaveBehind(WindowHandle window) { world_.Programs().EndPro
 void QtWindowSystem::ProcessPendingMessages() {
   if (options_.FullTurnSeconds > 0) {
     QCoreApplication::sendPostedEvents();
+    // Reading the clock costs as much as the rest of a turn that finds
+    // nothing posted: it is read only every few turns.
+    if (++turnsSinceClock_ < TurnsBetweenClockReads) return;
+    turnsSinceClock_ = 0;
     const auto now = std::chrono::steady_clock::now();
     if (now - lastFullTurn_ < std::chrono::duration<double>(options_.FullTurnSeconds)) return;
     lastFullTurn_ = now;

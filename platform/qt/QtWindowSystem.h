@@ -29,9 +29,10 @@ class QtWindowSystem final : public WindowSystem {
     std::optional<ScreenSize> Screen;
     // When above 0, a turn of message processing delivers the posted
     // messages every time but polls the window system and the timers only
-    // once this many (real) seconds have passed since it last did: a wait
-    // for EcoSim then costs little while Tessil's own windows, Cancel and
-    // "Show EcoSim" stay live. 0: every turn is a full one.
+    // once this many (real) seconds have passed since it last did, as the
+    // clock read every few turns tells: a wait for EcoSim then costs little
+    // while Tessil's own windows, Cancel and "Show EcoSim" stay live. The
+    // first turn is a full one. 0: every turn is a full one.
     double FullTurnSeconds = 0.0;
   };
 
@@ -96,11 +97,19 @@ class QtWindowSystem final : public WindowSystem {
   SystemClock systemClock_;
   Options options_;
   std::chrono::steady_clock::time_point lastFullTurn_{};
+  static constexpr int TurnsBetweenClockReads = 16;
+  // Turns since the clock was last read; the first turn reads it.
+  int turnsSinceClock_ = TurnsBetweenClockReads - 1;
   // Sends within this process are answered at once: the hook is kept for
   // the interface and never called.
   std::function<void()> sendWait_;
   // The program the last ShellExecute started; 0 when it started none.
   qtwin::ProgramId started_ = 0;
+  // The top-level window Sees last found owned by that program, and the
+  // start it was found for: each look-up under it then skips asking the
+  // program again.
+  qtwin::ProgramId ownedProgram_ = 0;
+  WindowHandle ownedTop_ = NoWindow;
 };
 
 }  // namespace tessil

@@ -155,7 +155,7 @@ WindowRegistry::~WindowRegistry() = default;
 
 WindowHandle WindowRegistry::Add(QWidget* widget, std::string_view className, std::string_view text, bool managed) {
   const WindowHandle handle = next_;
-  next_ += 4;
+  next_ += HandleStep;
   WindowEntry entry;
   entry.Widget = widget;
   entry.ClassName = className;
@@ -170,48 +170,54 @@ WindowHandle WindowRegistry::Add(QWidget* widget, std::string_view className, st
     }
   }
   if (entry.Parent != NoWindow) {
-    entries_.at(entry.Parent).Children.push_back(handle);
+    Slot(entry.Parent)->Children.push_back(handle);
   } else {
     topLevels_.push_back(handle);
     zOrder_.insert(zOrder_.begin(), handle);
   }
-  entries_.emplace(handle, std::move(entry));
+  entries_.push_back(std::make_unique<WindowEntry>(std::move(entry)));
   handles_[widget] = handle;
   widget->installEventFilter(defaults_.get());
   QObject::connect(widget, &QObject::destroyed, defaults_.get(), [this, handle, widget] { Remove(handle, widget); });
   return handle;
 }
 
+// Handles are given out in steps from the first, never twice: a handle
+// names its slot, and a window's slot stays empty once it is destroyed.
+WindowEntry* WindowRegistry::Slot(WindowHandle window) const {
+  if (window < FirstHandle || (window - FirstHandle) % HandleStep != 0) return nullptr;
+  const std::size_t slot = (window - FirstHandle) / HandleStep;
+  return slot < entries_.size() ? entries_[slot].get() : nullptr;
+}
+
 void WindowRegistry::Remove(WindowHandle window, const QWidget* widget) {
-  const auto found = entries_.find(window);
-  if (found == entries_.end()) return;
-  if (const WindowHandle parent = found->second.Parent; parent != NoWindow) {
+  WindowEntry* entry = Slot(window);
+  if (entry == nullptr) return;
+  if (const WindowHandle parent = entry->Parent; parent != NoWindow) {
     if (WindowEntry* p = Find(parent)) std::erase(p->Children, window);
   }
   // Children whose widgets outlive this one become unreachable with it.
-  for (const WindowHandle child : found->second.Children) {
+  for (const WindowHandle child : entry->Children) {
     if (WindowEntry* c = Find(child)) c->Parent = NoWindow;
   }
   std::erase(topLevels_, window);
   std::erase(zOrder_, window);
   handles_.erase(widget);
-  entries_.erase(found);
+  entries_[(window - FirstHandle) / HandleStep].reset();
   if (focus_ == window) focus_ = NoWindow;
 }
 
 void WindowRegistry::RemoveTree(WindowHandle window) {
-  const auto found = entries_.find(window);
-  if (found == entries_.end()) return;
-  const std::vector<WindowHandle> children = found->second.Children;
+  const WindowEntry* entry = Slot(window);
+  if (entry == nullptr) return;
+  const std::vector<WindowHandle> children = entry->Children;
   for (const WindowHandle child : children) RemoveTree(child);
-  Remove(window, found->second.Widget.data());
+  Remove(window, entry->Widget.data());
 }
 
 WindowEntry* WindowRegistry::Find(WindowHandle window) {
-  if (window == NoWindow) return nullptr;
-  const auto found = entries_.find(window);
-  if (found == entries_.end() || found->second.Widget.isNull()) return nullptr;
-  return &found->second;
+  WindowEntry* entry = Slot(window);
+  return entry == nullptr || entry->Widget.isNull() ? nullptr : entry;
 }
 
 WindowHandle WindowRegistry::HandleOf(const QWidget* widget) const {
@@ -335,18 +341,45 @@ std::string TextOf(WindowRegistry& registry, const QWidget* window) {
   return entry == nullptr ? std::string() : entry->Text;
 }
 
-void WindowProcedure::Attach(QWidget* window) { window->installEventFilter(this); }
+std::intptr_t SendWindowMessage(WindowRegistry& registry, WindowHandle window, WindowMessageEvent& message) {
+  WindowEntry* entry = registry.Find(window);
+  if (entry == nullptr) return 0;
+  QWidget* widget = entry->Widget.data();
+  if (!entry->Managed) {
+    QCoreApplication::sendEvent(widget, &message);
+    return message.Result;
+  }
+  // In the order Qt calls event filters: the last attached first.
+  for (std::size_t k = entry->Procedures.size(); k-- > 0;) {
+    auto* procedure = static_cast<WindowProcedure*>(entry->Procedures[k].data());
+    if (procedure != nullptr && procedure->Deliver(widget, message)) return message.Result;
+    // A handler may have destroyed the window: then no default handling.
+    entry = registry.Find(window);
+    if (entry == nullptr) return message.Result;
+    k = std::min(k, entry->Procedures.size());
+  }
+  message.Handled = true;
+  DefaultHandling(registry, *entry, message);
+  return message.Result;
+}
+
+void WindowProcedure::Attach(WindowRegistry& registry, QWidget* window) {
+  // Posted messages come through Qt's queue, in turn with everything else
+  // posted; sent ones through the registry.
+  window->installEventFilter(this);
+  if (WindowEntry* entry = registry.Find(registry.HandleOf(window))) entry->Procedures.emplace_back(this);
+}
+
+bool WindowProcedure::Deliver(QWidget* window, WindowMessageEvent& message) {
+  if (message.Handled || window == nullptr) return false;
+  if (!HandleMessage(window, message)) return false;
+  message.Handled = true;
+  return true;
+}
 
 bool WindowProcedure::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != WindowMessageEvent::EventType()) return QObject::eventFilter(watched, event);
-  auto& m = static_cast<WindowMessageEvent&>(*event);
-  auto* window = qobject_cast<QWidget*>(watched);
-  if (m.Handled || window == nullptr) return false;
-  if (HandleMessage(window, m)) {
-    m.Handled = true;
-    return true;
-  }
-  return false;
+  return Deliver(qobject_cast<QWidget*>(watched), static_cast<WindowMessageEvent&>(*event));
 }
 
 }  // namespace tessil::qtwin

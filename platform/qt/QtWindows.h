@@ -78,11 +78,22 @@ bool IsShown(WindowRegistry& registry, QWidget* window);
 void SetText(WindowRegistry& registry, QWidget* window, std::string_view text);
 std::string TextOf(WindowRegistry& registry, const QWidget* window);
 
+// Delivers a sent message at once and returns the window's answer (0 for
+// 0 and for a destroyed window). A window made with MakeWindow gets it from
+// its procedures, the last attached first, then from the default handling,
+// without a trip through Qt's event delivery: typing a matrix sends three
+// messages for every cell. Tessil's own windows get it as a sent Qt event.
+std::intptr_t SendWindowMessage(WindowRegistry& registry, WindowHandle window, WindowMessageEvent& message);
+
 // A window's message handler: attach it to windows made with MakeWindow;
 // it sees each message before the window system's default handling.
 class WindowProcedure : public QObject {
  public:
-  void Attach(QWidget* window);
+  // `window` must be a window of `registry`.
+  void Attach(WindowRegistry& registry, QWidget* window);
+  // Hands the message to the handler unless an earlier one took it; true
+  // when this one took it.
+  bool Deliver(QWidget* window, WindowMessageEvent& message);
 
  protected:
   // Handles one message; return true (and set Result) when it was handled.

@@ -39,6 +39,9 @@ struct WindowEntry {
   // The widget does not show the text yet: EcoSim's windows are drawn only
   // while they are on the screen, so typing into them stays cheap.
   bool DisplayStale = false;
+  // The window's procedures (WindowProcedure), in the order attached: sent
+  // messages go to them directly.
+  std::vector<QPointer<QObject>> Procedures;
 };
 
 class WindowRegistry {
@@ -79,12 +82,18 @@ class WindowRegistry {
 
  private:
   void Remove(WindowHandle window, const QWidget* widget);
+  WindowEntry* Slot(WindowHandle window) const;
 
-  std::unordered_map<WindowHandle, WindowEntry> entries_;
+  static constexpr WindowHandle FirstHandle = 0x00010010;
+  static constexpr WindowHandle HandleStep = 4;
+  // By handle (Slot): every look-up and message finds its window here, so
+  // without hashing; the entries stay where they are while windows come
+  // and go. Null once the window is destroyed.
+  std::vector<std::unique_ptr<WindowEntry>> entries_;
   std::unordered_map<const QWidget*, WindowHandle> handles_;
   std::vector<WindowHandle> topLevels_;  // creation order
   std::vector<WindowHandle> zOrder_;
-  WindowHandle next_ = 0x00010010;
+  WindowHandle next_ = FirstHandle;
   WindowHandle focus_ = NoWindow;
   std::unique_ptr<QObject> defaults_;
 };

@@ -200,7 +200,7 @@ TEST(QtWindowSystem, PostedMessagesWaitForTheNextTurnAndSentOnesAreAnsweredAtOnc
   Form f;
   QtWindowSystem ws(f.World);
   Recorder recorder;
-  recorder.Attach(f.Ok);
+  recorder.Attach(f.World.Windows(), f.Ok);
   int clicks = 0;
   QObject::connect(f.Ok, &QPushButton::clicked, [&clicks] { ++clicks; });
 
@@ -214,9 +214,12 @@ TEST(QtWindowSystem, PostedMessagesWaitForTheNextTurnAndSentOnesAreAnsweredAtOnc
   ASSERT_EQ(recorder.Seen.size(), 2u);
   EXPECT_EQ(recorder.Seen[1], std::make_pair(win::BM_CLICK, true));
 
-  recorder.TakeSetText = true;
+  Recorder later;
+  later.Attach(f.World.Windows(), f.Ok);
+  later.TakeSetText = true;
   EXPECT_EQ(ws.SendTextMessage(f.ok, win::WM_SETTEXT, 0, "Other"), 7);
   EXPECT_EQ(qtwin::TextOf(f.World.Windows(), f.Ok), "&OK") << "the window's own handler kept the default away";
+  EXPECT_EQ(recorder.Seen.size(), 2u) << "the handler attached last takes the message first";
 
   EXPECT_FALSE(ws.PostMessage(NoWindow, win::BM_CLICK, 0, 0));
   EXPECT_EQ(ws.SendMessage(NoWindow, win::WM_CHAR, 0x31, 0), 0);
@@ -489,6 +492,19 @@ TEST(QtWindowSystem, LookUpsSeeOnlyTheProgramThisWindowSystemStarted) {
   EXPECT_TRUE(ws.StartedProgramEnded());
   EXPECT_EQ(world.Programs().RunningPrograms(), 2u) << "the user's copy and the other's run on";
   EXPECT_TRUE(qtwin::IsShown(world.Windows(), &box));
+
+  // Each start replaces the one before: a window of the earlier start, seen
+  // a moment ago and still running, is seen no more.
+  world.Programs().RegisterProgram("OneWindow.exe", [&world](const std::string& dir) {
+    return std::make_unique<OneWindowProgram>(world.Windows(), dir);
+  });
+  ws.ShellExecute(NoWindow, "open", file.Path, "", "first", 1);
+  ws.ProcessPendingMessages();
+  ASSERT_NE(ws.FindWindow("TOneWindow", "first"), NoWindow);
+  ws.ShellExecute(NoWindow, "open", file.Path, "", "second", 1);
+  ws.ProcessPendingMessages();
+  EXPECT_EQ(ws.FindWindow("TOneWindow", "first"), NoWindow);
+  EXPECT_NE(ws.FindWindow("TOneWindow", "second"), NoWindow);
 }
 
 }  // namespace

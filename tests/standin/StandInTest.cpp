@@ -1,6 +1,8 @@
 // The stand-in EcoSim answers the window protocol as EcoSim 7.0 does.
 #include <gtest/gtest.h>
 
+#include <QTabWidget>
+
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -163,7 +165,15 @@ TEST_F(StandIn, OptionsAreChosenByTheButtonHandleAndPagesByIndex) {
   ws_.SendMessage(s_.OptionsPages, win::TCM_SETCURFOCUS, 1, 0);
   EXPECT_TRUE(ws_.IsWindowVisible(s_.GeneralSheet));
   EXPECT_FALSE(ws_.IsWindowVisible(s_.PreferencesSheet));
+  // Drawn, the window shows the page turned to while it was off the screen,
+  // and follows each turn from then on.
+  auto* tabs = qobject_cast<QTabWidget*>(qtwin::WidgetOf(world_.Windows(), s_.OptionsPages));
+  ASSERT_NE(tabs, nullptr);
+  ws_.SetWindowPos(s_.OptionsWindow, win::HWND_TOP, 0, 0, 402, 483, win::SWP_NOACTIVATE);
+  ASSERT_TRUE(ws_.IsMapped(s_.OptionsWindow));
+  EXPECT_EQ(tabs->currentWidget(), qtwin::WidgetOf(world_.Windows(), s_.GeneralSheet));
   ws_.SendMessage(s_.OptionsPages, win::TCM_SETCURFOCUS, 0, 0);
+  EXPECT_EQ(tabs->currentWidget(), qtwin::WidgetOf(world_.Windows(), s_.PreferencesSheet));
 
   Find("Coop", "Rows");
   Find("Coop", "Columns");
