@@ -220,7 +220,8 @@ bool HasCheckerboard(const Incidence& m, StopCheck* check) {
   return false;
 }
 
-TrialSwapper::TrialSwapper(const Incidence& m, StopCheck* check) : species_(static_cast<std::uint64_t>(m.Rows())) {
+TrialSwapper::TrialSwapper(const Incidence& m, StopCheck* check, bool pairTable)
+    : species_(static_cast<std::uint64_t>(m.Rows())) {
   // |A \ B| <= min(rA, N - rB) and |B \ A| <= min(rB, N - rA): the
   // largest product over pairs bounds every pair's checkerboard units.
   const std::vector<int> totals = m.RowTotals();
@@ -231,6 +232,29 @@ TrialSwapper::TrialSwapper(const Incidence& m, StopCheck* check) : species_(stat
       const std::int64_t ra = totals[a], rb = totals[b];
       const auto most = static_cast<std::uint64_t>(std::min(ra, n - rb) * std::min(rb, n - ra));
       bound_ = std::max(bound_, most);
+    }
+  }
+  if (pairTable && m.WordsPerRow() == 1 && species_ <= 256) {
+    std::uint64_t sum = 0;
+    for (std::size_t a = 0; a < totals.size() && sum <= PairTableLimit; ++a) {
+      for (std::size_t b = a + 1; b < totals.size(); ++b) {
+        const std::int64_t ra = totals[a], rb = totals[b];
+        sum += static_cast<std::uint64_t>(std::min(ra, n - rb) * std::min(rb, n - ra));
+      }
+    }
+    if (sum > 0 && sum <= PairTableLimit) {
+      Tick(check, static_cast<std::int64_t>(sum + species_ * species_));
+      pairTable_.reserve(sum);
+      for (std::size_t a = 0; a < totals.size(); ++a) {
+        for (std::size_t b = a + 1; b < totals.size(); ++b) {
+          const std::int64_t ra = totals[a], rb = totals[b];
+          const auto most = static_cast<std::uint32_t>(std::min(ra, n - rb) * std::min(rb, n - ra));
+          for (std::uint32_t place = 0; place < most; ++place) {
+            pairTable_.push_back(static_cast<std::uint32_t>(a) | static_cast<std::uint32_t>(b) << 8 | place << 16);
+          }
+        }
+      }
+      tableThreshold_ = ((std::uint64_t{1} << 32) - sum) % sum;
     }
   }
   narrow_ = species_ >= 2 && species_ < 65536 && bound_ > 0 && bound_ < (std::uint64_t{1} << 32);
@@ -248,13 +272,17 @@ bool TrialSwapper::Pays(std::uint64_t checkerboards) const {
     return false;
   }
   const double r = static_cast<double>(species_);
-  const double acceptance = 2.0 * static_cast<double>(checkerboards) / (r * (r - 1) * static_cast<double>(bound_));
+  const double acceptance = pairTable_.empty()
+                                ? 2.0 * static_cast<double>(checkerboards) / (r * (r - 1) * static_cast<double>(bound_))
+                                : static_cast<double>(checkerboards) / static_cast<double>(pairTable_.size());
   return acceptance * (8 + r) > 1.0;
 }
 
 void TrialSwapper::Swap(Incidence& m, RandomBits& rng) const {
   // Most studies' matrices have at most 64 sites: one word per species.
-  if (m.WordsPerRow() == 1) {
+  if (!pairTable_.empty()) {
+    SwapByTable(m, rng);
+  } else if (m.WordsPerRow() == 1) {
     SwapWith<1>(m, rng);
   } else {
     SwapWith<0>(m, rng);
@@ -309,6 +337,41 @@ void TrialSwapper::SwapWith(Incidence& m, RandomBits& rng) const {
     rowB[k >> 6] ^= bitK;
     rowB[l >> 6] ^= bitL;
     return;
+  }
+}
+
+void TrialSwapper::SwapByTable(Incidence& m, RandomBits& rng) const {
+  std::uint64_t* rows = m.MutableRow(0);
+  const std::uint32_t* table = pairTable_.data();
+  const std::uint64_t sum = pairTable_.size();
+  for (;;) {
+    // Two trials from one word, each by Lemire's method on its half; a half
+    // in the rejection zone is skipped, which leaves the other uniform.
+    const std::uint64_t x = rng.Next();
+    for (const std::uint64_t half : {x & 0xFFFFFFFFu, x >> 32}) {
+      const std::uint64_t product = half * sum;
+      if ((product & 0xFFFFFFFFu) < tableThreshold_) {
+        continue;
+      }
+      const std::uint32_t entry = table[product >> 32];
+      std::uint64_t& rowA = rows[entry & 0xFFu];
+      std::uint64_t& rowB = rows[(entry >> 8) & 0xFFu];
+      const std::uint32_t place = entry >> 16;
+      const std::uint64_t onlyA = rowA & ~rowB;
+      const std::uint64_t onlyB = rowB & ~rowA;
+      const auto countA = static_cast<std::uint32_t>(std::popcount(onlyA));
+      const auto countB = static_cast<std::uint32_t>(std::popcount(onlyB));
+      if (place >= countA * countB) {
+        continue;
+      }
+      // The place is uniform below countA x countB: its quotient and
+      // remainder by countB are independent uniform ranks.
+      const std::uint64_t flip =
+          std::uint64_t{1} << SelectBit(onlyA, place / countB) | std::uint64_t{1} << SelectBit(onlyB, place % countB);
+      rowA ^= flip;
+      rowB ^= flip;
+      return;
+    }
   }
 }
 

@@ -67,10 +67,22 @@ bool HasCheckerboard(const Incidence& m, StopCheck* check = nullptr);
 // checkerboard has the same chance, as with SwapChain::Swap, but nothing is
 // kept up to date between swaps; where a fair share of pairs is kept that is
 // the cheaper way.
+//
+// On matrices of at most 64 sites whose pair bounds add up to little, each
+// pair gets a bound of its own, B_ab = min(r_a, N - r_b) x min(r_b, N - r_a),
+// and a table maps a draw v below their sum to the pair whose range holds it
+// and the place of v in that range: a pair is proposed with chance B_ab / sum
+// and kept when the place is below CU_ab, which is again in proportion to
+// CU_ab. Where the totals differ, B_ab is far below the largest bound, so
+// far fewer trials are thrown away; and the place of a kept draw, uniform
+// below CU_ab = |A \ B| x |B \ A|, gives both sites without another draw.
 class TrialSwapper {
  public:
-  // For matrices with this one's species totals.
-  explicit TrialSwapper(const Incidence& m, StopCheck* check = nullptr);
+  // The most entries the pair table may have (32-bit each).
+  static constexpr std::uint64_t PairTableLimit = std::uint64_t{1} << 13;
+  // For matrices with this one's species totals; `pairTable` false keeps to
+  // uniform pairs and one bound at every size.
+  explicit TrialSwapper(const Incidence& m, StopCheck* check = nullptr, bool pairTable = true);
   // The work one Swap does on average where trials pay, in StopCheck units.
   std::int64_t SwapWork(const Incidence& m) const {
     return (8 + static_cast<std::int64_t>(species_)) * (m.WordsPerRow() + 4);
@@ -84,7 +96,11 @@ class TrialSwapper {
  private:
   template <int FixedWords>
   void SwapWith(Incidence& m, RandomBits& rng) const;
+  void SwapByTable(Incidence& m, RandomBits& rng) const;
 
+  // For each draw below the sum of the pair bounds: a | b << 8 | place << 16.
+  std::vector<std::uint32_t> pairTable_;
+  std::uint64_t tableThreshold_ = 0;
   std::uint64_t species_;
   std::uint64_t bound_ = 0;
   bool narrow_ = false;
