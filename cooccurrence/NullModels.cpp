@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cassert>
+#include <cmath>
 #include <stdexcept>
 
 namespace tessil::cooc {
@@ -89,6 +90,116 @@ void FloydSample(RandomBits& rng, std::int64_t size, std::int64_t count, IsMarke
   }
 }
 
+// Every set of `count` sites out of at most SubsetSites, listed by count:
+// a species' row under rows fixed and sites equiprobable is then one
+// uniform draw from the list of its total.
+class SiteSubsets {
+ public:
+  static constexpr int SubsetSites = 12;
+  SiteSubsets() {
+    for (int n = 1; n <= SubsetSites; ++n) {
+      for (int count = 0; count <= n; ++count) {
+        start_[n][count] = static_cast<std::uint32_t>(masks_.size());
+        for (std::uint32_t mask = 0; mask < (1u << n); ++mask) {
+          if (std::popcount(mask) == count) {
+            masks_.push_back(static_cast<std::uint16_t>(mask));
+          }
+        }
+      }
+      start_[n][n + 1] = static_cast<std::uint32_t>(masks_.size());
+    }
+  }
+  std::uint64_t Count(int n, int count) const { return start_[n][count + 1] - start_[n][count]; }
+  std::uint64_t At(int n, int count, std::uint64_t index) const { return masks_[start_[n][count] + index]; }
+
+ private:
+  std::vector<std::uint16_t> masks_;
+  std::uint32_t start_[SubsetSites + 1][SubsetSites + 2] = {};
+};
+
+const SiteSubsets& Subsets() {
+  static const SiteSubsets subsets;
+  return subsets;
+}
+
+// Random bits, each set with chance `quarters` / 4 (1, 2 or 3).
+std::uint64_t RandomWord(RandomBits& rng, int quarters) {
+  const std::uint64_t x = rng.Next();
+  if (quarters == 1) {
+    return x & rng.Next();
+  }
+  if (quarters == 3) {
+    return x | rng.Next();
+  }
+  return x;
+}
+
+// Whether `count` of `n` equiprobable sites are cheaper drawn as a random
+// bitset trimmed or topped up to `count` than one by one (Floyd), and with
+// which chance per bit (in quarters) when they are.
+int BitsetQuarters(int n, int count) {
+  const int words = (n + 63) / 64;
+  const int draws = std::min(count, n - count);
+  int best = 0;
+  double bestCost = draws;
+  for (int quarters = 1; quarters <= 3; ++quarters) {
+    const double q = quarters / 4.0;
+    const double off = std::abs(q * n - count) + 0.8 * std::sqrt(n * q * (1 - q));
+    const double cost = words * (quarters == 2 ? 1 : 2) + 2 * off;
+    if (cost < bestCost) {
+      best = quarters;
+      bestCost = cost;
+    }
+  }
+  return best;
+}
+
+// The site of `rank` among the set bits of `bits` (words words).
+int SelectSet(const std::uint64_t* bits, int words, std::uint64_t rank) {
+  for (int w = 0;; ++w) {
+    const auto count = static_cast<std::uint64_t>(std::popcount(bits[w]));
+    if (rank < count || w + 1 == words) {
+      return w * 64 + SelectBit(bits[w], rank);
+    }
+    rank -= count;
+  }
+}
+
+// `count` distinct sites of `n`, every set equally likely: a random bitset
+// whose bits are set independently with one chance, then set bits cleared
+// or clear bits set, each uniform among its kind, until `count` remain.
+// Bitset and corrections treat every site alike, so the law of the result
+// is unchanged by any permutation of the sites; it lies on the sets of
+// `count` sites, so it is uniform over them.
+void DrawBitset(RandomBits& rng, std::uint64_t* row, int n, int count, int quarters) {
+  const int words = (n + 63) / 64;
+  int have = 0;
+  for (int w = 0; w < words; ++w) {
+    const int bits = std::min(64, n - 64 * w);
+    row[w] = RandomWord(rng, quarters) & (bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1);
+    have += std::popcount(row[w]);
+  }
+  for (; have > count; --have) {
+    const int k = SelectSet(row, words, rng.Below(static_cast<std::uint64_t>(have)));
+    row[k >> 6] &= ~(std::uint64_t{1} << (k & 63));
+  }
+  if (have < count) {
+    // Complement the row, clear what is too many there, complement back.
+    for (int w = 0; w < words; ++w) {
+      const int bits = std::min(64, n - 64 * w);
+      row[w] = ~row[w] & (bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1);
+    }
+    for (int lack = n - have; lack > n - count; --lack) {
+      const int k = SelectSet(row, words, rng.Below(static_cast<std::uint64_t>(lack)));
+      row[k >> 6] &= ~(std::uint64_t{1} << (k & 63));
+    }
+    for (int w = 0; w < words; ++w) {
+      const int bits = std::min(64, n - 64 * w);
+      row[w] = ~row[w] & (bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1);
+    }
+  }
+}
+
 std::vector<std::uint64_t> Weights(const std::vector<int>& totals, Margin margin) {
   std::vector<std::uint64_t> weights(totals.size(), 1);
   if (margin == Margin::Proportional) {
@@ -110,6 +221,11 @@ class MarginSampler final : public NullModel {
     if (rows_ == Margin::Fixed) {
       if (cols_ == Margin::Proportional) {
         urn_.emplace(Weights(colTotals_, cols_), check_);
+      } else {
+        rowQuarters_.resize(rowTotals_.size());
+        for (std::size_t i = 0; i < rowTotals_.size(); ++i) {
+          rowQuarters_[i] = BitsetQuarters(observed.Cols(), rowTotals_[i]);
+        }
       }
     } else if (cols_ == Margin::Fixed) {
       if (rows_ == Margin::Proportional) {
@@ -146,6 +262,24 @@ class MarginSampler final : public NullModel {
  private:
   void DrawRowsFixed(RandomBits& rng) {
     const int n = matrix_.Cols();
+    if (!urn_ && n >= 1 && n <= SiteSubsets::SubsetSites) {
+      // Each species' row is one draw from the list of its total's site
+      // sets, two species to a random word.
+      const SiteSubsets& subsets = Subsets();
+      Tick(check_, 8 * std::int64_t{matrix_.Rows()} + 4);
+      const int rows = matrix_.Rows();
+      for (int i = 0; i < rows; i += 2) {
+        const int j = std::min(i + 1, rows - 1);
+        const int ri = rowTotals_[At(i)], rj = rowTotals_[At(j)];
+        std::uint64_t x = 0, y = 0;
+        rng.TwoBelow(subsets.Count(n, ri), subsets.Count(n, rj), x, y);
+        matrix_.MutableRow(i)[0] = subsets.At(n, ri, x);
+        if (j != i) {
+          matrix_.MutableRow(j)[0] = subsets.At(n, rj, y);
+        }
+      }
+      return;
+    }
     for (int i = 0; i < matrix_.Rows(); ++i) {
       const int r = rowTotals_[At(i)];
       Tick(check_, std::int64_t{r} * DrawWork() + matrix_.WordsPerRow() + 4);
@@ -156,6 +290,8 @@ class MarginSampler final : public NullModel {
           matrix_.Set(i, k, true);
         }
         urn_->Refill(check_);
+      } else if (const int quarters = rowQuarters_[At(i)]; quarters != 0) {
+        DrawBitset(rng, matrix_.MutableRow(i), n, r, quarters);
       } else if (2 * r <= n) {
         FloydSample(
             rng, n, r, [&](std::int64_t k) { return matrix_.Get(i, static_cast<int>(k)); },
@@ -231,6 +367,9 @@ class MarginSampler final : public NullModel {
   std::vector<int> colTotals_;
   std::int64_t fill_;
   std::optional<WeightedUrn> urn_;
+  // Under rows fixed and sites equiprobable: for each species, 0 to draw its
+  // sites one by one, else the chance per bit (in quarters) of its bitset.
+  std::vector<int> rowQuarters_;
 };
 
 std::optional<Fraction> ChainIndex(const SwapChain& chain, IndexKind kind, StopCheck* check) {
