@@ -591,6 +591,20 @@ Degeneracy::Degeneracy(const Incidence& observed, StopCheck* check)
 
 bool Degeneracy::IsDegenerate(const Incidence& null) const {
   const int words = null.WordsPerRow();
+  if (words == 1) {
+    // One word per species: one pass over the species finds both.
+    Tick(check_, 2 * std::int64_t{null.Rows()} + 2);
+    const std::uint64_t* rows = null.Row(0);
+    std::uint64_t present = 0;
+    for (int i = 0; i < null.Rows(); ++i) {
+      present |= rows[i];
+    }
+    bool emptied = false;
+    for (const int i : occurringSpecies_) {
+      emptied |= rows[i] == 0;
+    }
+    return emptied || (occupiedMask_[0] & ~present) != 0;
+  }
   for (const int i : occurringSpecies_) {
     const std::uint64_t* row = null.Row(i);
     if (std::all_of(row, row + words, [](std::uint64_t w) { return w == 0; })) {
