@@ -56,6 +56,10 @@ SwapChain::SwapChain(const Incidence& start, StopCheck* check)
       weightTotal_ += 2 * cu;
     }
   }
+  blockWeights_.assign(static_cast<std::size_t>((rows_ + Block - 1) / Block), 0);
+  for (int a = 0; a < rows_; ++a) {
+    blockWeights_[static_cast<std::size_t>(a / Block)] += weights_[static_cast<std::size_t>(a)];
+  }
 }
 
 namespace {
@@ -80,6 +84,7 @@ void SwapChain::Assign(const SwapChain& other, StopCheck* check) {
   AssignSliced(totals_, other.totals_, check);
   AssignSliced(shared_, other.shared_, check);
   AssignSliced(weights_, other.weights_, check);
+  AssignSliced(blockWeights_, other.blockWeights_, check);
   weightTotal_ = other.weightTotal_;
   occurringPairs_ = other.occurringPairs_;
 }
@@ -95,7 +100,13 @@ void SwapChain::Swap(RandomBits& rng) {
   // walk the scans below past the last species.
   assert(weightTotal_ > 0 && weightTotal_ % 2 == 0);
   std::uint64_t u = rng.Below(static_cast<std::uint64_t>(weightTotal_));
+  // The block of species that holds u, then the species within it.
   int a = 0;
+  for (const std::int64_t* block = blockWeights_.data(); u >= static_cast<std::uint64_t>(*block); ++block) {
+    u -= static_cast<std::uint64_t>(*block);
+    a += Block;
+    assert(a < rows_ && "the blocks' weights add up to less than their total");
+  }
   while (u >= static_cast<std::uint64_t>(weights[a])) {
     u -= static_cast<std::uint64_t>(weights[a]);
     ++a;
@@ -103,7 +114,19 @@ void SwapChain::Swap(RandomBits& rng) {
   }
   std::int32_t* sharedA = shared + Pair(a, 0);
   const std::int64_t rA = totals[a];
+  // Likewise for b: whole blocks of partners are summed, which has no chain
+  // of dependent steps, before the partner is sought within one.
   int b = 0;
+  for (; b + Block <= rows_; b += Block) {
+    std::uint64_t sum = 0;
+    for (int c = b; c < b + Block; ++c) {
+      sum += static_cast<std::uint64_t>((rA - sharedA[c]) * (totals[c] - sharedA[c]));
+    }
+    if (u < sum) {
+      break;
+    }
+    u -= sum;
+  }
   for (;; ++b) {
     const auto cu = static_cast<std::uint64_t>((rA - sharedA[b]) * (totals[b] - sharedA[b]));
     if (u < cu) {
@@ -159,6 +182,7 @@ void SwapChain::Swap(RandomBits& rng) {
     changeA += da;
     changeB += db;
     weights_[static_cast<std::size_t>(c)] += da + db;
+    blockWeights_[static_cast<std::size_t>(c / Block)] += da + db;
     assert(weights_[static_cast<std::size_t>(c)] >= 0);
   };
   for (int w = 0; w < colWords_; ++w) {
@@ -179,6 +203,8 @@ void SwapChain::Swap(RandomBits& rng) {
   }
   weights_[static_cast<std::size_t>(a)] += changeA;
   weights_[static_cast<std::size_t>(b)] += changeB;
+  blockWeights_[static_cast<std::size_t>(a / Block)] += changeA;
+  blockWeights_[static_cast<std::size_t>(b / Block)] += changeB;
   weightTotal_ += 2 * (changeA + changeB);
   assert(weights_[static_cast<std::size_t>(a)] >= 0 && weights_[static_cast<std::size_t>(b)] >= 0);
   // The pair just swapped is still a checkerboard, the other way round.
@@ -284,6 +310,8 @@ void TrialSwapper::Swap(Incidence& m, RandomBits& rng) const {
     SwapByTable(m, rng);
   } else if (m.WordsPerRow() == 1) {
     SwapWith<1>(m, rng);
+  } else if (m.WordsPerRow() == 2) {
+    SwapWith<2>(m, rng);
   } else {
     SwapWith<0>(m, rng);
   }

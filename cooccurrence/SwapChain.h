@@ -52,7 +52,11 @@ class SwapChain {
   std::vector<std::int64_t> totals_;    // r_i
   std::vector<std::int32_t> shared_;    // S_ab, R x R, symmetric; S_aa = r_a
   std::vector<std::int64_t> weights_;   // sum over b of CU_ab
-  std::int64_t weightTotal_ = 0;        // sum of weights_ = 2 x checkerboards
+  // The sums of weights_ over blocks of Block species, so that the species
+  // holding a draw is found a block at a time.
+  static constexpr int Block = 16;
+  std::vector<std::int64_t> blockWeights_;
+  std::int64_t weightTotal_ = 0;  // sum of weights_ = 2 x checkerboards
   std::uint64_t occurringPairs_ = 0;
 };
 
