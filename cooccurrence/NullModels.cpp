@@ -144,8 +144,11 @@ int BitsetQuarters(int n, int count) {
   double bestCost = draws;
   for (int quarters = 1; quarters <= 3; ++quarters) {
     const double q = quarters / 4.0;
-    const double off = std::abs(q * n - count) + 0.8 * std::sqrt(n * q * (1 - q));
-    const double cost = words * (quarters == 2 ? 1 : 2) + 2 * off;
+    const double sd = std::sqrt(n * q * (1 - q));
+    // Up to two words the nearest of six or seven candidates is kept.
+    const double off =
+        words <= 2 ? std::max(0.0, std::abs(q * n - count) - sd) + 0.3 * sd : std::abs(q * n - count) + 0.8 * sd;
+    const double cost = words * (words <= 2 ? 3 : quarters == 2 ? 1 : 2) + 2 * off;
     if (cost < bestCost) {
       best = quarters;
       bestCost = cost;
@@ -156,6 +159,12 @@ int BitsetQuarters(int n, int count) {
 
 // The site of `rank` among the set bits of `bits` (words words).
 int SelectSet(const std::uint64_t* bits, int words, std::uint64_t rank) {
+  if (words <= 2) {
+    // Without a branch on where the rank falls, which no predictor can know.
+    const auto first = static_cast<std::uint64_t>(std::popcount(bits[0]));
+    const int w = words == 2 && rank >= first ? 1 : 0;
+    return w * 64 + SelectBit(bits[w], rank - (w == 1 ? first : 0));
+  }
   for (int w = 0;; ++w) {
     const auto count = static_cast<std::uint64_t>(std::popcount(bits[w]));
     if (rank < count || w + 1 == words) {
@@ -171,13 +180,60 @@ int SelectSet(const std::uint64_t* bits, int words, std::uint64_t rank) {
 // Bitset and corrections treat every site alike, so the law of the result
 // is unchanged by any permutation of the sites; it lies on the sets of
 // `count` sites, so it is uniform over them.
+//
+// Up to 128 sites, three random bitsets a, b, c (bits at 1/2) give several
+// candidates of the chosen density: a, b, c and their exclusive ors at 1/2,
+// pairwise ands at 1/4, pairwise ors at 3/4. Each candidate's bits are
+// independent with that chance, and the one kept, the first whose count is
+// nearest `count`, is chosen by the counts alone, so the choice too treats
+// every site alike, and few corrections remain.
+std::uint64_t Candidate(int t, int quarters, std::uint64_t a, std::uint64_t b, std::uint64_t c) {
+  static constexpr int first[6] = {0, 0, 1, 0, 0, 1};
+  static constexpr int second[6] = {1, 2, 2, 1, 2, 2};
+  const std::uint64_t x[3] = {a, b, c};
+  if (quarters == 2) {
+    static constexpr std::uint64_t picks[7] = {1, 2, 4, 3, 5, 6, 7};
+    return ((picks[t] & 1) != 0 ? a : 0) ^ ((picks[t] & 2) != 0 ? b : 0) ^ ((picks[t] & 4) != 0 ? c : 0);
+  }
+  // The last three mix in the third bitset: (x ^ y) & z has the chance of x & y.
+  const std::uint64_t u = t < 3 ? x[first[t]] : x[first[t]] ^ x[second[t]];
+  const std::uint64_t v = t < 3 ? x[second[t]] : x[3 - first[t] - second[t]];
+  return quarters == 1 ? u & v : u | v;
+}
+
 void DrawBitset(RandomBits& rng, std::uint64_t* row, int n, int count, int quarters) {
   const int words = (n + 63) / 64;
-  int have = 0;
-  for (int w = 0; w < words; ++w) {
+  const auto valid = [n](int w) {
     const int bits = std::min(64, n - 64 * w);
-    row[w] = RandomWord(rng, quarters) & (bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1);
-    have += std::popcount(row[w]);
+    return bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
+  };
+  int have = 0;
+  if (words <= 2) {
+    std::uint64_t base[3][2] = {};
+    for (auto& bitset : base) {
+      for (int w = 0; w < words; ++w) {
+        bitset[w] = rng.Next() & valid(w);
+      }
+    }
+    int nearest = n + 1;
+    for (int t = 0; t < (quarters == 2 ? 7 : 6) && nearest > 0; ++t) {
+      const std::uint64_t w0 = Candidate(t, quarters, base[0][0], base[1][0], base[2][0]);
+      const std::uint64_t w1 = Candidate(t, quarters, base[0][1], base[1][1], base[2][1]);
+      const int got = std::popcount(w0) + std::popcount(w1);
+      if (std::abs(got - count) < nearest) {
+        nearest = std::abs(got - count);
+        have = got;
+        row[0] = w0;
+        if (words == 2) {
+          row[1] = w1;
+        }
+      }
+    }
+  } else {
+    for (int w = 0; w < words; ++w) {
+      row[w] = RandomWord(rng, quarters) & valid(w);
+      have += std::popcount(row[w]);
+    }
   }
   for (; have > count; --have) {
     const int k = SelectSet(row, words, rng.Below(static_cast<std::uint64_t>(have)));
@@ -186,16 +242,14 @@ void DrawBitset(RandomBits& rng, std::uint64_t* row, int n, int count, int quart
   if (have < count) {
     // Complement the row, clear what is too many there, complement back.
     for (int w = 0; w < words; ++w) {
-      const int bits = std::min(64, n - 64 * w);
-      row[w] = ~row[w] & (bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1);
+      row[w] = ~row[w] & valid(w);
     }
     for (int lack = n - have; lack > n - count; --lack) {
       const int k = SelectSet(row, words, rng.Below(static_cast<std::uint64_t>(lack)));
       row[k >> 6] &= ~(std::uint64_t{1} << (k & 63));
     }
     for (int w = 0; w < words; ++w) {
-      const int bits = std::min(64, n - 64 * w);
-      row[w] = ~row[w] & (bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1);
+      row[w] = ~row[w] & valid(w);
     }
   }
 }
