@@ -33,6 +33,7 @@ std::optional<Fraction> IndexEvaluator::Evaluate(IndexKind kind, const Incidence
   return std::nullopt;
 }
 
+template <int Words, bool Boards>
 std::pair<std::uint64_t, std::uint64_t> IndexEvaluator::PackedUnits(std::size_t species) {
   const std::uint64_t* rows = packed_.data();
   const int* totals = occurring_.data();
@@ -43,9 +44,15 @@ std::pair<std::uint64_t, std::uint64_t> IndexEvaluator::PackedUnits(std::size_t 
     const std::uint64_t i0 = rows[2 * x], i1 = rows[2 * x + 1];
     const std::int64_t rI = totals[x];
     for (std::size_t y = x + 1; y < species; ++y) {
-      const std::int64_t shared = std::popcount(i0 & rows[2 * y]) + std::popcount(i1 & rows[2 * y + 1]);
-      units += static_cast<std::uint64_t>((rI - shared) * (totals[y] - shared));
-      checkerboards += shared == 0 ? 1 : 0;
+      std::int64_t shared = std::popcount(i0 & rows[2 * y]);
+      if constexpr (Words == 2) {
+        shared += std::popcount(i1 & rows[2 * y + 1]);
+      }
+      if constexpr (Boards) {
+        checkerboards += shared == 0 ? 1 : 0;
+      } else {
+        units += static_cast<std::uint64_t>((rI - shared) * (totals[y] - shared));
+      }
     }
   }
   return {units, checkerboards};
@@ -77,7 +84,9 @@ std::optional<Fraction> IndexEvaluator::PairIndex(IndexKind kind, const Incidenc
     if (species < 2) {
       return std::nullopt;
     }
-    const auto count = PackedUnits(species);
+    const bool boards = kind == IndexKind::Checkerboards;
+    const auto count = words == 1 ? (boards ? PackedUnits<1, true>(species) : PackedUnits<1, false>(species))
+                                  : (boards ? PackedUnits<2, true>(species) : PackedUnits<2, false>(species));
     units = count.first;
     checkerboards = count.second;
   } else {

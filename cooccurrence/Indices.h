@@ -48,8 +48,10 @@ class IndexEvaluator {
 
  private:
   std::optional<Fraction> PairIndex(IndexKind kind, const Incidence& m);
-  // The checkerboard units and checkerboard pairs of the species packed in
-  // packed_ (two words each) with their totals in occurring_.
+  // The checkerboard units, or with Boards the checkerboard pairs, of the
+  // species packed in packed_ (two words each, the second read when Words
+  // is 2) with their totals in occurring_.
+  template <int Words, bool Boards>
   std::pair<std::uint64_t, std::uint64_t> PackedUnits(std::size_t species);
   std::uint64_t Combinations(const Incidence& m, SiteRule sites);
   std::optional<Fraction> VRatio(const Incidence& m, SiteRule sites);
