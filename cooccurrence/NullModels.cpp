@@ -475,11 +475,7 @@ bool SequentialSwapModel::Draw(RandomBits& rng) {
     if (trials.Pays(chain_.CheckerboardSubmatrices())) {
       Incidence m;
       m.Assign(chain_.Matrix(), check_);
-      const std::int64_t work = trials.SwapWork(m);
-      for (int s = 0; s < burnIn_; ++s) {
-        trials.Swap(m, rng);
-        Tick(check_, work);
-      }
+      trials.Swaps(m, rng, burnIn_, check_);
       chain_ = SwapChain(m, check_);
     } else {
       const std::int64_t work = chain_.SwapWork();
@@ -516,11 +512,7 @@ IndependentSwapModel::IndependentSwapModel(const Incidence& observed, int swaps,
 bool IndependentSwapModel::Draw(RandomBits& rng) {
   if (byTrials_) {
     matrix_.Assign(observed_, check_);
-    const std::int64_t work = trials_.SwapWork(matrix_);
-    for (int s = 0; s < swaps_; ++s) {
-      trials_.Swap(matrix_, rng);
-      Tick(check_, work);
-    }
+    trials_.Swaps(matrix_, rng, swaps_, check_);
   } else {
     chain_.Assign(start_, check_);
     const std::int64_t work = chain_.SwapWork();

@@ -280,7 +280,7 @@ TrialSwapper::TrialSwapper(const Incidence& m, StopCheck* check, bool pairTable)
           }
         }
       }
-      tableThreshold_ = ((std::uint64_t{1} << 32) - sum) % sum;
+      tableThreshold_ = ((std::uint64_t{1} << 16) - sum) % sum;
     }
   }
   narrow_ = species_ >= 2 && species_ < 65536 && bound_ > 0 && bound_ < (std::uint64_t{1} << 32);
@@ -288,6 +288,24 @@ TrialSwapper::TrialSwapper(const Incidence& m, StopCheck* check, bool pairTable)
     threshold_[0] = (65536u - species_) % species_;
     threshold_[1] = (65536u - (species_ - 1)) % (species_ - 1);
     threshold_[2] = ((std::uint64_t{1} << 32) - bound_) % bound_;
+  }
+}
+
+void TrialSwapper::Swaps(Incidence& m, RandomBits& rng, std::int64_t count, StopCheck* check) const {
+  const std::int64_t work = SwapWork(m);
+  if (pairTable_.empty()) {
+    for (std::int64_t s = 0; s < count; ++s) {
+      Swap(m, rng);
+      Tick(check, work);
+    }
+    return;
+  }
+  // In runs short enough for a stop to be seen in time.
+  const std::int64_t run = std::max<std::int64_t>(1, StopCheck::Interval / work);
+  for (std::int64_t done = 0; done < count; done += run) {
+    const std::int64_t now = std::min(run, count - done);
+    SwapsByTable(m, rng, now);
+    Tick(check, now * work);
   }
 }
 
@@ -307,7 +325,7 @@ bool TrialSwapper::Pays(std::uint64_t checkerboards) const {
 void TrialSwapper::Swap(Incidence& m, RandomBits& rng) const {
   // Most studies' matrices have at most 64 sites: one word per species.
   if (!pairTable_.empty()) {
-    SwapByTable(m, rng);
+    SwapsByTable(m, rng, 1);
   } else if (m.WordsPerRow() == 1) {
     SwapWith<1>(m, rng);
   } else if (m.WordsPerRow() == 2) {
@@ -368,38 +386,44 @@ void TrialSwapper::SwapWith(Incidence& m, RandomBits& rng) const {
   }
 }
 
-void TrialSwapper::SwapByTable(Incidence& m, RandomBits& rng) const {
+void TrialSwapper::SwapsByTable(Incidence& m, RandomBits& rng, std::int64_t count) const {
   std::uint64_t* rows = m.MutableRow(0);
   const std::uint32_t* table = pairTable_.data();
   const std::uint64_t sum = pairTable_.size();
-  for (;;) {
-    // Two trials from one word, each by Lemire's method on its half; a half
-    // in the rejection zone is skipped, which leaves the other uniform.
-    const std::uint64_t x = rng.Next();
-    for (const std::uint64_t half : {x & 0xFFFFFFFFu, x >> 32}) {
-      const std::uint64_t product = half * sum;
-      if ((product & 0xFFFFFFFFu) < tableThreshold_) {
-        continue;
-      }
-      const std::uint32_t entry = table[product >> 32];
-      std::uint64_t& rowA = rows[entry & 0xFFu];
-      std::uint64_t& rowB = rows[(entry >> 8) & 0xFFu];
-      const std::uint32_t place = entry >> 16;
-      const std::uint64_t onlyA = rowA & ~rowB;
-      const std::uint64_t onlyB = rowB & ~rowA;
-      const auto countA = static_cast<std::uint32_t>(std::popcount(onlyA));
-      const auto countB = static_cast<std::uint32_t>(std::popcount(onlyB));
-      if (place >= countA * countB) {
-        continue;
-      }
-      // The place is uniform below countA x countB: its quotient and
-      // remainder by countB are independent uniform ranks.
-      const std::uint64_t flip =
-          std::uint64_t{1} << SelectBit(onlyA, place / countB) | std::uint64_t{1} << SelectBit(onlyB, place % countB);
-      rowA ^= flip;
-      rowB ^= flip;
-      return;
+  std::uint64_t x = 0;
+  int left = 0;  // quarters of x not used yet
+  while (count > 0) {
+    // Four trials from one word, each by Lemire's method on a quarter of
+    // it; a quarter in the rejection zone is skipped, which leaves the
+    // others uniform.
+    if (left == 0) {
+      x = rng.Next();
+      left = 4;
     }
+    const std::uint64_t product = (x & 0xFFFFu) * sum;
+    x >>= 16;
+    --left;
+    if ((product & 0xFFFFu) < tableThreshold_) {
+      continue;
+    }
+    const std::uint32_t entry = table[product >> 16];
+    std::uint64_t& rowA = rows[entry & 0xFFu];
+    std::uint64_t& rowB = rows[(entry >> 8) & 0xFFu];
+    const std::uint32_t place = entry >> 16;
+    const std::uint64_t onlyA = rowA & ~rowB;
+    const std::uint64_t onlyB = rowB & ~rowA;
+    const auto countA = static_cast<std::uint32_t>(std::popcount(onlyA));
+    const auto countB = static_cast<std::uint32_t>(std::popcount(onlyB));
+    if (place >= countA * countB) {
+      continue;
+    }
+    // The place is uniform below countA x countB: its quotient and
+    // remainder by countB are independent uniform ranks.
+    const std::uint64_t flip =
+        std::uint64_t{1} << SelectBit(onlyA, place / countB) | std::uint64_t{1} << SelectBit(onlyB, place % countB);
+    rowA ^= flip;
+    rowB ^= flip;
+    --count;
   }
 }
 

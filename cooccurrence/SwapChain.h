@@ -82,7 +82,8 @@ bool HasCheckerboard(const Incidence& m, StopCheck* check = nullptr);
 // below CU_ab = |A \ B| x |B \ A|, gives both sites without another draw.
 class TrialSwapper {
  public:
-  // The most entries the pair table may have (32-bit each).
+  // The most entries the pair table may have (32-bit each); a draw below
+  // their number takes 16 random bits.
   static constexpr std::uint64_t PairTableLimit = std::uint64_t{1} << 13;
   // For matrices with this one's species totals; `pairTable` false keeps to
   // uniform pairs and one bound at every size.
@@ -96,11 +97,15 @@ class TrialSwapper {
   bool Pays(std::uint64_t checkerboards) const;
   // One swap of `m`, which needs a checkerboard.
   void Swap(Incidence& m, RandomBits& rng) const;
+  // `count` swaps of `m`, counting their work on `check`. With the pair
+  // table, random bits left over from one swap serve the next, so the
+  // swaps follow the law of `count` calls of Swap but not their stream.
+  void Swaps(Incidence& m, RandomBits& rng, std::int64_t count, StopCheck* check) const;
 
  private:
   template <int FixedWords>
   void SwapWith(Incidence& m, RandomBits& rng) const;
-  void SwapByTable(Incidence& m, RandomBits& rng) const;
+  void SwapsByTable(Incidence& m, RandomBits& rng, std::int64_t count) const;
 
   // For each draw below the sum of the pair bounds: a | b << 8 | place << 16.
   std::vector<std::uint32_t> pairTable_;
