@@ -105,6 +105,8 @@ class TrialSwapper {
  private:
   template <int FixedWords>
   void SwapWith(Incidence& m, RandomBits& rng) const;
+  // Narrow: at most 16 sites.
+  template <bool Narrow>
   void SwapsByTable(Incidence& m, RandomBits& rng, std::int64_t count) const;
 
   // For each draw below the sum of the pair bounds: a | b << 8 | place << 16.
