@@ -472,11 +472,24 @@ bool SequentialSwapModel::Draw(RandomBits& rng) {
     // The burn-in computes no index, so where trials are cheap it keeps no
     // bookkeeping and the chain's counts are taken afresh at its end.
     const TrialSwapper trials(chain_.Matrix(), check_);
-    if (trials.Pays(chain_.CheckerboardSubmatrices())) {
-      Incidence m;
-      m.Assign(chain_.Matrix(), check_);
-      trials.Swaps(m, rng, burnIn_, check_);
-      chain_ = SwapChain(m, check_);
+    const std::uint64_t checkerboards = chain_.CheckerboardSubmatrices();
+    if (trials.Pays(checkerboards)) {
+      // Trials run on whichever way round wastes fewer of them: the pair
+      // bounds of the sites may add up to less than those of the species.
+      // Only small matrices are turned, where the pair table can serve the
+      // sites (at most 64 species) and the copy costs next to nothing.
+      const bool small = chain_.Matrix().Rows() <= 64 && chain_.Matrix().Cols() <= 256;
+      Incidence turned = small ? Transposed(chain_.Matrix(), check_) : Incidence();
+      const TrialSwapper turnedTrials(turned, check_);
+      if (small && turnedTrials.TrialsPerSwap(checkerboards) < trials.TrialsPerSwap(checkerboards)) {
+        turnedTrials.Swaps(turned, rng, burnIn_, check_);
+        chain_ = SwapChain(Transposed(turned, check_), check_);
+      } else {
+        Incidence m;
+        m.Assign(chain_.Matrix(), check_);
+        trials.Swaps(m, rng, burnIn_, check_);
+        chain_ = SwapChain(m, check_);
+      }
     } else {
       const std::int64_t work = chain_.SwapWork();
       for (int s = 0; s < burnIn_; ++s) {

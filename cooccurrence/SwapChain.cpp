@@ -317,6 +317,21 @@ void TrialSwapper::Swaps(Incidence& m, RandomBits& rng, std::int64_t count, Stop
   }
 }
 
+double TrialSwapper::TrialsPerSwap(std::uint64_t checkerboards) const {
+  const double r = static_cast<double>(species_);
+  return pairTable_.empty() ? r * (r - 1) * static_cast<double>(bound_) / (2.0 * static_cast<double>(checkerboards))
+                            : static_cast<double>(pairTable_.size()) / static_cast<double>(checkerboards);
+}
+
+Incidence Transposed(const Incidence& m, StopCheck* check) {
+  Incidence t(m.Cols(), m.Rows());
+  for (int i = 0; i < m.Rows(); ++i) {
+    Tick(check, 64 * m.WordsPerRow() + 4);
+    ForEachBit(m.Row(i), m.WordsPerRow(), [&](int k) { t.Set(k, i, true); });
+  }
+  return t;
+}
+
 bool TrialSwapper::Pays(std::uint64_t checkerboards) const {
   // A trial costs a few dozen instructions, a weighted swap a few hundred
   // plus a few per species: trials pay while the acceptance is not too low.

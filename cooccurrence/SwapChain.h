@@ -60,6 +60,11 @@ class SwapChain {
   std::uint64_t occurringPairs_ = 0;
 };
 
+// The matrix with species and sites exchanged. Its checkerboard submatrices
+// are those of `m`, turned, so a uniform swap of one is a uniform swap of the
+// other.
+Incidence Transposed(const Incidence& m, StopCheck* check = nullptr);
+
 // Whether `m` has a checkerboard submatrix, that is two species neither of
 // whose site sets holds the other; without building a chain's pair table.
 bool HasCheckerboard(const Incidence& m, StopCheck* check = nullptr);
@@ -95,6 +100,9 @@ class TrialSwapper {
   // Whether trials beat SwapChain::Swap on a matrix with this many
   // checkerboard submatrices.
   bool Pays(std::uint64_t checkerboards) const;
+  // Trials proposed for each swap kept, on average, on a matrix with this
+  // many checkerboard submatrices (which needs at least one).
+  double TrialsPerSwap(std::uint64_t checkerboards) const;
   // One swap of `m`, which needs a checkerboard.
   void Swap(Incidence& m, RandomBits& rng) const;
   // `count` swaps of `m`, counting their work on `check`. With the pair
