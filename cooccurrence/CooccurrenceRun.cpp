@@ -184,7 +184,12 @@ std::uint64_t TestWorkingSetBytes(std::int64_t rows, std::int64_t cols, const Te
   return bytes >= 1.8e19 ? std::numeric_limits<std::uint64_t>::max() : static_cast<std::uint64_t>(bytes);
 }
 
-std::uint64_t TestMemoryLimitBytes() { return StudyMemoryLimit(PhysicalMemory()); }
+std::uint64_t TestMemoryLimitBytes() {
+  // Asked of the system once: a study asks before each of its thousands of
+  // tests, and the answer does not change while it runs.
+  static const std::uint64_t physical = PhysicalMemory();
+  return StudyMemoryLimit(physical);
+}
 
 std::optional<std::string> MemoryRefusal(std::int64_t rows, std::int64_t cols, const TestOptions& options) {
   const std::uint64_t need = TestWorkingSetBytes(rows, cols, options);

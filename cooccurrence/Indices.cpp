@@ -33,25 +33,78 @@ std::optional<Fraction> IndexEvaluator::Evaluate(IndexKind kind, const Incidence
   return std::nullopt;
 }
 
-std::optional<Fraction> IndexEvaluator::PairIndex(IndexKind kind, const Incidence& m) {
-  occurring_.clear();
-  totals_.resize(static_cast<std::size_t>(m.Rows()));
-  const int words = m.WordsPerRow();
-  for (int i = 0; i < m.Rows(); ++i) {
-    const int r = m.RowTotal(i);
-    totals_[static_cast<std::size_t>(i)] = r;
-    if (r > 0) {
-      occurring_.push_back(i);
-    }
-    Tick(check_, words + 1);
-  }
-  const std::size_t species = occurring_.size();
-  if (species < 2) {
-    return std::nullopt;
-  }
+template <int Words, bool Boards>
+std::pair<std::uint64_t, std::uint64_t> IndexEvaluator::PackedUnits(std::size_t species) {
+  const std::uint64_t* rows = packed_.data();
+  const int* totals = occurring_.data();
   std::uint64_t units = 0;
   std::uint64_t checkerboards = 0;
   for (std::size_t x = 0; x + 1 < species; ++x) {
+    Tick(check_, static_cast<std::int64_t>(species - x) * 4);
+    const std::uint64_t i0 = rows[2 * x], i1 = rows[2 * x + 1];
+    const std::int64_t rI = totals[x];
+    for (std::size_t y = x + 1; y < species; ++y) {
+      std::int64_t shared = std::popcount(i0 & rows[2 * y]);
+      if constexpr (Words == 2) {
+        shared += std::popcount(i1 & rows[2 * y + 1]);
+      }
+      if constexpr (Boards) {
+        checkerboards += shared == 0 ? 1 : 0;
+      } else {
+        units += static_cast<std::uint64_t>((rI - shared) * (totals[y] - shared));
+      }
+    }
+  }
+  return {units, checkerboards};
+}
+
+std::optional<Fraction> IndexEvaluator::PairIndex(IndexKind kind, const Incidence& m) {
+  const int words = m.WordsPerRow();
+  const auto rows = static_cast<std::size_t>(m.Rows());
+  Tick(check_, static_cast<std::int64_t>(rows) * (words + 1));
+  std::uint64_t units = 0;
+  std::uint64_t checkerboards = 0;
+  std::size_t species = 0;
+  if (words <= 2) {
+    // Most matrices have at most 128 sites: the occurring species' rows are
+    // packed side by side, their totals likewise, so that the pair loop
+    // reads two arrays and nothing else.
+    packed_.resize(std::max<std::size_t>(rows, 1) * 2);
+    occurring_.resize(rows);
+    for (std::size_t i = 0; i < rows; ++i) {
+      const std::uint64_t* row = m.Row(static_cast<int>(i));
+      const std::uint64_t w0 = words > 0 ? row[0] : 0;
+      const std::uint64_t w1 = words == 2 ? row[1] : 0;
+      const int r = std::popcount(w0) + std::popcount(w1);
+      packed_[2 * species] = w0;
+      packed_[2 * species + 1] = w1;
+      occurring_[species] = r;
+      species += r > 0 ? 1 : 0;
+    }
+    if (species < 2) {
+      return std::nullopt;
+    }
+    const bool boards = kind == IndexKind::Checkerboards;
+    const auto count = words == 1 ? (boards ? PackedUnits<1, true>(species) : PackedUnits<1, false>(species))
+                                  : (boards ? PackedUnits<2, true>(species) : PackedUnits<2, false>(species));
+    units = count.first;
+    checkerboards = count.second;
+  } else {
+    occurring_.clear();
+    totals_.resize(rows);
+    for (std::size_t i = 0; i < rows; ++i) {
+      const int r = m.RowTotal(static_cast<int>(i));
+      totals_[i] = r;
+      if (r > 0) {
+        occurring_.push_back(static_cast<int>(i));
+      }
+    }
+    species = occurring_.size();
+    if (species < 2) {
+      return std::nullopt;
+    }
+  }
+  for (std::size_t x = 0; words > 2 && x + 1 < species; ++x) {
     Tick(check_, static_cast<std::int64_t>(species - x) * (words + 2));
     const int i = occurring_[x];
     const std::uint64_t* rowI = m.Row(i);

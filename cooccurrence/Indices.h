@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "Incidence.h"
@@ -47,11 +48,17 @@ class IndexEvaluator {
 
  private:
   std::optional<Fraction> PairIndex(IndexKind kind, const Incidence& m);
+  // The checkerboard units, or with Boards the checkerboard pairs, of the
+  // species packed in packed_ (two words each, the second read when Words
+  // is 2) with their totals in occurring_.
+  template <int Words, bool Boards>
+  std::pair<std::uint64_t, std::uint64_t> PackedUnits(std::size_t species);
   std::uint64_t Combinations(const Incidence& m, SiteRule sites);
   std::optional<Fraction> VRatio(const Incidence& m, SiteRule sites);
   bool Counts(SiteRule sites, int k, int total) const;
 
-  std::vector<int> occurring_;
+  std::vector<int> occurring_;  // occurring species, or their totals when packed
+  std::vector<std::uint64_t> packed_;
   std::vector<int> totals_;
   std::vector<int> colTotals_;
   std::vector<std::uint64_t> columns_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cassert>
+#include <cmath>
 #include <stdexcept>
 
 namespace tessil::cooc {
@@ -89,6 +90,170 @@ void FloydSample(RandomBits& rng, std::int64_t size, std::int64_t count, IsMarke
   }
 }
 
+// Every set of `count` sites out of at most SubsetSites, listed by count:
+// a species' row under rows fixed and sites equiprobable is then one
+// uniform draw from the list of its total.
+class SiteSubsets {
+ public:
+  static constexpr int SubsetSites = 12;
+  SiteSubsets() {
+    for (int n = 1; n <= SubsetSites; ++n) {
+      for (int count = 0; count <= n; ++count) {
+        start_[n][count] = static_cast<std::uint32_t>(masks_.size());
+        for (std::uint32_t mask = 0; mask < (1u << n); ++mask) {
+          if (std::popcount(mask) == count) {
+            masks_.push_back(static_cast<std::uint16_t>(mask));
+          }
+        }
+      }
+      start_[n][n + 1] = static_cast<std::uint32_t>(masks_.size());
+    }
+  }
+  std::uint64_t Count(int n, int count) const { return start_[n][count + 1] - start_[n][count]; }
+  std::uint64_t At(int n, int count, std::uint64_t index) const { return masks_[start_[n][count] + index]; }
+
+ private:
+  std::vector<std::uint16_t> masks_;
+  std::uint32_t start_[SubsetSites + 1][SubsetSites + 2] = {};
+};
+
+const SiteSubsets& Subsets() {
+  static const SiteSubsets subsets;
+  return subsets;
+}
+
+// Random bits, each set with chance `quarters` / 4 (1, 2 or 3).
+std::uint64_t RandomWord(RandomBits& rng, int quarters) {
+  const std::uint64_t x = rng.Next();
+  if (quarters == 1) {
+    return x & rng.Next();
+  }
+  if (quarters == 3) {
+    return x | rng.Next();
+  }
+  return x;
+}
+
+// Whether `count` of `n` equiprobable sites are cheaper drawn as a random
+// bitset trimmed or topped up to `count` than one by one (Floyd), and with
+// which chance per bit (in quarters) when they are.
+int BitsetQuarters(int n, int count) {
+  const int words = (n + 63) / 64;
+  const int draws = std::min(count, n - count);
+  int best = 0;
+  double bestCost = draws;
+  for (int quarters = 1; quarters <= 3; ++quarters) {
+    const double q = quarters / 4.0;
+    const double sd = std::sqrt(n * q * (1 - q));
+    // Up to two words the nearest of six or seven candidates is kept.
+    const double off =
+        words <= 2 ? std::max(0.0, std::abs(q * n - count) - sd) + 0.3 * sd : std::abs(q * n - count) + 0.8 * sd;
+    const double cost = words * (words <= 2 ? 3 : quarters == 2 ? 1 : 2) + 2 * off;
+    if (cost < bestCost) {
+      best = quarters;
+      bestCost = cost;
+    }
+  }
+  return best;
+}
+
+// The site of `rank` among the set bits of `bits` (words words).
+int SelectSet(const std::uint64_t* bits, int words, std::uint64_t rank) {
+  if (words <= 2) {
+    // Without a branch on where the rank falls, which no predictor can know.
+    const auto first = static_cast<std::uint64_t>(std::popcount(bits[0]));
+    const int w = words == 2 && rank >= first ? 1 : 0;
+    return w * 64 + SelectBit(bits[w], rank - (w == 1 ? first : 0));
+  }
+  for (int w = 0;; ++w) {
+    const auto count = static_cast<std::uint64_t>(std::popcount(bits[w]));
+    if (rank < count || w + 1 == words) {
+      return w * 64 + SelectBit(bits[w], rank);
+    }
+    rank -= count;
+  }
+}
+
+// `count` distinct sites of `n`, every set equally likely: a random bitset
+// whose bits are set independently with one chance, then set bits cleared
+// or clear bits set, each uniform among its kind, until `count` remain.
+// Bitset and corrections treat every site alike, so the law of the result
+// is unchanged by any permutation of the sites; it lies on the sets of
+// `count` sites, so it is uniform over them.
+//
+// Up to 128 sites, three random bitsets a, b, c (bits at 1/2) give several
+// candidates of the chosen density: a, b, c and their exclusive ors at 1/2,
+// pairwise ands at 1/4, pairwise ors at 3/4. Each candidate's bits are
+// independent with that chance, and the one kept, the first whose count is
+// nearest `count`, is chosen by the counts alone, so the choice too treats
+// every site alike, and few corrections remain.
+std::uint64_t Candidate(int t, int quarters, std::uint64_t a, std::uint64_t b, std::uint64_t c) {
+  static constexpr int first[6] = {0, 0, 1, 0, 0, 1};
+  static constexpr int second[6] = {1, 2, 2, 1, 2, 2};
+  const std::uint64_t x[3] = {a, b, c};
+  if (quarters == 2) {
+    static constexpr std::uint64_t picks[7] = {1, 2, 4, 3, 5, 6, 7};
+    return ((picks[t] & 1) != 0 ? a : 0) ^ ((picks[t] & 2) != 0 ? b : 0) ^ ((picks[t] & 4) != 0 ? c : 0);
+  }
+  // The last three mix in the third bitset: (x ^ y) & z has the chance of x & y.
+  const std::uint64_t u = t < 3 ? x[first[t]] : x[first[t]] ^ x[second[t]];
+  const std::uint64_t v = t < 3 ? x[second[t]] : x[3 - first[t] - second[t]];
+  return quarters == 1 ? u & v : u | v;
+}
+
+void DrawBitset(RandomBits& rng, std::uint64_t* row, int n, int count, int quarters) {
+  const int words = (n + 63) / 64;
+  const auto valid = [n](int w) {
+    const int bits = std::min(64, n - 64 * w);
+    return bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
+  };
+  int have = 0;
+  if (words <= 2) {
+    std::uint64_t base[3][2] = {};
+    for (auto& bitset : base) {
+      for (int w = 0; w < words; ++w) {
+        bitset[w] = rng.Next() & valid(w);
+      }
+    }
+    int nearest = n + 1;
+    for (int t = 0; t < (quarters == 2 ? 7 : 6) && nearest > 0; ++t) {
+      const std::uint64_t w0 = Candidate(t, quarters, base[0][0], base[1][0], base[2][0]);
+      const std::uint64_t w1 = Candidate(t, quarters, base[0][1], base[1][1], base[2][1]);
+      const int got = std::popcount(w0) + std::popcount(w1);
+      if (std::abs(got - count) < nearest) {
+        nearest = std::abs(got - count);
+        have = got;
+        row[0] = w0;
+        if (words == 2) {
+          row[1] = w1;
+        }
+      }
+    }
+  } else {
+    for (int w = 0; w < words; ++w) {
+      row[w] = RandomWord(rng, quarters) & valid(w);
+      have += std::popcount(row[w]);
+    }
+  }
+  for (; have > count; --have) {
+    const int k = SelectSet(row, words, rng.Below(static_cast<std::uint64_t>(have)));
+    row[k >> 6] &= ~(std::uint64_t{1} << (k & 63));
+  }
+  if (have < count) {
+    // Complement the row, clear what is too many there, complement back.
+    for (int w = 0; w < words; ++w) {
+      row[w] = ~row[w] & valid(w);
+    }
+    for (int lack = n - have; lack > n - count; --lack) {
+      const int k = SelectSet(row, words, rng.Below(static_cast<std::uint64_t>(lack)));
+      row[k >> 6] &= ~(std::uint64_t{1} << (k & 63));
+    }
+    for (int w = 0; w < words; ++w) {
+      row[w] = ~row[w] & valid(w);
+    }
+  }
+}
+
 std::vector<std::uint64_t> Weights(const std::vector<int>& totals, Margin margin) {
   std::vector<std::uint64_t> weights(totals.size(), 1);
   if (margin == Margin::Proportional) {
@@ -110,6 +275,11 @@ class MarginSampler final : public NullModel {
     if (rows_ == Margin::Fixed) {
       if (cols_ == Margin::Proportional) {
         urn_.emplace(Weights(colTotals_, cols_), check_);
+      } else {
+        rowQuarters_.resize(rowTotals_.size());
+        for (std::size_t i = 0; i < rowTotals_.size(); ++i) {
+          rowQuarters_[i] = BitsetQuarters(observed.Cols(), rowTotals_[i]);
+        }
       }
     } else if (cols_ == Margin::Fixed) {
       if (rows_ == Margin::Proportional) {
@@ -146,6 +316,24 @@ class MarginSampler final : public NullModel {
  private:
   void DrawRowsFixed(RandomBits& rng) {
     const int n = matrix_.Cols();
+    if (!urn_ && n >= 1 && n <= SiteSubsets::SubsetSites) {
+      // Each species' row is one draw from the list of its total's site
+      // sets, two species to a random word.
+      const SiteSubsets& subsets = Subsets();
+      Tick(check_, 8 * std::int64_t{matrix_.Rows()} + 4);
+      const int rows = matrix_.Rows();
+      for (int i = 0; i < rows; i += 2) {
+        const int j = std::min(i + 1, rows - 1);
+        const int ri = rowTotals_[At(i)], rj = rowTotals_[At(j)];
+        std::uint64_t x = 0, y = 0;
+        rng.TwoBelow(subsets.Count(n, ri), subsets.Count(n, rj), x, y);
+        matrix_.MutableRow(i)[0] = subsets.At(n, ri, x);
+        if (j != i) {
+          matrix_.MutableRow(j)[0] = subsets.At(n, rj, y);
+        }
+      }
+      return;
+    }
     for (int i = 0; i < matrix_.Rows(); ++i) {
       const int r = rowTotals_[At(i)];
       Tick(check_, std::int64_t{r} * DrawWork() + matrix_.WordsPerRow() + 4);
@@ -156,6 +344,8 @@ class MarginSampler final : public NullModel {
           matrix_.Set(i, k, true);
         }
         urn_->Refill(check_);
+      } else if (const int quarters = rowQuarters_[At(i)]; quarters != 0) {
+        DrawBitset(rng, matrix_.MutableRow(i), n, r, quarters);
       } else if (2 * r <= n) {
         FloydSample(
             rng, n, r, [&](std::int64_t k) { return matrix_.Get(i, static_cast<int>(k)); },
@@ -231,6 +421,9 @@ class MarginSampler final : public NullModel {
   std::vector<int> colTotals_;
   std::int64_t fill_;
   std::optional<WeightedUrn> urn_;
+  // Under rows fixed and sites equiprobable: for each species, 0 to draw its
+  // sites one by one, else the chance per bit (in quarters) of its bitset.
+  std::vector<int> rowQuarters_;
 };
 
 std::optional<Fraction> ChainIndex(const SwapChain& chain, IndexKind kind, StopCheck* check) {
@@ -279,15 +472,24 @@ bool SequentialSwapModel::Draw(RandomBits& rng) {
     // The burn-in computes no index, so where trials are cheap it keeps no
     // bookkeeping and the chain's counts are taken afresh at its end.
     const TrialSwapper trials(chain_.Matrix(), check_);
-    if (trials.Pays(chain_.CheckerboardSubmatrices())) {
-      Incidence m;
-      m.Assign(chain_.Matrix(), check_);
-      const std::int64_t work = trials.SwapWork(m);
-      for (int s = 0; s < burnIn_; ++s) {
-        trials.Swap(m, rng);
-        Tick(check_, work);
+    const std::uint64_t checkerboards = chain_.CheckerboardSubmatrices();
+    if (trials.Pays(checkerboards)) {
+      // Trials run on whichever way round wastes fewer of them: the pair
+      // bounds of the sites may add up to less than those of the species.
+      // Only small matrices are turned, where the pair table can serve the
+      // sites (at most 64 species) and the copy costs next to nothing.
+      const bool small = chain_.Matrix().Rows() <= 64 && chain_.Matrix().Cols() <= 256;
+      Incidence turned = small ? Transposed(chain_.Matrix(), check_) : Incidence();
+      const TrialSwapper turnedTrials(turned, check_);
+      if (small && turnedTrials.TrialsPerSwap(checkerboards) < trials.TrialsPerSwap(checkerboards)) {
+        turnedTrials.Swaps(turned, rng, burnIn_, check_);
+        chain_ = SwapChain(Transposed(turned, check_), check_);
+      } else {
+        Incidence m;
+        m.Assign(chain_.Matrix(), check_);
+        trials.Swaps(m, rng, burnIn_, check_);
+        chain_ = SwapChain(m, check_);
       }
-      chain_ = SwapChain(m, check_);
     } else {
       const std::int64_t work = chain_.SwapWork();
       for (int s = 0; s < burnIn_; ++s) {
@@ -323,11 +525,7 @@ IndependentSwapModel::IndependentSwapModel(const Incidence& observed, int swaps,
 bool IndependentSwapModel::Draw(RandomBits& rng) {
   if (byTrials_) {
     matrix_.Assign(observed_, check_);
-    const std::int64_t work = trials_.SwapWork(matrix_);
-    for (int s = 0; s < swaps_; ++s) {
-      trials_.Swap(matrix_, rng);
-      Tick(check_, work);
-    }
+    trials_.Swaps(matrix_, rng, swaps_, check_);
   } else {
     chain_.Assign(start_, check_);
     const std::int64_t work = chain_.SwapWork();
@@ -452,6 +650,20 @@ Degeneracy::Degeneracy(const Incidence& observed, StopCheck* check)
 
 bool Degeneracy::IsDegenerate(const Incidence& null) const {
   const int words = null.WordsPerRow();
+  if (words == 1) {
+    // One word per species: one pass over the species finds both.
+    Tick(check_, 2 * std::int64_t{null.Rows()} + 2);
+    const std::uint64_t* rows = null.Row(0);
+    std::uint64_t present = 0;
+    for (int i = 0; i < null.Rows(); ++i) {
+      present |= rows[i];
+    }
+    bool emptied = false;
+    for (const int i : occurringSpecies_) {
+      emptied |= rows[i] == 0;
+    }
+    return emptied || (occupiedMask_[0] & ~present) != 0;
+  }
   for (const int i : occurringSpecies_) {
     const std::uint64_t* row = null.Row(i);
     if (std::all_of(row, row + words, [](std::uint64_t w) { return w == 0; })) {

@@ -18,6 +18,14 @@ inline int SelectAmong(const std::uint64_t* have, const std::uint64_t* lack, std
   }
 }
 
+// SelectBit for a word of at most 16 bits: a shorter chain of steps, which
+// matters where every swap waits for the one before.
+inline int Select16(std::uint64_t x, std::uint64_t rank) {
+  const auto low = static_cast<std::uint64_t>(std::popcount(x & 0xFFu));
+  const int high = rank >= low ? 1 : 0;
+  return 8 * high + detail::kByteSelect.At[(x >> (8 * high)) & 0xFFu][rank - (high != 0 ? low : 0)];
+}
+
 }  // namespace
 
 SwapChain::SwapChain(const Incidence& start, StopCheck* check)
@@ -56,6 +64,10 @@ SwapChain::SwapChain(const Incidence& start, StopCheck* check)
       weightTotal_ += 2 * cu;
     }
   }
+  blockWeights_.assign(static_cast<std::size_t>((rows_ + Block - 1) / Block), 0);
+  for (int a = 0; a < rows_; ++a) {
+    blockWeights_[static_cast<std::size_t>(a / Block)] += weights_[static_cast<std::size_t>(a)];
+  }
 }
 
 namespace {
@@ -80,6 +92,7 @@ void SwapChain::Assign(const SwapChain& other, StopCheck* check) {
   AssignSliced(totals_, other.totals_, check);
   AssignSliced(shared_, other.shared_, check);
   AssignSliced(weights_, other.weights_, check);
+  AssignSliced(blockWeights_, other.blockWeights_, check);
   weightTotal_ = other.weightTotal_;
   occurringPairs_ = other.occurringPairs_;
 }
@@ -95,7 +108,13 @@ void SwapChain::Swap(RandomBits& rng) {
   // walk the scans below past the last species.
   assert(weightTotal_ > 0 && weightTotal_ % 2 == 0);
   std::uint64_t u = rng.Below(static_cast<std::uint64_t>(weightTotal_));
+  // The block of species that holds u, then the species within it.
   int a = 0;
+  for (const std::int64_t* block = blockWeights_.data(); u >= static_cast<std::uint64_t>(*block); ++block) {
+    u -= static_cast<std::uint64_t>(*block);
+    a += Block;
+    assert(a < rows_ && "the blocks' weights add up to less than their total");
+  }
   while (u >= static_cast<std::uint64_t>(weights[a])) {
     u -= static_cast<std::uint64_t>(weights[a]);
     ++a;
@@ -103,7 +122,19 @@ void SwapChain::Swap(RandomBits& rng) {
   }
   std::int32_t* sharedA = shared + Pair(a, 0);
   const std::int64_t rA = totals[a];
+  // Likewise for b: whole blocks of partners are summed, which has no chain
+  // of dependent steps, before the partner is sought within one.
   int b = 0;
+  for (; b + Block <= rows_; b += Block) {
+    std::uint64_t sum = 0;
+    for (int c = b; c < b + Block; ++c) {
+      sum += static_cast<std::uint64_t>((rA - sharedA[c]) * (totals[c] - sharedA[c]));
+    }
+    if (u < sum) {
+      break;
+    }
+    u -= sum;
+  }
   for (;; ++b) {
     const auto cu = static_cast<std::uint64_t>((rA - sharedA[b]) * (totals[b] - sharedA[b]));
     if (u < cu) {
@@ -159,6 +190,7 @@ void SwapChain::Swap(RandomBits& rng) {
     changeA += da;
     changeB += db;
     weights_[static_cast<std::size_t>(c)] += da + db;
+    blockWeights_[static_cast<std::size_t>(c / Block)] += da + db;
     assert(weights_[static_cast<std::size_t>(c)] >= 0);
   };
   for (int w = 0; w < colWords_; ++w) {
@@ -179,6 +211,8 @@ void SwapChain::Swap(RandomBits& rng) {
   }
   weights_[static_cast<std::size_t>(a)] += changeA;
   weights_[static_cast<std::size_t>(b)] += changeB;
+  blockWeights_[static_cast<std::size_t>(a / Block)] += changeA;
+  blockWeights_[static_cast<std::size_t>(b / Block)] += changeB;
   weightTotal_ += 2 * (changeA + changeB);
   assert(weights_[static_cast<std::size_t>(a)] >= 0 && weights_[static_cast<std::size_t>(b)] >= 0);
   // The pair just swapped is still a checkerboard, the other way round.
@@ -220,7 +254,8 @@ bool HasCheckerboard(const Incidence& m, StopCheck* check) {
   return false;
 }
 
-TrialSwapper::TrialSwapper(const Incidence& m, StopCheck* check) : species_(static_cast<std::uint64_t>(m.Rows())) {
+TrialSwapper::TrialSwapper(const Incidence& m, StopCheck* check, bool pairTable)
+    : species_(static_cast<std::uint64_t>(m.Rows())) {
   // |A \ B| <= min(rA, N - rB) and |B \ A| <= min(rB, N - rA): the
   // largest product over pairs bounds every pair's checkerboard units.
   const std::vector<int> totals = m.RowTotals();
@@ -233,12 +268,68 @@ TrialSwapper::TrialSwapper(const Incidence& m, StopCheck* check) : species_(stat
       bound_ = std::max(bound_, most);
     }
   }
+  if (pairTable && m.WordsPerRow() == 1 && species_ <= 256) {
+    std::uint64_t sum = 0;
+    for (std::size_t a = 0; a < totals.size() && sum <= PairTableLimit; ++a) {
+      for (std::size_t b = a + 1; b < totals.size(); ++b) {
+        const std::int64_t ra = totals[a], rb = totals[b];
+        sum += static_cast<std::uint64_t>(std::min(ra, n - rb) * std::min(rb, n - ra));
+      }
+    }
+    if (sum > 0 && sum <= PairTableLimit) {
+      Tick(check, static_cast<std::int64_t>(sum + species_ * species_));
+      pairTable_.reserve(sum);
+      for (std::size_t a = 0; a < totals.size(); ++a) {
+        for (std::size_t b = a + 1; b < totals.size(); ++b) {
+          const std::int64_t ra = totals[a], rb = totals[b];
+          const auto most = static_cast<std::uint32_t>(std::min(ra, n - rb) * std::min(rb, n - ra));
+          for (std::uint32_t place = 0; place < most; ++place) {
+            pairTable_.push_back(static_cast<std::uint32_t>(a) | static_cast<std::uint32_t>(b) << 8 | place << 16);
+          }
+        }
+      }
+      tableThreshold_ = ((std::uint64_t{1} << 16) - sum) % sum;
+    }
+  }
   narrow_ = species_ >= 2 && species_ < 65536 && bound_ > 0 && bound_ < (std::uint64_t{1} << 32);
   if (narrow_) {
     threshold_[0] = (65536u - species_) % species_;
     threshold_[1] = (65536u - (species_ - 1)) % (species_ - 1);
     threshold_[2] = ((std::uint64_t{1} << 32) - bound_) % bound_;
   }
+}
+
+void TrialSwapper::Swaps(Incidence& m, RandomBits& rng, std::int64_t count, StopCheck* check) const {
+  const std::int64_t work = SwapWork(m);
+  if (pairTable_.empty()) {
+    for (std::int64_t s = 0; s < count; ++s) {
+      Swap(m, rng);
+      Tick(check, work);
+    }
+    return;
+  }
+  // In runs short enough for a stop to be seen in time.
+  const std::int64_t run = std::max<std::int64_t>(1, StopCheck::Interval / work);
+  for (std::int64_t done = 0; done < count; done += run) {
+    const std::int64_t now = std::min(run, count - done);
+    m.Cols() <= 16 ? SwapsByTable<true>(m, rng, now) : SwapsByTable<false>(m, rng, now);
+    Tick(check, now * work);
+  }
+}
+
+double TrialSwapper::TrialsPerSwap(std::uint64_t checkerboards) const {
+  const double r = static_cast<double>(species_);
+  return pairTable_.empty() ? r * (r - 1) * static_cast<double>(bound_) / (2.0 * static_cast<double>(checkerboards))
+                            : static_cast<double>(pairTable_.size()) / static_cast<double>(checkerboards);
+}
+
+Incidence Transposed(const Incidence& m, StopCheck* check) {
+  Incidence t(m.Cols(), m.Rows());
+  for (int i = 0; i < m.Rows(); ++i) {
+    Tick(check, 64 * m.WordsPerRow() + 4);
+    ForEachBit(m.Row(i), m.WordsPerRow(), [&](int k) { t.Set(k, i, true); });
+  }
+  return t;
 }
 
 bool TrialSwapper::Pays(std::uint64_t checkerboards) const {
@@ -248,14 +339,20 @@ bool TrialSwapper::Pays(std::uint64_t checkerboards) const {
     return false;
   }
   const double r = static_cast<double>(species_);
-  const double acceptance = 2.0 * static_cast<double>(checkerboards) / (r * (r - 1) * static_cast<double>(bound_));
+  const double acceptance = pairTable_.empty()
+                                ? 2.0 * static_cast<double>(checkerboards) / (r * (r - 1) * static_cast<double>(bound_))
+                                : static_cast<double>(checkerboards) / static_cast<double>(pairTable_.size());
   return acceptance * (8 + r) > 1.0;
 }
 
 void TrialSwapper::Swap(Incidence& m, RandomBits& rng) const {
   // Most studies' matrices have at most 64 sites: one word per species.
-  if (m.WordsPerRow() == 1) {
+  if (!pairTable_.empty()) {
+    m.Cols() <= 16 ? SwapsByTable<true>(m, rng, 1) : SwapsByTable<false>(m, rng, 1);
+  } else if (m.WordsPerRow() == 1) {
     SwapWith<1>(m, rng);
+  } else if (m.WordsPerRow() == 2) {
+    SwapWith<2>(m, rng);
   } else {
     SwapWith<0>(m, rng);
   }
@@ -309,6 +406,50 @@ void TrialSwapper::SwapWith(Incidence& m, RandomBits& rng) const {
     rowB[k >> 6] ^= bitK;
     rowB[l >> 6] ^= bitL;
     return;
+  }
+}
+
+template <bool Narrow>
+void TrialSwapper::SwapsByTable(Incidence& m, RandomBits& rng, std::int64_t count) const {
+  std::uint64_t* rows = m.MutableRow(0);
+  const std::uint32_t* table = pairTable_.data();
+  const std::uint64_t sum = pairTable_.size();
+  std::uint64_t x = 0;
+  int left = 0;  // quarters of x not used yet
+  while (count > 0) {
+    // Four trials from one word, each by Lemire's method on a quarter of
+    // it; a quarter in the rejection zone is skipped, which leaves the
+    // others uniform.
+    if (left == 0) {
+      x = rng.Next();
+      left = 4;
+    }
+    const std::uint64_t product = (x & 0xFFFFu) * sum;
+    x >>= 16;
+    --left;
+    if ((product & 0xFFFFu) < tableThreshold_) {
+      continue;
+    }
+    const std::uint32_t entry = table[product >> 16];
+    std::uint64_t& rowA = rows[entry & 0xFFu];
+    std::uint64_t& rowB = rows[(entry >> 8) & 0xFFu];
+    const std::uint32_t place = entry >> 16;
+    const std::uint64_t onlyA = rowA & ~rowB;
+    const std::uint64_t onlyB = rowB & ~rowA;
+    const auto countA = static_cast<std::uint32_t>(std::popcount(onlyA));
+    const auto countB = static_cast<std::uint32_t>(std::popcount(onlyB));
+    if (place >= countA * countB) {
+      continue;
+    }
+    // The place is uniform below countA x countB: its quotient and
+    // remainder by countB are independent uniform ranks.
+    const std::uint64_t flip = Narrow ? std::uint64_t{1} << Select16(onlyA, place / countB) |
+                                            std::uint64_t{1} << Select16(onlyB, place % countB)
+                                      : std::uint64_t{1} << SelectBit(onlyA, place / countB) |
+                                            std::uint64_t{1} << SelectBit(onlyB, place % countB);
+    rowA ^= flip;
+    rowB ^= flip;
+    --count;
   }
 }
 

@@ -52,9 +52,18 @@ class SwapChain {
   std::vector<std::int64_t> totals_;    // r_i
   std::vector<std::int32_t> shared_;    // S_ab, R x R, symmetric; S_aa = r_a
   std::vector<std::int64_t> weights_;   // sum over b of CU_ab
-  std::int64_t weightTotal_ = 0;        // sum of weights_ = 2 x checkerboards
+  // The sums of weights_ over blocks of Block species, so that the species
+  // holding a draw is found a block at a time.
+  static constexpr int Block = 16;
+  std::vector<std::int64_t> blockWeights_;
+  std::int64_t weightTotal_ = 0;  // sum of weights_ = 2 x checkerboards
   std::uint64_t occurringPairs_ = 0;
 };
+
+// The matrix with species and sites exchanged. Its checkerboard submatrices
+// are those of `m`, turned, so a uniform swap of one is a uniform swap of the
+// other.
+Incidence Transposed(const Incidence& m, StopCheck* check = nullptr);
 
 // Whether `m` has a checkerboard submatrix, that is two species neither of
 // whose site sets holds the other; without building a chain's pair table.
@@ -67,10 +76,23 @@ bool HasCheckerboard(const Incidence& m, StopCheck* check = nullptr);
 // checkerboard has the same chance, as with SwapChain::Swap, but nothing is
 // kept up to date between swaps; where a fair share of pairs is kept that is
 // the cheaper way.
+//
+// On matrices of at most 64 sites whose pair bounds add up to little, each
+// pair gets a bound of its own, B_ab = min(r_a, N - r_b) x min(r_b, N - r_a),
+// and a table maps a draw v below their sum to the pair whose range holds it
+// and the place of v in that range: a pair is proposed with chance B_ab / sum
+// and kept when the place is below CU_ab, which is again in proportion to
+// CU_ab. Where the totals differ, B_ab is far below the largest bound, so
+// far fewer trials are thrown away; and the place of a kept draw, uniform
+// below CU_ab = |A \ B| x |B \ A|, gives both sites without another draw.
 class TrialSwapper {
  public:
-  // For matrices with this one's species totals.
-  explicit TrialSwapper(const Incidence& m, StopCheck* check = nullptr);
+  // The most entries the pair table may have (32-bit each); a draw below
+  // their number takes 16 random bits.
+  static constexpr std::uint64_t PairTableLimit = std::uint64_t{1} << 13;
+  // For matrices with this one's species totals; `pairTable` false keeps to
+  // uniform pairs and one bound at every size.
+  explicit TrialSwapper(const Incidence& m, StopCheck* check = nullptr, bool pairTable = true);
   // The work one Swap does on average where trials pay, in StopCheck units.
   std::int64_t SwapWork(const Incidence& m) const {
     return (8 + static_cast<std::int64_t>(species_)) * (m.WordsPerRow() + 4);
@@ -78,13 +100,26 @@ class TrialSwapper {
   // Whether trials beat SwapChain::Swap on a matrix with this many
   // checkerboard submatrices.
   bool Pays(std::uint64_t checkerboards) const;
+  // Trials proposed for each swap kept, on average, on a matrix with this
+  // many checkerboard submatrices (which needs at least one).
+  double TrialsPerSwap(std::uint64_t checkerboards) const;
   // One swap of `m`, which needs a checkerboard.
   void Swap(Incidence& m, RandomBits& rng) const;
+  // `count` swaps of `m`, counting their work on `check`. With the pair
+  // table, random bits left over from one swap serve the next, so the
+  // swaps follow the law of `count` calls of Swap but not their stream.
+  void Swaps(Incidence& m, RandomBits& rng, std::int64_t count, StopCheck* check) const;
 
  private:
   template <int FixedWords>
   void SwapWith(Incidence& m, RandomBits& rng) const;
+  // Narrow: at most 16 sites.
+  template <bool Narrow>
+  void SwapsByTable(Incidence& m, RandomBits& rng, std::int64_t count) const;
 
+  // For each draw below the sum of the pair bounds: a | b << 8 | place << 16.
+  std::vector<std::uint32_t> pairTable_;
+  std::uint64_t tableThreshold_ = 0;
   std::uint64_t species_;
   std::uint64_t bound_ = 0;
   bool narrow_ = false;

@@ -122,6 +122,64 @@ TEST(FixedFixed, SequentialSwapVisitsMatricesInProportionToTheirCheckerboards) {
   }
 }
 
+TEST(FixedFixed, TrialsWithOneBoundForEveryPairKeepTheSameLaw) {
+  // Matrices of more than 64 sites, or whose pair bounds add up to much, draw
+  // uniform pairs against one bound instead of the pair table; small classes
+  // take the table, so that way is forced here, and checked as above.
+  for (const ClassCase& c : kClasses) {
+    SCOPED_TRACE(std::to_string(c.size) + " matrices");
+    const SwapGraph g(c);
+    double total = 0;
+    for (std::size_t s = 0; s < g.states.size(); ++s) total += static_cast<double>(g.neighbours[s].size());
+    constexpr int samples = 30000;
+    std::vector<double> expected(g.states.size());
+    for (std::size_t s = 0; s < g.states.size(); ++s)
+      expected[s] = samples * static_cast<double>(g.neighbours[s].size()) / total;
+    Incidence m = g.states.front();
+    const TrialSwapper trials(m, nullptr, false);
+    RandomBits rng(2025);
+    std::vector<double> counts(g.states.size(), 0.0);
+    for (int t = 0; t < samples; ++t) {
+      for (int skip = 0; skip < 25; ++skip) trials.Swap(m, rng);
+      counts[g.index.at(Code(m))] += 1;
+    }
+    EXPECT_LT(support::ChiSquare(counts, expected),
+              support::ChiSquareBound(static_cast<int>(g.states.size()) - 1, 4.75));
+  }
+}
+
+TEST(FixedFixed, SequentialSwapBurnsInOnTheTurnedMatrixWithTheSameLaw) {
+  // 5 species x 4 sites: the sites' pair bounds add up to 23, the species'
+  // to 25, so the burn-in runs its trials on the turned matrix. The first
+  // null matrix, 3 burn-in swaps and one more from the matrix with the
+  // most checkerboards, must follow the exact law of 4 uniform swaps (few,
+  // so that a swap too many or too few shows).
+  const SwapGraph g(ClassCase{{2, 2, 2, 1, 1}, {3, 2, 2, 1}, 117});
+  ASSERT_EQ(g.states.size(), 117u);
+  std::size_t start = 0;
+  for (std::size_t s = 0; s < g.states.size(); ++s)
+    if (g.neighbours[s].size() > g.neighbours[start].size()) start = s;
+  const std::vector<double> exact = g.After(start, 4);
+  RandomBits rng(78);
+  constexpr int samples = 20000;
+  std::vector<double> counts(g.states.size(), 0.0);
+  for (int t = 0; t < samples; ++t) {
+    SequentialSwapModel model(g.states[start], 3);
+    model.Draw(rng);
+    counts[g.index.at(Code(model.Current()))] += 1;
+  }
+  std::vector<double> seen, wanted;
+  for (std::size_t s = 0; s < exact.size(); ++s) {
+    if (exact[s] < 1e-12) {
+      EXPECT_EQ(counts[s], 0) << "state " << s;
+    } else {
+      seen.push_back(counts[s]);
+      wanted.push_back(exact[s] * samples);
+    }
+  }
+  EXPECT_LT(support::ChiSquare(seen, wanted), support::ChiSquareBound(static_cast<int>(seen.size()) - 1, 4.75));
+}
+
 TEST(FixedFixed, IndependentSwapDrawsTheDistributionOfAThousandSwapsFromTheObservedMatrix) {
   for (const ClassCase& c : {kClasses[0], kClasses[1]}) {
     SCOPED_TRACE(c.size);

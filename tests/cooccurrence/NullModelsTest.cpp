@@ -197,6 +197,66 @@ TEST(NullModels, FreeMarginsFollowSuccessiveSamplingCellByCell) {
   }
 }
 
+TEST(NullModels, RowsFixedDrawEverySetOfSitesAlikeAtEverySize) {
+  // Rows fixed, sites equiprobable: up to 12 sites a species' row comes from
+  // a list of site sets, beyond that from a random bitset trimmed or topped
+  // up (with each bit set at 1/4, 1/2 or 3/4 as the total suits), and where
+  // neither pays site by site. 6 of 13 sites: all 1716 sets within a
+  // chi-square bound at z = 4.75; 6 of 12: all 924 sets likewise.
+  for (const int n : {12, 13}) {
+    SCOPED_TRACE(std::to_string(n) + " sites");
+    Incidence observed(2, n);
+    for (int k = 0; k < 6; ++k) observed.Set(0, k, true);
+    observed.Set(1, 0, true);
+    const auto model = MakeMarginSampler(observed, Margin::Fixed, Margin::Equiprobable);
+    std::vector<double> counts(std::size_t{1} << n, 0.0), expected(counts.size(), 0.0);
+    constexpr int draws = 200000;
+    std::size_t sets = 0;
+    for (std::size_t mask = 0; mask < counts.size(); ++mask) sets += std::popcount(mask) == 6 ? 1 : 0;
+    for (std::size_t mask = 0; mask < counts.size(); ++mask)
+      expected[mask] = std::popcount(mask) == 6 ? draws / static_cast<double>(sets) : 0;
+    RandomBits rng(41);
+    for (int d = 0; d < draws; ++d) {
+      model->Draw(rng);
+      counts[model->Current().Row(0)[0]] += 1;
+    }
+    std::vector<double> seen, wanted;
+    for (std::size_t mask = 0; mask < counts.size(); ++mask) {
+      if (expected[mask] > 0) {
+        seen.push_back(counts[mask]);
+        wanted.push_back(expected[mask]);
+      } else {
+        ASSERT_EQ(counts[mask], 0) << "a row of another total";
+      }
+    }
+    EXPECT_LT(support::ChiSquare(seen, wanted), support::ChiSquareBound(static_cast<int>(sets) - 1, 4.75));
+  }
+  // 70 sites over two words, totals 3 (site by site), 18, 35 and 52 (bits at
+  // 1/4, 1/2, 3/4): every site is taken with chance r / 70, within 5
+  // standard errors over 20000 draws.
+  const std::vector<int> totals = {3, 18, 35, 52};
+  Incidence observed(4, 70);
+  for (std::size_t i = 0; i < totals.size(); ++i)
+    for (int k = 0; k < totals[i]; ++k) observed.Set(static_cast<int>(i), k, true);
+  const auto model = MakeMarginSampler(observed, Margin::Fixed, Margin::Equiprobable);
+  constexpr int draws = 20000;
+  std::vector<std::vector<double>> seen(totals.size(), std::vector<double>(70, 0.0));
+  RandomBits rng(43);
+  for (int d = 0; d < draws; ++d) {
+    model->Draw(rng);
+    ASSERT_EQ(model->Current().RowTotals(), totals);
+    for (std::size_t i = 0; i < totals.size(); ++i)
+      for (int k = 0; k < 70; ++k) seen[i][static_cast<std::size_t>(k)] += model->Current().Get(static_cast<int>(i), k);
+  }
+  for (std::size_t i = 0; i < totals.size(); ++i) {
+    const double p = totals[i] / 70.0;
+    for (int k = 0; k < 70; ++k) {
+      EXPECT_NEAR(seen[i][static_cast<std::size_t>(k)] / draws, p, 5 * std::sqrt(p * (1 - p) / draws))
+          << "total " << totals[i] << ", site " << k;
+    }
+  }
+}
+
 TEST(Degeneracy, OnlySpeciesAndSitesOfTheObservedMatrixMustStayNonEmpty) {
   const Degeneracy d(FromRows({"110", "011", "000"}));
   struct Case {
