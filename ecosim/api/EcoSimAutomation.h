@@ -52,8 +52,8 @@ class EcoSimAutomation {
 // An EcoSim that tests matrices on worker threads while the driver draws the
 // next ones. Each test is seeded by its place in the order of submission, so
 // every matrix gets the result it would have had in a sequential run, and the
-// driver counts the results in that order. Only the matrices under test are
-// held, one for each worker, however long the run. The driver uses it when
+// driver counts the results in that order. Only the matrices under test and
+// a few small ones queued behind them are held, however long the run. The driver uses it when
 // the run is given it (RunContext::Workers).
 class EcoSimConcurrentTesting {
  public:
@@ -61,12 +61,13 @@ class EcoSimConcurrentTesting {
   // Starts the workers for a run of tests on the chosen tail; returns how
   // many could be started. With none, the tests run one by one instead.
   virtual std::size_t StartTestWorkers(std::int16_t upperTail) = 0;
-  // True when a worker is free to take another matrix.
+  // True when the workers have room for another matrix.
   virtual bool WorkerFree() = 0;
-  // Hands the matrix to a free worker as the next test in submission order.
+  // Hands the matrix to the workers as the next test in submission order.
   virtual void SubmitMatrix(PresenceAbsenceMatrix matrix) = 0;
-  // Waits until the next result in submission order is ready, or a worker is
-  // free when `forAWorker`, or a tick of at most a tenth of a second passes.
+  // Waits until the workers have room for more matrices when `forAWorker`,
+  // or until every test handed over has ended, or a tick of at most a tenth
+  // of a second passes.
   virtual void AwaitTests(bool forAWorker) = 0;
   // The results ready next in submission order, each the p-value of the
   // chosen tail or nothing where the test ended without results. A test that

@@ -119,9 +119,29 @@ void InProcessEcoSim::ReleaseEcoSim() {
   stage_ = Stage::Closed;
 }
 
+namespace {
+
+// Matrix cells a worker may have waiting beside the one under test. Small
+// matrices are queued several at a time, so that the driver hands over a
+// batch and is woken once for it rather than once a test: a test of a small
+// matrix takes little longer than waking a thread. A large matrix waits
+// alone, so no more large matrices are held than there are workers.
+constexpr std::int64_t QueuedCellsPerWorker = 2048;
+constexpr std::int64_t MostQueuedPerWorker = 16;
+
+// How many matrices of this size each worker may hold, the one under test
+// included.
+std::size_t MatricesPerWorker(std::int32_t rows, std::int32_t cols) {
+  const std::int64_t cells = std::max<std::int64_t>(1, std::int64_t{rows} * cols);
+  return static_cast<std::size_t>(std::clamp<std::int64_t>(QueuedCellsPerWorker / cells, 1, MostQueuedPerWorker));
+}
+
+}  // namespace
+
 // The tests of one run of submissions and the threads that run them. The
 // driver's thread submits, waits and takes results; each worker takes one
-// matrix at a time, so only the matrices under test are held.
+// matrix at a time from the queue, which holds a few small matrices for each
+// worker or one large one.
 struct InProcessEcoSim::Workers {
   // A matrix waiting for a worker, with its place in submission order.
   struct Job {
@@ -155,7 +175,11 @@ struct InProcessEcoSim::Workers {
   std::map<std::uint64_t, Outcome> Finished;
   std::uint64_t Submitted = 0;
   std::uint64_t Taken = 0;
-  std::size_t Busy = 0;  // jobs queued or under test
+  std::size_t Busy = 0;      // jobs queued or under test
+  std::size_t Capacity = 1;  // the most jobs queued or under test
+  // The driver waiting for room is woken when the jobs in hand fall to this:
+  // half the queue is free, or at least one worker when each holds one job.
+  std::size_t Refill = 0;
   std::vector<std::unique_ptr<Slot>> Slots;
   // Declared last: destroying them stops and joins the threads before the
   // state they use goes.
@@ -199,6 +223,7 @@ struct InProcessEcoSim::Workers {
       } catch (...) {
         outcome.Failure = std::current_exception();
       }
+      bool wake = false;
       {
         std::lock_guard lock(Mutex);
         slot.Running = false;
@@ -206,8 +231,11 @@ struct InProcessEcoSim::Workers {
         --Busy;
         // A stopped test has no result; nobody will take it.
         if (!stopped) Finished.emplace(job.Sequence, std::move(outcome));
+        // The driver waits for room (Refill) or for every test to end (no
+        // job in hand); at other counts there is nothing to wake it for.
+        wake = Busy == Refill || Busy == 0;
       }
-      Changed.notify_all();
+      if (wake) Changed.notify_all();
     }
   }
 
@@ -239,6 +267,8 @@ std::size_t InProcessEcoSim::StartTestWorkers(std::int16_t upperTail) {
     }
   }
   const std::size_t started = workers->Threads.size();
+  workers->Capacity = started * MatricesPerWorker(settings_.NumRows, settings_.NumCols);
+  workers->Refill = workers->Capacity - std::max<std::size_t>(1, workers->Capacity / 2);
   if (started > 0) workers_ = std::move(workers);
   return started;
 }
@@ -246,7 +276,7 @@ std::size_t InProcessEcoSim::StartTestWorkers(std::int16_t upperTail) {
 bool InProcessEcoSim::WorkerFree() {
   if (!workers_) return false;
   std::lock_guard lock(workers_->Mutex);
-  return workers_->Busy < workers_->Threads.size();
+  return workers_->Busy < workers_->Capacity;
 }
 
 void InProcessEcoSim::SubmitMatrix(PresenceAbsenceMatrix matrix) {
@@ -263,8 +293,11 @@ void InProcessEcoSim::SubmitMatrix(PresenceAbsenceMatrix matrix) {
 void InProcessEcoSim::AwaitTests(bool forAWorker) {
   Workers& w = *workers_;
   std::unique_lock lock(w.Mutex);
+  // Woken for a batch rather than for each test: when half the queue is free
+  // or, with nothing more to hand over, when every test has ended. The tick
+  // lets the driver count what is ready and read Cancel meanwhile.
   w.Changed.wait_for(lock, std::chrono::milliseconds(100),
-                     [&] { return w.NextReady() || (forAWorker && w.Busy < w.Threads.size()); });
+                     [&] { return w.Busy == 0 || (forAWorker && w.Busy <= w.Refill); });
 }
 
 std::vector<std::optional<double>> InProcessEcoSim::TakeResultsInOrder() {
