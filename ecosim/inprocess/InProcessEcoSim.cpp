@@ -30,10 +30,13 @@ cooc::TestOptions EcoSimHeldOptions(const EcoSimTestOptions& o) {
 
 cooc::Incidence ToIncidence(const PresenceAbsenceMatrix& m) {
   cooc::Incidence incidence(m.Rows(), m.Cols());
+  // Each species' row of bits is put together word by word, with no branch
+  // on the cells.
   for (std::int32_t i = 1; i <= m.Rows(); ++i) {
     const std::int16_t* row = m.Row(i);
+    std::uint64_t* words = incidence.MutableRow(i - 1);
     for (std::int32_t j = 0; j < m.Cols(); ++j) {
-      if (row[j] == 1) incidence.Set(i - 1, j, true);
+      words[j >> 6] |= std::uint64_t{row[j] == 1} << (j & 63);
     }
   }
   return incidence;
