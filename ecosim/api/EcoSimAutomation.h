@@ -76,8 +76,8 @@ class EcoSimConcurrentTesting {
   // The work, in tests, in hand and not yet taken: a finished test counts
   // one, a running one the share of its null matrices drawn so far.
   virtual double WorkInHand() = 0;
-  // Asks every running test to stop, waits for the workers to end and drops
-  // the results not taken. Called however the tests end.
+  // Asks every running test to stop, waits for those tests to end and drops
+  // the matrices and results not taken. Called however the tests end.
   virtual void StopTestWorkers() noexcept = 0;
 };
 

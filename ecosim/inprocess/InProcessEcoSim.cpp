@@ -68,7 +68,7 @@ InProcessEcoSim::InProcessEcoSim(RunSettings& settings, const RunInputs& inputs,
       starter_(starter ? std::move(starter)
                        : [](std::function<void(std::stop_token)> work) { return std::jthread(std::move(work)); }) {}
 
-InProcessEcoSim::~InProcessEcoSim() { StopTestWorkers(); }
+InProcessEcoSim::~InProcessEcoSim() = default;
 
 // A call made when EcoSim is not where it should be finds the window it
 // needs missing, as it would through the windows.
@@ -118,6 +118,8 @@ void InProcessEcoSim::PlaceEcoSimWindow(std::string_view, std::int32_t) {
 }
 
 void InProcessEcoSim::ReleaseEcoSim() {
+  // The worker threads end with EcoSim.
+  workers_.reset();
   ResetRunSettings(settings_);
   stage_ = Stage::Closed;
 }
@@ -141,10 +143,11 @@ std::size_t MatricesPerWorker(std::int32_t rows, std::int32_t cols) {
 
 }  // namespace
 
-// The tests of one run of submissions and the threads that run them. The
-// driver's thread submits, waits and takes results; each worker takes one
-// matrix at a time from the queue, which holds a few small matrices for each
-// worker or one large one.
+// The threads that run the tests, and the tests of the current run of
+// submissions. The driver's thread submits, waits and takes results; each
+// worker takes one matrix at a time from the queue, which holds a few small
+// matrices for each worker or one large one. The threads outlive a run, so a
+// study starts them once rather than at every argument.
 struct InProcessEcoSim::Workers {
   // A matrix waiting for a worker, with its place in submission order.
   struct Job {
@@ -161,6 +164,7 @@ struct InProcessEcoSim::Workers {
     std::atomic<std::int64_t> NullsDrawn{0};
   };
 
+  // The run's settings, written only while no job is queued or under test.
   cooc::TestOptions Options;
   std::uint64_t FirstOrdinal = 0;
   std::int16_t UpperTail = 0;
@@ -174,6 +178,8 @@ struct InProcessEcoSim::Workers {
   std::condition_variable WorkReady;
   std::condition_variable Changed;  // a worker freed or a test finished
   bool Closing = false;
+  // Stops the run's tests under way; each run has its own.
+  std::stop_source RunStop;
   std::deque<Job> Queue;
   std::map<std::uint64_t, Outcome> Finished;
   std::uint64_t Submitted = 0;
@@ -197,18 +203,40 @@ struct InProcessEcoSim::Workers {
     {
       std::lock_guard lock(Mutex);
       Closing = true;
+      RunStop.request_stop();
     }
     WorkReady.notify_all();
-    for (std::jthread& t : Threads) t.request_stop();
   }
 
-  void Work(std::stop_token stop, Slot& slot) {
+  // Starts a run of tests once the last one has ended.
+  void BeginRun() {
+    std::lock_guard lock(Mutex);
+    RunStop = std::stop_source();
+    Finished.clear();
+    Submitted = 0;
+    Taken = 0;
+  }
+
+  // The tests not yet begun are dropped and those under way told to stop;
+  // returns once none is under way, which takes a bounded amount of work.
+  void EndRun() {
+    std::unique_lock lock(Mutex);
+    Busy -= Queue.size();
+    Queue.clear();
+    RunStop.request_stop();
+    Changed.wait(lock, [&] { return Busy == 0; });
+    Finished.clear();
+  }
+
+  void Work(Slot& slot) {
     for (;;) {
       Job job;
+      std::stop_token stop;
       {
         std::unique_lock lock(Mutex);
         WorkReady.wait(lock, [&] { return Closing || !Queue.empty(); });
         if (Closing) return;
+        stop = RunStop.get_token();
         job = std::move(Queue.front());
         Queue.pop_front();
         slot.Running = true;
@@ -219,8 +247,8 @@ struct InProcessEcoSim::Workers {
       try {
         cooc::Incidence matrix = ToIncidence(job.Matrix);
         job.Matrix = PresenceAbsenceMatrix();
-        const cooc::TestResult result =
-            cooc::RunTest(matrix, Options, FirstOrdinal + job.Sequence, cooc::TestControl{stop, &slot.NullsDrawn});
+        const cooc::TestResult result = cooc::RunTest(matrix, Options, FirstOrdinal + job.Sequence,
+                                                      cooc::TestControl{std::move(stop), &slot.NullsDrawn});
         stopped = result.Stopped;
         if (result.HasResults) outcome.PValue = ReadPValueFromResults(result, UpperTail);
       } catch (...) {
@@ -248,32 +276,37 @@ struct InProcessEcoSim::Workers {
 std::size_t InProcessEcoSim::StartTestWorkers(std::int16_t upperTail) {
   Expect(Stage::MainWindow);
   StopTestWorkers();
-  auto workers = std::make_unique<Workers>();
-  workers->Options = options_;
-  workers->FirstOrdinal = ordinal_;
-  workers->UpperTail = upperTail;
-  workers->NullsDrawn = &nullsDrawn_;
-  workers->NullsPerTest = std::max(1.0, RoundHalfEven(LeadingNumber(options_.Iterations)));
-  workers->Threads.reserve(threads_);
-  workers->Slots.reserve(threads_);
-  for (unsigned t = 0; t < threads_; ++t) {
-    workers->Slots.push_back(std::make_unique<Workers::Slot>());
-    Workers::Slot& slot = *workers->Slots.back();
-    Workers& w = *workers;
-    try {
-      workers->Threads.push_back(starter_([&w, &slot](std::stop_token stop) { w.Work(stop, slot); }));
-    } catch (const std::system_error&) {
-      // The system will not start another thread: the run goes on with the
-      // workers it has, or one by one on this thread when it has none.
-      workers->Slots.pop_back();
-      break;
+  if (!workers_) {
+    auto workers = std::make_unique<Workers>();
+    workers->NullsDrawn = &nullsDrawn_;
+    workers->Threads.reserve(threads_);
+    workers->Slots.reserve(threads_);
+    for (unsigned t = 0; t < threads_; ++t) {
+      workers->Slots.push_back(std::make_unique<Workers::Slot>());
+      Workers::Slot& slot = *workers->Slots.back();
+      Workers& w = *workers;
+      try {
+        workers->Threads.push_back(starter_([&w, &slot](std::stop_token) { w.Work(slot); }));
+      } catch (const std::system_error&) {
+        // The system will not start another thread: the runs go on with the
+        // workers it has, or one by one on this thread when it has none.
+        workers->Slots.pop_back();
+        break;
+      }
     }
+    if (workers->Threads.empty()) return 0;
+    workers_ = std::move(workers);
   }
-  const std::size_t started = workers->Threads.size();
-  workers->Capacity = started * MatricesPerWorker(settings_.NumRows, settings_.NumCols);
-  workers->Refill = workers->Capacity - std::max<std::size_t>(1, workers->Capacity / 2);
-  if (started > 0) workers_ = std::move(workers);
-  return started;
+  // No test is queued or under test: the workers read none of this now.
+  Workers& w = *workers_;
+  w.Options = options_;
+  w.FirstOrdinal = ordinal_;
+  w.UpperTail = upperTail;
+  w.NullsPerTest = std::max(1.0, RoundHalfEven(LeadingNumber(options_.Iterations)));
+  w.Capacity = w.Threads.size() * MatricesPerWorker(settings_.NumRows, settings_.NumCols);
+  w.Refill = w.Capacity - std::max<std::size_t>(1, w.Capacity / 2);
+  w.BeginRun();
+  return w.Threads.size();
 }
 
 bool InProcessEcoSim::WorkerFree() {
@@ -328,10 +361,8 @@ double InProcessEcoSim::WorkInHand() {
 }
 
 void InProcessEcoSim::StopTestWorkers() noexcept {
-  if (!workers_) return;
-  // Every running test is told at once; then each thread is joined.
-  for (std::jthread& t : workers_->Threads) t.request_stop();
-  workers_.reset();
+  // Every running test is told at once; the threads wait for the next run.
+  if (workers_) workers_->EndRun();
 }
 
 }  // namespace tessil
