@@ -498,8 +498,18 @@ bool SequentialSwapModel::Draw(RandomBits& rng) {
       }
     }
     burntIn_ = true;
+    // Between null matrices the index is read from the pair table, which
+    // trials keep for less than the species' weights cost where they pay.
+    TrialSwapper chainTrials(chain_.Matrix(), check_, false);
+    if (chainTrials.Pays(chain_.CheckerboardSubmatrices())) {
+      chainTrials_.emplace(std::move(chainTrials));
+    }
   }
-  chain_.Swap(rng);
+  if (chainTrials_) {
+    chain_.TrialSwap(*chainTrials_, rng);
+  } else {
+    chain_.Swap(rng);
+  }
   Tick(check_, chain_.SwapWork());
   return true;
 }

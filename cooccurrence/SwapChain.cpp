@@ -95,12 +95,32 @@ void SwapChain::Assign(const SwapChain& other, StopCheck* check) {
   AssignSliced(blockWeights_, other.blockWeights_, check);
   weightTotal_ = other.weightTotal_;
   occurringPairs_ = other.occurringPairs_;
+  weightsStale_ = other.weightsStale_;
+}
+
+void SwapChain::RebuildWeights() {
+  std::fill(weights_.begin(), weights_.end(), 0);
+  std::fill(blockWeights_.begin(), blockWeights_.end(), 0);
+  for (int a = 0; a < rows_; ++a) {
+    const std::int32_t* sharedA = shared_.data() + Pair(a, 0);
+    const std::int64_t rA = totals_[static_cast<std::size_t>(a)];
+    std::int64_t sum = 0;
+    for (int b = 0; b < rows_; ++b) {
+      sum += (rA - sharedA[b]) * (totals_[static_cast<std::size_t>(b)] - sharedA[b]);
+    }
+    weights_[static_cast<std::size_t>(a)] = sum;
+    blockWeights_[static_cast<std::size_t>(a / Block)] += sum;
+  }
+  weightsStale_ = false;
 }
 
 void SwapChain::Swap(RandomBits& rng) {
   // One draw picks the ordered pair (a, b) with chance CU_ab / (2 x total):
   // what is left of it after choosing a is uniform below a's weight, and
   // picks b among a's partners.
+  if (weightsStale_) {
+    RebuildWeights();
+  }
   const std::int64_t* weights = weights_.data();
   const std::int64_t* totals = totals_.data();
   std::int32_t* shared = shared_.data();
@@ -231,6 +251,108 @@ void SwapChain::Swap(RandomBits& rng) {
   // The site bitsets follow the rows.
   assert((colK[wordB] & bitB) != 0 && (colK[wordA] & bitA) == 0);
   assert((colL[wordA] & bitA) != 0 && (colL[wordB] & bitB) == 0);
+}
+
+void SwapChain::TrialSwap(const TrialSwapper& trials, RandomBits& rng) {
+  const std::int64_t* totals = totals_.data();
+  std::int32_t* shared = shared_.data();
+  assert(weightTotal_ > 0);
+  int a = 0;
+  int b = 0;
+  std::uint64_t onlyA = 0;
+  std::uint64_t onlyB = 0;
+  for (;;) {
+    const TrialSwapper::Proposal p = trials.Propose(rng);
+    a = static_cast<int>(p.A);
+    b = static_cast<int>(p.B);
+    const std::int32_t s = shared[Pair(a, b)];
+    onlyA = static_cast<std::uint64_t>(totals[a] - s);
+    onlyB = static_cast<std::uint64_t>(totals[b] - s);
+    // Kept with chance CU_ab / bound: kept pairs come in proportion to
+    // their checkerboard units.
+    if (p.U < onlyA * onlyB) {
+      break;
+    }
+  }
+  std::int32_t* sharedA = shared + Pair(a, 0);
+  std::int32_t* sharedB = shared + Pair(b, 0);
+  const std::int64_t rA = totals[a];
+  const std::int64_t rB = totals[b];
+
+  std::uint64_t* rowA = matrix_.MutableRow(a);
+  std::uint64_t* rowB = matrix_.MutableRow(b);
+  std::uint64_t rankK = 0;
+  std::uint64_t rankL = 0;
+  rng.TwoBelow(onlyA, onlyB, rankK, rankL);
+  const int k = SelectAmong(rowA, rowB, rankK);
+  const int l = SelectAmong(rowB, rowA, rankL);
+  assert(k < matrix_.Cols() && l < matrix_.Cols());
+  assert(matrix_.Get(a, k) && !matrix_.Get(a, l) && matrix_.Get(b, l) && !matrix_.Get(b, k));
+
+  std::uint64_t* colK = columns_.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(colWords_);
+  std::uint64_t* colL = columns_.data() + static_cast<std::size_t>(l) * static_cast<std::size_t>(colWords_);
+  const std::uint64_t bitA = std::uint64_t{1} << (a & 63);
+  const std::uint64_t bitB = std::uint64_t{1} << (b & 63);
+  const int wordA = a >> 6;
+  const int wordB = b >> 6;
+  // A species x at l only gains a site with a and loses one with b; with
+  // the old overlaps s_a, s_b the units of its two pairs change by
+  // (r_b - r_a) + 2 (s_a - s_b) + 2 together, whatever r_x; at k only,
+  // by (r_a - r_b) - 2 (s_a - s_b) + 2.
+  std::int64_t atLOnly = 0;
+  std::int64_t atKOnly = 0;
+  std::int64_t gapL = 0;
+  std::int64_t gapK = 0;
+  for (int w = 0; w < colWords_; ++w) {
+    std::uint64_t atL = colL[w] & ~colK[w];
+    std::uint64_t atK = colK[w] & ~colL[w];
+    if (w == wordA) {
+      atK &= ~bitA;
+    }
+    if (w == wordB) {
+      atL &= ~bitB;
+    }
+    atLOnly += std::popcount(atL);
+    atKOnly += std::popcount(atK);
+    for (; atL != 0; atL &= atL - 1) {
+      const int x = w * 64 + std::countr_zero(atL);
+      const std::int32_t sa = sharedA[x];
+      const std::int32_t sb = sharedB[x];
+      assert(sa < std::min(rA, totals[x]) && sb > 0);
+      gapL += sa - sb;
+      sharedA[x] = sa + 1;
+      shared[Pair(x, a)] = sa + 1;
+      sharedB[x] = sb - 1;
+      shared[Pair(x, b)] = sb - 1;
+    }
+    for (; atK != 0; atK &= atK - 1) {
+      const int x = w * 64 + std::countr_zero(atK);
+      const std::int32_t sa = sharedA[x];
+      const std::int32_t sb = sharedB[x];
+      assert(sa > 0 && sb < std::min(rB, totals[x]));
+      gapK += sa - sb;
+      sharedA[x] = sa - 1;
+      shared[Pair(x, a)] = sa - 1;
+      sharedB[x] = sb + 1;
+      shared[Pair(x, b)] = sb + 1;
+    }
+  }
+  const std::int64_t change = (atLOnly - atKOnly) * (rB - rA) + 2 * (atLOnly + atKOnly) + 2 * (gapL - gapK);
+  weightTotal_ += 2 * change;
+  weightsStale_ = true;
+  // The pair just swapped is still a checkerboard, the other way round.
+  assert(weightTotal_ > 0);
+
+  const std::uint64_t bitK = std::uint64_t{1} << (k & 63);
+  const std::uint64_t bitL = std::uint64_t{1} << (l & 63);
+  rowA[k >> 6] ^= bitK;
+  rowA[l >> 6] ^= bitL;
+  rowB[k >> 6] ^= bitK;
+  rowB[l >> 6] ^= bitL;
+  colK[wordA] ^= bitA;
+  colK[wordB] ^= bitB;
+  colL[wordA] ^= bitA;
+  colL[wordB] ^= bitB;
 }
 
 bool HasCheckerboard(const Incidence& m, StopCheck* check) {
