@@ -575,6 +575,80 @@ void TrialSwapper::SwapsByTable(Incidence& m, RandomBits& rng, std::int64_t coun
   }
 }
 
+CellSwapper::CellSwapper(const Incidence& m, StopCheck* check) {
+  const std::int64_t fill = m.Fill();
+  usable_ = m.Rows() <= 65536 && m.Cols() <= 65536 && fill > 0 && fill < (std::int64_t{1} << 32);
+  if (!usable_) {
+    return;
+  }
+  cells_.reserve(static_cast<std::size_t>(fill));
+  for (int i = 0; i < m.Rows(); ++i) {
+    Tick(check, 64 * m.WordsPerRow() + 4);
+    ForEachBit(m.Row(i), m.WordsPerRow(),
+               [&](int k) { cells_.push_back(static_cast<std::uint32_t>(i) << 16 | static_cast<std::uint32_t>(k)); });
+  }
+  const std::uint64_t f = cells_.size();
+  threshold_ = f < 65536 ? (65536u - f) % f : ((std::uint64_t{1} << 32) - f) % f;
+}
+
+void CellSwapper::Swaps(Incidence& m, RandomBits& rng, std::int64_t count, StopCheck* check) {
+  assert(usable_);
+  const std::int64_t work = 2 * m.WordsPerRow() + 16;
+  const std::int64_t run = std::max<std::int64_t>(1, StopCheck::Interval / work);
+  for (std::int64_t done = 0; done < count; done += run) {
+    const std::int64_t now = std::min(run, count - done);
+    cells_.size() < 65536 ? SwapsOf<true>(m, rng, now) : SwapsOf<false>(m, rng, now);
+    Tick(check, now * work);
+  }
+}
+
+template <bool Narrow>
+void CellSwapper::SwapsOf(Incidence& m, RandomBits& rng, std::int64_t count) {
+  std::uint64_t* rows = m.MutableRow(0);
+  const auto words = static_cast<std::uint64_t>(m.WordsPerRow());
+  std::uint32_t* cells = cells_.data();
+  const std::uint64_t f = cells_.size();
+  constexpr int bits = Narrow ? 16 : 32;
+  constexpr std::uint64_t mask = (std::uint64_t{1} << bits) - 1;
+  std::uint64_t x = 0;
+  int left = 0;  // trials left in x
+  while (count > 0) {
+    if (left == 0) {
+      x = rng.Next();
+      left = Narrow ? 2 : 1;
+    }
+    // Two Lemire draws below F; one in its rejection zone throws the trial
+    // away, which leaves the others uniform.
+    const std::uint64_t p1 = (x & mask) * f;
+    const std::uint64_t p2 = ((x >> bits) & mask) * f;
+    x = Narrow ? x >> 32 : 0;
+    --left;
+    if (((p1 & mask) < threshold_) | ((p2 & mask) < threshold_)) {
+      continue;
+    }
+    const std::uint64_t i1 = p1 >> bits;
+    const std::uint64_t i2 = p2 >> bits;
+    const std::uint32_t c1 = cells[i1];
+    const std::uint32_t c2 = cells[i2];
+    const std::uint64_t a = c1 >> 16;
+    const std::uint64_t k = c1 & 0xFFFFu;
+    const std::uint64_t b = c2 >> 16;
+    const std::uint64_t l = c2 & 0xFFFFu;
+    std::uint64_t& al = rows[a * words + (l >> 6)];
+    std::uint64_t& bk = rows[b * words + (k >> 6)];
+    if ((((al >> (l & 63)) | (bk >> (k & 63))) & 1u) != 0) {
+      continue;
+    }
+    al ^= std::uint64_t{1} << (l & 63);
+    bk ^= std::uint64_t{1} << (k & 63);
+    rows[a * words + (k >> 6)] ^= std::uint64_t{1} << (k & 63);
+    rows[b * words + (l >> 6)] ^= std::uint64_t{1} << (l & 63);
+    cells[i1] = static_cast<std::uint32_t>(a << 16 | l);
+    cells[i2] = static_cast<std::uint32_t>(b << 16 | k);
+    --count;
+  }
+}
+
 std::uint64_t SwapChain::CheckerboardPairs(StopCheck* check) const {
   // Counted when asked, from the overlaps: only null matrices need it, not
   // the swaps between them.

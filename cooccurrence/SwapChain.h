@@ -114,6 +114,7 @@ class TrialSwapper {
   // Trials proposed for each swap kept, on average, on a matrix with this
   // many checkerboard submatrices (which needs at least one).
   double TrialsPerSwap(std::uint64_t checkerboards) const;
+  bool UsesPairTable() const { return !pairTable_.empty(); }
   // One swap of `m`, which needs a checkerboard.
   void Swap(Incidence& m, RandomBits& rng) const;
   // One trial without the pair table: an ordered pair of distinct species,
@@ -143,6 +144,39 @@ class TrialSwapper {
   std::uint64_t bound_ = 0;
   bool narrow_ = false;
   std::uint64_t threshold_[3] = {};
+};
+
+// Swaps drawn by trials on the occupied cells: two of them, (a, k) and
+// (b, l), drawn uniformly and independently, make a checkerboard exactly when
+// (a, l) and (b, k) are empty (which also rules out a = b and k = l). Each
+// checkerboard submatrix holds two occupied cells, so it is proposed by two
+// of the F^2 ordered draws, the same for all: kept trials are uniform among
+// the checkerboards. A trial reads two list entries and tests two cells, and
+// a kept one needs no site to be selected, so where about as many trials are
+// kept as by TrialSwapper this is the cheaper way.
+class CellSwapper {
+ public:
+  // Lists the occupied cells of `m`; usable only below 2^16 species and
+  // sites and 2^32 occurrences.
+  explicit CellSwapper(const Incidence& m, StopCheck* check = nullptr);
+  bool Usable() const { return usable_; }
+  // Trials proposed for each swap kept, on average (needs a checkerboard).
+  double TrialsPerSwap(std::uint64_t checkerboards) const {
+    const auto f = static_cast<double>(cells_.size());
+    return f * f / (2.0 * static_cast<double>(checkerboards));
+  }
+  // `count` swaps of `m`, which must be the matrix listed (or a matrix that
+  // these swaps have made from it).
+  void Swaps(Incidence& m, RandomBits& rng, std::int64_t count, StopCheck* check);
+
+ private:
+  // Narrow: fewer than 2^16 occurrences, two trials from one random word.
+  template <bool Narrow>
+  void SwapsOf(Incidence& m, RandomBits& rng, std::int64_t count);
+
+  std::vector<std::uint32_t> cells_;  // species << 16 | site
+  std::uint64_t threshold_ = 0;
+  bool usable_ = false;
 };
 
 inline TrialSwapper::Proposal TrialSwapper::Propose(RandomBits& rng) const {
