@@ -299,11 +299,17 @@ void SwapChain::TrialSwap(const TrialSwapper& trials, RandomBits& rng) {
   // the old overlaps s_a, s_b the units of its two pairs change by
   // (r_b - r_a) + 2 (s_a - s_b) + 2 together, whatever r_x; at k only,
   // by (r_a - r_b) - 2 (s_a - s_b) + 2.
+  // Locals, not members: the stores into the pair table below could
+  // otherwise alias them and force a reload after each.
+  const auto stride = static_cast<std::size_t>(rows_);
+  std::int32_t* columnA = shared + a;
+  std::int32_t* columnB = shared + b;
+  const int colWords = colWords_;
   std::int64_t atLOnly = 0;
   std::int64_t atKOnly = 0;
   std::int64_t gapL = 0;
   std::int64_t gapK = 0;
-  for (int w = 0; w < colWords_; ++w) {
+  for (int w = 0; w < colWords; ++w) {
     std::uint64_t atL = colL[w] & ~colK[w];
     std::uint64_t atK = colK[w] & ~colL[w];
     if (w == wordA) {
@@ -321,9 +327,9 @@ void SwapChain::TrialSwap(const TrialSwapper& trials, RandomBits& rng) {
       assert(sa < std::min(rA, totals[x]) && sb > 0);
       gapL += sa - sb;
       sharedA[x] = sa + 1;
-      shared[Pair(x, a)] = sa + 1;
+      columnA[static_cast<std::size_t>(x) * stride] = sa + 1;
       sharedB[x] = sb - 1;
-      shared[Pair(x, b)] = sb - 1;
+      columnB[static_cast<std::size_t>(x) * stride] = sb - 1;
     }
     for (; atK != 0; atK &= atK - 1) {
       const int x = w * 64 + std::countr_zero(atK);
@@ -332,9 +338,9 @@ void SwapChain::TrialSwap(const TrialSwapper& trials, RandomBits& rng) {
       assert(sa > 0 && sb < std::min(rB, totals[x]));
       gapK += sa - sb;
       sharedA[x] = sa - 1;
-      shared[Pair(x, a)] = sa - 1;
+      columnA[static_cast<std::size_t>(x) * stride] = sa - 1;
       sharedB[x] = sb + 1;
-      shared[Pair(x, b)] = sb + 1;
+      columnB[static_cast<std::size_t>(x) * stride] = sb + 1;
     }
   }
   const std::int64_t change = (atLOnly - atKOnly) * (rB - rA) + 2 * (atLOnly + atKOnly) + 2 * (gapL - gapK);
