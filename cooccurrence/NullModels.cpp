@@ -473,15 +473,28 @@ bool SequentialSwapModel::Draw(RandomBits& rng) {
     // bookkeeping and the chain's counts are taken afresh at its end.
     const TrialSwapper trials(chain_.Matrix(), check_);
     const std::uint64_t checkerboards = chain_.CheckerboardSubmatrices();
-    if (trials.Pays(checkerboards)) {
-      // Trials run on whichever way round wastes fewer of them: the pair
-      // bounds of the sites may add up to less than those of the species.
-      // Only small matrices are turned, where the pair table can serve the
-      // sites (at most 64 species) and the copy costs next to nothing.
-      const bool small = chain_.Matrix().Rows() <= 64 && chain_.Matrix().Cols() <= 256;
-      Incidence turned = small ? Transposed(chain_.Matrix(), check_) : Incidence();
-      const TrialSwapper turnedTrials(turned, check_);
-      if (small && turnedTrials.TrialsPerSwap(checkerboards) < trials.TrialsPerSwap(checkerboards)) {
+    // Trials run on whichever way round wastes fewer of them: the pair
+    // bounds of the sites may add up to less than those of the species.
+    // Only small matrices are turned, where the pair table can serve the
+    // sites (at most 64 species) and the copy costs next to nothing.
+    const bool small = chain_.Matrix().Rows() <= 64 && chain_.Matrix().Cols() <= 256;
+    Incidence turned = small ? Transposed(chain_.Matrix(), check_) : Incidence();
+    const TrialSwapper turnedTrials(turned, check_);
+    const bool turn = small && turnedTrials.TrialsPerSwap(checkerboards) < trials.TrialsPerSwap(checkerboards);
+    const double pairTrials = (turn ? turnedTrials : trials).TrialsPerSwap(checkerboards);
+    // A trial on cells costs about half one on a pair of species without
+    // the pair table (no popcount, and a kept one needs no site selected),
+    // but more than one with it.
+    const bool byTable = (turn ? turnedTrials : trials).UsesPairTable();
+    CellSwapper cells(byTable ? Incidence() : chain_.Matrix(), check_);
+    const double cellTrials = cells.Usable() ? cells.TrialsPerSwap(checkerboards) : 0.0;
+    if (cells.Usable() && cellTrials < 8.0 + chain_.Matrix().Rows() && cellTrials < 2.0 * pairTrials) {
+      Incidence m;
+      m.Assign(chain_.Matrix(), check_);
+      cells.Swaps(m, rng, burnIn_, check_);
+      chain_ = SwapChain(m, check_);
+    } else if (trials.Pays(checkerboards)) {
+      if (turn) {
         turnedTrials.Swaps(turned, rng, burnIn_, check_);
         chain_ = SwapChain(Transposed(turned, check_), check_);
       } else {
@@ -498,8 +511,18 @@ bool SequentialSwapModel::Draw(RandomBits& rng) {
       }
     }
     burntIn_ = true;
+    // Between null matrices the index is read from the pair table, which
+    // trials keep for less than the species' weights cost where they pay.
+    TrialSwapper chainTrials(chain_.Matrix(), check_, false);
+    if (chainTrials.Pays(chain_.CheckerboardSubmatrices())) {
+      chainTrials_.emplace(std::move(chainTrials));
+    }
   }
-  chain_.Swap(rng);
+  if (chainTrials_) {
+    chain_.TrialSwap(*chainTrials_, rng);
+  } else {
+    chain_.Swap(rng);
+  }
   Tick(check_, chain_.SwapWork());
   return true;
 }

@@ -57,6 +57,7 @@ class SequentialSwapModel final : public NullModel {
   SwapChain chain_;
   int burnIn_;
   bool burntIn_ = false;
+  std::optional<TrialSwapper> chainTrials_;
 };
 
 // Independent Swap: every null matrix is the observed matrix after 1,000

@@ -95,12 +95,32 @@ void SwapChain::Assign(const SwapChain& other, StopCheck* check) {
   AssignSliced(blockWeights_, other.blockWeights_, check);
   weightTotal_ = other.weightTotal_;
   occurringPairs_ = other.occurringPairs_;
+  weightsStale_ = other.weightsStale_;
+}
+
+void SwapChain::RebuildWeights() {
+  std::fill(weights_.begin(), weights_.end(), 0);
+  std::fill(blockWeights_.begin(), blockWeights_.end(), 0);
+  for (int a = 0; a < rows_; ++a) {
+    const std::int32_t* sharedA = shared_.data() + Pair(a, 0);
+    const std::int64_t rA = totals_[static_cast<std::size_t>(a)];
+    std::int64_t sum = 0;
+    for (int b = 0; b < rows_; ++b) {
+      sum += (rA - sharedA[b]) * (totals_[static_cast<std::size_t>(b)] - sharedA[b]);
+    }
+    weights_[static_cast<std::size_t>(a)] = sum;
+    blockWeights_[static_cast<std::size_t>(a / Block)] += sum;
+  }
+  weightsStale_ = false;
 }
 
 void SwapChain::Swap(RandomBits& rng) {
   // One draw picks the ordered pair (a, b) with chance CU_ab / (2 x total):
   // what is left of it after choosing a is uniform below a's weight, and
   // picks b among a's partners.
+  if (weightsStale_) {
+    RebuildWeights();
+  }
   const std::int64_t* weights = weights_.data();
   const std::int64_t* totals = totals_.data();
   std::int32_t* shared = shared_.data();
@@ -231,6 +251,114 @@ void SwapChain::Swap(RandomBits& rng) {
   // The site bitsets follow the rows.
   assert((colK[wordB] & bitB) != 0 && (colK[wordA] & bitA) == 0);
   assert((colL[wordA] & bitA) != 0 && (colL[wordB] & bitB) == 0);
+}
+
+void SwapChain::TrialSwap(const TrialSwapper& trials, RandomBits& rng) {
+  const std::int64_t* totals = totals_.data();
+  std::int32_t* shared = shared_.data();
+  assert(weightTotal_ > 0);
+  int a = 0;
+  int b = 0;
+  std::uint64_t onlyA = 0;
+  std::uint64_t onlyB = 0;
+  for (;;) {
+    const TrialSwapper::Proposal p = trials.Propose(rng);
+    a = static_cast<int>(p.A);
+    b = static_cast<int>(p.B);
+    const std::int32_t s = shared[Pair(a, b)];
+    onlyA = static_cast<std::uint64_t>(totals[a] - s);
+    onlyB = static_cast<std::uint64_t>(totals[b] - s);
+    // Kept with chance CU_ab / bound: kept pairs come in proportion to
+    // their checkerboard units.
+    if (p.U < onlyA * onlyB) {
+      break;
+    }
+  }
+  std::int32_t* sharedA = shared + Pair(a, 0);
+  std::int32_t* sharedB = shared + Pair(b, 0);
+  const std::int64_t rA = totals[a];
+  const std::int64_t rB = totals[b];
+
+  std::uint64_t* rowA = matrix_.MutableRow(a);
+  std::uint64_t* rowB = matrix_.MutableRow(b);
+  std::uint64_t rankK = 0;
+  std::uint64_t rankL = 0;
+  rng.TwoBelow(onlyA, onlyB, rankK, rankL);
+  const int k = SelectAmong(rowA, rowB, rankK);
+  const int l = SelectAmong(rowB, rowA, rankL);
+  assert(k < matrix_.Cols() && l < matrix_.Cols());
+  assert(matrix_.Get(a, k) && !matrix_.Get(a, l) && matrix_.Get(b, l) && !matrix_.Get(b, k));
+
+  std::uint64_t* colK = columns_.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(colWords_);
+  std::uint64_t* colL = columns_.data() + static_cast<std::size_t>(l) * static_cast<std::size_t>(colWords_);
+  const std::uint64_t bitA = std::uint64_t{1} << (a & 63);
+  const std::uint64_t bitB = std::uint64_t{1} << (b & 63);
+  const int wordA = a >> 6;
+  const int wordB = b >> 6;
+  // A species x at l only gains a site with a and loses one with b; with
+  // the old overlaps s_a, s_b the units of its two pairs change by
+  // (r_b - r_a) + 2 (s_a - s_b) + 2 together, whatever r_x; at k only,
+  // by (r_a - r_b) - 2 (s_a - s_b) + 2.
+  // Locals, not members: the stores into the pair table below could
+  // otherwise alias them and force a reload after each.
+  const auto stride = static_cast<std::size_t>(rows_);
+  std::int32_t* columnA = shared + a;
+  std::int32_t* columnB = shared + b;
+  const int colWords = colWords_;
+  std::int64_t atLOnly = 0;
+  std::int64_t atKOnly = 0;
+  std::int64_t gapL = 0;
+  std::int64_t gapK = 0;
+  for (int w = 0; w < colWords; ++w) {
+    std::uint64_t atL = colL[w] & ~colK[w];
+    std::uint64_t atK = colK[w] & ~colL[w];
+    if (w == wordA) {
+      atK &= ~bitA;
+    }
+    if (w == wordB) {
+      atL &= ~bitB;
+    }
+    atLOnly += std::popcount(atL);
+    atKOnly += std::popcount(atK);
+    for (; atL != 0; atL &= atL - 1) {
+      const int x = w * 64 + std::countr_zero(atL);
+      const std::int32_t sa = sharedA[x];
+      const std::int32_t sb = sharedB[x];
+      assert(sa < std::min(rA, totals[x]) && sb > 0);
+      gapL += sa - sb;
+      sharedA[x] = sa + 1;
+      columnA[static_cast<std::size_t>(x) * stride] = sa + 1;
+      sharedB[x] = sb - 1;
+      columnB[static_cast<std::size_t>(x) * stride] = sb - 1;
+    }
+    for (; atK != 0; atK &= atK - 1) {
+      const int x = w * 64 + std::countr_zero(atK);
+      const std::int32_t sa = sharedA[x];
+      const std::int32_t sb = sharedB[x];
+      assert(sa > 0 && sb < std::min(rB, totals[x]));
+      gapK += sa - sb;
+      sharedA[x] = sa - 1;
+      columnA[static_cast<std::size_t>(x) * stride] = sa - 1;
+      sharedB[x] = sb + 1;
+      columnB[static_cast<std::size_t>(x) * stride] = sb + 1;
+    }
+  }
+  const std::int64_t change = (atLOnly - atKOnly) * (rB - rA) + 2 * (atLOnly + atKOnly) + 2 * (gapL - gapK);
+  weightTotal_ += 2 * change;
+  weightsStale_ = true;
+  // The pair just swapped is still a checkerboard, the other way round.
+  assert(weightTotal_ > 0);
+
+  const std::uint64_t bitK = std::uint64_t{1} << (k & 63);
+  const std::uint64_t bitL = std::uint64_t{1} << (l & 63);
+  rowA[k >> 6] ^= bitK;
+  rowA[l >> 6] ^= bitL;
+  rowB[k >> 6] ^= bitK;
+  rowB[l >> 6] ^= bitL;
+  colK[wordA] ^= bitA;
+  colK[wordB] ^= bitB;
+  colL[wordA] ^= bitA;
+  colL[wordB] ^= bitB;
 }
 
 bool HasCheckerboard(const Incidence& m, StopCheck* check) {
@@ -449,6 +577,80 @@ void TrialSwapper::SwapsByTable(Incidence& m, RandomBits& rng, std::int64_t coun
                                             std::uint64_t{1} << SelectBit(onlyB, place % countB);
     rowA ^= flip;
     rowB ^= flip;
+    --count;
+  }
+}
+
+CellSwapper::CellSwapper(const Incidence& m, StopCheck* check) {
+  const std::int64_t fill = m.Fill();
+  usable_ = m.Rows() <= 65536 && m.Cols() <= 65536 && fill > 0 && fill < (std::int64_t{1} << 32);
+  if (!usable_) {
+    return;
+  }
+  cells_.reserve(static_cast<std::size_t>(fill));
+  for (int i = 0; i < m.Rows(); ++i) {
+    Tick(check, 64 * m.WordsPerRow() + 4);
+    ForEachBit(m.Row(i), m.WordsPerRow(),
+               [&](int k) { cells_.push_back(static_cast<std::uint32_t>(i) << 16 | static_cast<std::uint32_t>(k)); });
+  }
+  const std::uint64_t f = cells_.size();
+  threshold_ = f < 65536 ? (65536u - f) % f : ((std::uint64_t{1} << 32) - f) % f;
+}
+
+void CellSwapper::Swaps(Incidence& m, RandomBits& rng, std::int64_t count, StopCheck* check) {
+  assert(usable_);
+  const std::int64_t work = 2 * m.WordsPerRow() + 16;
+  const std::int64_t run = std::max<std::int64_t>(1, StopCheck::Interval / work);
+  for (std::int64_t done = 0; done < count; done += run) {
+    const std::int64_t now = std::min(run, count - done);
+    cells_.size() < 65536 ? SwapsOf<true>(m, rng, now) : SwapsOf<false>(m, rng, now);
+    Tick(check, now * work);
+  }
+}
+
+template <bool Narrow>
+void CellSwapper::SwapsOf(Incidence& m, RandomBits& rng, std::int64_t count) {
+  std::uint64_t* rows = m.MutableRow(0);
+  const auto words = static_cast<std::uint64_t>(m.WordsPerRow());
+  std::uint32_t* cells = cells_.data();
+  const std::uint64_t f = cells_.size();
+  constexpr int bits = Narrow ? 16 : 32;
+  constexpr std::uint64_t mask = (std::uint64_t{1} << bits) - 1;
+  std::uint64_t x = 0;
+  int left = 0;  // trials left in x
+  while (count > 0) {
+    if (left == 0) {
+      x = rng.Next();
+      left = Narrow ? 2 : 1;
+    }
+    // Two Lemire draws below F; one in its rejection zone throws the trial
+    // away, which leaves the others uniform.
+    const std::uint64_t p1 = (x & mask) * f;
+    const std::uint64_t p2 = ((x >> bits) & mask) * f;
+    x = Narrow ? x >> 32 : 0;
+    --left;
+    if (((p1 & mask) < threshold_) | ((p2 & mask) < threshold_)) {
+      continue;
+    }
+    const std::uint64_t i1 = p1 >> bits;
+    const std::uint64_t i2 = p2 >> bits;
+    const std::uint32_t c1 = cells[i1];
+    const std::uint32_t c2 = cells[i2];
+    const std::uint64_t a = c1 >> 16;
+    const std::uint64_t k = c1 & 0xFFFFu;
+    const std::uint64_t b = c2 >> 16;
+    const std::uint64_t l = c2 & 0xFFFFu;
+    std::uint64_t& al = rows[a * words + (l >> 6)];
+    std::uint64_t& bk = rows[b * words + (k >> 6)];
+    if ((((al >> (l & 63)) | (bk >> (k & 63))) & 1u) != 0) {
+      continue;
+    }
+    al ^= std::uint64_t{1} << (l & 63);
+    bk ^= std::uint64_t{1} << (k & 63);
+    rows[a * words + (k >> 6)] ^= std::uint64_t{1} << (k & 63);
+    rows[b * words + (l >> 6)] ^= std::uint64_t{1} << (l & 63);
+    cells[i1] = static_cast<std::uint32_t>(a << 16 | l);
+    cells[i2] = static_cast<std::uint32_t>(b << 16 | k);
     --count;
   }
 }

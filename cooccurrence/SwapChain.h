@@ -19,6 +19,8 @@ namespace tessil::cooc {
 // single rejected draw. A swap at species a, b and sites k, l changes only
 // the overlaps of a and b with the species at exactly one of k, l, so it
 // costs O(R) and the C-score numerator stays current.
+class TrialSwapper;
+
 class SwapChain {
  public:
   // Counts the work of building the pair table on `check` when given.
@@ -37,10 +39,17 @@ class SwapChain {
 
   // One swap of a checkerboard drawn uniformly; needs CheckerboardSubmatrices() > 0.
   void Swap(RandomBits& rng);
+  // The same step drawn by trials: `trials` (made for this chain's species
+  // totals) proposes pairs against its bound, and each is kept with chance
+  // CU_ab / bound read from the pair table, without a popcount. Only the
+  // overlaps are kept up to date, not the species' weights, which the next
+  // Swap rebuilds; where most pairs are kept this is the cheaper way.
+  void TrialSwap(const TrialSwapper& trials, RandomBits& rng);
   // The most work one Swap does, in StopCheck units.
   std::int64_t SwapWork() const { return 3 * std::int64_t{rows_} + 2 * std::int64_t{colWords_} + 32; }
 
  private:
+  void RebuildWeights();
   std::size_t Pair(int a, int b) const {
     return static_cast<std::size_t>(a) * static_cast<std::size_t>(rows_) + static_cast<std::size_t>(b);
   }
@@ -58,6 +67,8 @@ class SwapChain {
   std::vector<std::int64_t> blockWeights_;
   std::int64_t weightTotal_ = 0;  // sum of weights_ = 2 x checkerboards
   std::uint64_t occurringPairs_ = 0;
+  // Whether trial swaps have moved the overlaps since weights_ was summed.
+  bool weightsStale_ = false;
 };
 
 // The matrix with species and sites exchanged. Its checkerboard submatrices
@@ -103,8 +114,17 @@ class TrialSwapper {
   // Trials proposed for each swap kept, on average, on a matrix with this
   // many checkerboard submatrices (which needs at least one).
   double TrialsPerSwap(std::uint64_t checkerboards) const;
+  bool UsesPairTable() const { return !pairTable_.empty(); }
   // One swap of `m`, which needs a checkerboard.
   void Swap(Incidence& m, RandomBits& rng) const;
+  // One trial without the pair table: an ordered pair of distinct species,
+  // each pair equally likely, and a draw uniform below the bound.
+  struct Proposal {
+    std::uint64_t A;
+    std::uint64_t B;
+    std::uint64_t U;
+  };
+  Proposal Propose(RandomBits& rng) const;
   // `count` swaps of `m`, counting their work on `check`. With the pair
   // table, random bits left over from one swap serve the next, so the
   // swaps follow the law of `count` calls of Swap but not their stream.
@@ -125,5 +145,64 @@ class TrialSwapper {
   bool narrow_ = false;
   std::uint64_t threshold_[3] = {};
 };
+
+// Swaps drawn by trials on the occupied cells: two of them, (a, k) and
+// (b, l), drawn uniformly and independently, make a checkerboard exactly when
+// (a, l) and (b, k) are empty (which also rules out a = b and k = l). Each
+// checkerboard submatrix holds two occupied cells, so it is proposed by two
+// of the F^2 ordered draws, the same for all: kept trials are uniform among
+// the checkerboards. A trial reads two list entries and tests two cells, and
+// a kept one needs no site to be selected, so where about as many trials are
+// kept as by TrialSwapper this is the cheaper way.
+class CellSwapper {
+ public:
+  // Lists the occupied cells of `m`; usable only below 2^16 species and
+  // sites and 2^32 occurrences.
+  explicit CellSwapper(const Incidence& m, StopCheck* check = nullptr);
+  bool Usable() const { return usable_; }
+  // Trials proposed for each swap kept, on average (needs a checkerboard).
+  double TrialsPerSwap(std::uint64_t checkerboards) const {
+    const auto f = static_cast<double>(cells_.size());
+    return f * f / (2.0 * static_cast<double>(checkerboards));
+  }
+  // `count` swaps of `m`, which must be the matrix listed (or a matrix that
+  // these swaps have made from it).
+  void Swaps(Incidence& m, RandomBits& rng, std::int64_t count, StopCheck* check);
+
+ private:
+  // Narrow: fewer than 2^16 occurrences, two trials from one random word.
+  template <bool Narrow>
+  void SwapsOf(Incidence& m, RandomBits& rng, std::int64_t count);
+
+  std::vector<std::uint32_t> cells_;  // species << 16 | site
+  std::uint64_t threshold_ = 0;
+  bool usable_ = false;
+};
+
+inline TrialSwapper::Proposal TrialSwapper::Propose(RandomBits& rng) const {
+  Proposal p{};
+  if (narrow_) {
+    // Two 16-bit and one 32-bit Lemire draw from one word; a draw in its
+    // rejection zone throws the whole word away, which leaves the rest
+    // uniform.
+    for (;;) {
+      const std::uint64_t x = rng.Next();
+      const std::uint64_t m0 = (x & 0xFFFFu) * species_;
+      const std::uint64_t m1 = ((x >> 16) & 0xFFFFu) * (species_ - 1);
+      const std::uint64_t m2 = (x >> 32) * bound_;
+      if (((m0 & 0xFFFFu) < threshold_[0]) | ((m1 & 0xFFFFu) < threshold_[1]) | ((m2 & 0xFFFFFFFFu) < threshold_[2])) {
+        continue;
+      }
+      p = {m0 >> 16, m1 >> 16, m2 >> 32};
+      break;
+    }
+  } else {
+    p.A = rng.Below(species_);
+    p.B = rng.Below(species_ - 1);
+    p.U = rng.Below(bound_);
+  }
+  p.B += p.B >= p.A ? 1 : 0;
+  return p;
+}
 
 }  // namespace tessil::cooc

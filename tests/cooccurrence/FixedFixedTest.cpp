@@ -148,6 +148,81 @@ TEST(FixedFixed, TrialsWithOneBoundForEveryPairKeepTheSameLaw) {
   }
 }
 
+TEST(FixedFixed, ChainTrialsKeepTheLawAndThePairTable) {
+  // Between null matrices the chain may take its swaps by trials read off
+  // the pair table; every few samples a weighted swap follows, which must
+  // find the species' weights summed afresh. Same law and bound as above.
+  for (const ClassCase& c : kClasses) {
+    SCOPED_TRACE(std::to_string(c.size) + " matrices");
+    const SwapGraph g(c);
+    double total = 0;
+    for (std::size_t s = 0; s < g.states.size(); ++s) total += static_cast<double>(g.neighbours[s].size());
+    constexpr int samples = 30000;
+    std::vector<double> expected(g.states.size());
+    for (std::size_t s = 0; s < g.states.size(); ++s)
+      expected[s] = samples * static_cast<double>(g.neighbours[s].size()) / total;
+    SwapChain chain(g.states.front());
+    const TrialSwapper trials(chain.Matrix(), nullptr, false);
+    RandomBits rng(2026);
+    std::vector<double> counts(g.states.size(), 0.0);
+    for (int t = 0; t < samples; ++t) {
+      for (int skip = 0; skip < 25; ++skip) chain.TrialSwap(trials, rng);
+      if (t % 7 == 0) chain.Swap(rng);
+      const std::size_t s = g.index.at(Code(chain.Matrix()));
+      ASSERT_EQ(chain.CheckerboardSubmatrices(), g.neighbours[s].size());
+      counts[s] += 1;
+    }
+    EXPECT_LT(support::ChiSquare(counts, expected),
+              support::ChiSquareBound(static_cast<int>(g.states.size()) - 1, 4.75));
+  }
+  // Two words of species and of sites: the overlaps kept by trials equal a
+  // fresh count.
+  RandomBits make(33);
+  SwapChain chain(support::RandomMatrix(70, 70, 0.3, make));
+  const TrialSwapper trials(chain.Matrix(), nullptr, false);
+  RandomBits rng(34);
+  for (int s = 0; s < 5000; ++s) chain.TrialSwap(trials, rng);
+  const SwapChain fresh(chain.Matrix());
+  EXPECT_EQ(chain.CheckerboardSubmatrices(), fresh.CheckerboardSubmatrices());
+  EXPECT_EQ(chain.CheckerboardPairs(), fresh.CheckerboardPairs());
+}
+
+TEST(FixedFixed, TrialsOnOccupiedCellsKeepTheLaw) {
+  // The burn-in of matrices beyond the pair table draws pairs of occupied
+  // cells; the law does not depend on the size, so the small classes check
+  // it, and a matrix of two words per species checks that the margins hold.
+  for (const ClassCase& c : kClasses) {
+    SCOPED_TRACE(std::to_string(c.size) + " matrices");
+    const SwapGraph g(c);
+    double total = 0;
+    for (std::size_t s = 0; s < g.states.size(); ++s) total += static_cast<double>(g.neighbours[s].size());
+    constexpr int samples = 30000;
+    std::vector<double> expected(g.states.size());
+    for (std::size_t s = 0; s < g.states.size(); ++s)
+      expected[s] = samples * static_cast<double>(g.neighbours[s].size()) / total;
+    Incidence m = g.states.front();
+    CellSwapper cells(m);
+    ASSERT_TRUE(cells.Usable());
+    RandomBits rng(2027);
+    std::vector<double> counts(g.states.size(), 0.0);
+    for (int t = 0; t < samples; ++t) {
+      cells.Swaps(m, rng, 25, nullptr);
+      counts[g.index.at(Code(m))] += 1;
+    }
+    EXPECT_LT(support::ChiSquare(counts, expected),
+              support::ChiSquareBound(static_cast<int>(g.states.size()) - 1, 4.75));
+  }
+  RandomBits make(35);
+  const Incidence start = support::RandomMatrix(100, 100, 0.5, make);
+  Incidence m = start;
+  CellSwapper cells(m);
+  RandomBits rng(36);
+  cells.Swaps(m, rng, 30000, nullptr);
+  EXPECT_EQ(m.RowTotals(), start.RowTotals());
+  EXPECT_EQ(m.ColumnTotals(), start.ColumnTotals());
+  EXPECT_NE(m, start);
+}
+
 TEST(FixedFixed, SequentialSwapBurnsInOnTheTurnedMatrixWithTheSameLaw) {
   // 5 species x 4 sites: the sites' pair bounds add up to 23, the species'
   // to 25, so the burn-in runs its trials on the turned matrix. The first
