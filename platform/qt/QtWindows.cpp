@@ -138,15 +138,6 @@ void Display(QWidget* widget, const std::string& text) {
 
 }  // namespace
 
-QEvent::Type WindowMessageEvent::EventType() {
-  static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-  return type;
-}
-
-WindowMessageEvent::WindowMessageEvent(WindowHandle target, std::uint32_t message, std::uintptr_t wParam,
-                                       std::intptr_t lParam, bool posted)
-    : QEvent(EventType()), Target(target), Message(message), WParam(wParam), LParam(lParam), Posted(posted) {}
-
 WindowRegistry::WindowRegistry() : defaults_(std::make_unique<DefaultProcedure>(*this)) {}
 
 // The filters and connections of the windows that outlive the registry go
@@ -182,14 +173,6 @@ WindowHandle WindowRegistry::Add(QWidget* widget, std::string_view className, st
   return handle;
 }
 
-// Handles are given out in steps from the first, never twice: a handle
-// names its slot, and a window's slot stays empty once it is destroyed.
-WindowEntry* WindowRegistry::Slot(WindowHandle window) const {
-  if (window < FirstHandle || (window - FirstHandle) % HandleStep != 0) return nullptr;
-  const std::size_t slot = (window - FirstHandle) / HandleStep;
-  return slot < entries_.size() ? entries_[slot].get() : nullptr;
-}
-
 void WindowRegistry::Remove(WindowHandle window, const QWidget* widget) {
   WindowEntry* entry = Slot(window);
   if (entry == nullptr) return;
@@ -213,11 +196,6 @@ void WindowRegistry::RemoveTree(WindowHandle window) {
   const std::vector<WindowHandle> children = entry->Children;
   for (const WindowHandle child : children) RemoveTree(child);
   Remove(window, entry->Widget.data());
-}
-
-WindowEntry* WindowRegistry::Find(WindowHandle window) {
-  WindowEntry* entry = Slot(window);
-  return entry == nullptr || entry->Widget.isNull() ? nullptr : entry;
 }
 
 WindowHandle WindowRegistry::HandleOf(const QWidget* widget) const {

@@ -25,10 +25,16 @@ class WindowRegistry;
 // postEvent.
 class WindowMessageEvent final : public QEvent {
  public:
-  static QEvent::Type EventType();
+  // Made for every message sent, three times for each cell of a typed
+  // matrix: both kept inline.
+  static QEvent::Type EventType() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+  }
 
   WindowMessageEvent(WindowHandle target, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
-                     bool posted);
+                     bool posted)
+      : QEvent(EventType()), Target(target), Message(message), WParam(wParam), LParam(lParam), Posted(posted) {}
 
   WindowHandle Target;
   std::uint32_t Message;

@@ -52,7 +52,12 @@ class WindowRegistry {
   WindowRegistry& operator=(const WindowRegistry&) = delete;
 
   WindowHandle Add(QWidget* widget, std::string_view className, std::string_view text, bool managed);
-  WindowEntry* Find(WindowHandle window);
+  // Every look-up and message finds its window here, several times for
+  // each cell of a typed matrix: kept inline.
+  WindowEntry* Find(WindowHandle window) {
+    WindowEntry* entry = Slot(window);
+    return entry == nullptr || entry->Widget.isNull() ? nullptr : entry;
+  }
   WindowHandle HandleOf(const QWidget* widget) const;
 
   const std::vector<WindowHandle>& TopLevels() const { return topLevels_; }
@@ -82,7 +87,15 @@ class WindowRegistry {
 
  private:
   void Remove(WindowHandle window, const QWidget* widget);
-  WindowEntry* Slot(WindowHandle window) const;
+  // Handles are given out in steps from the first, never twice: a handle
+  // names its slot, and a window's slot stays empty once it is destroyed.
+  // A handle below the first wraps round to a slot far past the last.
+  WindowEntry* Slot(WindowHandle window) const {
+    const WindowHandle offset = window - FirstHandle;
+    if (offset % HandleStep != 0) return nullptr;
+    const std::size_t slot = offset / HandleStep;
+    return slot < entries_.size() ? entries_[slot].get() : nullptr;
+  }
 
   static constexpr WindowHandle FirstHandle = 0x00010010;
   static constexpr WindowHandle HandleStep = 4;
