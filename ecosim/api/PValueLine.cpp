@@ -9,11 +9,13 @@
 namespace tessil {
 
 std::string LineBuffer(std::string_view line, std::size_t capacity) {
+  // Built in place: the grid's check reads one such buffer for every cell
+  // typed.
   std::string buffer(capacity, ' ');
   if (capacity >= 1) buffer[0] = static_cast<char>(capacity & 0xFF);
   if (capacity >= 2) buffer[1] = static_cast<char>((capacity >> 8) & 0xFF);
   const std::size_t copied = line.size() < capacity ? line.size() : capacity;
-  buffer.replace(0, copied, line.substr(0, copied));
+  std::copy_n(line.data(), copied, buffer.data());
   return buffer;
 }
 
