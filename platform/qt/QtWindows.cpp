@@ -68,7 +68,7 @@ void DefaultHandling(WindowRegistry& registry, WindowEntry& entry, WindowMessage
     }
     case win::EM_GETLINE: {
       m.Result = 0;
-      if (!IsEditLikeClass(entry.ClassName) || m.Buffer.empty()) break;
+      if (!entry.EditLike || m.Buffer.empty()) break;
       // The first two bytes of the buffer give its capacity, as EM_GETLINE
       // expects; the line is copied without a terminating zero.
       std::size_t capacity = static_cast<unsigned char>(m.Buffer[0]);
@@ -150,6 +150,7 @@ WindowHandle WindowRegistry::Add(QWidget* widget, std::string_view className, st
   WindowEntry entry;
   entry.Widget = widget;
   entry.ClassName = className;
+  entry.EditLike = IsEditLikeClass(className);
   entry.Name = text;
   entry.Text = text;
   entry.Managed = managed;
@@ -205,7 +206,7 @@ WindowHandle WindowRegistry::HandleOf(const QWidget* widget) const {
 
 void WindowRegistry::SetText(WindowEntry& entry, std::string_view text) {
   entry.Text = text;
-  if (!IsEditLikeClass(entry.ClassName)) entry.Name = text;
+  if (!entry.EditLike) entry.Name = text;
   QWidget* widget = entry.Widget.data();
   if (!entry.Managed || widget->window()->isVisible()) {
     Display(widget, entry.Text);

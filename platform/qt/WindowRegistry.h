@@ -20,6 +20,9 @@ namespace tessil::qtwin {
 struct WindowEntry {
   QPointer<QWidget> Widget;
   std::string ClassName;
+  // An edit control of any class (IsEditLikeClass), known from the class it
+  // is made with: its text changes without its name.
+  bool EditLike = false;
   // What look-ups compare: the creation text of an edit control, else the
   // current text.
   std::string Name;
