@@ -26,6 +26,9 @@ const std::string& StringGrid::EditorText(const qtwin::WindowEntry* editor) {
 }
 
 void StringGrid::Type(char c) {
+  // Whether EcoSim's window is on the screen: typing neither shows nor
+  // hides it.
+  const bool drawn = window()->isVisible();
   if (editor_ == nullptr) {
     editor_ = new QLineEdit(this);
     editor_->setFrame(false);
@@ -42,7 +45,7 @@ void StringGrid::Type(char c) {
     windows_.UpdateMapping(*editor);
   }
   // Drawn only while EcoSim's window is on the screen.
-  if (window()->isVisible()) {
+  if (drawn) {
     const QRect cell = CellRect(CurrentRow(), CurrentCol());
     if (editor_->geometry() != cell) editor_->setGeometry(cell);
     if (!editor_->isVisible()) editor_->show();
