@@ -104,24 +104,50 @@ bool QtWindowSystem::PostMessage(WindowHandle window, std::uint32_t message, std
   return true;
 }
 
+template <typename Fill>
+std::intptr_t QtWindowSystem::Send(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                                   std::intptr_t lParam, Fill fill) {
+  if (sending_) {
+    WindowMessageEvent m(window, message, wParam, lParam, false);
+    fill(m);
+    return Deliver(Registry(), window, m);
+  }
+  // Each send starts from an event as new: nothing of the last one's is
+  // left in it.
+  WindowMessageEvent& m = sent_;
+  m.Target = window;
+  m.Message = message;
+  m.WParam = wParam;
+  m.LParam = lParam;
+  m.Text.clear();
+  m.Buffer = {};
+  m.Handled = false;
+  m.Result = 0;
+  m.setAccepted(true);
+  fill(m);
+  struct Sending {
+    bool& Flag;
+    explicit Sending(bool& flag) : Flag(flag) { Flag = true; }
+    ~Sending() { Flag = false; }
+    Sending(const Sending&) = delete;
+    Sending& operator=(const Sending&) = delete;
+  } sending(sending_);
+  return Deliver(Registry(), window, m);
+}
+
 std::intptr_t QtWindowSystem::SendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                           std::intptr_t lParam) {
-  WindowMessageEvent m(window, message, wParam, lParam, false);
-  return Deliver(Registry(), window, m);
+  return Send(window, message, wParam, lParam, [](WindowMessageEvent&) {});
 }
 
 std::intptr_t QtWindowSystem::SendTextMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                               std::string_view text) {
-  WindowMessageEvent m(window, message, wParam, 0, false);
-  m.Text = text;
-  return Deliver(Registry(), window, m);
+  return Send(window, message, wParam, 0, [text](WindowMessageEvent& m) { m.Text = text; });
 }
 
 std::intptr_t QtWindowSystem::SendBufferMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                                 std::span<char> buffer) {
-  WindowMessageEvent m(window, message, wParam, 0, false);
-  m.Buffer = buffer;
-  return Deliver(Registry(), window, m);
+  return Send(window, message, wParam, 0, [buffer](WindowMessageEvent& m) { m.Buffer = buffer; });
 }
 
 WindowHandle QtWindowSystem::SetFocus(WindowHandle window) {

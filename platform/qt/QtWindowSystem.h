@@ -15,6 +15,7 @@
 
 #include "Clock.h"
 #include "Public_Declarations.h"
+#include "QtWindows.h"
 #include "WindowSystem.h"
 #include "WindowWorld.h"
 
@@ -91,6 +92,12 @@ class QtWindowSystem final : public WindowSystem {
  private:
   void ApplyExStyle(WindowHandle window);
   bool Sees(WindowHandle window);
+  // Delivers a sent message in the event kept for sends, or, for a send made
+  // while another is being handled, in one of its own. `fill` gives it what
+  // the message carries beyond its parameters.
+  template <typename Fill>
+  std::intptr_t Send(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
+                     Fill fill);
   qtwin::WindowRegistry& Registry() const { return world_.Windows(); }
 
   qtwin::WindowWorld& world_;
@@ -103,6 +110,10 @@ class QtWindowSystem final : public WindowSystem {
   // Sends within this process are answered at once: the hook is kept for
   // the interface and never called.
   std::function<void()> sendWait_;
+  // The event every send is delivered in: typing a matrix sends three
+  // messages for every cell, none of them needing an event made anew.
+  qtwin::WindowMessageEvent sent_{NoWindow, 0, 0, 0, false};
+  bool sending_ = false;
   // The program the last ShellExecute started; 0 when it started none.
   qtwin::ProgramId started_ = 0;
   // The top-level window Sees last found owned by that program, and the
