@@ -491,27 +491,9 @@ void TrialSwapper::SwapWith(Incidence& m, RandomBits& rng) const {
   const int words = FixedWords > 0 ? FixedWords : m.WordsPerRow();
   std::uint64_t* rows = m.MutableRow(0);
   for (;;) {
-    std::uint64_t a = 0, b = 0, u = 0;
-    if (narrow_) {
-      // Two 16-bit and one 32-bit Lemire draw from one word; a draw in its
-      // rejection zone throws the whole trial away, which leaves the rest
-      // uniform.
-      const std::uint64_t x = rng.Next();
-      const std::uint64_t m0 = (x & 0xFFFFu) * species_;
-      const std::uint64_t m1 = ((x >> 16) & 0xFFFFu) * (species_ - 1);
-      const std::uint64_t m2 = (x >> 32) * bound_;
-      if (((m0 & 0xFFFFu) < threshold_[0]) | ((m1 & 0xFFFFu) < threshold_[1]) | ((m2 & 0xFFFFFFFFu) < threshold_[2])) {
-        continue;
-      }
-      a = m0 >> 16;
-      b = m1 >> 16;
-      u = m2 >> 32;
-    } else {
-      a = rng.Below(species_);
-      b = rng.Below(species_ - 1);
-      u = rng.Below(bound_);
-    }
-    b += b >= a ? 1 : 0;
+    // A rejected word is redrawn inside Propose, as a rejected trial would
+    // be here: the same random words either way.
+    const auto [a, b, u] = Propose(rng);
     std::uint64_t* rowA = rows + a * static_cast<std::uint64_t>(words);
     std::uint64_t* rowB = rows + b * static_cast<std::uint64_t>(words);
     std::uint64_t onlyA = 0, onlyB = 0;
