@@ -30,6 +30,7 @@
 #include "Sweep.h"
 #include "SweepMerge.h"
 #include "Validation.h"
+#include "VerdictCertainty.h"
 
 namespace tessil::cli {
 
@@ -248,6 +249,7 @@ struct RunCommand {
   std::string Json;
   std::string Plot;
   bool NoProgress = false;
+  bool Quiet = false;
   EcoSimOptionTexts Options;
 };
 
@@ -334,6 +336,12 @@ int Run(RunCommand& c, Environment& env) {
   if (!c.Tsv.empty() && !WriteFile(c.Tsv, PowerTableTsv(result.Table), env.Err)) return ExitFailed;
   if (!c.Json.empty() && !WriteFile(c.Json, PowerTableJson(request, result), env.Err)) return ExitFailed;
   if (!c.Plot.empty() && !WritePicture(c.Plot, PowerChartSvg(result.Table, request.Inputs), env)) return ExitFailed;
+  if (!c.Quiet) {
+    // The report ends without a line break: on a terminal the paragraph
+    // would start on its last line, so it starts after a blank line.
+    if (c.Output.empty() || c.Output == "-") env.Err << "\n\n";
+    env.Err << VerdictCertaintyText(AssessVerdicts(result.Table)) << std::flush;
+  }
   return ExitOk;
 }
 
@@ -535,6 +543,12 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
       ->capture_default_str()
       ->group(output);
   runApp->add_flag("--no-progress", run.NoProgress, "Do not show the progress bar on standard error")->group(output);
+  runApp
+      ->add_flag("--quiet", run.Quiet,
+                 "Do not say on standard error, after the report, how sure its verdicts are (simultaneous 95 % "
+                 "intervals on the actual size and the least and greatest power, whether each verdict is settled, "
+                 "and about how many matrices per argument would settle it)")
+      ->group(output);
 
   std::string matrixPath;
   EcoSimOptionTexts testOptions;

@@ -5,8 +5,46 @@
 #include <nlohmann/json.hpp>
 
 #include "PowerChart.h"
+#include "VerdictCertainty.h"
 
 namespace tessil::cli {
+
+namespace {
+
+nlohmann::json ExtremeJson(const ExtremeInterval& figure) {
+  return {
+      {"estimate", figure.Estimate}, {"lower", figure.Lower}, {"upper", figure.Upper}, {"arguments", figure.Arguments}};
+}
+
+nlohmann::json SettlementJson(const VerdictSettlement& s) {
+  nlohmann::json out = {{"verdict", s.Verdict}};
+  out["settled"] = s.State == Settlement::Holds         ? "holds"
+                   : s.State == Settlement::DoesNotHold ? "does not hold"
+                                                        : "open";
+  // Only an open verdict has a number of matrices that would settle it;
+  // null when more matrices would not.
+  if (s.State == Settlement::Open) {
+    out["matrices_to_settle"] = s.MatricesToSettle > 0 ? nlohmann::json(s.MatricesToSettle) : nlohmann::json();
+  }
+  return out;
+}
+
+// How sure the verdicts are, beside them: the fields the document always had
+// keep their meaning.
+nlohmann::json CertaintyJson(const VerdictCertainty& c) {
+  return {{"confidence", c.Confidence},
+          {"method", "Clopper-Pearson intervals, simultaneous by Bonferroni over the arguments of each figure"},
+          {"actual_size", ExtremeJson(c.ActualSize)},
+          {"min_power", ExtremeJson(c.MinPower)},
+          {"max_power", ExtremeJson(c.MaxPower)},
+          {"bias_actual_size", ExtremeJson(c.BiasActualSize)},
+          {"bias_min_power", ExtremeJson(c.BiasMinPower)},
+          {"high_type_i_error", SettlementJson(c.HighTypeIError)},
+          {"biased", SettlementJson(c.Biased)},
+          {"low_power", SettlementJson(c.LowPower)}};
+}
+
+}  // namespace
 
 std::string PowerTableJson(const StudyRequest& request, const StudyResult& result) {
   using nlohmann::json;
@@ -52,6 +90,7 @@ std::string PowerTableJson(const StudyRequest& request, const StudyResult& resul
       {"biased", result.Summary.Biased},
       {"low_power", result.Summary.LowPower},
       {"adequate_power", result.Summary.AdequatePower},
+      {"certainty", CertaintyJson(AssessVerdicts(result.Table))},
       {"arguments", arguments},
   };
   return document.dump(2) + "\n";

@@ -207,8 +207,9 @@ TEST(CommandLine, ThroughEcoSimsWindowsTheStudyGivesTheSameBytes) {
   const Outcome windows =
       Cli(Small({"--ecosim", "windows", "--index", "v-ratio", "--empty-sites", "include"}), false, ProgramFolder());
   ASSERT_EQ(windows.Status, ExitOk) << windows.Err;
-  EXPECT_EQ(windows.Err, "");
-  EXPECT_EQ(windows.Out, Cli(Small(options)).Out);
+  const Outcome inProcess = Cli(Small(options));
+  EXPECT_EQ(windows.Err, inProcess.Err);
+  EXPECT_EQ(windows.Out, inProcess.Out);
   EXPECT_TRUE(std::filesystem::exists(ProgramFolder() / "EcoSim" / "EcoSim700.exe"));
 }
 
@@ -630,6 +631,20 @@ TEST(CommandLine, TheJsonCarriesTheCountsThatWereRun) {
   EXPECT_EQ(doc["test"]["iterations"], "2");
   // The report's summary keeps the text as the options dialog writes it.
   EXPECT_NE(o.Out.find("Number of iterations: 2.5\r\n"), std::string::npos) << o.Out;
+  // How sure the verdicts are, beside the verdicts, with the figures the
+  // report gives as the estimates; on standard error after the report unless
+  // --quiet.
+  const nlohmann::json& sure = doc["certainty"];
+  EXPECT_EQ(sure["actual_size"]["estimate"], doc["actual_size"]);
+  EXPECT_EQ(sure["min_power"]["estimate"], doc["min_power"]);
+  EXPECT_EQ(sure["high_type_i_error"]["verdict"], doc["high_type_i_error"]);
+  EXPECT_LE(sure["actual_size"]["lower"].get<double>(), doc["actual_size"].get<double>());
+  EXPECT_GE(sure["actual_size"]["upper"].get<double>(), doc["actual_size"].get<double>());
+  EXPECT_EQ(o.Err.rfind("\n\nHow sure the verdicts are", 0), 0u) << o.Err;
+  const Outcome quiet = Cli({"run", "--rows", "5", "--cols", "4", "--assume-sites-equivalent",
+                             "--assume-species-equivalent", "--ecosim-iterations", "2.5", "--quiet"});
+  EXPECT_EQ(quiet.Err, "");
+  EXPECT_EQ(quiet.Out, o.Out);
 }
 
 struct ParseCase {
