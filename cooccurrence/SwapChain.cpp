@@ -7,26 +7,6 @@
 namespace tessil::cooc {
 namespace {
 
-// The site of `rank` among those set in `have` and clear in `lack`.
-inline int SelectAmong(const std::uint64_t* have, const std::uint64_t* lack, std::uint64_t rank) {
-  for (int w = 0;; ++w) {
-    const std::uint64_t x = have[w] & ~lack[w];
-    const auto count = static_cast<std::uint64_t>(std::popcount(x));
-    if (rank < count) {
-      return w * 64 + SelectBit(x, rank);
-    }
-    rank -= count;
-  }
-}
-
-// SelectBit for a word of at most 16 bits: a shorter chain of steps, which
-// matters where every swap waits for the one before.
-inline int Select16(std::uint64_t x, std::uint64_t rank) {
-  const auto low = static_cast<std::uint64_t>(std::popcount(x & 0xFFu));
-  const int high = rank >= low ? 1 : 0;
-  return 8 * high + detail::kByteSelect.At[(x >> (8 * high)) & 0xFFu][rank - (high != 0 ? low : 0)];
-}
-
 // A correct chain keeps a trial with chance at least 1 / (table size) and a
 // quarter word lands in the rejection zone with chance below 1/8, so it
 // needs on average fewer than 8/7 x size trials a kept swap; 64 times that
@@ -46,6 +26,31 @@ std::int64_t TrialLimit(double worst) {
   throw std::logic_error(
       "a swap chain made far more trials than a chain with a checkerboard ever needs without keeping one: its "
       "state is corrupt");
+}
+
+// The site of `rank` among those set in `have` and clear in `lack`.
+// Throws where the rank is beyond the sites there are, which only a corrupt
+// pair table gives: the scan would otherwise run on past the row.
+inline int SelectAmong(const std::uint64_t* have, const std::uint64_t* lack, std::uint64_t rank, int words) {
+  for (int w = 0;; ++w) {
+    if (w == words) [[unlikely]] {
+      RunawayChain();
+    }
+    const std::uint64_t x = have[w] & ~lack[w];
+    const auto count = static_cast<std::uint64_t>(std::popcount(x));
+    if (rank < count) {
+      return w * 64 + SelectBit(x, rank);
+    }
+    rank -= count;
+  }
+}
+
+// SelectBit for a word of at most 16 bits: a shorter chain of steps, which
+// matters where every swap waits for the one before.
+inline int Select16(std::uint64_t x, std::uint64_t rank) {
+  const auto low = static_cast<std::uint64_t>(std::popcount(x & 0xFFu));
+  const int high = rank >= low ? 1 : 0;
+  return 8 * high + detail::kByteSelect.At[(x >> (8 * high)) & 0xFFu][rank - (high != 0 ? low : 0)];
 }
 
 }  // namespace
@@ -199,6 +204,9 @@ void SwapChain::Swap(RandomBits& rng) {
   const std::int64_t rB = totals[b];
   assert(a != b && onlyA > 0 && onlyB > 0);
   assert(shared[Pair(b, a)] == sharedA[b] && "the pair table is no longer symmetric");
+  if ((onlyA | onlyB) > static_cast<std::uint64_t>(matrix_.Cols())) [[unlikely]] {
+    RunawayChain();
+  }
 
   // k: a site a occupies and b lacks; l: the reverse. Each is uniform.
   std::uint64_t* rowA = matrix_.MutableRow(a);
@@ -206,8 +214,8 @@ void SwapChain::Swap(RandomBits& rng) {
   std::uint64_t rankK = 0;
   std::uint64_t rankL = 0;
   rng.TwoBelow(onlyA, onlyB, rankK, rankL);
-  const int k = SelectAmong(rowA, rowB, rankK);
-  const int l = SelectAmong(rowB, rowA, rankL);
+  const int k = SelectAmong(rowA, rowB, rankK, matrix_.WordsPerRow());
+  const int l = SelectAmong(rowB, rowA, rankL, matrix_.WordsPerRow());
   // The flip keeps both margins only on a checkerboard: a at k and not l, b
   // at l and not k.
   assert(k < matrix_.Cols() && l < matrix_.Cols());
@@ -307,6 +315,12 @@ void SwapChain::TrialSwap(const TrialSwapper& trials, RandomBits& rng) {
       break;
     }
   }
+  // An overlap above a species' total (a corrupt pair table) would ask for
+  // a site among more than there are, and the draw below it would never
+  // end: checked in every build, once a kept swap.
+  if ((onlyA | onlyB) > static_cast<std::uint64_t>(matrix_.Cols())) [[unlikely]] {
+    RunawayChain();
+  }
   std::int32_t* sharedA = shared + Pair(a, 0);
   std::int32_t* sharedB = shared + Pair(b, 0);
   const std::int64_t rA = totals[a];
@@ -317,8 +331,8 @@ void SwapChain::TrialSwap(const TrialSwapper& trials, RandomBits& rng) {
   std::uint64_t rankK = 0;
   std::uint64_t rankL = 0;
   rng.TwoBelow(onlyA, onlyB, rankK, rankL);
-  const int k = SelectAmong(rowA, rowB, rankK);
-  const int l = SelectAmong(rowB, rowA, rankL);
+  const int k = SelectAmong(rowA, rowB, rankK, matrix_.WordsPerRow());
+  const int l = SelectAmong(rowB, rowA, rankL, matrix_.WordsPerRow());
   assert(k < matrix_.Cols() && l < matrix_.Cols());
   assert(matrix_.Get(a, k) && !matrix_.Get(a, l) && matrix_.Get(b, l) && !matrix_.Get(b, k));
 
@@ -551,8 +565,8 @@ void TrialSwapper::SwapWith(Incidence& m, RandomBits& rng) const {
     }
     std::uint64_t rankK = 0, rankL = 0;
     rng.TwoBelow(onlyA, onlyB, rankK, rankL);
-    const int k = SelectAmong(rowA, rowB, rankK);
-    const int l = SelectAmong(rowB, rowA, rankL);
+    const int k = SelectAmong(rowA, rowB, rankK, words);
+    const int l = SelectAmong(rowB, rowA, rankL, words);
     const std::uint64_t bitK = std::uint64_t{1} << (k & 63), bitL = std::uint64_t{1} << (l & 63);
     rowA[k >> 6] ^= bitK;
     rowA[l >> 6] ^= bitL;
