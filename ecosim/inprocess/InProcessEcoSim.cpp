@@ -160,8 +160,11 @@ struct InProcessEcoSim::Workers {
     std::optional<double> PValue;
     std::exception_ptr Failure;
   };
-  // What one worker is doing, for the estimate of the work in hand.
-  struct Slot {
+  // What one worker is doing, for the estimate of the work in hand. Each on
+  // a cache line of its own: every worker counts its null matrices here as
+  // it draws them, and two counters on one line would bounce it between the
+  // cores at every count.
+  struct alignas(64) Slot {
     std::size_t Running = 0;  // tests in its batch
     std::atomic<std::int64_t> NullsDrawn{0};
   };
