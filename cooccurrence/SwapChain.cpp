@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <stdexcept>
+#include <type_traits>
 
 namespace tessil::cooc {
 namespace {
@@ -681,14 +682,16 @@ void RoundsSideBySide(std::span<TrialSwapper::Lane> lanes, std::vector<HotLane>&
     for (std::size_t j = 0; j < active; ++j) {
       h[j].Word = h[j].Rng.Next();
     }
-    for (int quarter = 0; quarter < 4; ++quarter) {
+    // The quarter's shift is a constant in each copy of the step.
+    const auto step = [&](auto quarter) {
+      constexpr int Shift = 16 * decltype(quarter)::value;
       // First every lane's trial is judged, without a branch, and the lanes
       // that keep theirs are listed; then only those select their sites
       // and flip, so a trial thrown away costs no selection.
       std::size_t kept = 0;
       for (std::size_t j = 0; j < active; ++j) {
         HotLane& lane = h[j];
-        const std::uint64_t product = ((lane.Word >> (16 * quarter)) & 0xFFFFu) * lane.Sum;
+        const std::uint64_t product = ((lane.Word >> Shift) & 0xFFFFu) * lane.Sum;
         const std::uint32_t entry = lane.Table[product >> 16];
         const std::uint64_t rowA = lane.Rows[entry & 0xFFu];
         const std::uint64_t rowB = lane.Rows[(entry >> 8) & 0xFFu];
@@ -721,7 +724,11 @@ void RoundsSideBySide(std::span<TrialSwapper::Lane> lanes, std::vector<HotLane>&
         rowA ^= flip;
         rowB ^= flip;
       }
-    }
+    };
+    step(std::integral_constant<int, 0>{});
+    step(std::integral_constant<int, 1>{});
+    step(std::integral_constant<int, 2>{});
+    step(std::integral_constant<int, 3>{});
     for (std::size_t j = 0; j < active; ++j) {
       HotLane& lane = h[j];
       if (lane.RunLeft > 0) {
