@@ -684,14 +684,14 @@ void RoundsSideBySide(std::span<TrialSwapper::Lane> lanes, std::vector<HotLane>&
     }
     // The quarter's shift is a constant in each copy of the step.
     const auto step = [&](auto quarter) {
-      constexpr int Shift = 16 * decltype(quarter)::value;
+      constexpr int shift = 16 * decltype(quarter)::value;
       // First every lane's trial is judged, without a branch, and the lanes
       // that keep theirs are listed; then only those select their sites
       // and flip, so a trial thrown away costs no selection.
       std::size_t kept = 0;
       for (std::size_t j = 0; j < active; ++j) {
         HotLane& lane = h[j];
-        const std::uint64_t product = ((lane.Word >> Shift) & 0xFFFFu) * lane.Sum;
+        const std::uint64_t product = ((lane.Word >> shift) & 0xFFFFu) * lane.Sum;
         const std::uint32_t entry = lane.Table[product >> 16];
         const std::uint64_t rowA = lane.Rows[entry & 0xFFu];
         const std::uint64_t rowB = lane.Rows[(entry >> 8) & 0xFFu];
