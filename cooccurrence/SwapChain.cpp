@@ -25,8 +25,8 @@ std::int64_t TrialLimit(double worst) {
 
 [[noreturn]] void RunawayChain() {
   throw std::logic_error(
-      "a swap chain made far more trials than a chain with a checkerboard ever needs without keeping one: its "
-      "state is corrupt");
+      "a swap chain reached a state no correct chain reaches (no checkerboard left to swap, a site beyond its row, "
+      "or far more trials than a swap ever needs): its bookkeeping is corrupt");
 }
 
 // The site of `rank` among those set in `have` and clear in `lack`.
@@ -154,7 +154,12 @@ void SwapChain::Swap(RandomBits& rng) {
   std::int32_t* shared = shared_.data();
   // A chain without a checkerboard cannot move; corrupted weights would
   // walk the scans below past the last species.
-  assert(weightTotal_ > 0 && weightTotal_ % 2 == 0);
+  // Checked in every build, once a swap: a chain without a checkerboard
+  // has nothing to draw.
+  if (weightTotal_ <= 0) [[unlikely]] {
+    RunawayChain();
+  }
+  assert(weightTotal_ % 2 == 0);
   std::uint64_t u = rng.Below(static_cast<std::uint64_t>(weightTotal_));
   // The block of species that holds u, then the species within it.
   int a = 0;
@@ -295,7 +300,9 @@ void SwapChain::Swap(RandomBits& rng) {
 void SwapChain::TrialSwap(const TrialSwapper& trials, RandomBits& rng) {
   const std::int64_t* totals = totals_.data();
   std::int32_t* shared = shared_.data();
-  assert(weightTotal_ > 0);
+  if (weightTotal_ <= 0) [[unlikely]] {
+    RunawayChain();
+  }
   int a = 0;
   int b = 0;
   std::uint64_t onlyA = 0;
