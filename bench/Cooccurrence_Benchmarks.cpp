@@ -10,6 +10,7 @@
 
 #include "CooccurrenceRun.h"
 #include "RandomBits.h"
+#include "SwapChain.h"
 
 namespace {
 
@@ -75,17 +76,27 @@ BENCHMARK(BM_OneTest)
     ->Unit(benchmark::kMillisecond);
 
 // A study: 3600 tests of 10 x 10 matrices with 100 null matrices each, spread
-// over `threads` threads. Each test's stream comes from (seed, ordinal), so
-// the sum of the counts is the same for every thread count.
+// over `threads` threads, each taking them in batches of 16 as the in-process
+// EcoSim's workers take small matrices. Each test's stream comes from (seed,
+// ordinal), so the sum of the counts is the same for every thread count.
 std::int64_t Study(const std::vector<Incidence>& matrices, const TestOptions& o, unsigned threads) {
+  constexpr std::size_t batch = 16;
   std::vector<std::int64_t> sums(threads, 0);
   std::vector<std::thread> pool;
   for (unsigned t = 0; t < threads; ++t) {
     pool.emplace_back([&, t] {
-      for (std::size_t test = t; test < matrices.size(); test += threads) {
-        const TestResult r = RunTest(matrices[test], o, test);
-        sums[t] += r.HasResults ? r.CountGreaterOrEqual * 100003 + r.CountLessOrEqual : -1;
+      std::vector<tessil::cooc::TestJob> jobs;
+      std::int64_t sum = 0;
+      for (std::size_t first = t * batch; first < matrices.size(); first += threads * batch) {
+        jobs.clear();
+        for (std::size_t test = first; test < std::min(matrices.size(), first + batch); ++test) {
+          jobs.push_back({&matrices[test], test, {}});
+        }
+        for (const TestResult& r : tessil::cooc::RunTests(jobs, o)) {
+          sum += r.HasResults ? r.CountGreaterOrEqual * 100003 + r.CountLessOrEqual : -1;
+        }
       }
+      sums[t] = sum;
     });
   }
   for (std::thread& thread : pool) {
@@ -126,5 +137,57 @@ BENCHMARK(BM_Study)
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime()
     ->UseRealTime();
+
+// The bare chain: kept swaps of 10 x 10 half-filled matrices by the pair
+// table and nothing else (no set-up, no null matrices, no index), the floor
+// a Sequential Swap study's burn-ins can reach. The same 32 chains every
+// time, each the way round that wastes fewer trials as the burn-in takes
+// it; one lane runs them one after another as single tests do, more run
+// that many side by side as a batch does.
+void BM_ChainFloor(benchmark::State& state) {
+  using tessil::cooc::SwapChain;
+  using tessil::cooc::TrialSwapper;
+  const auto lanes = static_cast<std::size_t>(state.range(0));
+  constexpr std::size_t chains = 32;
+  constexpr std::int64_t swaps = 30000;
+  std::vector<Incidence> matrices;
+  std::vector<TrialSwapper> trials;
+  for (std::size_t i = 0; i < chains; ++i) {
+    const Incidence m = HalfFilled(10, 500 + i);
+    const Incidence turned = tessil::cooc::Transposed(m);
+    const std::uint64_t checkerboards = SwapChain(m).CheckerboardSubmatrices();
+    const TrialSwapper straight(m);
+    const TrialSwapper across(turned);
+    const bool turn = across.TrialsPerSwap(checkerboards) < straight.TrialsPerSwap(checkerboards);
+    matrices.push_back(turn ? turned : m);
+    trials.push_back(turn ? across : straight);
+    if (!trials.back().UsesPairTable()) {
+      state.SkipWithError("a matrix is beyond the pair table");
+      return;
+    }
+  }
+  std::vector<RandomBits> streams;
+  for (std::size_t i = 0; i < chains; ++i) {
+    streams.emplace_back(i);
+  }
+  std::vector<TrialSwapper::Lane> work;
+  for (auto _ : state) {
+    for (std::size_t first = 0; first < chains; first += lanes) {
+      if (lanes == 1) {
+        trials[first].Swaps(matrices[first], streams[first], swaps, nullptr);
+        continue;
+      }
+      work.clear();
+      for (std::size_t i = first; i < std::min(chains, first + lanes); ++i) {
+        work.push_back({&trials[i], &matrices[i], &streams[i], swaps, nullptr, false});
+      }
+      TrialSwapper::SwapsSideBySide(work);
+    }
+    benchmark::DoNotOptimize(matrices.data());
+  }
+  state.SetItemsProcessed(state.iterations() * swaps * static_cast<std::int64_t>(chains));
+  state.SetLabel("items: kept swaps");
+}
+BENCHMARK(BM_ChainFloor)->Arg(1)->Arg(4)->Arg(8)->Arg(16)->Arg(32)->ArgName("lanes")->Unit(benchmark::kMillisecond);
 
 }  // namespace

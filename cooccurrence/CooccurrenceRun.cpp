@@ -6,6 +6,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -217,26 +218,99 @@ TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uin
 
 namespace {
 
-TestResult Compute(const Incidence& matrix, const Choices& c, std::uint64_t ordinal, const TestControl& control,
-                   StopCheck& check, const std::string& memo1) {
-  // A stop asked for before the test starts ends it before any work.
-  check.Poll();
-  IndexEvaluator evaluator;
-  evaluator.Watch(&check);
-  const SiteRule allSites{c.IncludeEmpty, nullptr};
-  const std::optional<Fraction> observed = evaluator.Evaluate(c.Index, matrix, allSites);
-  if (!observed) {
-    return NoResults(memo1, Undefined(c.Index));
-  }
-  if (c.FixedFixed() && c.Algorithm != FixedFixedAlgorithm::KnightsTour && !HasCheckerboard(matrix, &check)) {
-    return NoResults(memo1, "The " + std::string(Caption(c.Algorithm)) +
-                                " cannot run: the matrix has no checkerboard submatrix, so no swap is "
-                                "possible.");
-  }
+// A test from its set-up to its results, in stages, so that the burn-ins
+// of several tests can be made side by side between the set-up and the
+// null matrices.
+struct TestRun {
+  TestRun(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal, const TestControl& control)
+      : Matrix(matrix), Options(options), Ordinal(ordinal), Control(control), Check(control.Stop) {}
 
-  RandomBits rng = RandomBits::ForTest(c.Seed, ordinal);
-  const std::unique_ptr<NullModel> model = MakeModel(matrix, c, &check);
-  const Degeneracy degeneracy(matrix, &check);
+  const Incidence& Matrix;
+  const TestOptions& Options;
+  std::uint64_t Ordinal;
+  const TestControl& Control;
+  StopCheck Check;
+  Choices C;
+  std::string Memo1;
+  // Set once the test has ended, with results or without.
+  std::optional<TestResult> Result;
+  IndexEvaluator Evaluator;
+  std::optional<Fraction> Observed;
+  std::optional<RandomBits> Rng;
+  std::unique_ptr<NullModel> Model;
+  std::optional<Degeneracy> Degenerate;
+
+  // Runs `stage`, ending the test where it runs out of memory or is stopped.
+  template <typename Stage>
+  void Guarded(Stage&& stage) {
+    if (Result) {
+      return;
+    }
+    try {
+      stage();
+    } catch (const std::bad_alloc&) {
+      Result = NoResults(
+          Memo1, "The test ran out of memory: this computer could not give it the " +
+                     GibibytesText(static_cast<double>(TestWorkingSetBytes(Matrix.Rows(), Matrix.Cols(), Options))) +
+                     " it needs.");
+    } catch (const StopRequested&) {
+      EndStopped();
+    }
+  }
+  void EndStopped() {
+    TestResult stopped;
+    stopped.Stopped = true;
+    stopped.Memo1 = Memo1;
+    Result = std::move(stopped);
+  }
+};
+
+// The options read, the observed index, the null model: everything before
+// the first null matrix.
+void SetUp(TestRun& t) {
+  std::string reason;
+  const std::optional<Choices> parsed = Parse(t.Options, reason);
+  if (!parsed) {
+    t.Result = NoResults(Describe(t.Options, nullptr, t.Ordinal), reason);
+    return;
+  }
+  t.C = *parsed;
+  t.Memo1 = Describe(t.Options, &t.C, t.Ordinal);
+  // Refused before any table is built, rather than failing part-way for
+  // want of memory.
+  if (const auto refusal = MemoryRefusal(t.Matrix.Rows(), t.Matrix.Cols(), t.Options)) {
+    t.Result = NoResults(t.Memo1, *refusal);
+    return;
+  }
+  t.Guarded([&] {
+    const Choices& c = t.C;
+    StopCheck& check = t.Check;
+    // A stop asked for before the test starts ends it before any work.
+    check.Poll();
+    t.Evaluator.Watch(&check);
+    const SiteRule allSites{c.IncludeEmpty, nullptr};
+    t.Observed = t.Evaluator.Evaluate(c.Index, t.Matrix, allSites);
+    if (!t.Observed) {
+      t.Result = NoResults(t.Memo1, Undefined(c.Index));
+      return;
+    }
+    if (c.FixedFixed() && c.Algorithm != FixedFixedAlgorithm::KnightsTour && !HasCheckerboard(t.Matrix, &check)) {
+      t.Result = NoResults(t.Memo1, "The " + std::string(Caption(c.Algorithm)) +
+                                        " cannot run: the matrix has no checkerboard submatrix, so no swap is "
+                                        "possible.");
+      return;
+    }
+    t.Rng.emplace(RandomBits::ForTest(c.Seed, t.Ordinal));
+    t.Model = MakeModel(t.Matrix, c, &check);
+    t.Degenerate.emplace(t.Matrix, &check);
+  });
+}
+
+// The null matrices and the results.
+TestResult Compute(const Choices& c, const TestControl& control, StopCheck& check, const std::string& memo1,
+                   IndexEvaluator& evaluator, const std::optional<Fraction>& observed, RandomBits& rng,
+                   NullModel* model, const Degeneracy& degeneracy) {
+  const SiteRule allSites{c.IncludeEmpty, nullptr};
   const SiteRule splitSites{c.IncludeEmpty, &degeneracy.EmptyInObserved()};
   Incidence repaired;
 
@@ -354,37 +428,59 @@ TestResult Compute(const Incidence& matrix, const Choices& c, std::uint64_t ordi
   return result;
 }
 
+void Finish(TestRun& t) {
+  t.Guarded([&] {
+    t.Result = Compute(t.C, t.Control, t.Check, t.Memo1, t.Evaluator, t.Observed, *t.Rng, t.Model.get(), *t.Degenerate);
+  });
+}
+
 }  // namespace
 
 TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal,
                    const TestControl& control) {
-  std::string reason;
-  const std::optional<Choices> parsed = Parse(options, reason);
-  if (!parsed) {
-    return NoResults(Describe(options, nullptr, ordinal), reason);
+  TestRun t(matrix, options, ordinal, control);
+  SetUp(t);
+  Finish(t);
+  return std::move(*t.Result);
+}
+
+std::vector<TestResult> RunTests(std::span<const TestJob> jobs, const TestOptions& options) {
+  std::vector<std::unique_ptr<TestRun>> runs;
+  runs.reserve(jobs.size());
+  for (const TestJob& job : jobs) {
+    runs.push_back(std::make_unique<TestRun>(*job.Matrix, options, job.Ordinal, job.Control));
+    SetUp(*runs.back());
   }
-  const Choices& c = *parsed;
-  std::string memo1 = Describe(options, &c, ordinal);
-  // Refused before any table is built, rather than failing part-way for
-  // want of memory.
-  if (const auto refusal = MemoryRefusal(matrix.Rows(), matrix.Cols(), options)) {
-    return NoResults(std::move(memo1), *refusal);
+  // The burn-ins that go by the pair table, made side by side, each from
+  // its own test's stream.
+  std::vector<TrialSwapper::Lane> lanes;
+  std::vector<TestRun*> laneRuns;
+  for (const auto& run : runs) {
+    TestRun& t = *run;
+    auto* sequential = dynamic_cast<SequentialSwapModel*>(t.Model.get());
+    if (sequential == nullptr) {
+      continue;
+    }
+    t.Guarded([&] {
+      if (auto lane = sequential->BurnInLane(*t.Rng)) {
+        lanes.push_back(*lane);
+        laneRuns.push_back(&t);
+      }
+    });
   }
-  StopCheck check(control.Stop);
-  try {
-    return Compute(matrix, c, ordinal, control, check, memo1);
-  } catch (const std::bad_alloc&) {
-    return NoResults(
-        std::move(memo1),
-        "The test ran out of memory: this computer could not give it the " +
-            GibibytesText(static_cast<double>(TestWorkingSetBytes(matrix.Rows(), matrix.Cols(), options))) +
-            " it needs.");
-  } catch (const StopRequested&) {
-    TestResult stopped;
-    stopped.Stopped = true;
-    stopped.Memo1 = std::move(memo1);
-    return stopped;
+  TrialSwapper::SwapsSideBySide(lanes);
+  for (std::size_t i = 0; i < lanes.size(); ++i) {
+    if (lanes[i].Stopped) {
+      laneRuns[i]->EndStopped();
+    }
   }
+  std::vector<TestResult> results;
+  results.reserve(runs.size());
+  for (const auto& run : runs) {
+    Finish(*run);
+    results.push_back(std::move(*run->Result));
+  }
+  return results;
 }
 
 }  // namespace tessil::cooc

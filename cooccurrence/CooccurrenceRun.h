@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -84,6 +85,18 @@ struct TestControl {
 TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal,
                    const TestControl& control);
 TestResult RunTest(const Incidence& matrix, const TestOptions& options, std::uint64_t ordinal);
+
+// One test of a batch run by RunTests.
+struct TestJob {
+  const Incidence* Matrix = nullptr;
+  std::uint64_t Ordinal = 0;
+  TestControl Control;
+};
+// Runs several tests in this thread, each giving exactly what RunTest gives
+// for it (its own stream from the seed and its ordinal); the Sequential
+// Swap burn-ins of small matrices are made side by side, one chain's trials
+// filling another's waits.
+std::vector<TestResult> RunTests(std::span<const TestJob> jobs, const TestOptions& options);
 
 // The most memory one test of a `rows` x `cols` matrix may take with these
 // options, in bytes: the null model's tables (the swap chain's species-pair

@@ -467,50 +467,88 @@ SequentialSwapModel::SequentialSwapModel(const Incidence& observed, int burnIn, 
   }
 }
 
-bool SequentialSwapModel::Draw(RandomBits& rng) {
-  if (!burntIn_) {
-    // The burn-in computes no index, so where trials are cheap it keeps no
-    // bookkeeping and the chain's counts are taken afresh at its end.
-    const TrialSwapper trials(chain_.Matrix(), check_);
-    const std::uint64_t checkerboards = chain_.CheckerboardSubmatrices();
-    // Trials run on whichever way round wastes fewer of them: the pair
-    // bounds of the sites may add up to less than those of the species.
-    // Only small matrices are turned, where the pair table can serve the
-    // sites (at most 64 species) and the copy costs next to nothing.
-    const bool small = chain_.Matrix().Rows() <= 64 && chain_.Matrix().Cols() <= 256;
-    Incidence turned = small ? Transposed(chain_.Matrix(), check_) : Incidence();
-    const TrialSwapper turnedTrials(turned, check_);
-    const bool turn = small && turnedTrials.TrialsPerSwap(checkerboards) < trials.TrialsPerSwap(checkerboards);
-    const double pairTrials = (turn ? turnedTrials : trials).TrialsPerSwap(checkerboards);
-    // A trial on cells costs about half one on a pair of species without
-    // the pair table (no popcount, and a kept one needs no site selected),
-    // but more than one with it.
-    const bool byTable = (turn ? turnedTrials : trials).UsesPairTable();
-    CellSwapper cells(byTable ? Incidence() : chain_.Matrix(), check_);
-    const double cellTrials = cells.Usable() ? cells.TrialsPerSwap(checkerboards) : 0.0;
-    if (cells.Usable() && cellTrials < 8.0 + chain_.Matrix().Rows() && cellTrials < 2.0 * pairTrials) {
-      Incidence m;
-      m.Assign(chain_.Matrix(), check_);
-      cells.Swaps(m, rng, burnIn_, check_);
-      chain_ = SwapChain(m, check_);
-    } else if (trials.Pays(checkerboards)) {
-      if (turn) {
-        turnedTrials.Swaps(turned, rng, burnIn_, check_);
-        chain_ = SwapChain(Transposed(turned, check_), check_);
-      } else {
-        Incidence m;
-        m.Assign(chain_.Matrix(), check_);
-        trials.Swaps(m, rng, burnIn_, check_);
-        chain_ = SwapChain(m, check_);
-      }
+void SequentialSwapModel::PlanBurnIn() {
+  // The burn-in computes no index, so where trials are cheap it keeps no
+  // bookkeeping and the chain's counts are taken afresh at its end.
+  TrialSwapper trials(chain_.Matrix(), check_);
+  const std::uint64_t checkerboards = chain_.CheckerboardSubmatrices();
+  // Trials run on whichever way round wastes fewer of them: the pair
+  // bounds of the sites may add up to less than those of the species.
+  // Only small matrices are turned, where the pair table can serve the
+  // sites (at most 64 species) and the copy costs next to nothing.
+  const bool small = chain_.Matrix().Rows() <= 64 && chain_.Matrix().Cols() <= 256;
+  Incidence turned = small ? Transposed(chain_.Matrix(), check_) : Incidence();
+  TrialSwapper turnedTrials(turned, check_);
+  const bool turn = small && turnedTrials.TrialsPerSwap(checkerboards) < trials.TrialsPerSwap(checkerboards);
+  const double pairTrials = (turn ? turnedTrials : trials).TrialsPerSwap(checkerboards);
+  // A trial on cells costs about half one on a pair of species without
+  // the pair table (no popcount, and a kept one needs no site selected),
+  // but more than one with it.
+  const bool byTable = (turn ? turnedTrials : trials).UsesPairTable();
+  CellSwapper cells(byTable ? Incidence() : chain_.Matrix(), check_);
+  const double cellTrials = cells.Usable() ? cells.TrialsPerSwap(checkerboards) : 0.0;
+  if (cells.Usable() && cellTrials < 8.0 + chain_.Matrix().Rows() && cellTrials < 2.0 * pairTrials) {
+    burnMatrix_.Assign(chain_.Matrix(), check_);
+    burnCells_.emplace(std::move(cells));
+    way_ = BurnIn::ByCells;
+  } else if (trials.Pays(checkerboards)) {
+    if (turn) {
+      burnMatrix_ = std::move(turned);
+      burnTrials_.emplace(std::move(turnedTrials));
     } else {
-      const std::int64_t work = chain_.SwapWork();
-      for (int s = 0; s < burnIn_; ++s) {
-        chain_.Swap(rng);
-        Tick(check_, work);
-      }
+      burnMatrix_.Assign(chain_.Matrix(), check_);
+      burnTrials_.emplace(std::move(trials));
     }
-    burntIn_ = true;
+    turned_ = turn;
+    way_ = BurnIn::ByTrials;
+  } else {
+    way_ = BurnIn::ByWeights;
+  }
+}
+
+std::optional<TrialSwapper::Lane> SequentialSwapModel::BurnInLane(RandomBits& rng) {
+  if (way_ == BurnIn::Unplanned) {
+    PlanBurnIn();
+  }
+  if (way_ != BurnIn::ByTrials || !burnTrials_->UsesPairTable() || burnMatrix_.WordsPerRow() != 1) {
+    return std::nullopt;
+  }
+  way_ = BurnIn::SwapsLent;
+  return TrialSwapper::Lane{&*burnTrials_, &burnMatrix_, &rng, burnIn_, check_};
+}
+
+bool SequentialSwapModel::Draw(RandomBits& rng) {
+  if (way_ != BurnIn::Done) {
+    if (way_ == BurnIn::Unplanned) {
+      PlanBurnIn();
+    }
+    switch (way_) {
+      case BurnIn::ByCells:
+        burnCells_->Swaps(burnMatrix_, rng, burnIn_, check_);
+        break;
+      case BurnIn::ByTrials:
+        burnTrials_->Swaps(burnMatrix_, rng, burnIn_, check_);
+        break;
+      case BurnIn::ByWeights: {
+        const std::int64_t work = chain_.SwapWork();
+        for (int s = 0; s < burnIn_; ++s) {
+          chain_.Swap(rng);
+          Tick(check_, work);
+        }
+        break;
+      }
+      case BurnIn::SwapsLent:  // made by the caller
+      case BurnIn::Unplanned:
+      case BurnIn::Done:
+        break;
+    }
+    if (way_ != BurnIn::ByWeights) {
+      chain_ = SwapChain(turned_ ? Transposed(burnMatrix_, check_) : burnMatrix_, check_);
+    }
+    burnMatrix_ = Incidence();
+    burnTrials_.reset();
+    burnCells_.reset();
+    way_ = BurnIn::Done;
     // Between null matrices the index is read from the pair table, which
     // trials keep for less than the species' weights cost where they pay.
     TrialSwapper chainTrials(chain_.Matrix(), check_, false);

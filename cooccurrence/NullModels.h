@@ -52,11 +52,27 @@ class SequentialSwapModel final : public NullModel {
   const Incidence& Current() const override { return chain_.Matrix(); }
   std::optional<Fraction> TrackedIndex(IndexKind kind) const override;
   const SwapChain& Chain() const { return chain_; }
+  // The burn-in's swaps, where they go by the pair table, lent to a caller
+  // that makes several tests' burn-ins side by side in one thread
+  // (TrialSwapper::SwapsSideBySide) with the stream `rng` that Draw would
+  // use; the first Draw then goes on from where they leave the matrix.
+  // Nothing where the burn-in goes another way or has begun.
+  std::optional<TrialSwapper::Lane> BurnInLane(RandomBits& rng);
 
  private:
+  void PlanBurnIn();
+
   SwapChain chain_;
   int burnIn_;
-  bool burntIn_ = false;
+  // How the burn-in goes: by trials on occupied cells, by trials on pairs
+  // of species (the matrix perhaps turned), or by weighted swaps of the
+  // chain itself; lent, its swaps made by the caller; or done.
+  enum class BurnIn { Unplanned, ByCells, ByTrials, ByWeights, SwapsLent, Done };
+  BurnIn way_ = BurnIn::Unplanned;
+  Incidence burnMatrix_;
+  bool turned_ = false;
+  std::optional<TrialSwapper> burnTrials_;
+  std::optional<CellSwapper> burnCells_;
   std::optional<TrialSwapper> chainTrials_;
 };
 

@@ -2,13 +2,41 @@
 
 #include <algorithm>
 #include <cassert>
+#include <stdexcept>
+#include <type_traits>
 
 namespace tessil::cooc {
 namespace {
 
+// A correct chain keeps a trial with chance at least 1 / (table size) and a
+// quarter word lands in the rejection zone with chance below 1/8, so it
+// needs on average fewer than 8/7 x size trials a kept swap; 64 times that
+// is never reached but by a chain whose trials can no longer be kept.
+std::int64_t RoundLimit(std::int64_t swaps, std::uint64_t tableSize) {
+  return swaps * (16 * static_cast<std::int64_t>(tableSize) + 256);
+}
+
+// Trials within which a chain that keeps each with chance at least
+// 1 / `worst` keeps one, but for a chance below e^-60.
+std::int64_t TrialLimit(double worst) {
+  const double limit = 64.0 * worst + 1024.0;
+  return limit >= 4.0e18 ? std::int64_t{4'000'000'000'000'000'000} : static_cast<std::int64_t>(limit);
+}
+
+[[noreturn]] void RunawayChain() {
+  throw std::logic_error(
+      "a swap chain reached a state no correct chain reaches (no checkerboard left to swap, a site beyond its row, "
+      "or far more trials than a swap ever needs): its bookkeeping is corrupt");
+}
+
 // The site of `rank` among those set in `have` and clear in `lack`.
-inline int SelectAmong(const std::uint64_t* have, const std::uint64_t* lack, std::uint64_t rank) {
+// Throws where the rank is beyond the sites there are, which only a corrupt
+// pair table gives: the scan would otherwise run on past the row.
+inline int SelectAmong(const std::uint64_t* have, const std::uint64_t* lack, std::uint64_t rank, int words) {
   for (int w = 0;; ++w) {
+    if (w == words) [[unlikely]] {
+      RunawayChain();
+    }
     const std::uint64_t x = have[w] & ~lack[w];
     const auto count = static_cast<std::uint64_t>(std::popcount(x));
     if (rank < count) {
@@ -126,19 +154,30 @@ void SwapChain::Swap(RandomBits& rng) {
   std::int32_t* shared = shared_.data();
   // A chain without a checkerboard cannot move; corrupted weights would
   // walk the scans below past the last species.
-  assert(weightTotal_ > 0 && weightTotal_ % 2 == 0);
+  // Checked in every build, once a swap: a chain without a checkerboard
+  // has nothing to draw.
+  if (weightTotal_ <= 0) [[unlikely]] {
+    RunawayChain();
+  }
+  assert(weightTotal_ % 2 == 0);
   std::uint64_t u = rng.Below(static_cast<std::uint64_t>(weightTotal_));
   // The block of species that holds u, then the species within it.
   int a = 0;
   for (const std::int64_t* block = blockWeights_.data(); u >= static_cast<std::uint64_t>(*block); ++block) {
     u -= static_cast<std::uint64_t>(*block);
     a += Block;
-    assert(a < rows_ && "the blocks' weights add up to less than their total");
+    // Checked in every build: corrupt weights would walk the scan off the
+    // table, and it costs one compare a block.
+    if (a >= rows_) [[unlikely]] {
+      RunawayChain();
+    }
   }
   while (u >= static_cast<std::uint64_t>(weights[a])) {
     u -= static_cast<std::uint64_t>(weights[a]);
     ++a;
-    assert(a < rows_ && "the species' weights add up to less than their total");
+    if (a >= rows_) [[unlikely]] {
+      RunawayChain();
+    }
   }
   std::int32_t* sharedA = shared + Pair(a, 0);
   const std::int64_t rA = totals[a];
@@ -161,7 +200,9 @@ void SwapChain::Swap(RandomBits& rng) {
       break;
     }
     u -= cu;
-    assert(b + 1 < rows_ && "a species' pair units add up to less than its weight");
+    if (b + 1 >= rows_) [[unlikely]] {
+      RunawayChain();
+    }
   }
   const auto onlyA = static_cast<std::uint64_t>(rA - sharedA[b]);
   const auto onlyB = static_cast<std::uint64_t>(totals[b] - sharedA[b]);
@@ -169,6 +210,9 @@ void SwapChain::Swap(RandomBits& rng) {
   const std::int64_t rB = totals[b];
   assert(a != b && onlyA > 0 && onlyB > 0);
   assert(shared[Pair(b, a)] == sharedA[b] && "the pair table is no longer symmetric");
+  if ((onlyA | onlyB) > static_cast<std::uint64_t>(matrix_.Cols())) [[unlikely]] {
+    RunawayChain();
+  }
 
   // k: a site a occupies and b lacks; l: the reverse. Each is uniform.
   std::uint64_t* rowA = matrix_.MutableRow(a);
@@ -176,8 +220,8 @@ void SwapChain::Swap(RandomBits& rng) {
   std::uint64_t rankK = 0;
   std::uint64_t rankL = 0;
   rng.TwoBelow(onlyA, onlyB, rankK, rankL);
-  const int k = SelectAmong(rowA, rowB, rankK);
-  const int l = SelectAmong(rowB, rowA, rankL);
+  const int k = SelectAmong(rowA, rowB, rankK, matrix_.WordsPerRow());
+  const int l = SelectAmong(rowB, rowA, rankL, matrix_.WordsPerRow());
   // The flip keeps both margins only on a checkerboard: a at k and not l, b
   // at l and not k.
   assert(k < matrix_.Cols() && l < matrix_.Cols());
@@ -256,12 +300,17 @@ void SwapChain::Swap(RandomBits& rng) {
 void SwapChain::TrialSwap(const TrialSwapper& trials, RandomBits& rng) {
   const std::int64_t* totals = totals_.data();
   std::int32_t* shared = shared_.data();
-  assert(weightTotal_ > 0);
+  if (weightTotal_ <= 0) [[unlikely]] {
+    RunawayChain();
+  }
   int a = 0;
   int b = 0;
   std::uint64_t onlyA = 0;
   std::uint64_t onlyB = 0;
-  for (;;) {
+  for (std::int64_t left = trials.TrialLimit();; --left) {
+    if (left == 0) [[unlikely]] {
+      RunawayChain();
+    }
     const TrialSwapper::Proposal p = trials.Propose(rng);
     a = static_cast<int>(p.A);
     b = static_cast<int>(p.B);
@@ -274,6 +323,12 @@ void SwapChain::TrialSwap(const TrialSwapper& trials, RandomBits& rng) {
       break;
     }
   }
+  // An overlap above a species' total (a corrupt pair table) would ask for
+  // a site among more than there are, and the draw below it would never
+  // end: checked in every build, once a kept swap.
+  if ((onlyA | onlyB) > static_cast<std::uint64_t>(matrix_.Cols())) [[unlikely]] {
+    RunawayChain();
+  }
   std::int32_t* sharedA = shared + Pair(a, 0);
   std::int32_t* sharedB = shared + Pair(b, 0);
   const std::int64_t rA = totals[a];
@@ -284,8 +339,8 @@ void SwapChain::TrialSwap(const TrialSwapper& trials, RandomBits& rng) {
   std::uint64_t rankK = 0;
   std::uint64_t rankL = 0;
   rng.TwoBelow(onlyA, onlyB, rankK, rankL);
-  const int k = SelectAmong(rowA, rowB, rankK);
-  const int l = SelectAmong(rowB, rowA, rankL);
+  const int k = SelectAmong(rowA, rowB, rankK, matrix_.WordsPerRow());
+  const int l = SelectAmong(rowB, rowA, rankL, matrix_.WordsPerRow());
   assert(k < matrix_.Cols() && l < matrix_.Cols());
   assert(matrix_.Get(a, k) && !matrix_.Get(a, l) && matrix_.Get(b, l) && !matrix_.Get(b, k));
 
@@ -445,6 +500,13 @@ void TrialSwapper::Swaps(Incidence& m, RandomBits& rng, std::int64_t count, Stop
   }
 }
 
+std::int64_t TrialSwapper::TrialLimit() const {
+  // Without the pair table, one checkerboard is kept by one trial in
+  // R (R - 1) x bound / 2 at worst.
+  const double r = static_cast<double>(species_);
+  return ::tessil::cooc::TrialLimit(r * (r - 1) * static_cast<double>(bound_) / 2.0);
+}
+
 double TrialSwapper::TrialsPerSwap(std::uint64_t checkerboards) const {
   const double r = static_cast<double>(species_);
   return pairTable_.empty() ? r * (r - 1) * static_cast<double>(bound_) / (2.0 * static_cast<double>(checkerboards))
@@ -490,7 +552,10 @@ template <int FixedWords>
 void TrialSwapper::SwapWith(Incidence& m, RandomBits& rng) const {
   const int words = FixedWords > 0 ? FixedWords : m.WordsPerRow();
   std::uint64_t* rows = m.MutableRow(0);
-  for (;;) {
+  for (std::int64_t left = TrialLimit();; --left) {
+    if (left == 0) [[unlikely]] {
+      RunawayChain();
+    }
     // A rejected word is redrawn inside Propose, as a rejected trial would
     // be here: the same random words either way.
     const auto [a, b, u] = Propose(rng);
@@ -508,8 +573,8 @@ void TrialSwapper::SwapWith(Incidence& m, RandomBits& rng) const {
     }
     std::uint64_t rankK = 0, rankL = 0;
     rng.TwoBelow(onlyA, onlyB, rankK, rankL);
-    const int k = SelectAmong(rowA, rowB, rankK);
-    const int l = SelectAmong(rowB, rowA, rankL);
+    const int k = SelectAmong(rowA, rowB, rankK, words);
+    const int l = SelectAmong(rowB, rowA, rankL, words);
     const std::uint64_t bitK = std::uint64_t{1} << (k & 63), bitL = std::uint64_t{1} << (l & 63);
     rowA[k >> 6] ^= bitK;
     rowA[l >> 6] ^= bitL;
@@ -526,11 +591,16 @@ void TrialSwapper::SwapsByTable(Incidence& m, RandomBits& rng, std::int64_t coun
   const std::uint64_t sum = pairTable_.size();
   std::uint64_t x = 0;
   int left = 0;  // quarters of x not used yet
+  std::int64_t rounds = 0;
+  const std::int64_t roundLimit = RoundLimit(count, sum);
   while (count > 0) {
     // Four trials from one word, each by Lemire's method on a quarter of
     // it; a quarter in the rejection zone is skipped, which leaves the
     // others uniform.
     if (left == 0) {
+      if (++rounds > roundLimit) [[unlikely]] {
+        RunawayChain();
+      }
       x = rng.Next();
       left = 4;
     }
@@ -561,6 +631,176 @@ void TrialSwapper::SwapsByTable(Incidence& m, RandomBits& rng, std::int64_t coun
     rowB ^= flip;
     --count;
   }
+}
+
+namespace {
+
+// ceil(2^32 / d) for d from 1 to 64 (0 for 0): for a place below 2^16,
+// (place x it) >> 32 is place / d exactly (Lemire, Kaser and Kurz 2019), a
+// multiply where a division would hold up every trial.
+struct Reciprocals {
+  std::uint64_t Of[65] = {};
+  constexpr Reciprocals() {
+    for (std::uint64_t d = 1; d <= 64; ++d) {
+      Of[d] = ((std::uint64_t{1} << 32) + d - 1) / d;
+    }
+  }
+};
+inline constexpr Reciprocals kReciprocals{};
+
+// One chain's state while it runs beside others, kept together so that a
+// trial reads one line or two of it.
+struct HotLane {
+  explicit HotLane(const RandomBits& rng) : Rng(rng) {}
+  std::uint64_t* Rows = nullptr;
+  const std::uint32_t* Table = nullptr;
+  std::uint64_t Sum = 0;
+  std::uint64_t Threshold = 0;
+  std::uint64_t Word = 0;
+  std::uint32_t Entry = 0;   // the pair table's entry of this quarter's trial
+  std::int64_t RunLeft = 0;  // kept swaps still to make in this run
+  std::int64_t Later = 0;    // kept swaps after this run
+  std::int64_t Rounds = 0;   // random words drawn in this run
+  std::int64_t Limit = 0;    // rounds a run may take
+  std::int64_t Run = 0;      // kept swaps in a whole run
+  std::int64_t Now = 0;      // kept swaps in this run
+  std::int64_t Work = 0;     // units of work one swap counts
+  RandomBits Rng;
+  std::size_t Lane = 0;
+};
+
+template <bool Narrow>
+std::uint64_t SelectPair(std::uint64_t onlyA, std::uint64_t onlyB, std::uint64_t rankK, std::uint64_t rankL) {
+  if constexpr (Narrow) {
+    return std::uint64_t{1} << Select16(onlyA, rankK) | std::uint64_t{1} << Select16(onlyB, rankL);
+  } else {
+    return std::uint64_t{1} << SelectBit(onlyA, rankK) | std::uint64_t{1} << SelectBit(onlyB, rankL);
+  }
+}
+
+// Rounds of one random word a lane: four trials from its four quarters, as
+// SwapsByTable draws them, taken a quarter at a time across all lanes.
+template <bool Narrow>
+void RoundsSideBySide(std::span<TrialSwapper::Lane> lanes, std::vector<HotLane>& hot) {
+  std::size_t active = hot.size();
+  HotLane* h = hot.data();
+  std::vector<std::uint32_t> keptLanes(active);
+  while (active > 0) {
+    for (std::size_t j = 0; j < active; ++j) {
+      h[j].Word = h[j].Rng.Next();
+    }
+    // The quarter's shift is a constant in each copy of the step.
+    const auto step = [&](auto quarter) {
+      constexpr int shift = 16 * decltype(quarter)::value;
+      // First every lane's trial is judged, without a branch, and the lanes
+      // that keep theirs are listed; then only those select their sites
+      // and flip, so a trial thrown away costs no selection.
+      std::size_t kept = 0;
+      for (std::size_t j = 0; j < active; ++j) {
+        HotLane& lane = h[j];
+        const std::uint64_t product = ((lane.Word >> shift) & 0xFFFFu) * lane.Sum;
+        const std::uint32_t entry = lane.Table[product >> 16];
+        const std::uint64_t rowA = lane.Rows[entry & 0xFFu];
+        const std::uint64_t rowB = lane.Rows[(entry >> 8) & 0xFFu];
+        const auto countA = static_cast<std::uint32_t>(std::popcount(rowA & ~rowB));
+        const auto countB = static_cast<std::uint32_t>(std::popcount(rowB & ~rowA));
+        // Kept: the quarter is outside its rejection zone, the place is
+        // below the pair's checkerboard units, and the run wants a swap.
+        const std::uint32_t keep = static_cast<std::uint32_t>((product & 0xFFFFu) >= lane.Threshold) &
+                                   static_cast<std::uint32_t>((entry >> 16) < countA * countB) &
+                                   static_cast<std::uint32_t>(lane.RunLeft > 0);
+        lane.Entry = entry;
+        keptLanes[kept] = static_cast<std::uint32_t>(j);
+        kept += keep;
+        lane.RunLeft -= keep;
+      }
+      for (std::size_t i = 0; i < kept; ++i) {
+        HotLane& lane = h[keptLanes[i]];
+        const std::uint32_t entry = lane.Entry;
+        std::uint64_t& rowA = lane.Rows[entry & 0xFFu];
+        std::uint64_t& rowB = lane.Rows[(entry >> 8) & 0xFFu];
+        const std::uint64_t onlyA = rowA & ~rowB;
+        const std::uint64_t onlyB = rowB & ~rowA;
+        const std::uint64_t place = entry >> 16;
+        // The place is uniform below countA x countB: its quotient and
+        // remainder by countB are independent uniform ranks.
+        const auto countB = static_cast<std::uint64_t>(std::popcount(onlyB));
+        const std::uint64_t rankK = (place * kReciprocals.Of[countB]) >> 32;
+        const std::uint64_t rankL = place - rankK * countB;
+        const std::uint64_t flip = SelectPair<Narrow>(onlyA, onlyB, rankK, rankL);
+        rowA ^= flip;
+        rowB ^= flip;
+      }
+    };
+    step(std::integral_constant<int, 0>{});
+    step(std::integral_constant<int, 1>{});
+    step(std::integral_constant<int, 2>{});
+    step(std::integral_constant<int, 3>{});
+    for (std::size_t j = 0; j < active; ++j) {
+      HotLane& lane = h[j];
+      if (lane.RunLeft > 0) {
+        if (++lane.Rounds > lane.Limit) [[unlikely]] {
+          RunawayChain();
+        }
+        continue;
+      }
+      TrialSwapper::Lane& out = lanes[lane.Lane];
+      bool done = lane.Later == 0;
+      try {
+        Tick(out.Check, lane.Now * lane.Work);
+      } catch (const StopRequested&) {
+        out.Stopped = true;
+        done = true;
+      }
+      if (!done) {
+        lane.Now = std::min(lane.Run, lane.Later);
+        lane.Later -= lane.Now;
+        lane.RunLeft = lane.Now;
+        lane.Rounds = 0;
+        lane.Limit = RoundLimit(lane.Now, lane.Sum);
+        continue;
+      }
+      *out.Rng = lane.Rng;
+      h[j] = h[active - 1];
+      --active;
+      --j;
+    }
+  }
+}
+
+}  // namespace
+
+void TrialSwapper::SwapsSideBySide(std::span<Lane> lanes) {
+  std::vector<HotLane> narrow;
+  std::vector<HotLane> wide;
+  for (std::size_t i = 0; i < lanes.size(); ++i) {
+    Lane& lane = lanes[i];
+    const TrialSwapper& trials = *lane.Trials;
+    Incidence& m = *lane.Matrix;
+    if (trials.pairTable_.empty() || m.WordsPerRow() != 1) {
+      throw std::invalid_argument("only chains that use the pair table can run side by side");
+    }
+    if (lane.Count <= 0) {
+      continue;
+    }
+    HotLane h(*lane.Rng);
+    h.Rows = m.MutableRow(0);
+    h.Table = trials.pairTable_.data();
+    h.Sum = trials.pairTable_.size();
+    h.Threshold = trials.tableThreshold_;
+    h.Work = trials.SwapWork(m);
+    // The runs of Swaps, so that the random words and the ticks are the
+    // same as there.
+    h.Run = std::max<std::int64_t>(1, StopCheck::Interval / h.Work);
+    h.Now = std::min(h.Run, lane.Count);
+    h.Later = lane.Count - h.Now;
+    h.RunLeft = h.Now;
+    h.Limit = RoundLimit(h.Now, h.Sum);
+    h.Lane = i;
+    (m.Cols() <= 16 ? narrow : wide).push_back(h);
+  }
+  RoundsSideBySide<true>(lanes, narrow);
+  RoundsSideBySide<false>(lanes, wide);
 }
 
 CellSwapper::CellSwapper(const Incidence& m, StopCheck* check) {
@@ -600,8 +840,15 @@ void CellSwapper::SwapsOf(Incidence& m, RandomBits& rng, std::int64_t count) {
   constexpr std::uint64_t mask = (std::uint64_t{1} << bits) - 1;
   std::uint64_t x = 0;
   int left = 0;  // trials left in x
+  // Each swap has at least two of the F^2 ordered draws of two cells.
+  std::int64_t drawn = 0;
+  const double worst = static_cast<double>(f) * static_cast<double>(f) / 2.0;
+  const std::int64_t wordLimit = TrialLimit(worst * static_cast<double>(count));
   while (count > 0) {
     if (left == 0) {
+      if (++drawn > wordLimit) [[unlikely]] {
+        RunawayChain();
+      }
       x = rng.Next();
       left = Narrow ? 2 : 1;
     }

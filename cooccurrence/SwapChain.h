@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "Incidence.h"
@@ -115,6 +116,9 @@ class TrialSwapper {
   // many checkerboard submatrices (which needs at least one).
   double TrialsPerSwap(std::uint64_t checkerboards) const;
   bool UsesPairTable() const { return !pairTable_.empty(); }
+  // Trials without the pair table after which a chain that has not kept
+  // one is taken for corrupt (a correct one never gets there).
+  std::int64_t TrialLimit() const;
   // One swap of `m`, which needs a checkerboard.
   void Swap(Incidence& m, RandomBits& rng) const;
   // One trial without the pair table: an ordered pair of distinct species,
@@ -129,6 +133,26 @@ class TrialSwapper {
   // table, random bits left over from one swap serve the next, so the
   // swaps follow the law of `count` calls of Swap but not their stream.
   void Swaps(Incidence& m, RandomBits& rng, std::int64_t count, StopCheck* check) const;
+
+  // One chain's swaps, to be made beside other chains' (the burn-ins of
+  // several tests in one thread).
+  struct Lane {
+    const TrialSwapper* Trials = nullptr;  // uses the pair table
+    Incidence* Matrix = nullptr;
+    RandomBits* Rng = nullptr;
+    std::int64_t Count = 0;
+    StopCheck* Check = nullptr;
+    // Set when this chain's check met a stop: its swaps end there, the
+    // other chains go on.
+    bool Stopped = false;
+  };
+  // For every lane, what Trials->Swaps(*Matrix, *Rng, Count, Check) does:
+  // the same random words, the same swaps, the same work counted. The
+  // chains take their trials in turn, so that one chain's trial runs while
+  // the chain before waits for its loads, and a trial is kept or dropped
+  // without a branch, which a processor cannot guess for a chain that
+  // keeps about a third of its trials.
+  static void SwapsSideBySide(std::span<Lane> lanes);
 
  private:
   template <int FixedWords>

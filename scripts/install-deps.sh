@@ -10,6 +10,9 @@ packages=(
   libcli11-dev nlohmann-json3-dev libtomlplusplus-dev
   xvfb xauth
   clang-format-14 clang-tidy-14 clang-tools-14
+  # The test command's builds compile through it (CMakeLists.txt), so a fresh
+  # clone reuses what an earlier one compiled.
+  ccache
   # The Windows build and its tests: the posix-thread mingw-w64 compiler
   # (the win32 one has no std::thread) and Wine to run the results.
   g++-mingw-w64-x86-64-posix wine wine64

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <stdexcept>
+#include <utility>
 
 #include "CooccurrenceTestSupport.h"
 #include "Indices.h"
@@ -13,6 +15,7 @@ namespace tessil::cooc {
 namespace {
 
 using support::Code;
+using support::FromRows;
 using support::MarginClass;
 
 struct ClassCase {
@@ -253,6 +256,123 @@ TEST(FixedFixed, SequentialSwapBurnsInOnTheTurnedMatrixWithTheSameLaw) {
     }
   }
   EXPECT_LT(support::ChiSquare(seen, wanted), support::ChiSquareBound(static_cast<int>(seen.size()) - 1, 4.75));
+}
+
+TEST(FixedFixed, ChainsSideBySideKeepTheExactLawOfFewSwaps) {
+  // Sixteen chains at a time from the matrix with the most checkerboards,
+  // 3 swaps each, one chain on the turned class: after the swaps each must
+  // follow the exact law of 3 uniform swaps, which a rank drawn wrongly, a
+  // trial kept once too often or a lane's flip landing on another would
+  // change.
+  const SwapGraph g(ClassCase{{2, 2, 1, 1}, {2, 2, 1, 1}, 34});
+  std::size_t start = 0;
+  for (std::size_t s = 0; s < g.states.size(); ++s)
+    if (g.neighbours[s].size() > g.neighbours[start].size()) start = s;
+  const std::vector<double> exact = g.After(start, 3);
+  const TrialSwapper trials(g.states[start]);
+  ASSERT_TRUE(trials.UsesPairTable());
+  constexpr int lanes = 16;
+  constexpr int batches = 1500;
+  std::vector<double> counts(g.states.size(), 0.0);
+  std::vector<RandomBits> streams;
+  for (int i = 0; i < lanes; ++i) streams.emplace_back(900 + i);
+  for (int b = 0; b < batches; ++b) {
+    std::vector<Incidence> m(lanes, g.states[start]);
+    std::vector<TrialSwapper::Lane> work;
+    for (int i = 0; i < lanes; ++i) work.push_back({&trials, &m[i], &streams[i], 3, nullptr, false});
+    TrialSwapper::SwapsSideBySide(work);
+    for (const Incidence& x : m) counts[g.index.at(Code(x))] += 1;
+  }
+  std::vector<double> seen, wanted;
+  for (std::size_t s = 0; s < exact.size(); ++s) {
+    if (exact[s] < 1e-12) {
+      EXPECT_EQ(counts[s], 0) << "state " << s;
+    } else {
+      seen.push_back(counts[s]);
+      wanted.push_back(exact[s] * lanes * batches);
+    }
+  }
+  EXPECT_LT(support::ChiSquare(seen, wanted), support::ChiSquareBound(static_cast<int>(seen.size()) - 1, 4.75));
+}
+
+TEST(FixedFixed, ChainsSideBySideDrawOnlyFromTheirOwnStreams) {
+  // Chains of three shapes (up to 16 sites, beyond 16, the turned way),
+  // of lengths from none to several runs between two ticks, made side by
+  // side: each must end exactly where it ends alone, in its matrix, in its
+  // stream and in the work it counted, so no chain borrows a word of
+  // another's.
+  struct Chain {
+    Incidence Start;
+    std::int64_t Swaps;
+  };
+  RandomBits make(61);
+  std::vector<Chain> chains;
+  const std::pair<int, int> shapes[] = {{10, 10}, {6, 40}, {12, 16}};
+  const std::int64_t lengths[] = {0, 1, 7, 2500, 40, 30000};
+  for (const auto& [rows, cols] : shapes)
+    for (const std::int64_t swaps : lengths) chains.push_back({support::RandomMatrix(rows, cols, 0.5, make), swaps});
+  std::vector<TrialSwapper> trials;
+  for (const Chain& c : chains) {
+    trials.emplace_back(c.Start);
+    ASSERT_TRUE(trials.back().UsesPairTable());
+    ASSERT_GT(SwapChain(c.Start).CheckerboardSubmatrices(), 0u);
+  }
+  std::vector<Incidence> together;
+  std::vector<RandomBits> streams;
+  std::vector<StopCheck> checks(chains.size());
+  for (std::size_t i = 0; i < chains.size(); ++i) {
+    together.push_back(chains[i].Start);
+    streams.emplace_back(100 + i);
+  }
+  std::vector<TrialSwapper::Lane> work;
+  for (std::size_t i = 0; i < chains.size(); ++i)
+    work.push_back({&trials[i], &together[i], &streams[i], chains[i].Swaps, &checks[i], false});
+  int polls = 0;
+  testing::ObservePolls([](void* count) { ++*static_cast<int*>(count); }, &polls);
+  TrialSwapper::SwapsSideBySide(work);
+  const int pollsTogether = std::exchange(polls, 0);
+  for (std::size_t i = 0; i < chains.size(); ++i) {
+    SCOPED_TRACE("chain " + std::to_string(i));
+    Incidence alone = chains[i].Start;
+    RandomBits stream(100 + i);
+    StopCheck check;
+    trials[i].Swaps(alone, stream, chains[i].Swaps, &check);
+    EXPECT_EQ(together[i], alone);
+    EXPECT_EQ(streams[i].Next(), stream.Next()) << "the chain used another number of random words";
+    EXPECT_FALSE(work[i].Stopped);
+    EXPECT_EQ(together[i].RowTotals(), chains[i].Start.RowTotals());
+    EXPECT_EQ(together[i].ColumnTotals(), chains[i].Start.ColumnTotals());
+  }
+  testing::ObservePolls(nullptr, nullptr);
+  // The work counted, seen through the polls it caused.
+  EXPECT_GT(pollsTogether, 0);
+  EXPECT_EQ(pollsTogether, polls);
+}
+
+TEST(FixedFixed, AChainThatCanNoLongerKeepATrialFailsInsteadOfLooping) {
+  // Trials made for one matrix run on a matrix of the same shape without a
+  // checkerboard, as a corrupt state would: no trial can ever be kept. Every
+  // way of making trials must end with an error, in every build.
+  const Incidence swappable = FromRows({"1100", "0011", "1010", "0101"});
+  const Incidence stuck = FromRows({"1100", "1100", "1100", "1100"});
+  const TrialSwapper byTable(swappable);
+  ASSERT_TRUE(byTable.UsesPairTable());
+  const TrialSwapper uniform(swappable, nullptr, false);
+  RandomBits rng(3);
+  Incidence m = stuck;
+  EXPECT_THROW(byTable.Swaps(m, rng, 5, nullptr), std::logic_error);
+  EXPECT_THROW(uniform.Swaps(m, rng, 5, nullptr), std::logic_error);
+  SwapChain chain(stuck);
+  EXPECT_THROW(chain.TrialSwap(uniform, rng), std::logic_error);
+  std::vector<Incidence> lanes(3, swappable);
+  lanes[1] = stuck;
+  std::vector<RandomBits> streams(3, RandomBits(4));
+  std::vector<TrialSwapper::Lane> work;
+  for (int i = 0; i < 3; ++i) work.push_back({&byTable, &lanes[i], &streams[i], 1000, nullptr, false});
+  EXPECT_THROW(TrialSwapper::SwapsSideBySide(work), std::logic_error);
+  Incidence cells = stuck;
+  CellSwapper cellTrials(stuck);
+  EXPECT_THROW(cellTrials.Swaps(cells, rng, 5, nullptr), std::logic_error);
 }
 
 TEST(FixedFixed, IndependentSwapDrawsTheDistributionOfAThousandSwapsFromTheObservedMatrix) {

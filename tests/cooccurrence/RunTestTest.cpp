@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <sstream>
+#include <stop_token>
 #include <utility>
 
 #include "CooccurrenceRun.h"
@@ -166,6 +167,42 @@ TEST(RunTest, SameSeedAndOrdinalGiveTheSameResult) {
     EXPECT_EQ(a.NullMean, b.NullMean);
     EXPECT_NE(a.NullMean, c.NullMean);
     EXPECT_NE(a.NullMean, d.NullMean);
+  }
+}
+
+TEST(RunTest, TestsRunAsABatchGiveWhatEachGivesAlone) {
+  // A batch mixing burn-ins that go side by side (at most 16 sites, more,
+  // the turned way) with tests that go alone (beyond the pair table, rows
+  // fixed and sites free, no checkerboard, a stop asked before the start):
+  // each result must be the one its test gives alone, to the byte, and a
+  // stopped test must not stop the others.
+  RandomBits make(17);
+  std::vector<Incidence> matrices = {support::RandomMatrix(10, 10, 0.5, make), support::RandomMatrix(10, 10, 0.4, make),
+                                     support::RandomMatrix(7, 30, 0.5, make),  support::RandomMatrix(25, 6, 0.5, make),
+                                     support::RandomMatrix(90, 90, 0.5, make), Nested(8),
+                                     support::RandomMatrix(12, 12, 0.5, make)};
+  std::stop_source stopped;
+  stopped.request_stop();
+  for (const char* cols : {"Fixed Sum", "Equiprobable"}) {
+    SCOPED_TRACE(cols);
+    TestOptions o = Options("C-score", "Fixed Sum", cols, "40");
+    o.Seed = "11";
+    std::vector<TestJob> jobs;
+    for (std::size_t i = 0; i < matrices.size(); ++i) jobs.push_back({&matrices[i], 30 + i, {}});
+    jobs.push_back({&matrices[0], 50, TestControl{stopped.get_token(), nullptr}});
+    const std::vector<TestResult> batch = RunTests(jobs, o);
+    ASSERT_EQ(batch.size(), jobs.size());
+    for (std::size_t i = 0; i < matrices.size(); ++i) {
+      SCOPED_TRACE("test " + std::to_string(i));
+      const TestResult alone = RunTest(matrices[i], o, 30 + i);
+      EXPECT_EQ(batch[i].HasResults, alone.HasResults);
+      EXPECT_EQ(batch[i].Reason, alone.Reason);
+      EXPECT_EQ(batch[i].Memo1, alone.Memo1);
+      EXPECT_EQ(batch[i].Memo2, alone.Memo2);
+      EXPECT_EQ(batch[i].NullValues, alone.NullValues);
+    }
+    EXPECT_TRUE(batch.back().Stopped);
+    EXPECT_FALSE(batch.back().HasResults);
   }
 }
 
