@@ -1,6 +1,7 @@
 #include "RunFailure.h"
 
 #include <new>
+#include <string_view>
 
 #include "Errors.h"
 
@@ -11,7 +12,9 @@ namespace {
 QString Reason(std::exception_ptr failure) {
   try {
     std::rethrow_exception(failure);
-  } catch (const EcoSimWindowMissing&) {
+  } catch (const EcoSimWindowMissing& e) {
+    // A window named by the run says which one.
+    if (std::string_view(e.what()).find(": ") != std::string_view::npos) return QString::fromStdString(e.what());
     return QStringLiteral("EcoSim stopped answering: a window of EcoSim that Tessil needs could not be found.");
   } catch (const PValueNotANumber& e) {
     return QStringLiteral("Tessil could not read EcoSim's results. ") + QString::fromStdString(e.what()) +
@@ -33,6 +36,11 @@ QString RunFailureMessage(std::exception_ptr failure) {
   QString reason = failure ? Reason(failure) : QStringLiteral("An unexpected error occurred.");
   if (!reason.endsWith(QLatin1Char('.'))) reason += QLatin1Char('.');
   return QStringLiteral("The run could not be completed. ") + reason + QStringLiteral("\n\nNo results were produced.");
+}
+
+QString NotClosedMessage(std::exception_ptr failure) {
+  QString reason = failure ? Reason(failure) : QStringLiteral("An unexpected error occurred.");
+  return reason + QStringLiteral("\n\nThe results are complete.");
 }
 
 bool FailedForMissingProgram(std::exception_ptr failure) {
