@@ -18,6 +18,7 @@
 #include "MatrixFile.h"
 #include "Sweep.h"
 #include "SweepChart.h"
+#include "SweepFolder.h"
 #include "SweepPlan.h"
 
 namespace tessil::cli {
@@ -200,6 +201,28 @@ SweepChartStudy ChartStudy(const SweepStudy& study, const std::string& label, co
   return chart;
 }
 
+// Why the figures in power.json are not those of the plan's study (its
+// size, its seeds, its test), or empty when they are.
+std::string OtherStudysFigures(const SweepStudy& study, const nlohmann::json& power) {
+  const StudyRequest& r = study.Request;
+  const EcoSimTestOptions& o = r.Inputs.Options;
+  const nlohmann::json& test = power.at("test");
+  const std::pair<bool, const char*> checks[] = {
+      {power.at("rows").get<std::string>() == r.Inputs.Rows, "rows"},
+      {power.at("columns").get<std::string>() == r.Inputs.Cols, "columns"},
+      {power.at("seed").get<std::int64_t>() == r.RandomSeed, "seed"},
+      {test.at("seed").get<std::string>() == o.EcoSimSeed, "EcoSim's seed"},
+      {test.at("row_constraint").get<std::string>() == Caption(o.RowConstraint), "row constraint"},
+      {test.at("column_constraint").get<std::string>() == Caption(o.ColumnConstraint), "column constraint"},
+      {test.at("index").get<std::string>() == Caption(o.Index), "index"},
+      {test.at("algorithm").get<std::string>() == Caption(o.Algorithm), "algorithm"},
+  };
+  for (const auto& [same, what] : checks) {
+    if (!same) return std::string("its power.json holds the figures of another study (its ") + what + " differs)";
+  }
+  return {};
+}
+
 }  // namespace
 
 int RunMerge(const MergeCommand& c, Environment& env) {
@@ -208,6 +231,9 @@ int RunMerge(const MergeCommand& c, Environment& env) {
   if (RefusePlotFile(c.Plot, env)) return ExitRefused;
   if (!c.Plot.empty() && c.Output != "-" && SameFile(c.Output, c.Plot)) {
     err << "tessil-cli: -o and --plot name the same file " << Quoted(c.Plot) << "; give each its own file.\n";
+    return ExitRefused;
+  }
+  if (RefuseUnwritableOutput("-o", c.Output, env) || RefuseUnwritableOutput("--plot", c.Plot, env)) {
     return ExitRefused;
   }
   const std::optional<SweepRecord> record = ReadSweepRecord(folder);
@@ -221,7 +247,10 @@ int RunMerge(const MergeCommand& c, Environment& env) {
   }
   SweepPlan plan;
   try {
-    plan = ReadSweepPlan(folder / "plan.toml");
+    plan = ReadSweepPlan(folder / "plan.toml", env.Interrupted);
+  } catch (const SweepPlanInterrupted&) {
+    err << "tessil-cli: reading the plan was interrupted; no table was written.\n";
+    return ExitCancelled;
   } catch (const SweepPlanError& e) {
     err << "tessil-cli: " << e.what() << "\n";
     return ExitRefused;
@@ -233,27 +262,41 @@ int RunMerge(const MergeCommand& c, Environment& env) {
     return ExitRefused;
   }
 
+  // Partial studies of this machine's ended runs go; others are named.
+  if (!TidyPartialFolders(folder / "studies", c.RemovePartials, err)) return ExitFailed;
+
   std::vector<Row> rows;
   std::vector<const SweepStudy*> missing;
   std::vector<SweepChartStudy> chart;
   const std::vector<std::string> labels = ChartLabels(plan);
   for (const SweepStudy& study : plan.Studies) {
+    if (IsInterrupted(env)) {
+      err << "tessil-cli: the merge was interrupted; no table was written.\n";
+      return ExitCancelled;
+    }
     const fs::path studyFolder = folder / "studies" / study.Id;
     std::error_code ignored;
-    if (!fs::is_directory(studyFolder, ignored)) {
+    if (!fs::exists(fs::symlink_status(studyFolder, ignored))) {
       missing.push_back(&study);
       continue;
     }
+    // Only a study its record proves finished, whose figures are this
+    // study's, is merged: a folder copied, emptied or linked is not.
+    const std::string unfinished = UnfinishedReason(studyFolder, study.Id, plan.Hash, StudyFileNames());
     const fs::path file = studyFolder / "power.json";
     try {
+      if (!unfinished.empty()) throw std::runtime_error("the folder " + unfinished);
       std::ifstream in(file, std::ios::binary);
       if (!in) throw std::runtime_error("it cannot be opened");
       const nlohmann::json power = nlohmann::json::parse(in);
+      if (const std::string other = OtherStudysFigures(study, power); !other.empty()) throw std::runtime_error(other);
       for (Row& row : StudyRows(study, power, c.Arguments)) rows.push_back(std::move(row));
       chart.push_back(ChartStudy(study, labels[static_cast<std::size_t>(&study - plan.Studies.data())], power));
     } catch (const std::exception& e) {
-      err << "tessil-cli: cannot read the results of study " << study.Id << " in " << Quoted(file) << ": " << e.what()
-          << "\n";
+      err << "tessil-cli: cannot take the results of study " << study.Id << " in " << Quoted(studyFolder) << ": "
+          << e.what() << ".\n"
+          << "tessil-cli: no table was written; run the sweep again with the same plan and folder: it sets the "
+             "study aside and computes it anew.\n";
       return ExitFailed;
     }
   }

@@ -5,6 +5,7 @@
 // so its result never depends on how the sweep is split, ordered or resumed.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -47,9 +48,24 @@ class SweepPlanError : public std::runtime_error {
   using runtime_error::runtime_error;
 };
 
-// Reads a plan from its text; `fileName` names it in refusals.
-SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName);
-SweepPlan ReadSweepPlan(const std::filesystem::path& file);
+// A plan reading stopped by Ctrl-C or SIGTERM.
+class SweepPlanInterrupted : public std::runtime_error {
+ public:
+  using runtime_error::runtime_error;
+};
+
+// The largest plan file read: far beyond any plan a person writes, and
+// small enough that reading it can never exhaust the memory.
+inline constexpr std::uintmax_t MostPlanBytes = std::uintmax_t{16} << 20;
+
+// Reads a plan from its text; `fileName` names it in refusals. Throws
+// SweepPlanInterrupted soon after `interrupted` is set.
+SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName,
+                         const std::atomic<bool>* interrupted = nullptr);
+// The bytes of a plan file: a regular file of at most MostPlanBytes; a
+// folder, a pipe or a device is refused without being read from.
+std::string ReadSweepPlanBytes(const std::filesystem::path& file, const std::atomic<bool>* interrupted = nullptr);
+SweepPlan ReadSweepPlan(const std::filesystem::path& file, const std::atomic<bool>* interrupted = nullptr);
 
 // The 64-bit FNV-1a hash of the bytes, and a value as 16 lower-case hex digits.
 std::uint64_t Fnv1a64(std::string_view bytes);

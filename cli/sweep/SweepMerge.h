@@ -14,6 +14,7 @@ struct MergeCommand {
   bool Json = false;
   bool Arguments = false;  // one row per study and argument
   bool AllowMissing = false;
+  bool RemovePartials = false;  // remove partial studies no run on this machine writes
   std::string Plot;  // the summary chart, .svg or .png; empty: none
 };
 
