@@ -69,7 +69,7 @@ std::string StudyToml(const SweepStudy& study) {
   out += "seed = " + std::to_string(study.Request.RandomSeed) + "\n";
   out += "ecosim-seed = " + study.Request.Inputs.Options.EcoSimSeed + "\n";
   out += "run-command = " + TomlString(study.RunCommand) + "\n\n[settings]\n";
-  for (const SweepSetting& setting : study.Settings) out += setting.Name + " = " + TomlString(setting.Value) + "\n";
+  for (const SweepSetting& setting : study.Settings) out += std::string(setting.Name) + " = " + TomlString(setting.Value) + "\n";
   return out;
 }
 
@@ -101,8 +101,8 @@ enum class Written { Published, ByAnother, Failed };
 // study's folder is finished or absent, never partial. When another run has
 // published the study first, its folder stands if its record proves it
 // finished, and this run's copy goes.
-Written WriteStudy(const fs::path& studies, const SweepStudy& study, const std::string& planHash,
-                   const StudyResult& result, const Environment& env) {
+Written WriteStudy(const fs::path& studies, const SweepStudy& study, const StudyRequest& request,
+                   const std::string& planHash, const StudyResult& result, const Environment& env) {
   std::ostream& err = env.Err;
   const fs::path partial = PartialFolderOf(studies, study.Id);
   std::error_code error;
@@ -115,8 +115,8 @@ Written WriteStudy(const fs::path& studies, const SweepStudy& study, const std::
   const std::vector<std::pair<std::string, std::string>> files = {
       {"report.txt", result.Report},
       {"power.tsv", PowerTableTsv(result.Table)},
-      {"power.json", PowerTableJson(study.Request, result)},
-      {"power.svg", PowerChartSvg(result.Table, study.Request.Inputs)},
+      {"power.json", PowerTableJson(request, result)},
+      {"power.svg", PowerChartSvg(result.Table, request.Inputs)},
       {"study.toml", StudyToml(study)},
   };
   std::string failure;
@@ -503,7 +503,7 @@ int RunSweep(const SweepCommand& c, Environment& env) {
   };
   for (const SweepStudy* study : toRun) {
     if (Interrupted(env)) return cancelled();
-    StudyRequest request = study->Request;
+    StudyRequest request = RequestToRun(*study);
     request.Threads = threads;
     const double began = env.Time->SecondsSinceMidnight();
     StudyHooks hooks;
@@ -524,7 +524,7 @@ int RunSweep(const SweepCommand& c, Environment& env) {
           << ". Alone, the study is: " << study->RunCommand << "\n";
       return ExitFailed;
     }
-    if (WriteStudy(studies, *study, plan.Hash, result, env) == Written::Failed) {
+    if (WriteStudy(studies, *study, request, plan.Hash, result, env) == Written::Failed) {
       bar.Finish();
       return ExitFailed;
     }

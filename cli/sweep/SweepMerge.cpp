@@ -76,7 +76,7 @@ constexpr std::array<const char*, 9> ArgumentColumns = {"level",      "scenario"
 // The columns that name the study: its id, its settings, its seeds.
 Row StudyCells(const SweepStudy& study) {
   Row row{{"study", study.Id, true}};
-  for (const SweepSetting& setting : study.Settings) row.push_back({setting.Name, setting.Value, true});
+  for (const SweepSetting& setting : study.Settings) row.push_back({std::string(setting.Name), setting.Value, true});
   row.push_back({"seed", std::to_string(study.Request.RandomSeed)});
   row.push_back({"ecosim-seed", study.Request.Inputs.Options.EcoSimSeed});
   return row;
@@ -151,7 +151,7 @@ std::vector<bool> Varying(const SweepPlan& plan) {
 std::string Described(const SweepStudy& study, const std::vector<bool>& chosen, const std::string& separator) {
   std::string text;
   for (std::size_t k = 0; k < chosen.size(); ++k) {
-    if (chosen[k]) text += (text.empty() ? "" : separator) + study.Settings[k].Name + "=" + study.Settings[k].Value;
+    if (chosen[k]) text += (text.empty() ? "" : separator) + std::string(study.Settings[k].Name) + "=" + study.Settings[k].Value;
   }
   return text;
 }
@@ -162,12 +162,12 @@ std::string Described(const SweepStudy& study, const std::vector<bool>& chosen, 
 std::vector<std::string> ChartLabels(const SweepPlan& plan) {
   std::vector<bool> chosen = Varying(plan);
   for (std::size_t k = 0; k < chosen.size(); ++k) {
-    const std::string& name = plan.Studies.front().Settings[k].Name;
+    const std::string_view name = plan.Studies.front().Settings[k].Name;
     chosen[k] = chosen[k] && name != "rows" && name != "cols";
   }
   if (std::find(chosen.begin(), chosen.end(), true) == chosen.end()) {
     for (std::size_t k = 0; k < chosen.size(); ++k) {
-      const std::string& name = plan.Studies.front().Settings[k].Name;
+      const std::string_view name = plan.Studies.front().Settings[k].Name;
       chosen[k] = name == "row-constraint" || name == "column-constraint" || name == "index";
     }
   }

@@ -506,8 +506,9 @@ SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName, con
                                                             o.EcoSimIterations};
     std::string identity;
     SweepStudy made;
+    made.Settings.reserve(ColumnCount);
     for (std::size_t k = 0; k < ColumnCount; ++k) {
-      made.Settings.push_back({std::string(ColumnNames[k]), canonical[k]});
+      made.Settings.push_back({ColumnNames[k], canonical[k]});
       if ((k == AlgorithmColumn && !o.IsFixedFixed()) || (k == EmptySitesColumn && !o.UsesEmptySites())) continue;
       identity += std::string(ColumnNames[k]) + "=" + canonical[k] + "\n";
     }
@@ -523,6 +524,7 @@ SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName, con
     texts.Seed = std::to_string(seed);
     texts.Options.EcoSimSeed = std::to_string(ecosimSeed);
     made.Request = CheckStudy(texts).Request;
+    made.Request.Inputs.Summary = std::string();
 
     std::string& command = made.RunCommand;
     command = "tessil-cli run --hypothesis " + canonical[HypothesisColumn];
@@ -541,6 +543,8 @@ SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName, con
     }
     command += " --ecosim-seed " + std::to_string(ecosimSeed);
     if (result.AsksToContinue) command += " --yes";
+    // Kept for every study of a plan that may hold many: no spare room.
+    command.shrink_to_fit();
     result.Studies.push_back(std::move(made));
   }
 
@@ -549,6 +553,13 @@ SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName, con
   for (const SweepStudy& study : result.Studies) hashed += study.Id + "\n";
   result.Hash = Hex16(Fnv1a64(hashed));
   return result;
+}
+
+StudyRequest RequestToRun(const SweepStudy& study) {
+  StudyRequest request = study.Request;
+  const EcoSimTestOptions& o = request.Inputs.Options;
+  request.Inputs.Summary = o == EcoSimTestOptions{} ? std::string(InitialTestSummary) : BuildTestSummary(o);
+  return request;
 }
 
 std::string ReadSweepPlanBytes(const std::filesystem::path& file, const std::atomic<bool>* interrupted) {

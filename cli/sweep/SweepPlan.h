@@ -21,7 +21,7 @@ namespace tessil::cli {
 // One setting of a study by its name in `tessil-cli run` (without "--") and
 // its canonical value text.
 struct SweepSetting {
-  std::string Name;
+  std::string_view Name;  // one of the plan's setting names, which live as long as the program
   std::string Value;
 };
 
@@ -29,7 +29,8 @@ struct SweepStudy {
   std::string Id;                      // 16 lower-case hex digits
   std::vector<SweepSetting> Settings;  // all 13 columns in column order (non-applying ones with their default)
   // As `tessil-cli run` builds it with the same options and the study's own
-  // seeds; on one thread.
+  // seeds; on one thread. Its test summary is left empty, to keep a plan of
+  // many studies small: RequestToRun gives the whole request.
   StudyRequest Request;
   std::string RunCommand;  // the `tessil-cli run ...` command line that reproduces this study alone
 };
@@ -57,6 +58,9 @@ class SweepPlanInterrupted : public std::runtime_error {
 // The largest plan file read: far beyond any plan a person writes, and
 // small enough that reading it can never exhaust the memory.
 inline constexpr std::uintmax_t MostPlanBytes = std::uintmax_t{16} << 20;
+
+// The study's request with its test summary, as tessil-cli run makes it.
+StudyRequest RequestToRun(const SweepStudy& study);
 
 // Reads a plan from its text; `fileName` names it in refusals. Throws
 // SweepPlanInterrupted soon after `interrupted` is set.
