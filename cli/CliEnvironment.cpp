@@ -60,8 +60,8 @@ bool WritePicture(const std::string& path, const std::string& svg, const Environ
 bool RefuseUnwritableOutput(const std::string& option, const std::string& path, const Environment& env) {
   if (path.empty() || path == "-") return false;
   if (const std::error_code error = CheckWritableFolder(path)) {
-    env.Err << "tessil-cli: " << option << " \"" << Printable(path) << "\": cannot write there: "
-            << WriteErrorReason(error) << "; nothing was run.\n";
+    env.Err << "tessil-cli: " << option << ": cannot write \"" << Printable(path) << "\": " << WriteErrorReason(error)
+            << "; nothing was run.\n";
     return true;
   }
   return false;

@@ -53,16 +53,21 @@ CLI::Validator ChoiceOf(const std::string& what) {
 // the leading number of a text and round halves to even, which suits a text
 // box being typed into; a script's "20x15" or "10.5" is a mistake, refused
 // here with the option and the text named.
-CLI::Validator Digits(const std::string& what, bool canBeZero) {
+// `sign`: how a negative number is taken: refused as a text that is not a
+// count, refused as a seed ("0 or more"), or left to the windows' own check.
+enum class Negative { NotACount, Seed, WindowsCheck };
+CLI::Validator Digits(const std::string& what, Negative sign) {
   return CLI::Validator(
-      [what, canBeZero](const std::string& value) -> std::string {
+      [what, sign](const std::string& value) -> std::string {
         const std::string_view text = value;
-        const std::string_view digits = text.starts_with('-') || text.starts_with('+') ? text.substr(1) : text;
+        const bool negative = text.starts_with('-');
+        const std::string_view digits = negative ? text.substr(1) : text;
         const bool numeral = !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
-        if (numeral && text.starts_with('-') && canBeZero) return "\"" + value + "\": " + what + " must be 0 or more";
-        if (numeral && !text.starts_with('-')) return {};
+        if (numeral && !negative) return {};
+        if (numeral && sign == Negative::WindowsCheck) return {};
+        if (numeral && sign == Negative::Seed) return "\"" + value + "\": " + what + " must be 0 or more";
         return "\"" + value + "\" is not a whole number; write " + what + " in digits only (" +
-               (canBeZero ? "0 or more" : "such as 20") + ")";
+               (sign == Negative::NotACount ? "such as 20" : "0 or more") + ")";
       },
       "");
 }
@@ -116,11 +121,11 @@ void AddEcoSimOptions(CLI::App& app, EcoSimOptionTexts& t) {
       app, "--empty-sites", t.EmptySites,
       "Empty sites, for the species-combinations and V-ratio indices: ", "treatment of empty sites", group);
   app.add_option("--ecosim-iterations", t.Options.EcoSimIterations, "Null matrices per test, 1 to 50000")
-      ->check(Digits("the number of null matrices", false))
+      ->check(Digits("the number of null matrices", Negative::NotACount))
       ->capture_default_str()
       ->group(group);
   app.add_option("--ecosim-seed", t.Options.EcoSimSeed, "EcoSim's random number seed, 0 or more")
-      ->check(Digits("EcoSim's seed", true))
+      ->check(Digits("EcoSim's seed", Negative::WindowsCheck))
       ->capture_default_str()
       ->group(group);
 }
@@ -480,20 +485,21 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
       ->transform(CLI::Transformer(LevelNames()))
       ->group(study);
   runApp->add_option("--rows", run.Rows, "Rows (number of species), 2 or more")
-      ->check(Digits("the number of rows", false))
+      ->check(Digits("the number of rows", Negative::NotACount))
       ->capture_default_str()
       ->group(study);
   runApp->add_option("--cols", run.Cols, "Columns (number of sites), 2 or more")
-      ->check(Digits("the number of columns", false))
+      ->check(Digits("the number of columns", Negative::NotACount))
       ->capture_default_str()
       ->group(study);
   const std::string simulation = "Simulation (as in \"Tessil -- Options\")";
   runApp->add_option("--iterations", run.Iterations, "Random matrices per argument of the power function")
-      ->check(Digits("the number of iterations", false))
+      ->check(Digits("the number of iterations", Negative::NotACount))
       ->capture_default_str()
       ->group(simulation);
   runApp->add_option("--seed", run.Seed, "Seed of Tessil's random matrices, 0 or more")
-      ->check(Digits("the seed", true))
+      ->check(NotEmpty("a seed"))
+      ->check(Digits("the seed", Negative::Seed))
       ->capture_default_str()
       ->group(simulation);
   runApp->add_flag("--yes", run.Yes, "Answer Yes when asked to go on with fewer than 100 iterations")

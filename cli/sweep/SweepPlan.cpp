@@ -574,7 +574,7 @@ std::string ReadSweepPlanBytes(const std::filesystem::path& file, const std::ato
   if (!fs::is_regular_file(status)) refuse("it is not a regular file (a pipe or a device); give a plan file");
   const std::uintmax_t size = fs::file_size(file, error);
   const auto tooLarge = [&](std::uintmax_t bytes) {
-    refuse("it is " + std::to_string(bytes >> 20) + " MiB; a plan is read up to " +
+    refuse("it is " + std::to_string((bytes + (std::uintmax_t{1} << 20) - 1) >> 20) + " MiB; a plan is read up to " +
            std::to_string(MostPlanBytes >> 20) + " MiB (" + std::to_string(MostPlanBytes) +
            " bytes); split the plan");
   };
