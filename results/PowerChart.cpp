@@ -8,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "ChartLook.h"
 #include "NumberText.h"
 #include "OutputResults_Procedures.h"
 #include "SvgDrawing.h"
@@ -98,18 +99,14 @@ using chart::Anchor;
 using chart::Coord;
 using chart::Rgb;
 
-// Type I error rates and power in colours that stay apart for readers with
-// the commonest colour-vision deficiencies, and apart in shape too.
-constexpr chart::Colour NullColour = Rgb(0xd55e00);
-constexpr chart::Colour PowerColour = Rgb(0x0072b2);
-constexpr chart::Colour AxisColour = Rgb(0x333333);
-constexpr chart::Colour GridColour = Rgb(0xdddddd);
-const chart::Pen AxisPen{AxisColour, 1, {}};
-const chart::Pen GridPen{GridColour, 1, {}};
-// The nominal size, and the rate from which the report warns of high Type I
-// error rates.
-const chart::Pen NominalPen{Rgb(0x444444), 1.2, {6, 4}};
-const chart::Pen WarningPen{Rgb(0xb00020), 1.2, {2, 3}};
+// The colours and lines every chart of a study shares (ChartLook.h).
+using chart::AxisColour;
+using chart::AxisPen;
+using chart::GridPen;
+using chart::NominalPen;
+using chart::NullColour;
+using chart::PowerColour;
+using chart::WarningPen;
 
 chart::Text Label(double x, double y, std::string content, double size, Anchor align = Anchor::Start,
                   std::string role = {}) {

@@ -184,21 +184,54 @@ std::int32_t SettingNumber(const SweepStudy& study, const std::string& name) {
 }
 
 // A study's points on the chart: its actual size when it has arguments
-// inside the null hypothesis, its powers when it has some outside.
+// inside the null hypothesis, its least and greatest powers when it has some
+// outside, each with the exact interval of the argument that gives it.
 SweepChartStudy ChartStudy(const SweepStudy& study, const std::string& label, const nlohmann::json& power) {
   SweepChartStudy chart;
   chart.Setting = label;
   chart.Rows = SettingNumber(study, "rows");
   chart.Cols = SettingNumber(study, "cols");
-  bool inside = false, outside = false;
-  for (const nlohmann::json& argument : power.at("arguments"))
-    (argument.at("in_null").get<bool>() ? inside : outside) = true;
-  if (inside) chart.ActualSize = power.at("actual_size").get<double>();
-  if (outside) {
+  const nlohmann::json* highestInside = nullptr;
+  const nlohmann::json* lowestOutside = nullptr;
+  const nlohmann::json* highestOutside = nullptr;
+  const auto rate = [](const nlohmann::json* argument) { return argument->at("power").get<double>(); };
+  for (const nlohmann::json& argument : power.at("arguments")) {
+    if (argument.at("in_null").get<bool>()) {
+      if (highestInside == nullptr || rate(&argument) > rate(highestInside)) highestInside = &argument;
+    } else {
+      if (lowestOutside == nullptr || rate(&argument) < rate(lowestOutside)) lowestOutside = &argument;
+      if (highestOutside == nullptr || rate(&argument) > rate(highestOutside)) highestOutside = &argument;
+    }
+  }
+  const auto interval = [](const nlohmann::json* argument) {
+    return SweepInterval{argument->at("ci_lower").get<double>(), argument->at("ci_upper").get<double>()};
+  };
+  if (highestInside != nullptr) {
+    chart.ActualSize = power.at("actual_size").get<double>();
+    chart.ActualSizeInterval = interval(highestInside);
+  }
+  if (lowestOutside != nullptr) {
     chart.MinPower = power.at("min_power").get<double>();
     chart.MaxPower = power.at("max_power").get<double>();
+    chart.MinPowerInterval = interval(lowestOutside);
+    chart.MaxPowerInterval = interval(highestOutside);
   }
   return chart;
+}
+
+// The chart's title: the plan's own, or what the sweep varies.
+std::string ChartTitle(const SweepPlan& plan) {
+  if (!plan.Title.empty()) return plan.Title;
+  const std::vector<bool> varies = Varying(plan);
+  std::vector<std::string> names;
+  for (std::size_t k = 0; k < varies.size(); ++k) {
+    if (varies[k]) names.emplace_back(plan.Studies.front().Settings[k].Name);
+  }
+  std::string over;
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    over += (k == 0 ? "" : k + 1 == names.size() ? " and " : ", ") + names[k];
+  }
+  return (names.empty() ? "Tessil sweep" : "Tessil sweep over " + over) + " (plan " + plan.Hash + ")";
 }
 
 // Why the figures in power.json are not those of the plan's study (its
@@ -330,7 +363,7 @@ int RunMerge(const MergeCommand& c, Environment& env) {
     err << "tessil-cli: cannot write " << Quoted(c.Output) << ": " << WriteErrorReason(error) << "\n";
     return ExitFailed;
   }
-  if (!c.Plot.empty() && !WritePicture(c.Plot, SweepChartSvg(chart, "Tessil sweep of plan " + plan.Hash), env)) {
+  if (!c.Plot.empty() && !WritePicture(c.Plot, SweepChartSvg(chart, ChartTitle(plan)), env)) {
     return ExitFailed;
   }
   return ExitOk;

@@ -71,7 +71,7 @@ constexpr std::array<std::string_view, ColumnCount> ColumnNames = {"hypothesis",
 constexpr std::size_t MostStudies = 1000000;
 
 // The settings of the plan as a whole, one value each, at its top.
-constexpr std::array<std::string_view, 3> PlanSettings = {"iterations", "seed", "ecosim-seed"};
+constexpr std::array<std::string_view, 4> PlanSettings = {"iterations", "seed", "ecosim-seed", "title"};
 
 // One value of a setting as read: for a choice its caption, for a yes/no
 // setting "yes" or "no", for the interaction level "none" or its short name,
@@ -410,12 +410,17 @@ SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName, con
   checkInterrupted();
 
   PlanValues plan;
+  std::string title;
   std::optional<std::array<std::vector<Value>, ColumnCount>> sweep;
   std::int64_t sweepLine = 1;
   const toml::array* extraTables = nullptr;
   for (const auto& [key, node] : document) {
     const std::string name(key.str());
-    if (IsPlanSetting(name)) {
+    if (name == "title") {
+      const auto* written = node.as_string();
+      if (written == nullptr) refusal.Throw(LineOf(node), name, "is " + TypeName(node) + "; give a text");
+      title = written->get();
+    } else if (IsPlanSetting(name)) {
       if (node.is_array()) refusal.Throw(LineOf(node), name, "is one value for the whole plan, not a list");
       Value value{NumberValue(node, name, refusal), LineOf(node), true};
       (name == "iterations" ? plan.Iterations : name == "seed" ? plan.Seed : plan.EcoSimSeed) = value;
@@ -457,6 +462,7 @@ SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName, con
   }
 
   SweepPlan result;
+  result.Title = title;
   result.Studies.reserve(product + tableCount);
   std::unordered_set<std::string> seen;
   seen.reserve(product + tableCount);

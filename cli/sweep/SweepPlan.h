@@ -36,7 +36,8 @@ struct SweepStudy {
 };
 
 struct SweepPlan {
-  std::string Hash;  // 16 lower-case hex digits
+  std::string Hash;   // 16 lower-case hex digits
+  std::string Title;  // the plan's optional `title`, for its summary chart; not part of the hash
   std::int32_t NumIterations = 100;
   bool AsksToContinue = false;      // fewer than 100 iterations
   std::vector<SweepStudy> Studies;  // plan order, repeats removed
