@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string_view>
 #include <unordered_map>
+#include <tuple>
 #include <utility>
 
 #include "ChartLook.h"
@@ -28,7 +29,9 @@ using chart::Rgb;
 using chart::WarningPen;
 using svg::Num;
 
-constexpr chart::Colour KeyColour = Rgb(0x555555);
+// The argument's rates in pale tints of the series' colours.
+constexpr chart::Colour PaleNullColour = Rgb(0xf0b998);
+constexpr chart::Colour PalePowerColour = Rgb(0x9cc3e0);
 
 chart::Text Label(double x, double y, std::string content, double size, Anchor align = Anchor::Start,
                   std::string role = {}) {
@@ -203,6 +206,12 @@ chart::Chart SweepChart(const std::vector<SweepChartStudy>& studies, const std::
   }
   items.emplace_back(Rule(keyX, keyY - 4, keyX + 28, keyY - 4, NominalPen));
   items.emplace_back(Label(keyX + 34, keyY, "nominal size 0.05", 12));
+  items.emplace_back(Rule(marginLeft + 4, keyY + 18, marginLeft + 14, keyY + 18, chart::Pen{PaleNullColour, 1.5, {}}));
+  items.emplace_back(Rule(marginLeft + 16, keyY + 18, marginLeft + 26, keyY + 18, chart::Pen{PalePowerColour, 1.5, {}}));
+  items.emplace_back(Label(marginLeft + 34, keyY + 22,
+                           "the rate at each argument (scenario and interaction level), inside and outside the null "
+                           "hypothesis",
+                           12));
   keyX += 34 + 17 * 6.6 + 18;
   items.emplace_back(Rule(keyX, keyY - 4, keyX + 28, keyY - 4, WarningPen));
   items.emplace_back(Label(keyX + 34, keyY, "0.15: the report warns from here", 12));
@@ -225,7 +234,6 @@ chart::Chart SweepChart(const std::vector<SweepChartStudy>& studies, const std::
                                    Shortened(settings[setting], static_cast<std::size_t>(panelWidth / 6.6)), 12,
                                    Anchor::Middle, "panel-title");
     panelTitle.Bold = true;
-    panelTitle.Is.Tip = settings[setting];
     items.emplace_back(std::move(panelTitle));
     for (int tick = 0; tick <= 10; tick += 2) {
       const double rate = tick / 10.0;
@@ -255,6 +263,22 @@ chart::Chart SweepChart(const std::vector<SweepChartStudy>& studies, const std::
     items.emplace_back(Rule(left, yOf(0.05), right, yOf(0.05), NominalPen, {"reference", {{"rate", "0.05"}}, {}}));
     items.emplace_back(Rule(left, yOf(ErrorRateThreshold), right, yOf(ErrorRateThreshold), WarningPen,
                             {"reference", {{"rate", "0.15"}}, {}}));
+
+    // Every argument's rate as a pale tick, under the lines and marks.
+    for (const SweepChartStudy& study : studies) {
+      if (settingOf.at(study.Setting) != setting) continue;
+      const std::size_t size = sizeIndex(study);
+      for (const auto& [rates, ink, place, role] :
+           {std::tuple{&study.InsideRates, PaleNullColour, -1.0, "argument-rate in-null"},
+            std::tuple{&study.OutsideRates, PalePowerColour, 0.5, "argument-rate outside-null"}}) {
+        const double x = left + slot * (static_cast<double>(size) + 0.5) + dodge * place;
+        for (const double rate : *rates) {
+          if (!std::isfinite(rate)) continue;
+          items.emplace_back(Rule(x - 5, yOf(rate), x + 5, yOf(rate), chart::Pen{ink, 1.5, {}},
+                                  {role, {{"size", sizes[size].Caption()}, {"rate", Num(rate, 4)}}, {}}));
+        }
+      }
+    }
 
     // Lines first, then the intervals and the marks above every line.
     int offset = -1;

@@ -29,6 +29,10 @@ struct SweepChartStudy {
   std::optional<SweepInterval> ActualSizeInterval{};
   std::optional<SweepInterval> MinPowerInterval{};
   std::optional<SweepInterval> MaxPowerInterval{};
+  // The rate at every argument of the power function, inside and outside
+  // the null hypothesis: the per-scenario picture behind the three figures.
+  std::vector<double> InsideRates{};
+  std::vector<double> OutsideRates{};
 };
 
 // Small multiples: one panel per test setting, in up to three columns, each
@@ -39,7 +43,11 @@ struct SweepChartStudy {
 // hypothesis in the power chart, filled circles), the least power (the power
 // colour, filled squares, solid line) and the greatest power (the power
 // colour, open triangles, dashed line); lines at the nominal 0.05 and at the
-// rate from which the report warns. A setting has a panel of its own rather
+// rate from which the report warns. Behind them, a pale tick for the rate at
+// every argument (scenario and interaction level), inside the null
+// hypothesis beside the actual size and outside it beside the powers, so
+// that a panel shows how the rates spread, not only their extremes. A
+// setting has a panel of its own rather
 // than a colour, so any number of settings stay apart; the key at the top
 // names the series. Each mark's tooltip names its setting, size, rate and
 // interval. Studies of the same setting and size are each drawn, never

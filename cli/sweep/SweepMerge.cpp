@@ -196,6 +196,7 @@ SweepChartStudy ChartStudy(const SweepStudy& study, const std::string& label, co
   const nlohmann::json* highestOutside = nullptr;
   const auto rate = [](const nlohmann::json* argument) { return argument->at("power").get<double>(); };
   for (const nlohmann::json& argument : power.at("arguments")) {
+    (argument.at("in_null").get<bool>() ? chart.InsideRates : chart.OutsideRates).push_back(rate(&argument));
     if (argument.at("in_null").get<bool>()) {
       if (highestInside == nullptr || rate(&argument) > rate(highestInside)) highestInside = &argument;
     } else {

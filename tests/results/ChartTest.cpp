@@ -131,6 +131,8 @@ TEST(Chart, SweepChartGivesEachSettingAPanelOfSizesByRowsThenColumnsWithEveryRat
   studies[1].ActualSizeInterval = SweepInterval{0.2, 0.4};
   studies[1].MinPowerInterval = SweepInterval{0.4, 0.6};
   studies[1].MaxPowerInterval = SweepInterval{0.8, 1.0};
+  studies[1].InsideRates = {0.0, 0.30, 0.1};
+  studies[1].OutsideRates = {0.5, 0.9};
   const std::string svg = SweepChartSvg(studies, "Sweep of " + hostile);
   EXPECT_EQ(svg.find(hostile), std::string::npos);
   EXPECT_NE(svg.find("Sweep of C-score &lt;&amp;&quot;&gt;"), std::string::npos);
@@ -186,6 +188,17 @@ TEST(Chart, SweepChartGivesEachSettingAPanelOfSizesByRowsThenColumnsWithEveryRat
       EXPECT_DOUBLE_EQ(Place(m).second, yAt(rate)) << series;
     }
   }
+
+  // Behind them, every argument's rate: inside the null hypothesis beside
+  // the actual size, outside it beside the powers.
+  const auto inside = Elements(svg, "argument-rate in-null");
+  const auto outside = Elements(svg, "argument-rate outside-null");
+  ASSERT_EQ(inside.size(), 3u);
+  ASSERT_EQ(outside.size(), 2u);
+  EXPECT_DOUBLE_EQ(std::stod(inside[2].at("y1")), yAt(0.1));
+  EXPECT_DOUBLE_EQ(std::stod(outside[1].at("y1")), yAt(0.9));
+  EXPECT_LT(std::stod(inside[0].at("x1")), std::stod(outside[0].at("x1")));
+  EXPECT_EQ(inside[0].at("data-size"), "20 x 10");
 
   // One line per setting and series, through that setting's marks in size order.
   const auto lines = Elements(svg, "line actual-size");
