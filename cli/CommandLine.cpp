@@ -578,8 +578,10 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
       "  column-constraint = [\"equi\", \"fixed\"]\n"
       "Each study's seeds are drawn from the plan's seeds and the study's settings: --list shows them, with the run\n"
       "command that makes the study alone. The folder holds sweep.txt, plan.toml and studies/ID/ with report.txt,\n"
-      "power.tsv, power.json, power.svg and study.toml. Ctrl-C or SIGTERM ends the sweep with exit status 130,\n"
-      "keeping its finished studies; the same command resumes it.");
+      "power.tsv, power.json, power.svg, study.toml and finished.txt, the record that proves the study whole.\n"
+      "Ctrl-C or SIGTERM ends the sweep with exit status 130, keeping its finished studies; the same command\n"
+      "resumes it, setting aside (never deleting) any study folder its record does not prove. Runs of one plan\n"
+      "into one folder may overlap: the same command twice, overlapping shards, a resubmission.");
   sweepApp->add_option("PLAN", sweep.Plan, "The sweep plan, a .toml file")->required();
   sweepApp
       ->add_option("-o,--output", sweep.Folder,
