@@ -243,8 +243,8 @@ int Run(RunCommand& c, Environment& env) {
     return ExitRefused;
   }
   if (RefusePlotFile(c.Plot, env)) return ExitRefused;
-  for (const auto& [option, path] : {std::pair{"-o", report}, std::pair{"--tsv", c.Tsv}, std::pair{"--json", c.Json},
-                                 std::pair{"--plot", c.Plot}}) {
+  for (const auto& [option, path] :
+       {std::pair{"-o", report}, std::pair{"--tsv", c.Tsv}, std::pair{"--json", c.Json}, std::pair{"--plot", c.Plot}}) {
     if (RefuseUnwritableOutput(option, path, env)) return ExitRefused;
   }
 

@@ -92,7 +92,9 @@ std::string WriteErrorReason(std::error_code error) {
   return error.message();
 }
 
-std::error_code ReplaceFile(const fs::path& path, std::string_view bytes) { return ReplaceFile(path, bytes, ReachDisk); }
+std::error_code ReplaceFile(const fs::path& path, std::string_view bytes) {
+  return ReplaceFile(path, bytes, ReachDisk);
+}
 
 std::error_code CheckWritableFolder(const fs::path& target) {
   std::error_code error;

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstddef>
 #include <string_view>
-#include <unordered_map>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 
 #include "ChartLook.h"
@@ -207,7 +207,8 @@ chart::Chart SweepChart(const std::vector<SweepChartStudy>& studies, const std::
   items.emplace_back(Rule(keyX, keyY - 4, keyX + 28, keyY - 4, NominalPen));
   items.emplace_back(Label(keyX + 34, keyY, "nominal size 0.05", 12));
   items.emplace_back(Rule(marginLeft + 4, keyY + 18, marginLeft + 14, keyY + 18, chart::Pen{PaleNullColour, 1.5, {}}));
-  items.emplace_back(Rule(marginLeft + 16, keyY + 18, marginLeft + 26, keyY + 18, chart::Pen{PalePowerColour, 1.5, {}}));
+  items.emplace_back(
+      Rule(marginLeft + 16, keyY + 18, marginLeft + 26, keyY + 18, chart::Pen{PalePowerColour, 1.5, {}}));
   items.emplace_back(Label(marginLeft + 34, keyY + 22,
                            "the rate at each argument (scenario and interaction level), inside and outside the null "
                            "hypothesis",
@@ -228,11 +229,10 @@ chart::Chart SweepChart(const std::vector<SweepChartStudy>& studies, const std::
       return left + slot * (static_cast<double>(size) + 0.5) + dodge * offset;
     };
 
-    items.emplace_back(
-        chart::GroupStart{{}, {"panel", {{"setting", std::to_string(setting)}}, settings[setting]}});
-    chart::Text panelTitle = Label((left + right) / 2.0, top - 12,
-                                   Shortened(settings[setting], static_cast<std::size_t>(panelWidth / 6.6)), 12,
-                                   Anchor::Middle, "panel-title");
+    items.emplace_back(chart::GroupStart{{}, {"panel", {{"setting", std::to_string(setting)}}, settings[setting]}});
+    chart::Text panelTitle =
+        Label((left + right) / 2.0, top - 12, Shortened(settings[setting], static_cast<std::size_t>(panelWidth / 6.6)),
+              12, Anchor::Middle, "panel-title");
     panelTitle.Bold = true;
     items.emplace_back(std::move(panelTitle));
     for (int tick = 0; tick <= 10; tick += 2) {
@@ -297,8 +297,8 @@ chart::Chart SweepChart(const std::vector<SweepChartStudy>& studies, const std::
         path.Points.push_back({x, yOf(rate)});
         std::string tip = settings[setting] + "; " + sizes[size].Caption() + ": " + std::string(look.Caption) + " " +
                           FormatRate(rate);
-        chart::Tag tag{{}, {{"setting", std::to_string(setting)}, {"size", sizes[size].Caption()},
-                            {"rate", Num(rate, 4)}}, {}};
+        chart::Tag tag{
+            {}, {{"setting", std::to_string(setting)}, {"size", sizes[size].Caption()}, {"rate", Num(rate, 4)}}, {}};
         if (const std::optional<SweepInterval> interval = IntervalOf(*study, series)) {
           tip += " (95 % interval " + FormatRate(interval->Lower) + " to " + FormatRate(interval->Upper) + ")";
           tag.Data.emplace_back("lower", Num(interval->Lower, 4));

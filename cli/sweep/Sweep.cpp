@@ -69,7 +69,8 @@ std::string StudyToml(const SweepStudy& study) {
   out += "seed = " + std::to_string(study.Request.RandomSeed) + "\n";
   out += "ecosim-seed = " + study.Request.Inputs.Options.EcoSimSeed + "\n";
   out += "run-command = " + TomlString(study.RunCommand) + "\n\n[settings]\n";
-  for (const SweepSetting& setting : study.Settings) out += std::string(setting.Name) + " = " + TomlString(setting.Value) + "\n";
+  for (const SweepSetting& setting : study.Settings)
+    out += std::string(setting.Name) + " = " + TomlString(setting.Value) + "\n";
   return out;
 }
 

@@ -17,8 +17,8 @@
 #endif
 #include <windows.h>
 #else
-#include <csignal>
 #include <unistd.h>
+#include <csignal>
 #endif
 
 #include "FileOutput.h"

@@ -49,7 +49,7 @@ std::filesystem::path PartialFolderOf(const std::filesystem::path& studies, cons
 // A partial folder found under studies/.
 struct PartialFolder {
   std::filesystem::path Path;
-  std::string Host;         // empty: a name of no known form
+  std::string Host;  // empty: a name of no known form
   std::int64_t Process = 0;
   bool Abandoned = false;   // of this machine, and its process has ended
   double AgeSeconds = 0.0;  // since it last changed

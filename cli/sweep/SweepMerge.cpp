@@ -151,7 +151,8 @@ std::vector<bool> Varying(const SweepPlan& plan) {
 std::string Described(const SweepStudy& study, const std::vector<bool>& chosen, const std::string& separator) {
   std::string text;
   for (std::size_t k = 0; k < chosen.size(); ++k) {
-    if (chosen[k]) text += (text.empty() ? "" : separator) + std::string(study.Settings[k].Name) + "=" + study.Settings[k].Value;
+    if (chosen[k])
+      text += (text.empty() ? "" : separator) + std::string(study.Settings[k].Name) + "=" + study.Settings[k].Value;
   }
   return text;
 }

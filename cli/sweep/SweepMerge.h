@@ -15,7 +15,7 @@ struct MergeCommand {
   bool Arguments = false;  // one row per study and argument
   bool AllowMissing = false;
   bool RemovePartials = false;  // remove partial studies no run on this machine writes
-  std::string Plot;  // the summary chart, .svg or .png; empty: none
+  std::string Plot;             // the summary chart, .svg or .png; empty: none
 };
 
 // `tessil-cli merge`: ExitOk with the table written, ExitFailed when studies

@@ -581,8 +581,7 @@ std::string ReadSweepPlanBytes(const std::filesystem::path& file, const std::ato
   const std::uintmax_t size = fs::file_size(file, error);
   const auto tooLarge = [&](std::uintmax_t bytes) {
     refuse("it is " + std::to_string((bytes + (std::uintmax_t{1} << 20) - 1) >> 20) + " MiB; a plan is read up to " +
-           std::to_string(MostPlanBytes >> 20) + " MiB (" + std::to_string(MostPlanBytes) +
-           " bytes); split the plan");
+           std::to_string(MostPlanBytes >> 20) + " MiB (" + std::to_string(MostPlanBytes) + " bytes); split the plan");
   };
   if (!error && size > MostPlanBytes) tooLarge(size);
   std::ifstream in(file, std::ios::binary);

@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <functional>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <sstream>
@@ -353,8 +353,10 @@ TEST(Sweep, ResumeSetsAsideEveryStudyItsRecordDoesNotProveAndMergeRefusesIt) {
          fs::create_directory_symlink(elsewhere, d);
        },
        "is a link, not a folder"},
-      {2, [&](const fs::path& d) { fs::copy_file(folderOf(0) / "power.json", d / "power.json",
-                                                  fs::copy_options::overwrite_existing); },
+      {2,
+       [&](const fs::path& d) {
+         fs::copy_file(folderOf(0) / "power.json", d / "power.json", fs::copy_options::overwrite_existing);
+       },
        "has a power.json of another size than its record says"},
       {1,
        [](const fs::path& d) {
@@ -363,7 +365,8 @@ TEST(Sweep, ResumeSetsAsideEveryStudyItsRecordDoesNotProveAndMergeRefusesIt) {
          std::ofstream(d / "power.svg", std::ios::binary) << svg;
        },
        "has a power.svg whose checksum is not its record's"},
-      {0, [](const fs::path& d) { fs::remove(d / "finished.txt"); }, "has no record of a finished study (finished.txt)"},
+      {0, [](const fs::path& d) { fs::remove(d / "finished.txt"); },
+       "has no record of a finished study (finished.txt)"},
   };
   for (const auto& c : cases) {
     c.Tamper(folderOf(c.Study));
@@ -397,8 +400,7 @@ TEST(Sweep, ResumeSetsAsideEveryStudyItsRecordDoesNotProveAndMergeRefusesIt) {
   std::ofstream(folderOf(5) / "finished.txt", std::ios::binary) << StudyRecordText(f.Id(5), f.Parsed.Hash, files);
   const Outcome forged = Cli({"merge", (f.Root / "tampered").string(), "-o", "-"});
   EXPECT_EQ(forged.Status, ExitFailed);
-  EXPECT_NE(forged.Err.find("its power.json holds the figures of another study (its seed differs)"),
-            std::string::npos)
+  EXPECT_NE(forged.Err.find("its power.json holds the figures of another study (its seed differs)"), std::string::npos)
       << forged.Err;
 }
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <tuple>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "PowerChart.h"
