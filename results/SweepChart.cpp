@@ -222,7 +222,8 @@ chart::Chart SweepChart(const std::vector<SweepChartStudy>& studies, const std::
   for (std::size_t setting = 0; setting < settings.size(); ++setting) {
     const double left = marginLeft + (panelWidth + gap) * static_cast<double>(setting % columns);
     const double right = left + panelWidth;
-    const double top = firstTop + 34 + rowHeight * static_cast<double>(setting / columns);
+    const std::size_t panelRow = setting / columns;
+    const double top = firstTop + 34 + rowHeight * static_cast<double>(panelRow);
     const double bottom = top + panelHeight;
     const auto yOf = [&](double rate) { return bottom - std::clamp(rate, 0.0, 1.0) * (bottom - top); };
     const auto xOf = [&](std::size_t size, int offset) {

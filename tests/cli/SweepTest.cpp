@@ -347,12 +347,17 @@ TEST(Sweep, ResumeSetsAsideEveryStudyItsRecordDoesNotProveAndMergeRefusesIt) {
          for (const auto& entry : fs::directory_iterator(d)) fs::remove(entry.path());
        },
        "is empty"},
+#ifndef _WIN32
       {3,
        [&](const fs::path& d) {
          fs::remove_all(d);
          fs::create_directory_symlink(elsewhere, d);
        },
        "is a link, not a folder"},
+#else
+      // Making a link needs a privilege on Windows: a missing file instead.
+      {3, [](const fs::path& d) { fs::remove(d / "power.tsv"); }, "has no power.tsv"},
+#endif
       {2,
        [&](const fs::path& d) {
          fs::copy_file(folderOf(0) / "power.json", d / "power.json", fs::copy_options::overwrite_existing);
