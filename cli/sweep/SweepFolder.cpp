@@ -17,6 +17,9 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+// windows.h makes ReplaceFile a macro for its own function; here it is the
+// file writer's.
+#undef ReplaceFile
 #else
 #include <unistd.h>
 #include <csignal>

@@ -360,7 +360,7 @@ TEST(Sweep, ResumeSetsAsideEveryStudyItsRecordDoesNotProveAndMergeRefusesIt) {
 #endif
       {2,
        [&](const fs::path& d) {
-         fs::copy_file(folderOf(0) / "power.json", d / "power.json", fs::copy_options::overwrite_existing);
+         std::ofstream(d / "power.json", std::ios::binary) << Slurp(folderOf(0) / "power.json");
        },
        "has a power.json of another size than its record says"},
       {1,
@@ -399,9 +399,12 @@ TEST(Sweep, ResumeSetsAsideEveryStudyItsRecordDoesNotProveAndMergeRefusesIt) {
   // A folder whose record is made to name it, holding another study's
   // figures, is caught by merge's check of power.json against the plan.
   fs::remove_all(folderOf(5));
-  fs::copy(folderOf(4), folderOf(5));
+  fs::create_directory(folderOf(5));
   std::vector<std::pair<std::string, std::string>> files;
-  for (const std::string& name : StudyFileNames()) files.emplace_back(name, Slurp(folderOf(5) / name));
+  for (const std::string& name : StudyFileNames()) {
+    files.emplace_back(name, Slurp(folderOf(4) / name));
+    std::ofstream(folderOf(5) / name, std::ios::binary) << files.back().second;
+  }
   std::ofstream(folderOf(5) / "finished.txt", std::ios::binary) << StudyRecordText(f.Id(5), f.Parsed.Hash, files);
   const Outcome forged = Cli({"merge", (f.Root / "tampered").string(), "-o", "-"});
   EXPECT_EQ(forged.Status, ExitFailed);
@@ -417,10 +420,16 @@ TEST(Sweep, PartialStudiesOfOtherRunsAreNamedWithTheirAgeAndRemovedOnlyOnRequest
   const fs::path other = studies / (".partial-" + f.Id(3) + ".node-17.42");
   fs::create_directories(ended);
   fs::create_directories(other);
+#ifdef _WIN32
+  // A folder's time cannot be set through the standard library there.
+  const std::string age = "0 minutes";
+#else
   fs::last_write_time(other, fs::file_time_type::clock::now() - std::chrono::minutes(125));
+  const std::string age = "125 minutes";
+#endif
   const std::string named = "tessil-cli: \"" + other.string() +
-                            "\" is a study under way or left by process 42 on node-17, last changed 125 minutes ago; "
-                            "left alone (--remove-partials removes it once no run writes it).\n";
+                            "\" is a study under way or left by process 42 on node-17, last changed " + age +
+                            " ago; left alone (--remove-partials removes it once no run writes it).\n";
   const Outcome merged = Cli({"merge", (f.Root / "shared").string(), "-o", "-", "--allow-missing"});
   EXPECT_EQ(merged.Status, ExitOk);
   EXPECT_NE(merged.Err.find(named), std::string::npos) << merged.Err;
@@ -451,6 +460,7 @@ TEST(Sweep, PlanFilesAreBoundedAndTheirReadingAnswersCtrlC) {
   const fs::path fifo = f.Root / "fifo.toml";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   cases.push_back({fifo, "cannot read \"" + fifo.string() + "\": it is not a regular file (a pipe or a device)"});
+  cases.push_back({"/dev/zero", "cannot read \"/dev/zero\": it is not a regular file (a pipe or a device)"});
 #endif
   for (const Case& c : cases) {
     const Outcome o = Cli({"sweep", c.Plan.string(), "--list"});
@@ -494,6 +504,16 @@ TEST(Sweep, MergedRowsFollowThePlansOrder) {
   std::vector<std::string> merged;
   while (std::getline(lines, line)) merged.push_back(line.substr(0, line.find('\t')));
   EXPECT_EQ(merged, planOrder);
+
+  // The summary chart is titled by the plan's title, or by what it varies.
+  const fs::path chart = f.Root / "chart.svg";
+  ASSERT_EQ(Cli({"merge", (f.Root / "out").string(), "-o", "-", "--plot", chart.string()}).Status, ExitOk);
+  EXPECT_NE(Slurp(chart).find("Tessil sweep over rows and column-constraint (plan " + f.Parsed.Hash + ")"),
+            std::string::npos);
+  std::ofstream(f.Plan, std::ios::binary) << "title = \"Size &amp; margins\"\n" << PlanText;
+  f.Sweep("titled");
+  ASSERT_EQ(Cli({"merge", (f.Root / "titled").string(), "-o", "-", "--plot", chart.string()}).Status, ExitOk);
+  EXPECT_NE(Slurp(chart).find("<title>Size &amp;amp; margins</title>"), std::string::npos);
 }
 
 }  // namespace
