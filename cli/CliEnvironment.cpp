@@ -8,6 +8,7 @@
 
 #include "FileOutput.h"
 #include "MatrixFile.h"
+#include "SvgDrawing.h"
 
 namespace tessil::cli {
 
@@ -46,11 +47,11 @@ bool RefusePlotFile(const std::string& path, const Environment& env) {
   return false;
 }
 
-bool WritePicture(const std::string& path, const std::string& svg, const Environment& env) {
-  if (LowerExtension(path) != ".png") return WriteBytes(path, svg, env.Err);
+bool WritePicture(const std::string& path, const chart::Chart& chart, const Environment& env) {
+  if (LowerExtension(path) != ".png") return WriteBytes(path, svg::Document(chart), env.Err);
   std::string png;
   std::string reason;
-  if (!env.RenderPng(svg, png, reason)) {
+  if (!env.RenderPng(chart, png, reason)) {
     env.Err << "tessil-cli: cannot draw \"" << Printable(path) << "\": " << reason << "\n";
     return false;
   }

@@ -27,6 +27,7 @@
 #include "PowerChart.h"
 #include "ProgressBar.h"
 #include "Study.h"
+#include "SvgDrawing.h"
 #include "Sweep.h"
 #include "SweepMerge.h"
 #include "Validation.h"
@@ -323,7 +324,7 @@ int Run(RunCommand& c, Environment& env) {
   }
   if (!c.Tsv.empty() && !WriteFile(c.Tsv, PowerTableTsv(result.Table), env.Err)) return ExitFailed;
   if (!c.Json.empty() && !WriteFile(c.Json, PowerTableJson(request, result), env.Err)) return ExitFailed;
-  if (!c.Plot.empty() && !WritePicture(c.Plot, PowerChartSvg(result.Table, request.Inputs), env)) return ExitFailed;
+  if (!c.Plot.empty() && !WritePicture(c.Plot, PowerChart(result.Table, request.Inputs), env)) return ExitFailed;
   return ExitOk;
 }
 
@@ -435,7 +436,7 @@ int Test(const std::string& path, const std::string& header, const std::string& 
     picture.Observed = result.Observed;
     picture.PLower = FormatPValue(result.CountLessOrEqual, result.NullMatrices);
     picture.PUpper = FormatPValue(result.CountGreaterOrEqual, result.NullMatrices);
-    if (!WritePicture(plot, NullDistributionSvg(picture), env)) return ExitFailed;
+    if (!WritePicture(plot, NullDistributionChart(picture), env)) return ExitFailed;
   }
   return ExitOk;
 }
@@ -518,7 +519,7 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
   runApp
       ->add_option("--plot", run.Plot,
                    "Also draw the power function with its 95 % intervals: FILE.svg, or FILE.png where the build "
-                   "has Qt")
+                   "has Qt or runs on Windows")
       ->check(NotEmpty("a file name"))
       ->group(output);
   runApp
@@ -557,7 +558,7 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
   testApp
       ->add_option("--plot", testPlot,
                    "Also draw the null distribution with the observed index: FILE.svg, or FILE.png where the build "
-                   "has Qt")
+                   "has Qt or runs on Windows")
       ->check(NotEmpty("a file name"));
   AddEcoSimOptions(*testApp, testOptions);
 
@@ -632,7 +633,7 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
   mergeApp
       ->add_option("--plot", merge.Plot,
                    "Also draw actual size and power against matrix size, one line per test setting: FILE.svg, or "
-                   "FILE.png where the build has Qt")
+                   "FILE.png where the build has Qt or runs on Windows")
       ->type_name("FILE")
       ->check(NotEmpty("a file name"));
   mergeApp->add_flag("--remove-partials", merge.RemovePartials,

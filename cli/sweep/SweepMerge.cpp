@@ -365,7 +365,7 @@ int RunMerge(const MergeCommand& c, Environment& env) {
     err << "tessil-cli: cannot write " << Quoted(c.Output) << ": " << WriteErrorReason(error) << "\n";
     return ExitFailed;
   }
-  if (!c.Plot.empty() && !WritePicture(c.Plot, SweepChartSvg(chart, ChartTitle(plan)), env)) {
+  if (!c.Plot.empty() && !WritePicture(c.Plot, SweepChart(chart, ChartTitle(plan)), env)) {
     return ExitFailed;
   }
   return ExitOk;

@@ -40,6 +40,10 @@ bool EncodeChartPng(const chart::Chart& chart, int width, int height, std::strin
 // does not exist", "access is denied", ...); the new file is then removed.
 bool WriteChartPng(const chart::Chart& chart, int width, int height, const std::wstring& path, std::string& reason);
 
+// Writes the chart's SVG text to the path the same way: replaced whole or not
+// at all, false with the reason in words.
+bool WriteChartSvg(const chart::Chart& chart, const std::wstring& path, std::string& reason);
+
 // The face text is drawn in, as GDI+ names it: the system's message font, or
 // the generic sans-serif face.
 std::wstring ChartFontFace();
