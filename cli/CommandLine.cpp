@@ -27,10 +27,12 @@
 #include "PowerChart.h"
 #include "ProgressBar.h"
 #include "Study.h"
+#include "SvgDrawing.h"
 #include "Sweep.h"
 #include "SweepMerge.h"
 #include "Validation.h"
 #include "VerdictCertainty.h"
+#include "Version.h"
 
 namespace tessil::cli {
 
@@ -47,6 +49,29 @@ CLI::Validator ChoiceOf(const std::string& what) {
         return refusal;
       },
       "CHOICE");
+}
+
+// A number option's text wholly a whole number, in digits. The windows take
+// the leading number of a text and round halves to even, which suits a text
+// box being typed into; a script's "20x15" or "10.5" is a mistake, refused
+// here with the option and the text named.
+// `sign`: how a negative number is taken: refused as a text that is not a
+// count, refused as a seed ("0 or more"), or left to the windows' own check.
+enum class Negative { NotACount, Seed, WindowsCheck };
+CLI::Validator Digits(const std::string& what, Negative sign) {
+  return CLI::Validator(
+      [what, sign](const std::string& value) -> std::string {
+        const std::string_view text = value;
+        const bool negative = text.starts_with('-');
+        const std::string_view digits = negative ? text.substr(1) : text;
+        const bool numeral = !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
+        if (numeral && !negative) return {};
+        if (numeral && sign == Negative::WindowsCheck) return {};
+        if (numeral && sign == Negative::Seed) return "\"" + value + "\": " + what + " must be 0 or more";
+        return "\"" + value + "\" is not a whole number; write " + what + " in digits only (" +
+               (sign == Negative::NotACount ? "such as 20" : "0 or more") + ")";
+      },
+      "");
 }
 
 // The EcoSim test options as typed: each choice by its caption, to which
@@ -98,9 +123,11 @@ void AddEcoSimOptions(CLI::App& app, EcoSimOptionTexts& t) {
       app, "--empty-sites", t.EmptySites,
       "Empty sites, for the species-combinations and V-ratio indices: ", "treatment of empty sites", group);
   app.add_option("--ecosim-iterations", t.Options.EcoSimIterations, "Null matrices per test, 1 to 50000")
+      ->check(Digits("the number of null matrices", Negative::NotACount))
       ->capture_default_str()
       ->group(group);
   app.add_option("--ecosim-seed", t.Options.EcoSimSeed, "EcoSim's random number seed, 0 or more")
+      ->check(Digits("EcoSim's seed", Negative::WindowsCheck))
       ->capture_default_str()
       ->group(group);
 }
@@ -192,46 +219,6 @@ bool RefuseSharedOutputs(const std::vector<std::pair<std::string, std::string>>&
   return false;
 }
 
-bool IsPng(const std::string& path) {
-  std::string extension = std::filesystem::path(path).extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension == ".png";
-}
-
-}  // namespace
-
-bool RefusePlotFile(const std::string& path, const Environment& env) {
-  if (path.empty()) return false;
-  std::string extension = std::filesystem::path(path).extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (extension != ".svg" && extension != ".png") {
-    env.Err << "tessil-cli: --plot \"" << Printable(path)
-            << "\": pictures are written as SVG or PNG; give a file name ending in .svg or .png.\n";
-    return true;
-  }
-  if (extension == ".png" && !env.RenderPng) {
-    env.Err << "tessil-cli: --plot \"" << Printable(path)
-            << "\": this tessil-cli is built without Qt and cannot write PNG; give a file name ending in .svg.\n";
-    return true;
-  }
-  return false;
-}
-
-bool WritePicture(const std::string& path, const std::string& svg, const Environment& env) {
-  if (!IsPng(path)) return WriteFile(path, svg, env.Err);
-  std::string png;
-  std::string reason;
-  if (!env.RenderPng(svg, png, reason)) {
-    env.Err << "tessil-cli: cannot draw \"" << Printable(path) << "\": " << reason << "\n";
-    return false;
-  }
-  return WriteFile(path, png, env.Err);
-}
-
-namespace {
-
 struct RunCommand {
   std::string Hypothesis{TermOf(Hypothesis::NoInteractions).CliSpellings[0]};
   bool AssumeSites = false;
@@ -273,7 +260,7 @@ int WriteStudyOutputs(const RunCommand& c, const StudyRequest& request, const St
   }
   if (!c.Tsv.empty() && !WriteFile(c.Tsv, PowerTableTsv(result.Table), env.Err)) return ExitFailed;
   if (!c.Json.empty() && !WriteFile(c.Json, PowerTableJson(request, result), env.Err)) return ExitFailed;
-  if (!c.Plot.empty() && !WritePicture(c.Plot, PowerChartSvg(result.Table, request.Inputs), env)) return ExitFailed;
+  if (!c.Plot.empty() && !WritePicture(c.Plot, PowerChart(result.Table, request.Inputs), env)) return ExitFailed;
   return ExitOk;
 }
 
@@ -283,6 +270,10 @@ int Run(RunCommand& c, Environment& env) {
     return ExitRefused;
   }
   if (RefusePlotFile(c.Plot, env)) return ExitRefused;
+  for (const auto& [option, path] :
+       {std::pair{"-o", report}, std::pair{"--tsv", c.Tsv}, std::pair{"--json", c.Json}, std::pair{"--plot", c.Plot}}) {
+    if (RefuseUnwritableOutput(option, path, env)) return ExitRefused;
+  }
 
   StudyTexts texts;
   for (const Term<Hypothesis>& term : Vocabulary<Hypothesis>::Terms) {
@@ -379,8 +370,6 @@ std::string Lf(std::string text) {
   return out;
 }
 
-bool IsInterrupted(const Environment& env) { return env.Interrupted != nullptr && env.Interrupted->load(); }
-
 // Runs the test, abandoning it soon after the user interrupts: a watcher
 // turns the interrupt flag, which a signal handler can only set, into a stop
 // request the test polls.
@@ -426,7 +415,7 @@ cooc::TestResult RunTestUntilInterrupted(const cooc::Incidence& matrix, const co
 int Test(const std::string& path, const std::string& header, const std::string& plot, EcoSimOptionTexts& texts,
          Environment& env) {
   if (RefuseSharedOutputs({{"MATRIX", path}, {"--plot", plot}}, env.Err)) return ExitRefused;
-  if (RefusePlotFile(plot, env)) return ExitRefused;
+  if (RefusePlotFile(plot, env) || RefuseUnwritableOutput("--plot", plot, env)) return ExitRefused;
   if (!CheckEcoSimTexts(texts.Options, env.Err)) return ExitRefused;
   const EcoSimTestOptions options = texts.Chosen();
   MatrixReadOptions reading;
@@ -479,7 +468,7 @@ int Test(const std::string& path, const std::string& header, const std::string& 
     picture.Observed = result.Observed;
     picture.PLower = FormatPValue(result.CountLessOrEqual, result.NullMatrices);
     picture.PUpper = FormatPValue(result.CountGreaterOrEqual, result.NullMatrices);
-    if (!WritePicture(plot, NullDistributionSvg(picture), env)) return ExitFailed;
+    if (!WritePicture(plot, NullDistributionChart(picture), env)) return ExitFailed;
   }
   return ExitOk;
 }
@@ -504,7 +493,11 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
       "  tessil-cli sweep plan.toml -o results        every study of a plan; run again to resume\n"
       "  tessil-cli merge results -o table.tsv        one table of the sweep's studies\n"
       "\nThe report lists the arguments as (interaction level, scenario); both are defined in\n"
-      "the help pages shipped with Tessil.");
+      "the help pages shipped with Tessil.\n"
+      "\nNumber options take whole numbers in digits only: \"20x15\" or \"10.5\" is refused. The windows,\n"
+      "where a number is being typed, take the leading number of a text and round halves to even;\n"
+      "the command line is stricter on purpose, since a script's odd number is a mistake.");
+  app.set_version_flag("--version", "tessil-cli " + std::string(TessilVersion), "Print the version and exit");
 
   RunCommand run;
   CLI::App* runApp =
@@ -524,14 +517,22 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
                    "Assume this proportion of species interacting: " + CaptionList<InteractionLevel>())
       ->transform(CLI::Transformer(LevelNames()))
       ->group(study);
-  runApp->add_option("--rows", run.Rows, "Rows (number of species), 2 or more")->capture_default_str()->group(study);
-  runApp->add_option("--cols", run.Cols, "Columns (number of sites), 2 or more")->capture_default_str()->group(study);
+  runApp->add_option("--rows", run.Rows, "Rows (number of species), 2 or more")
+      ->check(Digits("the number of rows", Negative::NotACount))
+      ->capture_default_str()
+      ->group(study);
+  runApp->add_option("--cols", run.Cols, "Columns (number of sites), 2 or more")
+      ->check(Digits("the number of columns", Negative::NotACount))
+      ->capture_default_str()
+      ->group(study);
   const std::string simulation = "Simulation (as in \"Tessil -- Options\")";
   runApp->add_option("--iterations", run.Iterations, "Random matrices per argument of the power function")
+      ->check(Digits("the number of iterations", Negative::NotACount))
       ->capture_default_str()
       ->group(simulation);
   runApp->add_option("--seed", run.Seed, "Seed of Tessil's random matrices, 0 or more")
       ->check(NotEmpty("a seed"))
+      ->check(Digits("the seed", Negative::Seed))
       ->capture_default_str()
       ->group(simulation);
   runApp->add_flag("--yes", run.Yes, "Answer Yes when asked to go on with fewer than 100 iterations")
@@ -550,7 +551,7 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
   runApp
       ->add_option("--plot", run.Plot,
                    "Also draw the power function with its 95 % intervals: FILE.svg, or FILE.png where the build "
-                   "has Qt")
+                   "has Qt or runs on Windows")
       ->check(NotEmpty("a file name"))
       ->group(output);
   runApp
@@ -599,7 +600,7 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
   testApp
       ->add_option("--plot", testPlot,
                    "Also draw the null distribution with the observed index: FILE.svg, or FILE.png where the build "
-                   "has Qt")
+                   "has Qt or runs on Windows")
       ->check(NotEmpty("a file name"));
   AddEcoSimOptions(*testApp, testOptions);
 
@@ -620,8 +621,10 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
       "  column-constraint = [\"equi\", \"fixed\"]\n"
       "Each study's seeds are drawn from the plan's seeds and the study's settings: --list shows them, with the run\n"
       "command that makes the study alone. The folder holds sweep.txt, plan.toml and studies/ID/ with report.txt,\n"
-      "power.tsv, power.json, power.svg and study.toml. Ctrl-C or SIGTERM ends the sweep with exit status 130,\n"
-      "keeping its finished studies; the same command resumes it.");
+      "power.tsv, power.json, power.svg, study.toml and finished.txt, the record that proves the study whole.\n"
+      "Ctrl-C or SIGTERM ends the sweep with exit status 130, keeping its finished studies; the same command\n"
+      "resumes it, setting aside (never deleting) any study folder its record does not prove. Runs of one plan\n"
+      "into one folder may overlap: the same command twice, overlapping shards, a resubmission.");
   sweepApp->add_option("PLAN", sweep.Plan, "The sweep plan, a .toml file")->required();
   sweepApp
       ->add_option("-o,--output", sweep.Folder,
@@ -645,6 +648,9 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
   sweepApp->add_flag("--no-progress", sweep.NoProgress, "Do not show the progress bar on standard error");
   sweepApp->add_flag("--list", sweep.List,
                      "Only list the plan's studies (id, shard, seeds, the run command that makes each alone)");
+  sweepApp->add_flag("--remove-partials", sweep.RemovePartials,
+                     "Also remove the partial studies of runs on other machines (listed, with their age, when a sweep "
+                     "resumes); only when no run of the sweep is under way there");
   sweepApp->add_flag("--prepare", sweep.Prepare,
                      "Only check the plan and make the sweep's folder (or check that it holds this plan's sweep), "
                      "running nothing: what a batch system's submit step does before it queues the shards");
@@ -669,9 +675,12 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
   mergeApp
       ->add_option("--plot", merge.Plot,
                    "Also draw actual size and power against matrix size, one line per test setting: FILE.svg, or "
-                   "FILE.png where the build has Qt")
+                   "FILE.png where the build has Qt or runs on Windows")
       ->type_name("FILE")
       ->check(NotEmpty("a file name"));
+  mergeApp->add_flag("--remove-partials", merge.RemovePartials,
+                     "Also remove the partial studies of runs on other machines; only when no run of the sweep is "
+                     "under way there");
   mergeApp->add_flag("--allow-missing", merge.AllowMissing,
                      "Write the table of the studies present even if some are missing");
 

@@ -93,6 +93,22 @@ std::string WriteErrorReason(std::error_code error) {
 }
 
 std::error_code ReplaceFile(const fs::path& path, std::string_view bytes) {
+  return ReplaceFile(path, bytes, ReachDisk);
+}
+
+std::error_code CheckWritableFolder(const fs::path& target) {
+  std::error_code error;
+  if (fs::is_directory(target, error)) return std::make_error_code(std::errc::is_a_directory);
+  fs::path created;
+  error.clear();
+  std::unique_ptr<std::FILE, CloseFile> file = CreateBeside(target, created, error);
+  if (!file) return error == std::errc::no_such_file_or_directory ? MissingFolderReason(target) : error;
+  file.reset();
+  fs::remove(created, error);
+  return error;
+}
+
+std::error_code ReplaceFile(const fs::path& path, std::string_view bytes, FileSync sync) {
   std::error_code error;
   // A link is followed: the file it names is replaced and the link stays.
   fs::path target = path;
@@ -110,7 +126,7 @@ std::error_code ReplaceFile(const fs::path& path, std::string_view bytes) {
   if (!file) return error == std::errc::no_such_file_or_directory ? MissingFolderReason(target) : error;
   errno = 0;
   bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() &&
-                 std::fflush(file.get()) == 0 && ReachDisk(file.get());
+                 std::fflush(file.get()) == 0 && sync(file.get());
   if (!written) error = LastError();
   errno = 0;
   if (std::fclose(file.release()) != 0 && written) {

@@ -23,6 +23,16 @@ std::string WriteErrorReason(std::error_code error);
 // removed and the error returned; an empty error means success.
 std::error_code ReplaceFile(const std::filesystem::path& target, std::string_view bytes);
 
+// Makes a file's bytes reach the disk; false (errno set) when they did not.
+using FileSync = bool (*)(std::FILE* file);
+// The same with the step that puts the bytes on disk given: a test sees
+// that it comes before the rename.
+std::error_code ReplaceFile(const std::filesystem::path& target, std::string_view bytes, FileSync sync);
+
+// Whether a new file can be made in the folder of `target`, proved by making
+// one beside it and removing it; the reason when it cannot.
+std::error_code CheckWritableFolder(const std::filesystem::path& target);
+
 // Whether two paths name the same file as the file system resolves them:
 // "a.txt", "./a.txt" and a link to it are one file.
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);

@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
   };
 #if TESSIL_PNG_PICTURES
-  env.RenderPng = tessil::cli::RenderSvgAsPng;
+  env.RenderPng = tessil::cli::RenderChartAsPng;
 #endif
   return tessil::cli::RunCommandLine(argc, argv, env);
 }

@@ -1,4 +1,4 @@
-// The summary picture of a sweep as SVG text.
+// The summary picture of a sweep as drawing primitives.
 #include "SweepChart.h"
 
 #include <algorithm>
@@ -6,9 +6,11 @@
 #include <cmath>
 #include <cstddef>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 
+#include "ChartLook.h"
 #include "NumberText.h"
 #include "OutputResults_Procedures.h"
 #include "SvgDrawing.h"
@@ -17,71 +19,52 @@ namespace tessil {
 
 namespace {
 
-using svg::Escaped;
-using svg::Line;
+using chart::Anchor;
+using chart::AxisPen;
+using chart::GridPen;
+using chart::NominalPen;
+using chart::NullColour;
+using chart::PowerColour;
+using chart::Rgb;
+using chart::WarningPen;
 using svg::Num;
-using svg::Open;
-using svg::Text;
 
-// Okabe and Ito's palette without its yellow, which fades into white: colours
-// that stay apart for readers with the commonest colour-vision deficiencies.
-constexpr std::array<std::string_view, 7> Colours = {"#0072b2", "#d55e00", "#009e73", "#cc79a7",
-                                                     "#e69f00", "#56b4e9", "#000000"};
-// Seven colours and five shapes share no factor, so the first 35 settings
-// each have a pair of their own.
-constexpr int ShapeCount = 5;
+// The argument's rates in pale tints of the series' colours.
+constexpr chart::Colour PaleNullColour = Rgb(0xf0b998);
+constexpr chart::Colour PalePowerColour = Rgb(0x9cc3e0);
 
-std::string_view ColourOf(std::size_t setting) { return Colours[setting % Colours.size()]; }
-
-// A mark's outline around the origin; the group around it places and colours it.
-std::string_view Shape(std::size_t setting) {
-  switch (setting % ShapeCount) {
-    case 0:
-      return "<circle r=\"4.5\"/>";
-    case 1:
-      return "<rect x=\"-4\" y=\"-4\" width=\"8\" height=\"8\"/>";
-    case 2:
-      return "<polygon points=\"0,-5.5 5,3.5 -5,3.5\"/>";
-    case 3:
-      return "<polygon points=\"0,-5.5 5,0 0,5.5 -5,0\"/>";
-    default:
-      return "<polygon points=\"0,5.5 5,-3.5 -5,-3.5\"/>";
-  }
+chart::Text Label(double x, double y, std::string content, double size, Anchor align = Anchor::Start,
+                  std::string role = {}) {
+  chart::Text text;
+  text.At = {x, y};
+  text.Content = std::move(content);
+  text.Size = size;
+  text.Align = align;
+  text.Is.Role = std::move(role);
+  return text;
 }
 
-// Filled marks for the actual size and the least power, open ones for the
-// greatest power, so that a setting's two power lines differ in print too.
-std::string Mark(std::string_view cls, std::size_t setting, double x, double y, bool open, std::string_view tip,
-                 std::string_view data = {}) {
-  const std::string colour(ColourOf(setting));
-  std::string out = "<g class=\"" + std::string(cls) + "\" data-setting=\"" + std::to_string(setting) + "\"";
-  if (!data.empty()) {
-    out += ' ';
-    out += data;
-  }
-  out += " transform=\"translate(" + Num(x) + " " + Num(y) + ")\" fill=\"" + (open ? "#ffffff" : colour) +
-         "\" stroke=\"" + (open ? colour : "#ffffff") + "\" stroke-width=\"" + (open ? "1.5" : "0.8") + "\">" +
-         std::string(Shape(setting));
-  if (!tip.empty()) out += "<title>" + Escaped(tip) + "</title>";
-  return out + "</g>\n";
+chart::Line Rule(double x1, double y1, double x2, double y2, chart::Pen pen, chart::Tag tag = {}) {
+  return {{x1, y1}, {x2, y2}, std::move(pen), std::move(tag)};
 }
 
 struct MatrixSize {
   std::int32_t Rows = 0;
   std::int32_t Cols = 0;
-  [[nodiscard]] std::int64_t Cells() const { return static_cast<std::int64_t>(Rows) * Cols; }
   [[nodiscard]] std::string Caption() const { return std::to_string(Rows) + " x " + std::to_string(Cols); }
   bool operator==(const MatrixSize& other) const { return Rows == other.Rows && Cols == other.Cols; }
 };
 
+// Sizes by rows, then columns: a sweep of rows at each column count reads
+// along the axis as it was planned, without the zig-zag an order by cells
+// gives when both vary.
 bool SmallerMatrix(const MatrixSize& a, const MatrixSize& b) {
-  if (a.Cells() != b.Cells()) return a.Cells() < b.Cells();
   if (a.Rows != b.Rows) return a.Rows < b.Rows;
   return a.Cols < b.Cols;
 }
 
 // A label cut to about `chars` characters with an ellipsis, never inside a
-// UTF-8 sequence; the full label stays in the entry's tooltip.
+// UTF-8 sequence; the full label stays in the panel's tooltip.
 std::string Shortened(const std::string& label, std::size_t chars) {
   if (label.size() <= chars) return label;
   std::size_t cut = chars > 1 ? chars - 1 : 0;
@@ -96,20 +79,34 @@ enum class Series { ActualSize, LeastPower, GreatestPower };
 
 struct SeriesLook {
   std::string_view Class;    // the marks' and the line's class after "mark " or "line "
-  std::string_view Caption;  // how a tooltip names the rate
+  std::string_view Caption;  // how a tooltip and the key name the rate
+  chart::Colour Ink;
+  chart::Shape Form;
   bool Open = false;
-  std::string_view Dashes;  // empty for a solid line
+  std::vector<double> Dashes;  // empty for a solid line
 };
 
 SeriesLook LookOf(Series series) {
   switch (series) {
     case Series::ActualSize:
-      return {"actual-size", "actual size", false, {}};
+      return {"actual-size", "actual size", NullColour, chart::Shape::Circle, false, {}};
     case Series::LeastPower:
-      return {"least-power", "least power", false, {}};
+      return {"least-power", "least power", PowerColour, chart::Shape::Square, false, {}};
     default:
-      return {"greatest-power", "greatest power", true, "5 3"};
+      return {"greatest-power", "greatest power", PowerColour, chart::Shape::TriangleUp, true, {5, 3}};
   }
+}
+
+chart::Mark SeriesMark(const SeriesLook& look, double x, double y, std::string role, chart::Tag tag = {}) {
+  chart::Mark mark;
+  mark.Centre = {x, y};
+  mark.Form = look.Form;
+  mark.Fill = look.Open ? chart::White : look.Ink;
+  mark.Outline = chart::Pen{look.Open ? look.Ink : chart::White, look.Open ? 1.5 : 0.8, {}};
+  mark.Translated = true;
+  mark.Is = std::move(tag);
+  mark.Is.Role = std::move(role);
+  return mark;
 }
 
 std::optional<double> ValueOf(const SweepChartStudy& study, Series series) {
@@ -121,24 +118,29 @@ std::optional<double> ValueOf(const SweepChartStudy& study, Series series) {
   return value;
 }
 
+std::optional<SweepInterval> IntervalOf(const SweepChartStudy& study, Series series) {
+  const std::optional<SweepInterval>& interval = series == Series::ActualSize   ? study.ActualSizeInterval
+                                                 : series == Series::LeastPower ? study.MinPowerInterval
+                                                                                : study.MaxPowerInterval;
+  if (interval && (!std::isfinite(interval->Lower) || !std::isfinite(interval->Upper))) return std::nullopt;
+  return interval;
+}
+
 }  // namespace
 
-std::string SweepChartSvg(const std::vector<SweepChartStudy>& studies, const std::string& title) {
+chart::Chart SweepChart(const std::vector<SweepChartStudy>& studies, const std::string& title) {
   constexpr int width = 1000;
-  constexpr double panelWidth = 410;
-  constexpr std::array<double, 2> panelLeft = {70, 70 + panelWidth + 94};
-  constexpr double top = 92;
-  constexpr double bottom = top + 330;
-
   if (studies.empty()) {
-    std::string svg = Open(width, 160, title);
-    svg += Text(width / 2.0, 30, title, "class=\"title\" text-anchor=\"middle\" font-size=\"16\" font-weight=\"bold\"");
-    svg += Text(width / 2.0, 90, "Nothing to draw: the sweep has no finished studies.",
-                "class=\"empty\" text-anchor=\"middle\" font-size=\"14\"");
-    return svg + "</svg>\n";
+    chart::Chart empty{width, 160, title, {}};
+    chart::Text heading = Label(width / 2.0, 30, title, 16, Anchor::Middle, chart::TitleRole);
+    heading.Bold = true;
+    empty.Items.emplace_back(std::move(heading));
+    empty.Items.emplace_back(
+        Label(width / 2.0, 90, "Nothing to draw: the sweep has no finished studies.", 14, Anchor::Middle, "empty"));
+    return empty;
   }
 
-  // Settings in order of first appearance; sizes by cells, then rows.
+  // Settings in order of first appearance; sizes by rows, then columns.
   std::vector<std::string> settings;
   std::unordered_map<std::string, std::size_t> settingOf;
   std::vector<MatrixSize> sizes;
@@ -154,162 +156,182 @@ std::string SweepChartSvg(const std::vector<SweepChartStudy>& studies, const std
         sizes.begin());
   };
 
-  // One place per size; a setting's marks sit a little apart from the
-  // others' so that equal rates do not hide each other.
+  // The layout: the title, its caption and the key, then the panels in up
+  // to three columns, each with its setting above and its sizes below.
+  const std::size_t columns = std::min<std::size_t>(3, settings.size());
+  const std::size_t panelRows = (settings.size() + columns - 1) / columns;
+  constexpr double marginLeft = 64;
+  constexpr double marginRight = 20;
+  constexpr double gap = 56;
+  const double panelWidth =
+      (width - marginLeft - marginRight - gap * static_cast<double>(columns - 1)) / static_cast<double>(columns);
+  constexpr double panelHeight = 200;
+  constexpr double firstTop = 124;
   const double slot = panelWidth / static_cast<double>(sizes.size());
-  const double settingCount = static_cast<double>(settings.size());
-  const double dodge = settings.size() > 1 ? std::min(4.0, slot * 0.4 / (settingCount - 1.0)) : 0.0;
-  const auto xOf = [&](std::size_t panel, std::size_t size, std::size_t setting) {
-    return panelLeft[panel] + slot * (static_cast<double>(size) + 0.5) +
-           dodge * (static_cast<double>(setting) - (settingCount - 1.0) / 2.0);
-  };
-  const auto yOf = [&](double rate) { return bottom - std::clamp(rate, 0.0, 1.0) * (bottom - top); };
-
-  // Size captions turn when they would run into each other.
   std::size_t longestSize = 0;
   for (const MatrixSize& size : sizes) longestSize = std::max(longestSize, size.Caption().size());
+  // Size captions turn when they would run into each other.
   const bool turnSizes = static_cast<double>(longestSize) * CharWidth + 8.0 > slot;
   const double sizeCaptionsHeight = turnSizes ? static_cast<double>(longestSize) * CharWidth * 0.71 + 16.0 : 20.0;
+  const double rowHeight = 34 + panelHeight + sizeCaptionsHeight + 30;
+  const int height = static_cast<int>(firstTop + rowHeight * static_cast<double>(panelRows));
+  // The three series of a size sit a little apart, so that equal rates and
+  // their intervals do not hide each other.
+  const double dodge = std::min(6.0, slot * 0.18);
 
-  // The legend: a key to the lines, then one entry per setting, in as many
-  // columns as the longest label allows.
-  std::size_t longestLabel = 0;
-  for (const std::string& label : settings) longestLabel = std::max(longestLabel, label.size());
-  const double legendLeft = panelLeft[0];
-  const double legendWidth = panelLeft[1] + panelWidth - legendLeft;
-  const double entryWidth = std::max(220.0, static_cast<double>(longestLabel) * CharWidth + 44.0);
-  const std::size_t columns = std::clamp<std::size_t>(static_cast<std::size_t>(legendWidth / entryWidth), 1, 3);
-  const std::size_t perColumn = (settings.size() + columns - 1) / columns;
-  const double columnWidth = legendWidth / static_cast<double>(columns);
-  const auto labelChars = static_cast<std::size_t>((columnWidth - 44.0) / CharWidth);
-  const double keyY = bottom + sizeCaptionsHeight + 42;
-  const double entriesY = keyY + 30;
-  constexpr double entryHeight = 18;
-  const int height = static_cast<int>(entriesY + static_cast<double>(perColumn) * entryHeight + 16);
+  chart::Chart picture{width, height, title, {}};
+  auto& items = picture.Items;
+  chart::Text heading = Label(width / 2.0, 30, title, 16, Anchor::Middle, chart::TitleRole);
+  heading.Bold = true;
+  items.emplace_back(std::move(heading));
+  items.emplace_back(Label(width / 2.0, 50,
+                           std::to_string(studies.size()) + (studies.size() == 1 ? " study" : " studies") + " of " +
+                               std::to_string(settings.size()) +
+                               (settings.size() == 1 ? " test setting" : " test settings") + " at " +
+                               std::to_string(sizes.size()) + (sizes.size() == 1 ? " matrix size" : " matrix sizes") +
+                               "; each point with its exact 95 % interval (Clopper-Pearson)",
+                           12, Anchor::Middle, chart::TitleRole));
 
-  std::string svg = Open(width, height, title);
-  svg += Text(width / 2.0, 30, title, "class=\"title\" text-anchor=\"middle\" font-size=\"16\" font-weight=\"bold\"");
-  svg += Text(width / 2.0, 50,
-              std::to_string(studies.size()) + (studies.size() == 1 ? " study" : " studies") + " of " +
-                  std::to_string(settings.size()) + (settings.size() == 1 ? " test setting" : " test settings") +
-                  " at " + std::to_string(sizes.size()) + (sizes.size() == 1 ? " matrix size" : " matrix sizes") +
-                  "; every study is one mark",
-              "class=\"title\" text-anchor=\"middle\" font-size=\"12\"");
-
-  constexpr std::array<std::string_view, 2> panelTitles = {"Actual size (Type I error)", "Power"};
-  for (std::size_t panel = 0; panel < 2; ++panel) {
-    const double left = panelLeft[panel];
-    const double right = left + panelWidth;
-    svg += Text((left + right) / 2.0, top - 12, panelTitles[panel],
-                "class=\"panel-title\" text-anchor=\"middle\" font-size=\"14\" font-weight=\"bold\"");
-    for (int tick = 0; tick <= 10; ++tick) {
-      const double rate = tick / 10.0;
-      svg += Line(left, yOf(rate), right, yOf(rate), "class=\"grid\" stroke=\"#dddddd\" stroke-width=\"1\"");
-      if (tick % 2 == 0) {
-        svg += Text(left - 6, yOf(rate) + 4, Num(rate, 1), "class=\"tick\" text-anchor=\"end\" font-size=\"11\"");
-      }
-    }
-    svg += Line(left, top, left, bottom, "stroke=\"#333333\" stroke-width=\"1\"");
-    svg += Line(left, bottom, right, bottom, "stroke=\"#333333\" stroke-width=\"1\"");
-    const double labelX = left - 44;
-    svg += "<text class=\"axis-label\" x=\"" + Num(labelX) + "\" y=\"" + Num((top + bottom) / 2.0) +
-           "\" text-anchor=\"middle\" font-size=\"12\" transform=\"rotate(-90 " + Num(labelX) + " " +
-           Num((top + bottom) / 2.0) + ")\">" + (panel == 0 ? "Type I error rate" : "Power") + "</text>\n";
-    for (std::size_t k = 0; k < sizes.size(); ++k) {
-      const double x = panelLeft[panel] + slot * (static_cast<double>(k) + 0.5);
-      svg += Line(x, bottom, x, bottom + 4, "stroke=\"#333333\" stroke-width=\"1\"");
-      if (turnSizes) {
-        svg += "<text class=\"size\" x=\"" + Num(x + 3) + "\" y=\"" + Num(bottom + 14) +
-               "\" text-anchor=\"end\" font-size=\"11\" transform=\"rotate(-45 " + Num(x + 3) + " " + Num(bottom + 14) +
-               ")\">" + Escaped(sizes[k].Caption()) + "</text>\n";
-      } else {
-        svg += Text(x, bottom + 17, sizes[k].Caption(), "class=\"size\" text-anchor=\"middle\" font-size=\"11\"");
-      }
-    }
-    svg += Text((left + right) / 2.0, bottom + sizeCaptionsHeight + 16, "Matrix size (species x sites)",
-                "class=\"axis-label\" text-anchor=\"middle\" font-size=\"12\"");
-  }
-
-  // The nominal size, and the rate from which the report warns of high Type
-  // I error rates.
-  const double sizeRight = panelLeft[0] + panelWidth;
-  svg += Line(panelLeft[0], yOf(0.05), sizeRight, yOf(0.05),
-              "class=\"reference\" data-rate=\"0.05\" stroke=\"#444444\" stroke-width=\"1.2\" "
-              "stroke-dasharray=\"6 4\"");
-  svg += Line(panelLeft[0], yOf(ErrorRateThreshold), sizeRight, yOf(ErrorRateThreshold),
-              "class=\"reference\" data-rate=\"0.15\" stroke=\"#b00020\" stroke-width=\"1.2\" "
-              "stroke-dasharray=\"2 3\"");
-
-  // Lines first, then every mark above every line.
-  constexpr std::array<Series, 3> allSeries = {Series::ActualSize, Series::LeastPower, Series::GreatestPower};
-  std::string marks;
-  for (const Series series : allSeries) {
+  // The key: the three series and the two reference lines.
+  constexpr double keyY = 80;
+  items.emplace_back(chart::GroupStart{12, chart::Role("legend")});
+  double keyX = marginLeft;
+  for (const Series series : {Series::ActualSize, Series::LeastPower, Series::GreatestPower}) {
     const SeriesLook look = LookOf(series);
-    const std::size_t panel = series == Series::ActualSize ? 0 : 1;
-    // Each setting's studies by size; studies of one size keep their order.
-    std::vector<std::vector<std::pair<std::size_t, const SweepChartStudy*>>> points(settings.size());
-    for (const SweepChartStudy& study : studies) {
-      if (ValueOf(study, series)) points[settingOf.at(study.Setting)].emplace_back(sizeIndex(study), &study);
-    }
-    for (std::size_t setting = 0; setting < settings.size(); ++setting) {
-      auto& line = points[setting];
-      if (line.empty()) continue;
-      std::stable_sort(line.begin(), line.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-      std::string coordinates;
-      for (const auto& [size, study] : line) {
-        const double x = xOf(panel, size, setting);
-        const double rate = *ValueOf(*study, series);
-        const double y = yOf(rate);
-        coordinates += (coordinates.empty() ? "" : " ") + Num(x) + "," + Num(y);
-        marks += Mark("mark " + std::string(look.Class), setting, x, y, look.Open,
-                      settings[setting] + "; " + sizes[size].Caption() + ": " + std::string(look.Caption) + " " +
-                          FormatRate(rate),
-                      "data-size=\"" + sizes[size].Caption() + "\" data-rate=\"" + Num(rate, 4) + "\"");
-      }
-      svg += "<polyline class=\"line " + std::string(look.Class) + "\" data-setting=\"" + std::to_string(setting) +
-             "\" points=\"" + coordinates + "\" fill=\"none\" stroke=\"" + std::string(ColourOf(setting)) +
-             "\" stroke-width=\"1.6\" stroke-linejoin=\"round\"" +
-             (look.Dashes.empty() ? std::string() : " stroke-dasharray=\"" + std::string(look.Dashes) + "\"") +
-             "><title>" + Escaped(settings[setting] + ": " + std::string(look.Caption)) + "</title></polyline>\n";
-    }
+    items.emplace_back(Rule(keyX, keyY - 4, keyX + 28, keyY - 4, chart::Pen{look.Ink, 1.6, look.Dashes}));
+    items.emplace_back(SeriesMark(look, keyX + 14, keyY - 4, "legend-mark"));
+    const std::string caption = series == Series::ActualSize ? "actual size (Type I error)" : std::string(look.Caption);
+    items.emplace_back(Label(keyX + 34, keyY, caption, 12));
+    keyX += 34 + static_cast<double>(caption.size()) * 6.6 + 18;
   }
-  svg += marks;
+  items.emplace_back(Rule(keyX, keyY - 4, keyX + 28, keyY - 4, NominalPen));
+  items.emplace_back(Label(keyX + 34, keyY, "nominal size 0.05", 12));
+  items.emplace_back(Rule(marginLeft + 4, keyY + 18, marginLeft + 14, keyY + 18, chart::Pen{PaleNullColour, 1.5, {}}));
+  items.emplace_back(
+      Rule(marginLeft + 16, keyY + 18, marginLeft + 26, keyY + 18, chart::Pen{PalePowerColour, 1.5, {}}));
+  items.emplace_back(Label(marginLeft + 34, keyY + 22,
+                           "the rate at each argument (scenario and interaction level), inside and outside the null "
+                           "hypothesis",
+                           12));
+  keyX += 34 + 17 * 6.6 + 18;
+  items.emplace_back(Rule(keyX, keyY - 4, keyX + 28, keyY - 4, WarningPen));
+  items.emplace_back(Label(keyX + 34, keyY, "0.15: the report warns from here", 12));
+  items.emplace_back(chart::GroupEnd{});
 
-  // The key to the lines.
-  svg += "<g class=\"legend\" font-size=\"12\">\n";
-  // A grey sample of each power line: solid with a filled mark, dashed with an open one.
-  const auto keySample = [&](double x, bool greatest, std::string_view caption) {
-    std::string out = Line(x, keyY - 4, x + 28, keyY - 4,
-                           greatest ? "stroke=\"#555555\" stroke-width=\"1.6\" stroke-dasharray=\"5 3\""
-                                    : "stroke=\"#555555\" stroke-width=\"1.6\"");
-    out += "<circle cx=\"" + Num(x + 14) + "\" cy=\"" + Num(keyY - 4) + "\" r=\"4.5\" " +
-           (greatest ? "fill=\"#ffffff\" stroke=\"#555555\" stroke-width=\"1.5\"/>\n" : "fill=\"#555555\"/>\n");
-    return out + Text(x + 34, keyY, caption);
-  };
-  svg += keySample(legendLeft, false, "least power (and actual size)");
-  svg += keySample(legendLeft + 230, true, "greatest power");
-  svg += Line(legendLeft + 380, keyY - 4, legendLeft + 408, keyY - 4,
-              "stroke=\"#444444\" stroke-width=\"1.2\" stroke-dasharray=\"6 4\"");
-  svg += Text(legendLeft + 414, keyY, "nominal size 0.05");
-  svg += Line(legendLeft + 550, keyY - 4, legendLeft + 578, keyY - 4,
-              "stroke=\"#b00020\" stroke-width=\"1.2\" stroke-dasharray=\"2 3\"");
-  svg += Text(legendLeft + 584, keyY, "0.15: the report warns from here");
-
-  // One entry per setting, down the columns.
+  std::vector<chart::Primitive> marks;
   for (std::size_t setting = 0; setting < settings.size(); ++setting) {
-    const std::size_t column = setting / perColumn;
-    const double x = legendLeft + columnWidth * static_cast<double>(column);
-    const double y = entriesY + entryHeight * static_cast<double>(setting % perColumn);
-    const std::string colour(ColourOf(setting));
-    svg += "<g class=\"legend-entry\" data-setting=\"" + std::to_string(setting) + "\"><title>" +
-           Escaped(settings[setting]) + "</title>\n";
-    svg += Line(x, y - 4, x + 28, y - 4, "stroke=\"" + colour + "\" stroke-width=\"1.6\"");
-    svg += Mark("legend-mark", setting, x + 14, y - 4, false, {});
-    svg += Text(x + 36, y, Shortened(settings[setting], labelChars), "font-size=\"11\"");
-    svg += "</g>\n";
+    const double left = marginLeft + (panelWidth + gap) * static_cast<double>(setting % columns);
+    const double right = left + panelWidth;
+    const std::size_t panelRow = setting / columns;
+    const double top = firstTop + 34 + rowHeight * static_cast<double>(panelRow);
+    const double bottom = top + panelHeight;
+    const auto yOf = [&](double rate) { return bottom - std::clamp(rate, 0.0, 1.0) * (bottom - top); };
+    const auto xOf = [&](std::size_t size, int offset) {
+      return left + slot * (static_cast<double>(size) + 0.5) + dodge * offset;
+    };
+
+    items.emplace_back(chart::GroupStart{{}, {"panel", {{"setting", std::to_string(setting)}}, settings[setting]}});
+    chart::Text panelTitle =
+        Label((left + right) / 2.0, top - 12, Shortened(settings[setting], static_cast<std::size_t>(panelWidth / 6.6)),
+              12, Anchor::Middle, "panel-title");
+    panelTitle.Bold = true;
+    items.emplace_back(std::move(panelTitle));
+    for (int tick = 0; tick <= 10; tick += 2) {
+      const double rate = tick / 10.0;
+      items.emplace_back(Rule(left, yOf(rate), right, yOf(rate), GridPen, chart::Role("grid")));
+      items.emplace_back(Label(left - 5, yOf(rate) + 4, Num(rate, 1), 10, Anchor::End, "tick"));
+    }
+    items.emplace_back(Rule(left, top, left, bottom, AxisPen));
+    items.emplace_back(Rule(left, bottom, right, bottom, AxisPen));
+    if (setting % columns == 0) {
+      chart::Text axis = Label(left - 36, (top + bottom) / 2.0, "Rejection rate", 12, Anchor::Middle, "axis-label");
+      axis.Rotation = -90;
+      items.emplace_back(std::move(axis));
+    }
+    for (std::size_t k = 0; k < sizes.size(); ++k) {
+      const double x = xOf(k, 0);
+      items.emplace_back(Rule(x, bottom, x, bottom + 4, AxisPen));
+      if (turnSizes) {
+        chart::Text caption = Label(x + 3, bottom + 14, sizes[k].Caption(), 10, Anchor::End, "size");
+        caption.Rotation = -45;
+        items.emplace_back(std::move(caption));
+      } else {
+        items.emplace_back(Label(x, bottom + 16, sizes[k].Caption(), 10, Anchor::Middle, "size"));
+      }
+    }
+    items.emplace_back(Label((left + right) / 2.0, bottom + sizeCaptionsHeight + 14, "Matrix size (species x sites)",
+                             11, Anchor::Middle, "axis-label"));
+    items.emplace_back(Rule(left, yOf(0.05), right, yOf(0.05), NominalPen, {"reference", {{"rate", "0.05"}}, {}}));
+    items.emplace_back(Rule(left, yOf(ErrorRateThreshold), right, yOf(ErrorRateThreshold), WarningPen,
+                            {"reference", {{"rate", "0.15"}}, {}}));
+
+    // Every argument's rate as a pale tick, under the lines and marks.
+    for (const SweepChartStudy& study : studies) {
+      if (settingOf.at(study.Setting) != setting) continue;
+      const std::size_t size = sizeIndex(study);
+      for (const auto& [rates, ink, place, role] :
+           {std::tuple{&study.InsideRates, PaleNullColour, -1.0, "argument-rate in-null"},
+            std::tuple{&study.OutsideRates, PalePowerColour, 0.5, "argument-rate outside-null"}}) {
+        const double x = left + slot * (static_cast<double>(size) + 0.5) + dodge * place;
+        for (const double rate : *rates) {
+          if (!std::isfinite(rate)) continue;
+          items.emplace_back(Rule(x - 5, yOf(rate), x + 5, yOf(rate), chart::Pen{ink, 1.5, {}},
+                                  {role, {{"size", sizes[size].Caption()}, {"rate", Num(rate, 4)}}, {}}));
+        }
+      }
+    }
+
+    // Lines first, then the intervals and the marks above every line.
+    int offset = -1;
+    for (const Series series : {Series::ActualSize, Series::LeastPower, Series::GreatestPower}) {
+      const SeriesLook look = LookOf(series);
+      std::vector<std::pair<std::size_t, const SweepChartStudy*>> points;
+      for (const SweepChartStudy& study : studies) {
+        if (settingOf.at(study.Setting) == setting && ValueOf(study, series))
+          points.emplace_back(sizeIndex(study), &study);
+      }
+      std::stable_sort(points.begin(), points.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+      chart::Polyline path;
+      for (const auto& [size, study] : points) {
+        const double x = xOf(size, offset);
+        const double rate = *ValueOf(*study, series);
+        path.Points.push_back({x, yOf(rate)});
+        std::string tip = settings[setting] + "; " + sizes[size].Caption() + ": " + std::string(look.Caption) + " " +
+                          FormatRate(rate);
+        chart::Tag tag{
+            {}, {{"setting", std::to_string(setting)}, {"size", sizes[size].Caption()}, {"rate", Num(rate, 4)}}, {}};
+        if (const std::optional<SweepInterval> interval = IntervalOf(*study, series)) {
+          tip += " (95 % interval " + FormatRate(interval->Lower) + " to " + FormatRate(interval->Upper) + ")";
+          tag.Data.emplace_back("lower", Num(interval->Lower, 4));
+          tag.Data.emplace_back("upper", Num(interval->Upper, 4));
+          const chart::Pen whisker{look.Ink, 1.2, {}};
+          const double low = yOf(interval->Lower);
+          const double high = yOf(interval->Upper);
+          marks.emplace_back(Rule(x, low, x, high, whisker, {"interval " + std::string(look.Class), tag.Data, tip}));
+          marks.emplace_back(Rule(x - 3, low, x + 3, low, whisker));
+          marks.emplace_back(Rule(x - 3, high, x + 3, high, whisker));
+        }
+        tag.Tip = tip;
+        marks.emplace_back(SeriesMark(look, x, yOf(rate), "mark " + std::string(look.Class), std::move(tag)));
+      }
+      if (!path.Points.empty()) {
+        path.Stroke = {look.Ink, 1.6, look.Dashes};
+        path.Is = {"line " + std::string(look.Class),
+                   {{"setting", std::to_string(setting)}},
+                   settings[setting] + ": " + std::string(look.Caption)};
+        items.emplace_back(std::move(path));
+      }
+      ++offset;
+    }
+    items.insert(items.end(), marks.begin(), marks.end());
+    marks.clear();
+    items.emplace_back(chart::GroupEnd{});
   }
-  svg += "</g>\n</svg>\n";
-  return svg;
+  return picture;
+}
+
+std::string SweepChartSvg(const std::vector<SweepChartStudy>& studies, const std::string& title) {
+  return svg::Document(SweepChart(studies, title));
 }
 
 }  // namespace tessil

@@ -16,6 +16,9 @@ packages=(
   # The Windows build and its tests: the posix-thread mingw-w64 compiler
   # (the win32 one has no std::thread) and Wine to run the results.
   g++-mingw-w64-x86-64-posix wine wine64
+  # The Windows desktop's help file, "Tessil Help.chm": Free Pascal's CHM
+  # compiler chmcmd, and chmls, with which its test reads the file back.
+  fp-utils-3.2.2
   # The one-node Slurm cluster of scripts/test-slurm.sh, which starts its own
   # daemons; installing them must not start the machine's (see below).
   slurmd slurmctld slurm-client munge

@@ -3,7 +3,11 @@
 # own (munged, slurmctld, slurmd, everything under a temporary folder), submits
 # tests/slurm/plan.toml through scripts/slurm/submit-sweep.sh as a job array of
 # 4 tasks plus the merge job, and checks that the merged table is byte for
-# byte the one a single machine's `tessil-cli sweep` and `merge` make.
+# byte the one a single machine's `tessil-cli sweep` and `merge` make. Then two
+# submissions a shared cluster sees every day, each ending with the same table:
+# the same command submitted again while a task of the first array still runs
+# (held between computing a study and publishing it), into a folder whose name
+# holds a %; and a plan edited as soon as it has been submitted.
 #
 #   scripts/test-slurm.sh [TESSIL_CLI]      (default build/ci/bin/tessil-cli)
 #
@@ -91,13 +95,16 @@ cleanup() {
   trap - EXIT
   trap '' INT TERM
   set +e
-  if [ -n "$array_job$merge_job" ] && [ -n "$(daemon_pid slurmctld "$tmp/slurmctld.pid")" ]; then
+  if [ -n "$array_job$merge_job${other_jobs[*]}" ] && [ -n "$(daemon_pid slurmctld "$tmp/slurmctld.pid")" ]; then
     # Jobs still queued or running when the test ends early: cancel them, and
     # give slurmd a moment to end their processes before it stops itself.
+    [ ! -d "$tmp/hold" ] || touch "$tmp/hold/go"
     # shellcheck disable=SC2086
-    scancel $array_job $merge_job 2>/dev/null
+    scancel $array_job $merge_job ${other_jobs[*]} 2>/dev/null
+    local listed
+    listed=$(tr ' ' ',' <<<"${array_job:-0} ${merge_job:-0} ${other_jobs[*]}")
     for _ in $(seq 1 20); do
-      [ -z "$(squeue -h -j "${array_job:-0},${merge_job:-0}" -o %i 2>/dev/null)" ] && break
+      [ -z "$(squeue -h -j "${listed%,}" -o %i 2>/dev/null)" ] && break
       sleep 0.5
     done
   fi
@@ -118,6 +125,7 @@ socket="$tmp/munge/munge.socket"
 conf="$tmp/slurm.conf"
 array_job=""
 merge_job=""
+other_jobs=()
 started=()
 trap cleanup EXIT
 trap 'echo "test-slurm: interrupted" >&2; exit 130' INT
@@ -125,7 +133,7 @@ trap 'echo "test-slurm: terminated" >&2; exit 143' TERM
 
 show_logs() {
   local log
-  for log in "$tmp/munge/munged.log" "$tmp/slurmctld.log" "$tmp/slurmd.log" "$tmp"/cluster/slurm-logs/*; do
+  for log in "$tmp/munge/munged.log" "$tmp/slurmctld.log" "$tmp/slurmd.log" "$tmp"/cluster*/slurm-logs/*; do
     [ -f "$log" ] || continue
     echo "---- last lines of ${log#"$tmp"/}" >&2
     tail -n 15 "$log" >&2
@@ -232,10 +240,27 @@ job_states() {
   records=$(scontrol show job -o "$1" 2>/dev/null) && [ -n "$records" ] || return 1
   sed -E 's/.*JobState=([A-Z_]+).*/\1 &/; s/^([A-Z_]+) .*ArrayTaskId=([^ ]+).*ExitCode=([^ ]+).*/\1 task \2 exit \3/; s/^([A-Z_]+) .*ExitCode=([^ ]+).*/\1 exit \2/' <<<"$records"
 }
+# Whether the jobs given (default: the first submission's) are all done.
 jobs_done() {
-  local states
-  states=$(job_states "$array_job") && states+=$'\n'$(job_states "$merge_job") || return 1
+  local states job
+  [ $# -gt 0 ] || set -- "$array_job" "$merge_job"
+  states=""
+  for job in "$@"; do states+=$(job_states "$job")$'\n' || return 1; done
   ! grep -qE '^(PENDING|CONFIGURING|RUNNING|COMPLETING|SUSPENDED|REQUEUED|RESIZING)' <<<"$states"
+}
+# Fails unless every task of array $1 and the merge job $2 completed.
+check_completed() {
+  local states bad
+  states=$(job_states "$1")
+  bad=$(grep -v '^COMPLETED' <<<"$states" || true)
+  [ -z "$bad" ] || fail "$3: tasks of job array $1 did not succeed: $(tr '\n' ';' <<<"$bad")"
+  [ "$(job_states "$2")" = "COMPLETED exit 0:0" ] || fail "$3: merge job $2: $(job_states "$2")"
+}
+# Fails unless the folder's merged table is the single machine's.
+check_table() {
+  [ -f "$1/merged.tsv" ] || fail "$2: the merge job wrote no merged.tsv."
+  cmp "$tmp/whole/merged.tsv" "$1/merged.tsv" >&2 ||
+    fail "$2: the merged table differs from the single machine's: $(diff "$tmp/whole/merged.tsv" "$1/merged.tsv" | head -n 6)"
 }
 wait_for 120 jobs_done || fail "the jobs were not done within 120 s: $(job_states "$array_job"; job_states "$merge_job")"
 
@@ -260,4 +285,50 @@ done
 cmp "$tmp/whole/merged.tsv" "$tmp/cluster/merged.tsv" >&2 ||
   fail "the cluster's merged table differs from the single machine's: $(diff "$tmp/whole/merged.tsv" "$tmp/cluster/merged.tsv" | head -n 6)"
 
-echo "test-slurm: passed: $tasks tasks and the merge on a one-node Slurm cluster gave the single machine's table ($((SECONDS - start_seconds)) s)"
+echo "test-slurm: $tasks tasks and the merge gave the single machine's table ($((SECONDS - start_seconds)) s)"
+
+# The same command submitted again while a task of the first array still
+# runs. The first array runs one task at a time, and that task is held
+# between computing its study and publishing it (TESSIL_SWEEP_HOLD reaches
+# the tasks through sbatch's environment); the second array runs the whole
+# sweep meanwhile, and the held task then finds its study published. A % in
+# the folder's name must reach the logs as itself.
+again="$tmp/cluster%again"
+mkdir -p "$tmp/hold"
+ids=$(TESSIL_SWEEP_HOLD="publish:$tmp/hold" scripts/slurm/submit-sweep.sh "$plan" "$again" --tasks "$tasks" \
+  --max-running 1 --time 00:03:00 --tessil-cli "$cli" --parsable) || fail "the first submission failed."
+read -r first_array first_merge <<<"$ids"
+other_jobs+=("$first_array" "$first_merge")
+held() { [ -f "$tmp/hold/held" ]; }
+wait_for 60 held || fail "no task of job array $first_array was held: $(job_states "$first_array")"
+ids=$(scripts/slurm/submit-sweep.sh "$plan" "$again" --tasks "$tasks" --time 00:03:00 --tessil-cli "$cli" \
+  --parsable) || fail "the submission while a task runs failed."
+read -r second_array second_merge <<<"$ids"
+other_jobs+=("$second_array" "$second_merge")
+wait_for 120 jobs_done "$second_array" "$second_merge" ||
+  fail "the second submission was not done within 120 s: $(job_states "$second_array")"
+check_completed "$second_array" "$second_merge" "resubmitted"
+touch "$tmp/hold/go"
+wait_for 120 jobs_done "$first_array" "$first_merge" ||
+  fail "the first submission was not done within 120 s: $(job_states "$first_array")"
+check_completed "$first_array" "$first_merge" "held"
+grep -q "finished by another run at the same time" "$again"/slurm-logs/sweep-"${first_array}"_*.out ||
+  fail "the held task did not find its study published by the other array."
+check_table "$again" "resubmitted while a task runs"
+leftover=$(ls -A "$again/studies" | grep -v '^[0-9a-f]\{16\}$' || true)
+[ -z "$leftover" ] || fail "resubmitted while a task runs: studies/ holds $leftover"
+
+# A plan edited as soon as it is submitted: the tasks and the merge read the
+# copy the folder keeps, so the sweep is the one submitted.
+cp "$plan" "$tmp/edited.toml"
+ids=$(scripts/slurm/submit-sweep.sh "$tmp/edited.toml" "$tmp/cluster-edited" --tasks "$tasks" --time 00:03:00 \
+  --tessil-cli "$cli" --parsable) || fail "the submission of the plan to be edited failed."
+printf '\n[[study]]\nrows = 7\ncols = 7\n' >>"$tmp/edited.toml"
+read -r edited_array edited_merge <<<"$ids"
+other_jobs+=("$edited_array" "$edited_merge")
+wait_for 120 jobs_done "$edited_array" "$edited_merge" ||
+  fail "the edited plan's jobs were not done within 120 s: $(job_states "$edited_array")"
+check_completed "$edited_array" "$edited_merge" "plan edited after submission"
+check_table "$tmp/cluster-edited" "plan edited after submission"
+
+echo "test-slurm: passed: a sweep, a resubmission while a task runs and a plan edited after submission each gave the single machine's table on a one-node Slurm cluster ($((SECONDS - start_seconds)) s)"

@@ -42,11 +42,17 @@ Options:
   -- OPTIONS            everything after -- goes to sbatch for both jobs, e.g.
                         -- --partition=long --account=mylab
 
+The tasks read the copy of the plan that DIR keeps (DIR/plan.toml), so the
+plan file may be edited once this command has returned.
+
 Resuming: a sweep that stopped part way (time limit, pre-emption, scancel, a
 failed node) resumes when you submit the same command again with the same DIR:
 studies already in DIR are kept and skipped, and only the missing ones run. The
-number of tasks may differ from the first submission. A DIR holding a sweep of
-another plan, or made by another version of Tessil, is refused.
+number of tasks may differ from the first submission, and the same command may
+be submitted again while tasks of the first submission still run: a study is
+computed by whichever run comes first, and the other keeps its copy. A DIR
+holding a sweep of another plan, or made by another version of Tessil, is
+refused.
 
 Example:
   scripts/slurm/submit-sweep.sh examples/sweep.toml /scratch/me/sweep1 \\
@@ -149,21 +155,27 @@ fi
 
 logs="$dir/slurm-logs"
 mkdir -p "$logs" || fail "cannot make the folder \"$logs\"."
+# Slurm expands % in an output file's name (%j, %A, ...): a % of the folder's
+# own name is written %% so that the logs land where the folder is.
+logs_pattern=${logs//%/%%}
+# The tasks and the merge read the plan's copy kept in DIR, never PLAN
+# itself: editing PLAN while the jobs wait changes nothing of this sweep.
+kept_plan="$dir/plan.toml"
 
 array="0-$((tasks - 1))"
 [ -z "$max_running" ] || array="$array%$max_running"
 
 # sbatch --parsable prints "jobid" or "jobid;cluster".
 array_job=$(sbatch --parsable --array="$array" --time="$time_limit" --cpus-per-task="$cpus" \
-  --job-name=tessil-sweep --output="$logs/sweep-%A_%a.out" "${sbatch_options[@]}" \
-  "$here/tessil-sweep.sbatch" "$cli" "$plan" "$dir" "${sweep_options[@]}") ||
+  --job-name=tessil-sweep --output="$logs_pattern/sweep-%A_%a.out" "${sbatch_options[@]}" \
+  "$here/tessil-sweep.sbatch" "$cli" "$kept_plan" "$dir" "${sweep_options[@]}") ||
   fail "sbatch refused the job array (above); nothing was submitted."
 array_job=${array_job%%;*}
 
 # afterok: the merge runs only if every task succeeded; if one fails, Slurm
 # cancels the merge instead of leaving it pending for ever.
 merge_job=$(sbatch --parsable --dependency="afterok:$array_job" --kill-on-invalid-dep=yes \
-  --job-name=tessil-merge --output="$logs/merge-%j.out" "${sbatch_options[@]}" \
+  --job-name=tessil-merge --output="$logs_pattern/merge-%j.out" "${sbatch_options[@]}" \
   "$here/tessil-merge.sbatch" "$cli" "$dir") || {
   echo "$me: sbatch refused the merge job (above); the job array $array_job is submitted." >&2
   echo "$me: merge by hand when it ends: $cli merge $dir -o $dir/merged.tsv" >&2

@@ -24,6 +24,9 @@ TEST(SweepPlan, RefusesWithFileLineSettingAndTheCliMessage) {
   std::string thousand = "[2";
   for (int k = 0; k < 1000; ++k) thousand += ", 2";
   thousand += "]";
+  std::string million = "[2";
+  for (int k = 1; k < 1000; ++k) million += ", " + std::to_string(k + 2);
+  million += "]";
   const struct {
     std::string Plan;
     std::string Message;
@@ -60,6 +63,10 @@ TEST(SweepPlan, RefusesWithFileLineSettingAndTheCliMessage) {
       {"[sweep]\nrows = " + thousand + "\ncols = " + thousand + "\n",
        "plan.toml:1: sweep: the lists make more than 1000000 studies; split the plan"},
       {"seed = 1\n", "plan.toml:1: sweep: the plan has no studies; give a [sweep] table or [[study]] tables"},
+      // A million combinations and one [[study]]: over the cap, counted
+      // before a study is made.
+      {"[sweep]\nrows = " + million + "\ncols = " + million + "\n[[study]]\nrows = 5\n",
+       "plan.toml:1: sweep: the lists and the [[study]] tables make more than 1000000 studies; split the plan"},
   };
   for (const auto& c : cases) {
     const std::string message = Refusal(c.Plan);
@@ -131,7 +138,7 @@ TEST(SweepPlan, StudyRunsAsItsRunCommand) {
   ASSERT_TRUE(plan.AsksToContinue);
   const SweepStudy& study = plan.Studies.at(0);
   FrozenClock clock;
-  const std::string report = RunStudy(study.Request, {}, clock).Report;
+  const std::string report = RunStudy(RequestToRun(study), {}, clock).Report;
 
   std::vector<std::string> args;
   std::istringstream words(study.RunCommand);

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <sstream>
@@ -14,9 +16,14 @@
 #include <tuple>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "CommandLine.h"
 #include "ProgressBar.h"
 #include "Sweep.h"
+#include "SweepFolder.h"
 #include "SweepPlan.h"
 #include "Version.h"
 
@@ -173,9 +180,11 @@ TEST(Sweep, MergesTheSameTablesWholeInShardsAndInterruptedThenResumed) {
   const std::string present5 = Slurp(partialTable);
   EXPECT_EQ(std::count(present5.begin(), present5.end(), '\n'), 6) << "the header and five studies";
 
-  // A partial folder left by a killed run is never read and is replaced.
-  fs::create_directories(f.Root / "resumed" / "studies" / (".partial-" + f.Id(4)));
-  std::ofstream(f.Root / "resumed" / "studies" / (".partial-" + f.Id(4)) / "power.json") << "{";
+  // A partial folder left by a killed run of this machine is never read and
+  // is removed (no process has the id 2^31).
+  const fs::path left = f.Root / "resumed" / "studies" / (".partial-" + f.Id(4) + "." + ThisHost() + ".2147483648");
+  fs::create_directories(left);
+  std::ofstream(left / "power.json") << "{";
   const fs::path kept = f.Root / "resumed" / "studies" / f.Id(1) / "report.txt";
   const fs::file_time_type keptTime = fs::last_write_time(kept);
   const std::string resumed = f.Sweep("resumed", {"--shard", "1/3", "--no-progress"});
@@ -217,7 +226,16 @@ TEST(Sweep, RefusesAFolderOfAnotherPlanOrVersionOrOfOtherFiles) {
     EXPECT_EQ(o.Err, c.Refusal);
     EXPECT_FALSE(fs::exists(fs::path(folder) / "studies")) << "refused before any work";
   }
-  fs::remove(fs::path(folder) / "sweep.txt");
+  // Another plan's copy without a record: a plan prepared there a moment
+  // ago, or left half-made; refused before any work, not after the sweep.
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  std::ofstream(fs::path(folder) / "plan.toml", std::ios::binary) << "[sweep]\nrows = 9\n";
+  const Outcome foreign = Cli({"sweep", f.Plan.string(), "-o", folder, "--yes", "--prepare"});
+  EXPECT_EQ(foreign.Status, ExitRefused);
+  EXPECT_NE(foreign.Err.find(q + " holds the plan.toml of another plan"), std::string::npos) << foreign.Err;
+  EXPECT_FALSE(fs::exists(fs::path(folder) / "studies"));
+  fs::remove(fs::path(folder) / "plan.toml");
   std::ofstream(fs::path(folder) / "notes.txt") << "mine";
   const Outcome o = Cli({"sweep", f.Plan.string(), "-o", folder, "--yes"});
   EXPECT_EQ(o.Status, ExitRefused);
@@ -305,6 +323,197 @@ TEST(Sweep, ReadsAShardAsIOfN) {
       EXPECT_EQ(shard.Count, -1) << text;
     }
   }
+}
+
+TEST(Sweep, ResumeSetsAsideEveryStudyItsRecordDoesNotProveAndMergeRefusesIt) {
+  SweepFolders f;
+  f.Sweep("whole");
+  const std::string whole = f.Merged("whole");
+  f.Sweep("tampered");
+  const fs::path studies = f.Root / "tampered" / "studies";
+  const fs::path elsewhere = f.Root / "elsewhere";
+  fs::create_directories(elsewhere);
+  std::ofstream(elsewhere / "kept.txt") << "not the sweep's";
+  const auto folderOf = [&](std::size_t k) { return studies / f.Id(k); };
+  const struct {
+    std::size_t Study;
+    std::function<void(const fs::path&)> Tamper;
+    std::string Reason;
+  } cases[] = {
+      // In reverse plan order: merge names the first study it cannot take.
+      {5, [](const fs::path& d) { fs::remove(d / "report.txt"); }, "has no report.txt"},
+      {4,
+       [](const fs::path& d) {
+         for (const auto& entry : fs::directory_iterator(d)) fs::remove(entry.path());
+       },
+       "is empty"},
+#ifndef _WIN32
+      {3,
+       [&](const fs::path& d) {
+         fs::remove_all(d);
+         fs::create_directory_symlink(elsewhere, d);
+       },
+       "is a link, not a folder"},
+#else
+      // Making a link needs a privilege on Windows: a missing file instead.
+      {3, [](const fs::path& d) { fs::remove(d / "power.tsv"); }, "has no power.tsv"},
+#endif
+      {2,
+       [&](const fs::path& d) {
+         std::ofstream(d / "power.json", std::ios::binary) << Slurp(folderOf(0) / "power.json");
+       },
+       "has a power.json of another size than its record says"},
+      {1,
+       [](const fs::path& d) {
+         std::string svg = Slurp(d / "power.svg");
+         svg[svg.size() / 2] = svg[svg.size() / 2] == 'x' ? 'y' : 'x';
+         std::ofstream(d / "power.svg", std::ios::binary) << svg;
+       },
+       "has a power.svg whose checksum is not its record's"},
+      {0, [](const fs::path& d) { fs::remove(d / "finished.txt"); },
+       "has no record of a finished study (finished.txt)"},
+  };
+  for (const auto& c : cases) {
+    c.Tamper(folderOf(c.Study));
+    const Outcome merged = Cli({"merge", (f.Root / "tampered").string(), "-o", "-"});
+    EXPECT_EQ(merged.Status, ExitFailed) << c.Reason;
+    EXPECT_NE(merged.Err.find("cannot take the results of study " + f.Id(c.Study)), std::string::npos) << merged.Err;
+    EXPECT_NE(merged.Err.find(c.Reason), std::string::npos) << merged.Err;
+    EXPECT_NE(merged.Err.find("run the sweep again with the same plan and folder"), std::string::npos);
+    EXPECT_EQ(merged.Out, "");
+  }
+  const std::string resumed = f.Sweep("tampered", {"--no-progress"});
+  for (const auto& c : cases) {
+    const std::string line = "tessil-cli: study " + f.Id(c.Study) + " in \"" + folderOf(c.Study).string() +
+                             "\" is not finished (it " + c.Reason + "); set aside as \".set-aside-" + f.Id(c.Study) +
+                             "-";
+    EXPECT_NE(resumed.find(line), std::string::npos) << resumed;
+  }
+  EXPECT_NE(resumed.find("[6/6] study"), std::string::npos) << resumed;
+  EXPECT_EQ(f.Merged("tampered"), whole);
+  EXPECT_EQ(Slurp(elsewhere / "kept.txt"), "not the sweep's") << "a link is moved, never followed";
+  std::size_t asides = 0;
+  for (const auto& entry : fs::directory_iterator(studies)) asides += entry.path().filename().string()[0] == '.';
+  EXPECT_EQ(asides, 6u) << "nothing is deleted";
+
+  // A folder whose record is made to name it, holding another study's
+  // figures, is caught by merge's check of power.json against the plan.
+  fs::remove_all(folderOf(5));
+  fs::create_directory(folderOf(5));
+  std::vector<std::pair<std::string, std::string>> files;
+  for (const std::string& name : StudyFileNames()) {
+    files.emplace_back(name, Slurp(folderOf(4) / name));
+    std::ofstream(folderOf(5) / name, std::ios::binary) << files.back().second;
+  }
+  std::ofstream(folderOf(5) / "finished.txt", std::ios::binary) << StudyRecordText(f.Id(5), f.Parsed.Hash, files);
+  const Outcome forged = Cli({"merge", (f.Root / "tampered").string(), "-o", "-"});
+  EXPECT_EQ(forged.Status, ExitFailed);
+  EXPECT_NE(forged.Err.find("its power.json holds the figures of another study (its seed differs)"), std::string::npos)
+      << forged.Err;
+}
+
+TEST(Sweep, PartialStudiesOfOtherRunsAreNamedWithTheirAgeAndRemovedOnlyOnRequest) {
+  SweepFolders f;
+  f.Sweep("shared", {"--shard", "0/2"});
+  const fs::path studies = f.Root / "shared" / "studies";
+  const fs::path ended = studies / (".partial-" + f.Id(1) + "." + ThisHost() + ".2147483648");
+  const fs::path other = studies / (".partial-" + f.Id(3) + ".node-17.42");
+  fs::create_directories(ended);
+  fs::create_directories(other);
+#ifdef _WIN32
+  // A folder's time cannot be set through the standard library there.
+  const std::string age = "0 minutes";
+#else
+  fs::last_write_time(other, fs::file_time_type::clock::now() - std::chrono::minutes(125));
+  const std::string age = "125 minutes";
+#endif
+  const std::string named = "tessil-cli: \"" + other.string() +
+                            "\" is a study under way or left by process 42 on node-17, last changed " + age +
+                            " ago; left alone (--remove-partials removes it once no run writes it).\n";
+  const Outcome merged = Cli({"merge", (f.Root / "shared").string(), "-o", "-", "--allow-missing"});
+  EXPECT_EQ(merged.Status, ExitOk);
+  EXPECT_NE(merged.Err.find(named), std::string::npos) << merged.Err;
+  EXPECT_FALSE(fs::exists(ended)) << "this machine's ended run leaves nothing";
+  const std::string resumed = f.Sweep("shared", {"--shard", "1/2"});
+  EXPECT_NE(resumed.find(named), std::string::npos) << resumed;
+  EXPECT_TRUE(fs::exists(other));
+  f.Sweep("shared", {"--remove-partials"});
+  EXPECT_FALSE(fs::exists(other));
+  EXPECT_EQ(f.Entries("shared").size(), 6u);
+}
+
+TEST(Sweep, PlanFilesAreBoundedAndTheirReadingAnswersCtrlC) {
+  SweepFolders f;
+  const fs::path large = f.Root / "large.toml";
+  std::ofstream(large, std::ios::binary) << PlanText;
+  fs::resize_file(large, MostPlanBytes + 1);
+  struct Case {
+    fs::path Plan;
+    std::string Refusal;
+  };
+  std::vector<Case> cases = {
+      {large, "cannot read \"" + large.string() +
+                  "\": it is 17 MiB; a plan is read up to 16 MiB (16777216 bytes); split the plan"},
+      {f.Root, "cannot read \"" + f.Root.string() + "\": it is a folder, not a file"},
+  };
+#ifndef _WIN32
+  const fs::path fifo = f.Root / "fifo.toml";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  cases.push_back({fifo, "cannot read \"" + fifo.string() + "\": it is not a regular file (a pipe or a device)"});
+  cases.push_back({"/dev/zero", "cannot read \"/dev/zero\": it is not a regular file (a pipe or a device)"});
+#endif
+  for (const Case& c : cases) {
+    const Outcome o = Cli({"sweep", c.Plan.string(), "--list"});
+    EXPECT_EQ(o.Status, ExitRefused) << c.Plan;
+    EXPECT_NE(o.Err.find(c.Refusal), std::string::npos) << o.Err;
+  }
+  std::atomic<bool> flag{true};
+  SteadyClock clock;
+  const Outcome stopped = Cli({"sweep", f.Plan.string(), "-o", (f.Root / "none").string()}, {}, &clock, &flag);
+  EXPECT_EQ(stopped.Status, ExitCancelled);
+  EXPECT_NE(stopped.Err.find("reading the plan was interrupted; nothing was run."), std::string::npos);
+  EXPECT_FALSE(fs::exists(f.Root / "none"));
+  EXPECT_THROW(ParseSweepPlan(PlanText, "plan.toml", &flag), SweepPlanInterrupted);
+}
+
+#ifndef _WIN32
+TEST(Sweep, PrepareProvesThatStudiesCanBeWritten) {
+  SweepFolders f;
+  const fs::path folder = f.Root / "unwritable";
+  fs::create_directories(folder);
+  // /proc takes no new file, even from root.
+  fs::create_directory_symlink("/proc", folder / "studies");
+  const Outcome o = Cli({"sweep", f.Plan.string(), "-o", folder.string(), "--yes", "--prepare"});
+  EXPECT_NE(o.Status, ExitOk);
+  EXPECT_NE(o.Err.find("cannot write in \"" + (folder / "studies").string() + "\""), std::string::npos) << o.Err;
+  EXPECT_EQ(o.Err.find("is ready"), std::string::npos);
+}
+#endif
+
+TEST(Sweep, MergedRowsFollowThePlansOrder) {
+  SweepFolders f;
+  std::vector<std::string> planOrder;
+  for (const SweepStudy& study : f.Parsed.Studies) planOrder.push_back(study.Id);
+  ASSERT_FALSE(std::is_sorted(planOrder.begin(), planOrder.end())) << "the ids alone would give the order";
+  for (const char* shard : {"2/3", "0/3", "1/3"}) f.Sweep("out", {"--shard", shard});
+  const Outcome o = Cli({"merge", (f.Root / "out").string(), "-o", "-"});
+  ASSERT_EQ(o.Status, ExitOk) << o.Err;
+  std::istringstream lines(o.Out);
+  std::string line;
+  std::getline(lines, line);
+  std::vector<std::string> merged;
+  while (std::getline(lines, line)) merged.push_back(line.substr(0, line.find('\t')));
+  EXPECT_EQ(merged, planOrder);
+
+  // The summary chart is titled by the plan's title, or by what it varies.
+  const fs::path chart = f.Root / "chart.svg";
+  ASSERT_EQ(Cli({"merge", (f.Root / "out").string(), "-o", "-", "--plot", chart.string()}).Status, ExitOk);
+  EXPECT_NE(Slurp(chart).find("Tessil sweep over rows and column-constraint (plan " + f.Parsed.Hash + ")"),
+            std::string::npos);
+  std::ofstream(f.Plan, std::ios::binary) << "title = \"Size &amp; margins\"\n" << PlanText;
+  f.Sweep("titled");
+  ASSERT_EQ(Cli({"merge", (f.Root / "titled").string(), "-o", "-", "--plot", chart.string()}).Status, ExitOk);
+  EXPECT_NE(Slurp(chart).find("<title>Size &amp;amp; margins</title>"), std::string::npos);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "PowerChart.h"
@@ -119,25 +120,38 @@ std::pair<double, double> Place(const std::map<std::string, std::string>& mark) 
   return {std::stod(t.substr(open + 1, space - open - 1)), std::stod(t.substr(space + 1))};
 }
 
-TEST(Chart, SweepChartPlacesEveryStudyByCellsAndRateOneLinePerSettingAndSeries) {
+TEST(Chart, SweepChartGivesEachSettingAPanelOfSizesByRowsThenColumnsWithEveryRatesInterval) {
   const std::string hostile = "C-score <&\">";
-  // Sizes out of order: 144 cells, then 200 twice (10 x 20 before 20 x 10).
-  const std::vector<SweepChartStudy> studies = {
+  // Sizes out of order: 12 x 12 (144 cells) belongs between 10 x 20 and
+  // 20 x 10 (200 cells each), as rows come first.
+  std::vector<SweepChartStudy> studies = {
       {"A", 12, 12, std::nullopt, 0.4, 1.0}, {"A", 20, 10, 0.30, 0.5, 0.9}, {hostile, 12, 12, 0.05, std::nullopt, {}},
       {"A", 10, 20, 0.05, 0.6, 0.8},         {"A", 10, 20, 0.10, 0.2, 0.3},
   };
+  studies[1].ActualSizeInterval = SweepInterval{0.2, 0.4};
+  studies[1].MinPowerInterval = SweepInterval{0.4, 0.6};
+  studies[1].MaxPowerInterval = SweepInterval{0.8, 1.0};
+  studies[1].InsideRates = {0.0, 0.30, 0.1};
+  studies[1].OutsideRates = {0.5, 0.9};
   const std::string svg = SweepChartSvg(studies, "Sweep of " + hostile);
   EXPECT_EQ(svg.find(hostile), std::string::npos);
-  EXPECT_NE(svg.find("C-score &lt;&amp;&quot;&gt;"), std::string::npos);
+  EXPECT_NE(svg.find("Sweep of C-score &lt;&amp;&quot;&gt;"), std::string::npos);
 
-  const auto grid = Elements(svg, "grid");  // rates 0, 0.1, ..., 1 in each panel
-  ASSERT_EQ(grid.size(), 22u);
-  const auto yAt = [&](int tenths) { return std::stod(grid[static_cast<std::size_t>(tenths)].at("y1")); };
-  const auto nominal = Elements(svg, "reference");
-  ASSERT_EQ(nominal.size(), 2u);
-  EXPECT_EQ(nominal[0].at("data-rate"), "0.05");
-  const double nominalY = std::stod(nominal[0].at("y1"));
-  EXPECT_DOUBLE_EQ(nominalY, (yAt(0) + yAt(1)) / 2);
+  // One panel per setting, in order of first appearance, side by side.
+  const auto panels = Elements(svg, "panel");
+  ASSERT_EQ(panels.size(), 2u);
+  EXPECT_EQ(panels[1].at("data-setting"), "1");
+  const auto grid = Elements(svg, "grid");  // rates 0, 0.2, ..., 1 in each panel
+  ASSERT_EQ(grid.size(), 12u);
+  const auto yAt = [&](double rate) {
+    const double zero = std::stod(grid[0].at("y1"));
+    return zero + rate * (std::stod(grid[5].at("y1")) - zero);
+  };
+  const double secondLeft = std::stod(grid[6].at("x1"));
+  const auto references = Elements(svg, "reference");
+  ASSERT_EQ(references.size(), 4u) << "the nominal size and the warning rate in each panel";
+  EXPECT_DOUBLE_EQ(std::stod(references[0].at("y1")), yAt(0.05));
+  EXPECT_DOUBLE_EQ(std::stod(references[1].at("y1")), yAt(0.15));
 
   // A study without an actual size leaves no mark; the two of one size are both drawn.
   const auto sizes = Elements(svg, "mark actual-size");
@@ -148,22 +162,43 @@ TEST(Chart, SweepChartPlacesEveryStudyByCellsAndRateOneLinePerSettingAndSeries) 
   ASSERT_EQ(bySize["0 20 x 10"].size(), 1u);
   ASSERT_EQ(bySize["1 12 x 12"].size(), 1u);
   EXPECT_EQ(bySize.count("0 12 x 12"), 0u);
-  EXPECT_DOUBLE_EQ(bySize["0 10 x 20"][0].second, nominalY);
-  EXPECT_DOUBLE_EQ(bySize["1 12 x 12"][0].second, nominalY);
-  EXPECT_DOUBLE_EQ(bySize["0 10 x 20"][1].second, yAt(1));
-  EXPECT_DOUBLE_EQ(bySize["0 20 x 10"][0].second, yAt(3));
-  // x follows cells, then rows.
-  EXPECT_LT(bySize["0 10 x 20"][0].first, bySize["0 20 x 10"][0].first);
-  EXPECT_LT(bySize["1 12 x 12"][0].first, bySize["0 10 x 20"][0].first - 20);
-
-  // Least and greatest power at their rates, in the other panel.
+  EXPECT_DOUBLE_EQ(bySize["0 10 x 20"][0].second, yAt(0.05));
+  EXPECT_DOUBLE_EQ(bySize["0 10 x 20"][1].second, yAt(0.10));
+  EXPECT_DOUBLE_EQ(bySize["0 20 x 10"][0].second, yAt(0.30));
+  EXPECT_GT(bySize["1 12 x 12"][0].first, secondLeft) << "the second setting in its own panel";
+  // x follows rows, then columns: 10 x 20, 12 x 12, 20 x 10, in equal steps.
   const auto least = Elements(svg, "mark least-power");
-  const auto greatest = Elements(svg, "mark greatest-power");
   ASSERT_EQ(least.size(), 4u);
-  ASSERT_EQ(greatest.size(), 4u);
-  EXPECT_DOUBLE_EQ(Place(least[1]).second, yAt(11 + 6));
-  EXPECT_DOUBLE_EQ(Place(greatest[0]).second, yAt(11 + 10));
-  EXPECT_GT(Place(least[0]).first, std::stod(grid[11].at("x1")));
+  std::map<std::string, double> leastX;
+  for (const auto& m : least) leastX[m.at("data-size")] = Place(m).first;
+  EXPECT_LT(leastX["10 x 20"], leastX["12 x 12"]);
+  EXPECT_NEAR(leastX["12 x 12"] - leastX["10 x 20"], leastX["20 x 10"] - leastX["12 x 12"], 1e-9);
+
+  // Each rate's interval is a whisker from its lower to its upper bound,
+  // through its mark; rates without one have none.
+  for (const auto& [series, lower, upper, rate] :
+       {std::tuple{"actual-size", 0.2, 0.4, 0.30}, {"least-power", 0.4, 0.6, 0.5}, {"greatest-power", 0.8, 1.0, 0.9}}) {
+    const auto whiskers = Elements(svg, "interval " + std::string(series));
+    ASSERT_EQ(whiskers.size(), 1u) << series;
+    EXPECT_DOUBLE_EQ(std::stod(whiskers[0].at("y1")), yAt(lower)) << series;
+    EXPECT_DOUBLE_EQ(std::stod(whiskers[0].at("y2")), yAt(upper)) << series;
+    for (const auto& m : Elements(svg, "mark " + std::string(series))) {
+      if (m.at("data-size") != "20 x 10") continue;
+      EXPECT_DOUBLE_EQ(Place(m).first, std::stod(whiskers[0].at("x1"))) << series;
+      EXPECT_DOUBLE_EQ(Place(m).second, yAt(rate)) << series;
+    }
+  }
+
+  // Behind them, every argument's rate: inside the null hypothesis beside
+  // the actual size, outside it beside the powers.
+  const auto inside = Elements(svg, "argument-rate in-null");
+  const auto outside = Elements(svg, "argument-rate outside-null");
+  ASSERT_EQ(inside.size(), 3u);
+  ASSERT_EQ(outside.size(), 2u);
+  EXPECT_DOUBLE_EQ(std::stod(inside[2].at("y1")), yAt(0.1));
+  EXPECT_DOUBLE_EQ(std::stod(outside[1].at("y1")), yAt(0.9));
+  EXPECT_LT(std::stod(inside[0].at("x1")), std::stod(outside[0].at("x1")));
+  EXPECT_EQ(inside[0].at("data-size"), "20 x 10");
 
   // One line per setting and series, through that setting's marks in size order.
   const auto lines = Elements(svg, "line actual-size");
@@ -175,7 +210,6 @@ TEST(Chart, SweepChartPlacesEveryStudyByCellsAndRateOneLinePerSettingAndSeries) 
   EXPECT_EQ(lines[0].at("points"), expected);
   EXPECT_EQ(Elements(svg, "line least-power").size(), 1u);
   EXPECT_EQ(Elements(svg, "line greatest-power").size(), 1u);
-  EXPECT_EQ(Elements(svg, "legend-entry").size(), 2u);
 
   const std::string empty = SweepChartSvg({}, "Nothing yet");
   EXPECT_EQ(empty.rfind("<?xml", 0), 0u);

@@ -18,6 +18,7 @@
 #include "MatrixFile.h"
 #include "Sweep.h"
 #include "SweepChart.h"
+#include "SweepFolder.h"
 #include "SweepPlan.h"
 
 namespace tessil::cli {
@@ -75,7 +76,7 @@ constexpr std::array<const char*, 9> ArgumentColumns = {"level",      "scenario"
 // The columns that name the study: its id, its settings, its seeds.
 Row StudyCells(const SweepStudy& study) {
   Row row{{"study", study.Id, true}};
-  for (const SweepSetting& setting : study.Settings) row.push_back({setting.Name, setting.Value, true});
+  for (const SweepSetting& setting : study.Settings) row.push_back({std::string(setting.Name), setting.Value, true});
   row.push_back({"seed", std::to_string(study.Request.RandomSeed)});
   row.push_back({"ecosim-seed", study.Request.Inputs.Options.EcoSimSeed});
   return row;
@@ -150,7 +151,8 @@ std::vector<bool> Varying(const SweepPlan& plan) {
 std::string Described(const SweepStudy& study, const std::vector<bool>& chosen, const std::string& separator) {
   std::string text;
   for (std::size_t k = 0; k < chosen.size(); ++k) {
-    if (chosen[k]) text += (text.empty() ? "" : separator) + study.Settings[k].Name + "=" + study.Settings[k].Value;
+    if (chosen[k])
+      text += (text.empty() ? "" : separator) + std::string(study.Settings[k].Name) + "=" + study.Settings[k].Value;
   }
   return text;
 }
@@ -161,12 +163,12 @@ std::string Described(const SweepStudy& study, const std::vector<bool>& chosen, 
 std::vector<std::string> ChartLabels(const SweepPlan& plan) {
   std::vector<bool> chosen = Varying(plan);
   for (std::size_t k = 0; k < chosen.size(); ++k) {
-    const std::string& name = plan.Studies.front().Settings[k].Name;
+    const std::string_view name = plan.Studies.front().Settings[k].Name;
     chosen[k] = chosen[k] && name != "rows" && name != "cols";
   }
   if (std::find(chosen.begin(), chosen.end(), true) == chosen.end()) {
     for (std::size_t k = 0; k < chosen.size(); ++k) {
-      const std::string& name = plan.Studies.front().Settings[k].Name;
+      const std::string_view name = plan.Studies.front().Settings[k].Name;
       chosen[k] = name == "row-constraint" || name == "column-constraint" || name == "index";
     }
   }
@@ -183,21 +185,77 @@ std::int32_t SettingNumber(const SweepStudy& study, const std::string& name) {
 }
 
 // A study's points on the chart: its actual size when it has arguments
-// inside the null hypothesis, its powers when it has some outside.
+// inside the null hypothesis, its least and greatest powers when it has some
+// outside, each with the exact interval of the argument that gives it.
 SweepChartStudy ChartStudy(const SweepStudy& study, const std::string& label, const nlohmann::json& power) {
   SweepChartStudy chart;
   chart.Setting = label;
   chart.Rows = SettingNumber(study, "rows");
   chart.Cols = SettingNumber(study, "cols");
-  bool inside = false, outside = false;
-  for (const nlohmann::json& argument : power.at("arguments"))
-    (argument.at("in_null").get<bool>() ? inside : outside) = true;
-  if (inside) chart.ActualSize = power.at("actual_size").get<double>();
-  if (outside) {
+  const nlohmann::json* highestInside = nullptr;
+  const nlohmann::json* lowestOutside = nullptr;
+  const nlohmann::json* highestOutside = nullptr;
+  const auto rate = [](const nlohmann::json* argument) { return argument->at("power").get<double>(); };
+  for (const nlohmann::json& argument : power.at("arguments")) {
+    (argument.at("in_null").get<bool>() ? chart.InsideRates : chart.OutsideRates).push_back(rate(&argument));
+    if (argument.at("in_null").get<bool>()) {
+      if (highestInside == nullptr || rate(&argument) > rate(highestInside)) highestInside = &argument;
+    } else {
+      if (lowestOutside == nullptr || rate(&argument) < rate(lowestOutside)) lowestOutside = &argument;
+      if (highestOutside == nullptr || rate(&argument) > rate(highestOutside)) highestOutside = &argument;
+    }
+  }
+  const auto interval = [](const nlohmann::json* argument) {
+    return SweepInterval{argument->at("ci_lower").get<double>(), argument->at("ci_upper").get<double>()};
+  };
+  if (highestInside != nullptr) {
+    chart.ActualSize = power.at("actual_size").get<double>();
+    chart.ActualSizeInterval = interval(highestInside);
+  }
+  if (lowestOutside != nullptr) {
     chart.MinPower = power.at("min_power").get<double>();
     chart.MaxPower = power.at("max_power").get<double>();
+    chart.MinPowerInterval = interval(lowestOutside);
+    chart.MaxPowerInterval = interval(highestOutside);
   }
   return chart;
+}
+
+// The chart's title: the plan's own, or what the sweep varies.
+std::string ChartTitle(const SweepPlan& plan) {
+  if (!plan.Title.empty()) return plan.Title;
+  const std::vector<bool> varies = Varying(plan);
+  std::vector<std::string> names;
+  for (std::size_t k = 0; k < varies.size(); ++k) {
+    if (varies[k]) names.emplace_back(plan.Studies.front().Settings[k].Name);
+  }
+  std::string over;
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    over += (k == 0 ? "" : k + 1 == names.size() ? " and " : ", ") + names[k];
+  }
+  return (names.empty() ? "Tessil sweep" : "Tessil sweep over " + over) + " (plan " + plan.Hash + ")";
+}
+
+// Why the figures in power.json are not those of the plan's study (its
+// size, its seeds, its test), or empty when they are.
+std::string OtherStudysFigures(const SweepStudy& study, const nlohmann::json& power) {
+  const StudyRequest& r = study.Request;
+  const EcoSimTestOptions& o = r.Inputs.Options;
+  const nlohmann::json& test = power.at("test");
+  const std::pair<bool, const char*> checks[] = {
+      {power.at("rows").get<std::string>() == r.Inputs.Rows, "rows"},
+      {power.at("columns").get<std::string>() == r.Inputs.Cols, "columns"},
+      {power.at("seed").get<std::int64_t>() == r.RandomSeed, "seed"},
+      {test.at("seed").get<std::string>() == o.EcoSimSeed, "EcoSim's seed"},
+      {test.at("row_constraint").get<std::string>() == Caption(o.RowConstraint), "row constraint"},
+      {test.at("column_constraint").get<std::string>() == Caption(o.ColumnConstraint), "column constraint"},
+      {test.at("index").get<std::string>() == Caption(o.Index), "index"},
+      {test.at("algorithm").get<std::string>() == Caption(o.Algorithm), "algorithm"},
+  };
+  for (const auto& [same, what] : checks) {
+    if (!same) return std::string("its power.json holds the figures of another study (its ") + what + " differs)";
+  }
+  return {};
 }
 
 }  // namespace
@@ -208,6 +266,9 @@ int RunMerge(const MergeCommand& c, Environment& env) {
   if (RefusePlotFile(c.Plot, env)) return ExitRefused;
   if (!c.Plot.empty() && c.Output != "-" && SameFile(c.Output, c.Plot)) {
     err << "tessil-cli: -o and --plot name the same file " << Quoted(c.Plot) << "; give each its own file.\n";
+    return ExitRefused;
+  }
+  if (RefuseUnwritableOutput("-o", c.Output, env) || RefuseUnwritableOutput("--plot", c.Plot, env)) {
     return ExitRefused;
   }
   const std::optional<SweepRecord> record = ReadSweepRecord(folder);
@@ -221,7 +282,10 @@ int RunMerge(const MergeCommand& c, Environment& env) {
   }
   SweepPlan plan;
   try {
-    plan = ReadSweepPlan(folder / "plan.toml");
+    plan = ReadSweepPlan(folder / "plan.toml", env.Interrupted);
+  } catch (const SweepPlanInterrupted&) {
+    err << "tessil-cli: reading the plan was interrupted; no table was written.\n";
+    return ExitCancelled;
   } catch (const SweepPlanError& e) {
     err << "tessil-cli: " << e.what() << "\n";
     return ExitRefused;
@@ -233,27 +297,41 @@ int RunMerge(const MergeCommand& c, Environment& env) {
     return ExitRefused;
   }
 
+  // Partial studies of this machine's ended runs go; others are named.
+  if (!TidyPartialFolders(folder / "studies", c.RemovePartials, err)) return ExitFailed;
+
   std::vector<Row> rows;
   std::vector<const SweepStudy*> missing;
   std::vector<SweepChartStudy> chart;
   const std::vector<std::string> labels = ChartLabels(plan);
   for (const SweepStudy& study : plan.Studies) {
+    if (IsInterrupted(env)) {
+      err << "tessil-cli: the merge was interrupted; no table was written.\n";
+      return ExitCancelled;
+    }
     const fs::path studyFolder = folder / "studies" / study.Id;
     std::error_code ignored;
-    if (!fs::is_directory(studyFolder, ignored)) {
+    if (!fs::exists(fs::symlink_status(studyFolder, ignored))) {
       missing.push_back(&study);
       continue;
     }
+    // Only a study its record proves finished, whose figures are this
+    // study's, is merged: a folder copied, emptied or linked is not.
+    const std::string unfinished = UnfinishedReason(studyFolder, study.Id, plan.Hash, StudyFileNames());
     const fs::path file = studyFolder / "power.json";
     try {
+      if (!unfinished.empty()) throw std::runtime_error("the folder " + unfinished);
       std::ifstream in(file, std::ios::binary);
       if (!in) throw std::runtime_error("it cannot be opened");
       const nlohmann::json power = nlohmann::json::parse(in);
+      if (const std::string other = OtherStudysFigures(study, power); !other.empty()) throw std::runtime_error(other);
       for (Row& row : StudyRows(study, power, c.Arguments)) rows.push_back(std::move(row));
       chart.push_back(ChartStudy(study, labels[static_cast<std::size_t>(&study - plan.Studies.data())], power));
     } catch (const std::exception& e) {
-      err << "tessil-cli: cannot read the results of study " << study.Id << " in " << Quoted(file) << ": " << e.what()
-          << "\n";
+      err << "tessil-cli: cannot take the results of study " << study.Id << " in " << Quoted(studyFolder) << ": "
+          << e.what() << ".\n"
+          << "tessil-cli: no table was written; run the sweep again with the same plan and folder: it sets the "
+             "study aside and computes it anew.\n";
       return ExitFailed;
     }
   }
@@ -287,7 +365,7 @@ int RunMerge(const MergeCommand& c, Environment& env) {
     err << "tessil-cli: cannot write " << Quoted(c.Output) << ": " << WriteErrorReason(error) << "\n";
     return ExitFailed;
   }
-  if (!c.Plot.empty() && !WritePicture(c.Plot, SweepChartSvg(chart, "Tessil sweep of plan " + plan.Hash), env)) {
+  if (!c.Plot.empty() && !WritePicture(c.Plot, SweepChart(chart, ChartTitle(plan)), env)) {
     return ExitFailed;
   }
   return ExitOk;

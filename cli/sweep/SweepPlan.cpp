@@ -71,7 +71,7 @@ constexpr std::array<std::string_view, ColumnCount> ColumnNames = {"hypothesis",
 constexpr std::size_t MostStudies = 1000000;
 
 // The settings of the plan as a whole, one value each, at its top.
-constexpr std::array<std::string_view, 3> PlanSettings = {"iterations", "seed", "ecosim-seed"};
+constexpr std::array<std::string_view, 4> PlanSettings = {"iterations", "seed", "ecosim-seed", "title"};
 
 // One value of a setting as read: for a choice its caption, for a yes/no
 // setting "yes" or "no", for the interaction level "none" or its short name,
@@ -395,8 +395,11 @@ std::int32_t DerivedSeed(const std::string& planSeed, const std::string& id) {
 
 }  // namespace
 
-SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName) {
+SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName, const std::atomic<bool>* interrupted) {
   const Refusal refusal(fileName);
+  const auto checkInterrupted = [interrupted] {
+    if (interrupted != nullptr && interrupted->load()) throw SweepPlanInterrupted("reading the plan was interrupted");
+  };
   toml::table document;
   try {
     document = toml::parse(text, fileName);
@@ -404,15 +407,20 @@ SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName) {
     throw SweepPlanError(fileName + ":" + std::to_string(e.source().begin.line) + ":" +
                          std::to_string(e.source().begin.column) + ": " + std::string(e.description()));
   }
+  checkInterrupted();
 
   PlanValues plan;
-  std::vector<Study> combinations;
+  std::string title;
   std::optional<std::array<std::vector<Value>, ColumnCount>> sweep;
   std::int64_t sweepLine = 1;
-  std::vector<Study> extra;
+  const toml::array* extraTables = nullptr;
   for (const auto& [key, node] : document) {
     const std::string name(key.str());
-    if (IsPlanSetting(name)) {
+    if (name == "title") {
+      const auto* written = node.as_string();
+      if (written == nullptr) refusal.Throw(LineOf(node), name, "is " + TypeName(node) + "; give a text");
+      title = written->get();
+    } else if (IsPlanSetting(name)) {
       if (node.is_array()) refusal.Throw(LineOf(node), name, "is one value for the whole plan, not a list");
       Value value{NumberValue(node, name, refusal), LineOf(node), true};
       (name == "iterations" ? plan.Iterations : name == "seed" ? plan.Seed : plan.EcoSimSeed) = value;
@@ -427,50 +435,55 @@ SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName) {
       if (tables == nullptr || !tables->is_array_of_tables()) {
         refusal.Throw(LineOf(node), name, "write each extra study as a table [[study]]");
       }
-      for (const toml::node& table : *tables) extra.push_back(ReadStudy(*table.as_table(), refusal));
+      extraTables = tables;
     } else {
       RefuseKey(key, false, refusal);
     }
   }
 
+  // A plan beyond any sweep that could be run is refused before a study is
+  // spelled out, which alone could exhaust the memory: the product of the
+  // lists and the [[study]] tables together.
+  std::size_t product = 0;
   if (sweep) {
-    // A product beyond any sweep that could be run is refused before it is
-    // spelled out, which alone could exhaust the memory.
-    std::size_t count = 1;
+    product = 1;
     for (const std::vector<Value>& values : *sweep) {
-      count = count > MostStudies / values.size() ? MostStudies + 1 : count * values.size();
-    }
-    if (count > MostStudies) {
-      refusal.Throw(sweepLine, "sweep",
-                    "the lists make more than " + std::to_string(MostStudies) + " studies; split the plan");
-    }
-    // The product, the last setting turning fastest.
-    std::array<std::size_t, ColumnCount> at{};
-    for (bool more = true; more;) {
-      Study study;
-      for (std::size_t k = 0; k < ColumnCount; ++k) study[k] = (*sweep)[k][at[k]];
-      combinations.push_back(study);
-      more = false;
-      for (std::size_t k = ColumnCount; k-- > 0;) {
-        if (++at[k] < (*sweep)[k].size()) {
-          more = true;
-          break;
-        }
-        at[k] = 0;
-      }
+      product = product > MostStudies / values.size() ? MostStudies + 1 : product * values.size();
     }
   }
-  combinations.insert(combinations.end(), extra.begin(), extra.end());
-  if (combinations.empty()) {
+  const std::size_t tableCount = extraTables != nullptr ? extraTables->size() : 0;
+  if (product + tableCount > MostStudies) {
+    refusal.Throw(sweepLine, "sweep",
+                  std::string(tableCount == 0 ? "the lists make" : "the lists and the [[study]] tables make") +
+                      " more than " + std::to_string(MostStudies) + " studies; split the plan");
+  }
+  if (product + tableCount == 0) {
     refusal.Throw(1, "sweep", "the plan has no studies; give a [sweep] table or [[study]] tables");
   }
 
   SweepPlan result;
+  result.Title = title;
+  result.Studies.reserve(product + tableCount);
   std::unordered_set<std::string> seen;
+  seen.reserve(product + tableCount);
   const Study defaults = Defaults(0);
   const std::string planEcoSimSeed = CheckEcoSimSeed(plan.EcoSimSeed.Text).Text;
   std::string planSeed;
-  for (Study& study : combinations) {
+  // The product, the last setting turning fastest, then the [[study]]
+  // tables: each combination is made, checked and kept in turn.
+  std::array<std::size_t, ColumnCount> at{};
+  for (std::size_t place = 0; place < product + tableCount; ++place) {
+    if (place % 4096 == 0) checkInterrupted();
+    Study study;
+    if (place < product) {
+      for (std::size_t k = 0; k < ColumnCount; ++k) study[k] = (*sweep)[k][at[k]];
+      for (std::size_t k = ColumnCount; k-- > 0;) {
+        if (++at[k] < (*sweep)[k].size()) break;
+        at[k] = 0;
+      }
+    } else {
+      study = ReadStudy(*(*extraTables)[place - product].as_table(), refusal);
+    }
     // A setting that does not apply to the study takes its default, so that
     // it makes no study of its own.
     StudyTexts texts = TextsOf(study, plan);
@@ -499,8 +512,9 @@ SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName) {
                                                             o.EcoSimIterations};
     std::string identity;
     SweepStudy made;
+    made.Settings.reserve(ColumnCount);
     for (std::size_t k = 0; k < ColumnCount; ++k) {
-      made.Settings.push_back({std::string(ColumnNames[k]), canonical[k]});
+      made.Settings.push_back({ColumnNames[k], canonical[k]});
       if ((k == AlgorithmColumn && !o.IsFixedFixed()) || (k == EmptySitesColumn && !o.UsesEmptySites())) continue;
       identity += std::string(ColumnNames[k]) + "=" + canonical[k] + "\n";
     }
@@ -516,6 +530,7 @@ SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName) {
     texts.Seed = std::to_string(seed);
     texts.Options.EcoSimSeed = std::to_string(ecosimSeed);
     made.Request = CheckStudy(texts).Request;
+    made.Request.Inputs.Summary = std::string();
 
     std::string& command = made.RunCommand;
     command = "tessil-cli run --hypothesis " + canonical[HypothesisColumn];
@@ -534,6 +549,8 @@ SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName) {
     }
     command += " --ecosim-seed " + std::to_string(ecosimSeed);
     if (result.AsksToContinue) command += " --yes";
+    // Kept for every study of a plan that may hold many: no spare room.
+    command.shrink_to_fit();
     result.Studies.push_back(std::move(made));
   }
 
@@ -544,20 +561,48 @@ SweepPlan ParseSweepPlan(std::string_view text, const std::string& fileName) {
   return result;
 }
 
-SweepPlan ReadSweepPlan(const std::filesystem::path& file) {
+StudyRequest RequestToRun(const SweepStudy& study) {
+  StudyRequest request = study.Request;
+  const EcoSimTestOptions& o = request.Inputs.Options;
+  request.Inputs.Summary = o == EcoSimTestOptions{} ? std::string(InitialTestSummary) : BuildTestSummary(o);
+  return request;
+}
+
+std::string ReadSweepPlanBytes(const std::filesystem::path& file, const std::atomic<bool>* interrupted) {
+  namespace fs = std::filesystem;
   const std::string name = file.string();
+  const auto refuse = [&name](const std::string& why) { throw SweepPlanError("cannot read \"" + name + "\": " + why); };
   std::error_code error;
-  if (std::filesystem::is_directory(file, error)) {
-    throw SweepPlanError("cannot read \"" + name + "\": it is a folder, not a file");
-  }
+  const fs::file_status status = fs::status(file, error);
+  if (error && !fs::exists(status)) refuse(std::generic_category().message(ENOENT));
+  if (fs::is_directory(status)) refuse("it is a folder, not a file");
+  // A pipe or a device could be read from for ever, or wait for ever.
+  if (!fs::is_regular_file(status)) refuse("it is not a regular file (a pipe or a device); give a plan file");
+  const std::uintmax_t size = fs::file_size(file, error);
+  const auto tooLarge = [&](std::uintmax_t bytes) {
+    refuse("it is " + std::to_string((bytes + (std::uintmax_t{1} << 20) - 1) >> 20) + " MiB; a plan is read up to " +
+           std::to_string(MostPlanBytes >> 20) + " MiB (" + std::to_string(MostPlanBytes) + " bytes); split the plan");
+  };
+  if (!error && size > MostPlanBytes) tooLarge(size);
   std::ifstream in(file, std::ios::binary);
-  std::ostringstream bytes;
-  if (in) bytes << in.rdbuf();
-  if (!in || in.bad()) {
-    const int reason = errno;
-    throw SweepPlanError("cannot read \"" + name + "\": " + std::generic_category().message(reason));
+  if (!in) refuse(std::generic_category().message(errno != 0 ? errno : EIO));
+  std::string bytes;
+  bytes.reserve(static_cast<std::size_t>(std::min(size, MostPlanBytes)));
+  std::string chunk(std::size_t{1} << 20, '\0');
+  // In pieces, so that Ctrl-C is answered and a file that grows while it is
+  // read stops at the limit.
+  while (in) {
+    if (interrupted != nullptr && interrupted->load()) throw SweepPlanInterrupted("reading the plan was interrupted");
+    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    bytes.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+    if (bytes.size() > MostPlanBytes) tooLarge(bytes.size());
   }
-  return ParseSweepPlan(bytes.str(), name);
+  if (in.bad()) refuse(std::generic_category().message(errno != 0 ? errno : EIO));
+  return bytes;
+}
+
+SweepPlan ReadSweepPlan(const std::filesystem::path& file, const std::atomic<bool>* interrupted) {
+  return ParseSweepPlan(ReadSweepPlanBytes(file, interrupted), file.string(), interrupted);
 }
 
 }  // namespace tessil::cli

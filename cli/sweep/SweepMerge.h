@@ -14,7 +14,8 @@ struct MergeCommand {
   bool Json = false;
   bool Arguments = false;  // one row per study and argument
   bool AllowMissing = false;
-  std::string Plot;  // the summary chart, .svg or .png; empty: none
+  bool RemovePartials = false;  // remove partial studies no run on this machine writes
+  std::string Plot;             // the summary chart, .svg or .png; empty: none
 };
 
 // `tessil-cli merge`: ExitOk with the table written, ExitFailed when studies

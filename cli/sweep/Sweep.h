@@ -47,7 +47,8 @@ struct SweepCommand {
   bool NoProgress = false;
   bool Yes = false;
   bool List = false;
-  bool Prepare = false;  // check the plan, make or check the folder, run nothing
+  bool Prepare = false;         // check the plan, make or check the folder, run nothing
+  bool RemovePartials = false;  // remove other machines' partial studies too
   std::string EcoSim = "in-process";
 };
 

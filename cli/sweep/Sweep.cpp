@@ -21,6 +21,7 @@
 #include "PowerChart.h"
 #include "ProgressBar.h"
 #include "Study.h"
+#include "SweepFolder.h"
 #include "SweepPlan.h"
 #include "Validation.h"
 #include "Version.h"
@@ -68,7 +69,8 @@ std::string StudyToml(const SweepStudy& study) {
   out += "seed = " + std::to_string(study.Request.RandomSeed) + "\n";
   out += "ecosim-seed = " + study.Request.Inputs.Options.EcoSimSeed + "\n";
   out += "run-command = " + TomlString(study.RunCommand) + "\n\n[settings]\n";
-  for (const SweepSetting& setting : study.Settings) out += setting.Name + " = " + TomlString(setting.Value) + "\n";
+  for (const SweepSetting& setting : study.Settings)
+    out += std::string(setting.Name) + " = " + TomlString(setting.Value) + "\n";
   return out;
 }
 
@@ -93,19 +95,29 @@ bool Refuse(std::ostream& err, const std::string& message) {
   return false;
 }
 
-// Writes the study's files into .partial-<id>/, each on disk, then renames
-// the folder to <id>: a study folder is finished or absent, never partial.
-bool WriteStudy(const fs::path& studies, const SweepStudy& study, const StudyResult& result, std::ostream& err) {
-  const fs::path partial = studies / (".partial-" + study.Id);
+enum class Written { Published, ByAnother, Failed };
+
+// Writes the study's files into a partial folder of this run's own, each on
+// disk, the record last, then publishes the folder as <id> by one rename: a
+// study's folder is finished or absent, never partial. When another run has
+// published the study first, its folder stands if its record proves it
+// finished, and this run's copy goes.
+Written WriteStudy(const fs::path& studies, const SweepStudy& study, const StudyRequest& request,
+                   const std::string& planHash, const StudyResult& result, const Environment& env) {
+  std::ostream& err = env.Err;
+  const fs::path partial = PartialFolderOf(studies, study.Id);
   std::error_code error;
   fs::remove_all(partial, error);
   if (!error) fs::create_directory(partial, error);
-  if (error) return Refuse(err, "cannot write " + Quoted(partial) + ": " + WriteErrorReason(error));
-  const std::pair<const char*, std::string> files[] = {
+  if (error) {
+    Refuse(err, "cannot write " + Quoted(partial) + ": " + WriteErrorReason(error));
+    return Written::Failed;
+  }
+  const std::vector<std::pair<std::string, std::string>> files = {
       {"report.txt", result.Report},
       {"power.tsv", PowerTableTsv(result.Table)},
-      {"power.json", PowerTableJson(study.Request, result)},
-      {"power.svg", PowerChartSvg(result.Table, study.Request.Inputs)},
+      {"power.json", PowerTableJson(request, result)},
+      {"power.svg", PowerChartSvg(result.Table, request.Inputs)},
       {"study.toml", StudyToml(study)},
   };
   std::string failure;
@@ -116,23 +128,50 @@ bool WriteStudy(const fs::path& studies, const SweepStudy& study, const StudyRes
     }
   }
   if (failure.empty()) {
+    const fs::path record = partial / StudyRecordName;
+    if (const std::error_code e = ReplaceFile(record, StudyRecordText(study.Id, planHash, files)))
+      failure = "cannot write " + Quoted(record) + ": " + WriteErrorReason(e);
+  }
+  if (failure.empty()) {
     if (const std::error_code e = SyncFolder(partial))
       failure = "cannot write " + Quoted(partial) + ": " + WriteErrorReason(e);
   }
-  if (failure.empty()) {
-    fs::rename(partial, studies / study.Id, error);
-    // Another run of the same shard finished the study first: its folder
-    // stands, whole, and this one goes.
-    if (error && fs::is_directory(studies / study.Id)) error.clear();
-    if (error) failure = "cannot write " + Quoted(studies / study.Id) + ": " + WriteErrorReason(error);
+  HoldForTest(env, "publish");
+  Written outcome = Written::Failed;
+  const fs::path published = studies / study.Id;
+  // A folder at the study's name that is not a finished study (left by
+  // hand, or emptied) is set aside and the rename tried again, once.
+  for (int attempt = 0; failure.empty() && attempt < 2 && outcome == Written::Failed; ++attempt) {
+    fs::rename(partial, published, error);
+    if (!error) {
+      outcome = Written::Published;
+    } else if (fs::exists(fs::symlink_status(published, error))) {
+      const std::string reason = UnfinishedReason(published, study.Id, planHash, StudyFileNames());
+      if (reason.empty()) {
+        err << "tessil-cli: study " << study.Id << " was finished by another run at the same time; its copy is kept.\n";
+        outcome = Written::ByAnother;
+      } else if (attempt == 0) {
+        std::error_code asideError;
+        SetAside(published, asideError);
+      } else {
+        failure = "cannot publish study " + study.Id + ": " + Quoted(published) + " " + reason;
+      }
+    } else {
+      failure = "cannot write " + Quoted(published) + ": " + WriteErrorReason(error);
+    }
   }
+  if (failure.empty() && outcome == Written::Failed) failure = "cannot publish study " + study.Id;
   if (failure.empty()) {
     if (const std::error_code e = SyncFolder(studies))
       failure = "cannot write " + Quoted(studies) + ": " + WriteErrorReason(e);
   }
   std::error_code ignored;
   fs::remove_all(partial, ignored);
-  return failure.empty() || Refuse(err, failure);
+  if (!failure.empty()) {
+    Refuse(err, failure);
+    return Written::Failed;
+  }
+  return outcome;
 }
 
 std::string RecordText(const SweepPlan& plan) {
@@ -156,17 +195,39 @@ std::string RefuseRecord(const fs::path& folder, const SweepPlan& plan) {
   return {};
 }
 
+// The refusal of a folder whose plan.toml is not this plan (neither its bytes
+// nor a plan of its hash); empty when it is.
+std::string RefusePlanCopy(const fs::path& folder, const SweepPlan& plan, const std::string& planBytes,
+                           const Environment& env) {
+  const fs::path file = folder / "plan.toml";
+  try {
+    const std::string bytes = ReadSweepPlanBytes(file, env.Interrupted);
+    if (bytes == planBytes) return {};
+    const SweepPlan kept = ParseSweepPlan(bytes, file.string(), env.Interrupted);
+    if (kept.Hash == plan.Hash) return {};
+    return Quoted(folder) + " holds the plan.toml of another plan (plan hash " + kept.Hash + "; this plan's is " +
+           plan.Hash + "); give another folder.";
+  } catch (const SweepPlanError& e) {
+    return Quoted(file) + " is not this plan (" + e.what() + "); give another folder.";
+  }
+}
+
 // Makes the folder ready for the plan, or refuses it (false, with the
 // reason said) when it holds another plan's sweep, another version's, or
-// files that are not a sweep. `failed`: the refusal is a failure to write.
-bool PrepareFolder(const fs::path& folder, const SweepPlan& plan, const std::string& planBytes, std::ostream& err,
+// files that are not a sweep, or when a file cannot be made in studies/.
+// The plan's copy and the record are created exclusively, so that of two
+// plans prepared on one new folder at once one is refused. `failed`: the
+// refusal is a failure to write.
+bool PrepareFolder(const fs::path& folder, const SweepPlan& plan, const std::string& planBytes, const Environment& env,
                    bool& failed) {
+  std::ostream& err = env.Err;
   std::error_code error;
   const fs::file_status status = fs::status(folder, error);
   if (fs::exists(status) && !fs::is_directory(status)) {
     return Refuse(err, Quoted(folder) + " is a file, not a folder; give a folder for the sweep.");
   }
-  if (fs::exists(folder / "sweep.txt")) {
+  const bool hasPlan = fs::exists(fs::symlink_status(folder / "plan.toml", error));
+  if (fs::exists(fs::symlink_status(folder / "sweep.txt", error))) {
     if (const std::string refusal = RefuseRecord(folder, plan); !refusal.empty()) return Refuse(err, refusal);
   } else if (fs::exists(status)) {
     // A folder of other files is not taken over. Other shards starting at
@@ -179,19 +240,35 @@ bool PrepareFolder(const fs::path& folder, const SweepPlan& plan, const std::str
       }
     }
   }
+  if (hasPlan) {
+    if (const std::string refusal = RefusePlanCopy(folder, plan, planBytes, env); !refusal.empty()) {
+      return Refuse(err, refusal);
+    }
+  }
   failed = true;
   fs::create_directories(folder / "studies", error);
   if (error) return Refuse(err, "cannot create " + Quoted(folder / "studies") + ": " + WriteErrorReason(error));
+  HoldForTest(env, "prepare");
   // The plan first: sweep.txt, written last, says the folder is a sweep.
+  // Each is made only where none is; one made by another run at the same
+  // moment is checked instead.
   for (const auto& [name, bytes] : {std::pair{"plan.toml", planBytes}, std::pair{"sweep.txt", RecordText(plan)}}) {
-    if (fs::exists(folder / name)) continue;
-    if (const std::error_code e = ReplaceFile(folder / name, bytes)) {
-      return Refuse(err, "cannot write " + Quoted(folder / name) + ": " + WriteErrorReason(e));
-    }
+    std::error_code e;
+    if (CreateExclusively(folder / name, bytes, e)) continue;
+    if (e) return Refuse(err, "cannot write " + Quoted(folder / name) + ": " + WriteErrorReason(e));
+    failed = false;
+    const std::string refusal = std::string_view(name) == "plan.toml" ? RefusePlanCopy(folder, plan, planBytes, env)
+                                                                      : RefuseRecord(folder, plan);
+    if (!refusal.empty()) return Refuse(err, refusal);
+    failed = true;
+  }
+  // Every task of a batch job writes in studies/: proved now, before
+  // anything is queued, rather than after hours of computing.
+  if (const std::error_code e = CheckWritableFolder(folder / "studies" / ".write-check")) {
+    return Refuse(err, "cannot write in " + Quoted(folder / "studies") + ": " + WriteErrorReason(e) +
+                           "; give a folder this user can write.");
   }
   failed = false;
-  // A shard of another plan may have begun the sweep at the same moment.
-  if (const std::string refusal = RefuseRecord(folder, plan); !refusal.empty()) return Refuse(err, refusal);
   return true;
 }
 
@@ -201,7 +278,7 @@ double SecondsBetween(double from, double to) {
   return d < 0 ? d + 86400.0 : d;
 }
 
-bool Interrupted(const Environment& env) { return env.Interrupted != nullptr && env.Interrupted->load(); }
+bool Interrupted(const Environment& env) { return IsInterrupted(env); }
 
 }  // namespace
 
@@ -309,19 +386,15 @@ int RunSweep(const SweepCommand& c, Environment& env) {
   }
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
 
-  // The plan's bytes are kept in the folder as they were read; a file that
-  // cannot be read is refused with the plan reader's own words.
+  // The plan's bytes are kept in the folder as they were read.
   SweepPlan plan;
   std::string planBytes;
   try {
-    std::ifstream in(c.Plan, std::ios::binary);
-    std::ostringstream bytes;
-    if (in && bytes << in.rdbuf() && !in.bad()) {
-      planBytes = bytes.str();
-      plan = ParseSweepPlan(planBytes, c.Plan);
-    } else {
-      plan = ReadSweepPlan(c.Plan);
-    }
+    planBytes = ReadSweepPlanBytes(c.Plan, env.Interrupted);
+    plan = ParseSweepPlan(planBytes, c.Plan, env.Interrupted);
+  } catch (const SweepPlanInterrupted&) {
+    err << "tessil-cli: reading the plan was interrupted; nothing was run.\n";
+    return ExitCancelled;
   } catch (const SweepPlanError& e) {
     err << "tessil-cli: " << e.what() << "\n";
     return ExitRefused;
@@ -362,7 +435,7 @@ int RunSweep(const SweepCommand& c, Environment& env) {
 
   const fs::path folder = c.Folder;
   bool failed = false;
-  if (!PrepareFolder(folder, plan, planBytes, err, failed)) return failed ? ExitFailed : ExitRefused;
+  if (!PrepareFolder(folder, plan, planBytes, env, failed)) return failed ? ExitFailed : ExitRefused;
   if (c.Prepare) {
     err << "tessil-cli: the sweep of " << total << (total == 1 ? " study" : " studies") << " is ready in "
         << Quoted(folder) << ".\n";
@@ -370,13 +443,38 @@ int RunSweep(const SweepCommand& c, Environment& env) {
   }
   const fs::path studies = folder / "studies";
 
+  // Partial folders of this machine's ended runs go; others are named.
+  if (!TidyPartialFolders(studies, c.RemovePartials, err)) return ExitFailed;
+
   std::vector<const SweepStudy*> toRun;
   std::int32_t inShard = 0;
   for (std::int32_t k = shard.Index; k < total; k += shard.Count) {
     ++inShard;
     const SweepStudy& s = plan.Studies[static_cast<std::size_t>(k)];
-    std::error_code ignored;
-    if (!fs::is_directory(studies / s.Id, ignored)) toRun.push_back(&s);
+    const fs::path entry = studies / s.Id;
+    std::error_code error;
+    if (!fs::exists(fs::symlink_status(entry, error))) {
+      toRun.push_back(&s);
+      continue;
+    }
+    const std::string reason = UnfinishedReason(entry, s.Id, plan.Hash, StudyFileNames());
+    if (reason.empty()) continue;
+    const fs::path aside = SetAside(entry, error);
+    if (error) {
+      err << "tessil-cli: study " << s.Id << " in " << Quoted(entry) << " is not finished (it " << reason
+          << ") and cannot be moved aside: " << WriteErrorReason(error) << "; move it away and run again.\n";
+      return ExitFailed;
+    }
+    // Another run may have published the study between the check and the
+    // rename: a finished study moved aside goes back.
+    if (!aside.empty() && UnfinishedReason(aside, s.Id, plan.Hash, StudyFileNames()).empty()) {
+      std::error_code back;
+      fs::rename(aside, entry, back);
+      if (!back || UnfinishedReason(entry, s.Id, plan.Hash, StudyFileNames()).empty()) continue;
+    }
+    err << "tessil-cli: study " << s.Id << " in " << Quoted(entry) << " is not finished (it " << reason << ")"
+        << (aside.empty() ? std::string() : "; set aside as " + Quoted(aside.filename())) << "; it is run again.\n";
+    toRun.push_back(&s);
   }
   const std::int32_t already = inShard - static_cast<std::int32_t>(toRun.size());
   const std::string whose =
@@ -406,7 +504,7 @@ int RunSweep(const SweepCommand& c, Environment& env) {
   };
   for (const SweepStudy* study : toRun) {
     if (Interrupted(env)) return cancelled();
-    StudyRequest request = study->Request;
+    StudyRequest request = RequestToRun(*study);
     request.Threads = threads;
     const double began = env.Time->SecondsSinceMidnight();
     StudyHooks hooks;
@@ -427,7 +525,7 @@ int RunSweep(const SweepCommand& c, Environment& env) {
           << ". Alone, the study is: " << study->RunCommand << "\n";
       return ExitFailed;
     }
-    if (!WriteStudy(studies, *study, result, err)) {
+    if (WriteStudy(studies, *study, request, plan.Hash, result, env) == Written::Failed) {
       bar.Finish();
       return ExitFailed;
     }
