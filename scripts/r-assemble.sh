@@ -14,6 +14,7 @@ version=$(sed -n 's/^project(Tessil VERSION \([0-9.]*\).*/\1/p' "$root/CMakeList
 rm -rf "$out"
 mkdir -p "$out"
 cp -R "$root/r/tessil/." "$out/"
+rm -f "$out/.gitignore"
 sed -i "s/^Version: .*/Version: $version/" "$out/DESCRIPTION"
 sed -i "s/@TESSIL_VERSION@/$version/" "$out/src/Makevars" "$out/src/Makevars.win"
 
@@ -49,6 +50,10 @@ cp -R /usr/include/toml++ "$out/src/tomlplusplus"
 cp -R /usr/include/nlohmann "$out/src/nlohmann"
 sed -i 's|#include <toml++/toml.h>|#include "tomlplusplus/toml.h"|' "$out/src/SweepPlan.cpp"
 grep -q '"tomlplusplus/toml.h"' "$out/src/SweepPlan.cpp" || { echo "r-assemble: SweepPlan.cpp no longer includes toml++ as expected" >&2; exit 1; }
+# The R functions that call the C++ ones, from the C++ files' export notes.
+Rscript -e 'Rcpp::compileAttributes(commandArgs(TRUE)[1])' "$out" >/dev/null
+[ -f "$out/src/RcppExports.cpp" ] || { echo "r-assemble: Rcpp::compileAttributes wrote nothing" >&2; exit 1; }
+
 mkdir -p "$out/inst"
 {
   echo "The package holds two header-only libraries in src/, as Debian ships them."

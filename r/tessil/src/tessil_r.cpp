@@ -120,7 +120,8 @@ EcoSimTestOptions OptionsFrom(const Rcpp::List& o) {
   options.Algorithm = ChoiceNamed<FixedFixedAlgorithm>("algorithm", Text(o, "algorithm"), "fixed-fixed algorithm");
   options.DegenerateMatrices =
       ChoiceNamed<DegenerateTreatment>("degenerate", Text(o, "degenerate"), "treatment of degenerate matrices");
-  options.EmptySites = ChoiceNamed<EmptySiteTreatment>("empty_sites", Text(o, "empty_sites"), "treatment of empty sites");
+  options.EmptySites =
+      ChoiceNamed<EmptySiteTreatment>("empty_sites", Text(o, "empty_sites"), "treatment of empty sites");
   options.EcoSimIterations = Text(o, "ecosim_iterations");
   options.EcoSimSeed = Text(o, "ecosim_seed");
   return options;
@@ -140,8 +141,8 @@ cli::StudyTexts StudyTextsFrom(const Rcpp::List& s) {
   texts.Choices.AssumeSpeciesEquivalent = Rcpp::as<bool>(s["assume_species_equivalent"]);
   const std::string level = Text(s, "assume_interaction_level");
   if (!level.empty()) {
-    texts.Choices.AssumedLevel = ChoiceNamed<InteractionLevel>("assume_interaction_level", level,
-                                                               "proportion of species interacting");
+    texts.Choices.AssumedLevel =
+        ChoiceNamed<InteractionLevel>("assume_interaction_level", level, "proportion of species interacting");
   }
   texts.Rows = Text(s, "rows");
   texts.Cols = Text(s, "cols");
@@ -282,8 +283,8 @@ Rcpp::List TestResult(SEXP handle) {
   Job& job = TheJob(handle);
   if (job.Error) std::rethrow_exception(job.Error);
   if (!job.Test || job.Test->Stopped) {
-    Rcpp::stop("the test was interrupted after " + std::to_string(static_cast<std::int64_t>(job.Done.load())) +
-               " of " + job.TestOptions.Iterations + " null matrices; no result was produced.");
+    Rcpp::stop("the test was interrupted after " + std::to_string(static_cast<std::int64_t>(job.Done.load())) + " of " +
+               job.TestOptions.Iterations + " null matrices; no result was produced.");
   }
   const cooc::TestResult& r = *job.Test;
   if (!r.HasResults) Rcpp::stop("the test cannot be run: " + r.Reason);
@@ -291,16 +292,16 @@ Rcpp::List TestResult(SEXP handle) {
     text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
     return text;
   };
-  return Rcpp::List::create(
-      Rcpp::Named("observed") = r.Observed, Rcpp::Named("null_values") = r.NullValues,
-      Rcpp::Named("null_mean") = r.NullMean, Rcpp::Named("null_variance") = r.NullVariance,
-      Rcpp::Named("ses") = r.EffectSize ? *r.EffectSize : NA_REAL, Rcpp::Named("p_lower") = r.PLower(),
-      Rcpp::Named("p_upper") = r.PUpper(), Rcpp::Named("null_matrices") = static_cast<double>(r.NullMatrices),
-      Rcpp::Named("undefined") = static_cast<double>(r.UndefinedNullValues),
-      Rcpp::Named("degenerate") = static_cast<double>(r.DegenerateDraws),
-      Rcpp::Named("p_lower_text") = FormatPValue(r.CountLessOrEqual, r.NullMatrices),
-      Rcpp::Named("p_upper_text") = FormatPValue(r.CountGreaterOrEqual, r.NullMatrices),
-      Rcpp::Named("text") = lf(r.Memo1) + "\n\n" + lf(r.Memo2) + "\n");
+  return Rcpp::List::create(Rcpp::Named("observed") = r.Observed, Rcpp::Named("null_values") = r.NullValues,
+                            Rcpp::Named("null_mean") = r.NullMean, Rcpp::Named("null_variance") = r.NullVariance,
+                            Rcpp::Named("ses") = r.EffectSize ? *r.EffectSize : NA_REAL,
+                            Rcpp::Named("p_lower") = r.PLower(), Rcpp::Named("p_upper") = r.PUpper(),
+                            Rcpp::Named("null_matrices") = static_cast<double>(r.NullMatrices),
+                            Rcpp::Named("undefined") = static_cast<double>(r.UndefinedNullValues),
+                            Rcpp::Named("degenerate") = static_cast<double>(r.DegenerateDraws),
+                            Rcpp::Named("p_lower_text") = FormatPValue(r.CountLessOrEqual, r.NullMatrices),
+                            Rcpp::Named("p_upper_text") = FormatPValue(r.CountGreaterOrEqual, r.NullMatrices),
+                            Rcpp::Named("text") = lf(r.Memo1) + "\n\n" + lf(r.Memo2) + "\n");
 }
 
 // The results of a finished study: its power table, figures and report.
@@ -342,13 +343,12 @@ Rcpp::List StudyResult(SEXP handle) {
   const ErrorRateSummary& s = r.Summary;
   return Rcpp::List::create(
       Rcpp::Named("table") = table, Rcpp::Named("report") = r.Report,
-      Rcpp::Named("verdicts") = Rcpp::List::create(
-          Rcpp::Named("actual_size") = s.ActualSize, Rcpp::Named("min_power") = s.MinPower,
-          Rcpp::Named("max_power") = s.MaxPower, Rcpp::Named("high_type_i_error") = s.HighTypeIError,
-          Rcpp::Named("biased") = s.Biased, Rcpp::Named("low_power") = s.LowPower,
-          Rcpp::Named("adequate_power") = s.AdequatePower),
-      Rcpp::Named("matrices_per_argument") = job.Request.NumIterations,
-      Rcpp::Named("seed") = job.Request.RandomSeed);
+      Rcpp::Named("verdicts") =
+          Rcpp::List::create(Rcpp::Named("actual_size") = s.ActualSize, Rcpp::Named("min_power") = s.MinPower,
+                             Rcpp::Named("max_power") = s.MaxPower, Rcpp::Named("high_type_i_error") = s.HighTypeIError,
+                             Rcpp::Named("biased") = s.Biased, Rcpp::Named("low_power") = s.LowPower,
+                             Rcpp::Named("adequate_power") = s.AdequatePower),
+      Rcpp::Named("matrices_per_argument") = job.Request.NumIterations, Rcpp::Named("seed") = job.Request.RandomSeed);
 }
 
 // A sweep's folder read as tessil-cli merge --arguments reads it: the

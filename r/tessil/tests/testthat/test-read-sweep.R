@@ -6,7 +6,7 @@ test_that("a sweep reads as merge's table; a folder without one is refused", {
 
   plan <- tempfile(fileext = ".toml")
   writeLines(c("iterations = 100", "seed = 4", "[sweep]", "rows = [6, 8]", "cols = 6",
-               "column-constraint = [\"equi\", \"fixed\"]", "ecosim-iterations = 30"), plan)
+               "column-constraint = [\"equi\", \"prop\"]", "ecosim-iterations = 30"), plan)
   folder <- tempfile()
   skip_if(!nzchar(Sys.getenv("TESSIL_CLI")))
   expect_equal(run_cli("sweep", plan, "-o", folder, "--threads", "1", "--no-progress")$status, 0L)

@@ -7,14 +7,24 @@ settings <- list(
   list(index = "combinations", row_constraint = "prop", column_constraint = "prop", empty_sites = "include",
        degenerate = "Discard"),
   list(index = "v-ratio", column_constraint = "prop", degenerate = "Split"),
-  list(column_constraint = "fixed", algorithm = "sequential"),
-  list(index = "checkerboards", column_constraint = "fixed", algorithm = "independent"),
-  list(column_constraint = "fixed", algorithm = "knights-tour", degenerate = "Fix")
+  list(column_constraint = "fixed", algorithm = "sequential", hypothesis = "sites-equivalent",
+       assume_interaction_level = "0"),
+  list(index = "checkerboards", column_constraint = "fixed", algorithm = "independent",
+       hypothesis = "species-equivalent", assume_interaction_level = "50", assume_sites_equivalent = TRUE),
+  list(column_constraint = "fixed", algorithm = "knights-tour", degenerate = "Fix", hypothesis = "sites-equivalent",
+       assume_species_equivalent = TRUE)
 )
 
+# The same settings as tessil-cli's options; a TRUE assumption is a flag.
 as_cli <- function(s) {
-  unlist(lapply(names(s), function(name) c(paste0("--", gsub("_", "-", name)), s[[name]])))
+  unlist(lapply(names(s), function(name) {
+    option <- paste0("--", gsub("_", "-", name))
+    if (isTRUE(s[[name]])) option else c(option, s[[name]])
+  }))
 }
+
+# The test options alone, for cooc_test and tessil-cli test.
+test_settings <- function(s) s[!grepl("^(hypothesis|assume_)", names(s))]
 
 test_that("study reports and tests are the command line's, byte for byte", {
   tessil_cli()
@@ -27,8 +37,9 @@ test_that("study reports and tests are the command line's, byte for byte", {
     expect_identical(report, cli$out, label = paste(unlist(s), collapse = " "))
 
     m <- fixed_matrix(8, 11, salt = length(s))
-    test <- do.call(cooc_test, c(list(m), s, list(ecosim_iterations = 300, ecosim_seed = 9, progress = FALSE)))
-    cli <- do.call(run_cli, as.list(c("test", write_matrix(m), "--header", "no", as_cli(s),
+    t <- test_settings(s)
+    test <- do.call(cooc_test, c(list(m), t, list(ecosim_iterations = 300, ecosim_seed = 9, progress = FALSE)))
+    cli <- do.call(run_cli, as.list(c("test", write_matrix(m), "--header", "no", as_cli(t),
                                       "--ecosim-iterations", "300", "--ecosim-seed", "9")))
     expect_identical(paste(capture.output(print(test)), collapse = "\n"), sub("\n$", "", cli$out))
     expect_identical(sprintf("%.5f", c(test$p_lower, test$p_upper)), c(test$p_lower_text, test$p_upper_text))
