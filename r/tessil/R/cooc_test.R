@@ -86,6 +86,7 @@ cells_as_text <- function(m) {
 #' result <- cooc_test(m)
 #' result
 #' result$p_upper
+#' plot(result)
 #' cooc_test(m, index = "v-ratio", column_constraint = "fixed", ecosim_iterations = 500)
 #' @export
 cooc_test <- function(m, index = "C-score", row_constraint = "Fixed Sum", column_constraint = "Equiprobable",

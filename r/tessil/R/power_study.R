@@ -39,6 +39,7 @@
 #' study <- power_study(rows = 10, cols = 10, iterations = 100, threads = 1)
 #' study
 #' head(as.data.frame(study))
+#' plot(study)
 #' @export
 power_study <- function(rows = 10, cols = 10, hypothesis = "no-interactions", assume_sites_equivalent = FALSE,
                         assume_species_equivalent = FALSE, assume_interaction_level = NULL, iterations = 100,
