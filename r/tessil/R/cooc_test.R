@@ -24,7 +24,9 @@ presence_absence <- function(m) {
   }
   if (!all(ok)) {
     first <- min(row(ok)[!ok])
-    stop("m: ", .tessil_matrix_fault(cells_as_text(m[seq_len(first), , drop = FALSE])), call. = FALSE)
+    fault <- .tessil_matrix_fault(cells_as_text(m[seq_len(first), , drop = FALSE]))
+    if (!nzchar(fault)) fault <- paste0("line ", first, ": a cell is not 0 or 1")
+    stop("m: ", fault, call. = FALSE)
   }
   cells <- if (is.character(m)) as.integer(trimws(m)) else as.integer(m)
   dim(cells) <- dim(m)
@@ -33,6 +35,7 @@ presence_absence <- function(m) {
 }
 
 cells_as_text <- function(m) {
+  if (is.logical(m)) m <- m * 1L
   text <- if (is.numeric(m)) format(m, digits = 15, trim = TRUE, scientific = FALSE) else as.character(m)
   text[is.na(m)] <- ""
   quote <- grepl("[\",;]", text) | grepl("^[[:space:]]|[[:space:]]$", text)

@@ -3,6 +3,7 @@ test_that("a matrix that is not 0/1, or too small, is refused as tessil-cli refu
   cases <- list(
     list(matrix(c(1, 0, 2, 1, 0, 1), 2), 'line 1, column 2: "2" is not 0 or 1'),
     list(matrix(c(1, NA, 0, 1), 2), "line 2, column 1: the cell is empty"),
+    list(matrix(c(TRUE, FALSE, TRUE, NA), 2), "line 2, column 2: the cell is empty"),
     list(data.frame(sp = c("a", "b"), s1 = c(1, 0), s2 = c("yes", "1")), 'line 1, column 2: "yes" is not 0 or 1'),
     list(matrix(c(1, 0, 1, 1), 1), "the test cannot be run: The C-score is undefined for this matrix: fewer than two of its species occur.")
   )
