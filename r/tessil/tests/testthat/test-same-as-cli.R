@@ -47,5 +47,5 @@ test_that("study reports and tests are the command line's, byte for byte", {
 })
 
 test_that("the default study is the command line's default report", {
-  expect_identical(study_report(power_study(progress = FALSE)), run_cli("run", "--no-progress")$out)
+  expect_identical(study_report(power_study(threads = 2, progress = FALSE)), run_cli("run", "--no-progress")$out)
 })
