@@ -20,6 +20,15 @@ fi
 
 bash scripts/r-assemble.sh build/r-package/tessil >/dev/null
 (cd build/r-package && R CMD build --no-build-vignettes tessil)
+# Compiled for this machine as the CMake build compiles it: optimised, and on
+# x86-64 with the popcount instruction, which counts shared sites about three
+# times faster than the library routine a portable build calls. The package
+# itself asks for neither, so that it builds anywhere.
+flags=build/r-package/Makevars
+printf 'CXX20FLAGS += -O3\n' >"$flags"
+case "$(uname -m)" in x86_64 | amd64) printf 'CXX20FLAGS += -mpopcnt\n' >>"$flags" ;; esac
+if command -v ccache >/dev/null; then printf 'CXX20 = ccache %s\n' "$(R CMD config CXX20)" >>"$flags"; fi
+export R_MAKEVARS_USER="$PWD/$flags"
 library=$(Rscript -e 'cat(path.expand(Sys.getenv("R_LIBS_USER")))')
 mkdir -p "$library"
 MAKEFLAGS="-j$(nproc 2>/dev/null || echo 2)" R CMD INSTALL --library="$library" build/r-package/tessil_*.tar.gz
