@@ -5,7 +5,8 @@ test_that("a matrix that is not 0/1, or too small, is refused as tessil-cli refu
     list(matrix(c(1, NA, 0, 1), 2), "line 2, column 1: the cell is empty"),
     list(matrix(c(TRUE, FALSE, TRUE, NA), 2), "line 2, column 2: the cell is empty"),
     list(data.frame(sp = c("a", "b"), s1 = c(1, 0), s2 = c("yes", "1")), 'line 1, column 2: "yes" is not 0 or 1'),
-    list(matrix(c(1, 0, 1, 1), 1), "the test cannot be run: The C-score is undefined for this matrix: fewer than two of its species occur.")
+    one_species = list(matrix(c(1, 0, 1, 1), 1),
+                       "the test cannot be run: The C-score is undefined for this matrix: fewer than two of its species occur.")
   )
   for (case in cases) {
     expect_error(cooc_test(case[[1]], progress = FALSE), case[[2]], fixed = TRUE)
@@ -15,7 +16,7 @@ test_that("a matrix that is not 0/1, or too small, is refused as tessil-cli refu
   cli <- run_cli("test", write_matrix(matrix(c(1, 0, 2, 1, 0, 1), 2)), "--header", "no")
   expect_match(cli$err, 'line 1, column 2: "2" is not 0 or 1', fixed = TRUE)
   cli <- run_cli("test", write_matrix(matrix(c(1, 0, 1, 1), 1)), "--header", "no")
-  expect_match(cli$err, cases[[4]][[2]], fixed = TRUE)
+  expect_match(cli$err, cases$one_species[[2]], fixed = TRUE)
 })
 
 test_that("settings are refused in the command line's words, few matrices warned of", {
