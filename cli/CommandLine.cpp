@@ -185,22 +185,8 @@ CLI::Validator NotEmpty(const std::string& what) {
 
 // A whole number of threads, told apart from a text that is not a number.
 CLI::Validator ThreadCount(unsigned most) {
-  return CLI::Validator(
-      [most](const std::string& value) -> std::string {
-        const char* first = value.data() + (value.starts_with('+') ? 1 : 0);
-        const char* last = value.data() + value.size();
-        long long number = 0;
-        const auto [end, error] = std::from_chars(first, last, number);
-        const bool whole = first != last && end == last;
-        if (!whole && error != std::errc::result_out_of_range) {
-          return "\"" + value + "\" is not a number; give a whole number of threads from 1 to " + std::to_string(most);
-        }
-        if (error == std::errc::result_out_of_range || number < 1 || number > static_cast<long long>(most)) {
-          return value + " is out of range; give a whole number of threads from 1 to " + std::to_string(most);
-        }
-        return {};
-      },
-      "1.." + std::to_string(most));
+  return CLI::Validator([most](const std::string& value) { return RefuseThreadCount(value, most); },
+                        "1.." + std::to_string(most));
 }
 
 // Two outputs with the same file would overwrite each other: refused before

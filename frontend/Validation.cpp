@@ -1,6 +1,7 @@
 #include "Validation.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -87,6 +88,22 @@ std::string RefuseMatrixCount(std::int32_t arguments, std::int32_t matricesPerAr
   return "The number of iterations is too large: " + std::to_string(arguments) + " arguments x " +
          std::to_string(matricesPerArgument) + " matrices are more than one run can count (" + std::to_string(most) +
          "); this study takes at most " + std::to_string(most / arguments) + " matrices per argument.";
+}
+
+std::string RefuseThreadCount(std::string_view text, unsigned most) {
+  const char* first = text.data() + (text.starts_with('+') ? 1 : 0);
+  const char* last = text.data() + text.size();
+  long long number = 0;
+  const auto [end, error] = std::from_chars(first, last, number);
+  const bool whole = first != last && end == last;
+  const std::string value(text);
+  if (!whole && error != std::errc::result_out_of_range) {
+    return "\"" + value + "\" is not a number; give a whole number of threads from 1 to " + std::to_string(most);
+  }
+  if (error == std::errc::result_out_of_range || number < 1 || number > static_cast<long long>(most)) {
+    return value + " is out of range; give a whole number of threads from 1 to " + std::to_string(most);
+  }
+  return {};
 }
 
 std::string BuildTestSummary(const EcoSimTestOptions& o) {

@@ -64,6 +64,10 @@ std::string RefuseMatrixSize(std::int32_t rows, std::int32_t cols, std::uint64_t
 // empty when it can.
 std::string RefuseMatrixCount(std::int32_t arguments, std::int32_t matricesPerArgument);
 
+// Why a text is not a whole number of threads from 1 to `most`; empty when
+// it is one. A leading "+" is allowed.
+std::string RefuseThreadCount(std::string_view text, unsigned most);
+
 // The description of the test that the options dialog writes when its
 // changes are made: one line per shown choice in the dialog's control order,
 // then the iterations and, without a line end, the seed.

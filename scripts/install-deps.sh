@@ -22,6 +22,10 @@ packages=(
   # The one-node Slurm cluster of scripts/test-slurm.sh, which starts its own
   # daemons; installing them must not start the machine's (see below).
   slurmd slurmctld slurm-client munge
+  # The R package: R, Rcpp to build it (scripts/r-package.sh installs these
+  # two itself), and for its check testthat, vegan (compared with in its
+  # tests) and roxygen2 (its help pages, when its R code changes).
+  r-base-dev r-cran-rcpp r-cran-testthat r-cran-vegan r-cran-roxygen2
 )
 
 missing=()

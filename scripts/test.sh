@@ -31,3 +31,6 @@ bash scripts/test-slurm.sh build/ci/bin/tessil-cli
 
 echo "== windows"
 bash scripts/test-windows.sh
+
+echo "== R package"
+bash scripts/test-r.sh build/ci/bin/tessil-cli

@@ -1,0 +1,4 @@
+library(testthat)
+library(tessil)
+
+test_check("tessil")
