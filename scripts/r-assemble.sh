@@ -22,9 +22,10 @@ sed -i "s/@TESSIL_VERSION@/$version/" "$out/src/Makevars" "$out/src/Makevars.win
 # builds a study from its settings and reads a sweep's folder: nothing here
 # includes Qt or CLI11.
 folders=(engine/settings ecosim/api engine cooccurrence ecosim/inprocess results frontend)
-cli_files=(Study.h Study.cpp StudyJson.cpp ChoiceNames.h CommandLine.h Version.h FileOutput.h FileOutput.cpp
-  MatrixFile.h MatrixFile.cpp ProgressBar.h ProgressBar.cpp Sweep.h Sweep.cpp SweepMerge.h SweepMerge.cpp
-  SweepPlan.h SweepPlan.cpp)
+cli_files=(Study.h Study.cpp StudyJson.cpp ChoiceNames.h CommandLine.h CliEnvironment.h CliEnvironment.cpp
+  Version.h FileOutput.h FileOutput.cpp MatrixFile.h MatrixFile.cpp ProgressBar.h ProgressBar.cpp
+  sweep/Sweep.h sweep/Sweep.cpp sweep/SweepMerge.h sweep/SweepMerge.cpp sweep/SweepPlan.h sweep/SweepPlan.cpp
+  sweep/SweepFolder.h sweep/SweepFolder.cpp)
 for folder in "${folders[@]}"; do
   for file in "$root/$folder"/*.h "$root/$folder"/*.cpp; do
     [ -e "$file" ] || continue
@@ -36,9 +37,10 @@ for folder in "${folders[@]}"; do
     cp "$file" "$out/src/$name"
   done
 done
-for name in "${cli_files[@]}"; do
+for file in "${cli_files[@]}"; do
+  name=$(basename "$file")
   [ ! -e "$out/src/$name" ] || { echo "r-assemble: two sources named $name" >&2; exit 1; }
-  cp "$root/cli/$name" "$out/src/$name"
+  cp "$root/cli/$file" "$out/src/$name"
 done
 
 # toml++ and nlohmann/json, header-only, from Debian's packages. R asks for

@@ -726,8 +726,8 @@ TEST(CommandLine, TheJsonCarriesTheCountsThatWereRun) {
   EXPECT_EQ(sure["high_type_i_error"]["verdict"], doc["high_type_i_error"]);
   EXPECT_LE(sure["actual_size"]["lower"].get<double>(), doc["actual_size"].get<double>());
   EXPECT_GE(sure["actual_size"]["upper"].get<double>(), doc["actual_size"].get<double>());
-  const std::vector<std::string> run = {"run", "--rows", "5", "--cols", "4", "--assume-sites-equivalent",
-                                        "--assume-species-equivalent"};
+  const std::vector<std::string> run = {
+      "run", "--rows", "5", "--cols", "4", "--assume-sites-equivalent", "--assume-species-equivalent"};
   const Outcome told = Cli(run);
   EXPECT_EQ(told.Err.rfind("\n\nHow sure the verdicts are", 0), 0u) << told.Err;
   std::vector<std::string> quietRun = run;

@@ -33,8 +33,10 @@
 #'   % (Clopper-Pearson) interval `ci_lower`, `ci_upper`. Its attribute
 #'   `verdicts` (also `summary()`) holds the actual size, the least and
 #'   greatest power, the four verdicts, the report's warnings, and
-#'   `certainty`, how sure each verdict is: `NULL` until the engine reports
-#'   it. [study_report()] gives the report, `plot()` the power function.
+#'   `certainty`, how sure each verdict is: simultaneous 95 % intervals
+#'   (`actual_size`, `min_power`, `max_power`), whether each verdict is
+#'   settled and about how many matrices per argument would settle it, and
+#'   `text`, the paragraph tessil-cli run prints after the report. [study_report()] gives the report, `plot()` the power function.
 #' @examples
 #' study <- power_study(rows = 10, cols = 10, iterations = 100, threads = 1)
 #' study
@@ -80,7 +82,7 @@ power_study <- function(rows = 10, cols = 10, hypothesis = "no-interactions", as
 
   report_lines <- strsplit(result$report, "\r\n", fixed = TRUE)[[1L]]
   warnings <- sub("^[*]+(.*?)[*]+$", "\\1", grep("^[*]+Warning", report_lines, value = TRUE), perl = TRUE)
-  verdicts <- c(result$verdicts, list(warnings = warnings, certainty = NULL))
+  verdicts <- c(result$verdicts, list(warnings = warnings, certainty = result$certainty))
   settings$threads <- threads
   structure(result$table, class = c("tessil_study", "data.frame"), verdicts = verdicts,
             report = result$report, settings = settings,
@@ -125,6 +127,7 @@ print.summary.tessil_study <- function(x, ...) {
   verdict("low power", x$low_power)
   verdict("adequate power", x$adequate_power)
   if (length(x$warnings)) cat(paste0(x$warnings, "\n"), sep = "")
+  if (!is.null(x$certainty)) cat(x$certainty$text)
   invisible(x)
 }
 

@@ -28,6 +28,7 @@
 #include "Study.h"
 #include "SweepMerge.h"
 #include "Validation.h"
+#include "VerdictCertainty.h"
 
 using namespace tessil;
 
@@ -341,8 +342,27 @@ Rcpp::List StudyResult(SEXP handle) {
       Rcpp::Named("rate") = rate, Rcpp::Named("matrices") = matrices, Rcpp::Named("rejected") = rejected,
       Rcpp::Named("not_tested") = notTested, Rcpp::Named("ci_lower") = lower, Rcpp::Named("ci_upper") = upper);
   const ErrorRateSummary& s = r.Summary;
+  // How sure the verdicts are, as tessil-cli run says it after the report.
+  const VerdictCertainty c = AssessVerdicts(r.Table);
+  auto extreme = [](const ExtremeInterval& e) {
+    return Rcpp::NumericVector::create(Rcpp::Named("estimate") = e.Estimate, Rcpp::Named("lower") = e.Lower,
+                                       Rcpp::Named("upper") = e.Upper);
+  };
+  auto settled = [](const VerdictSettlement& v) {
+    const char* state = v.State == Settlement::Holds         ? "holds"
+                        : v.State == Settlement::DoesNotHold ? "does not hold"
+                                                             : "open";
+    return Rcpp::List::create(
+        Rcpp::Named("settled") = state,
+        Rcpp::Named("matrices_to_settle") = v.MatricesToSettle > 0 ? static_cast<double>(v.MatricesToSettle) : NA_REAL);
+  };
+  const Rcpp::List certainty = Rcpp::List::create(
+      Rcpp::Named("confidence") = c.Confidence, Rcpp::Named("actual_size") = extreme(c.ActualSize),
+      Rcpp::Named("min_power") = extreme(c.MinPower), Rcpp::Named("max_power") = extreme(c.MaxPower),
+      Rcpp::Named("high_type_i_error") = settled(c.HighTypeIError), Rcpp::Named("biased") = settled(c.Biased),
+      Rcpp::Named("low_power") = settled(c.LowPower), Rcpp::Named("text") = VerdictCertaintyText(c));
   return Rcpp::List::create(
-      Rcpp::Named("table") = table, Rcpp::Named("report") = r.Report,
+      Rcpp::Named("certainty") = certainty, Rcpp::Named("table") = table, Rcpp::Named("report") = r.Report,
       Rcpp::Named("verdicts") =
           Rcpp::List::create(Rcpp::Named("actual_size") = s.ActualSize, Rcpp::Named("min_power") = s.MinPower,
                              Rcpp::Named("max_power") = s.MaxPower, Rcpp::Named("high_type_i_error") = s.HighTypeIError,

@@ -46,6 +46,9 @@ test_that("study reports and tests are the command line's, byte for byte", {
   }
 })
 
-test_that("the default study is the command line's default report", {
-  expect_identical(study_report(power_study(threads = 2, progress = FALSE)), run_cli("run", "--no-progress")$out)
+test_that("the default study is the command line's default report, and as sure of its verdicts", {
+  study <- power_study(threads = 2, progress = FALSE)
+  cli <- run_cli("run", "--no-progress")
+  expect_identical(study_report(study), cli$out)
+  expect_identical(paste0("\n\n", summary(study)$certainty$text), paste(cli$err, collapse = "\n"))
 })
