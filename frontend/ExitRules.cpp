@@ -14,7 +14,7 @@ void ExitPresenter::EndProgram(int status) {
   ending_ = true;
   help_.CloseAllHelp();
   face_.UnloadWindows();
-  face_.EndProgram(status);
+  face_.LeaveMessageLoop(status);
 }
 
 }  // namespace tessil

@@ -5,7 +5,7 @@
 //
 //   ExitPresenter exit(help, face);
 //   if (!exit.CloseAllowed()) { /* refuse the close */ face.Ask(exit.Question()); }
-//   exit.Yes();   // CloseAllHelp, face.UnloadWindows(), face.EndProgram(0)
+//   exit.Yes();   // CloseAllHelp, face.UnloadWindows(), face.LeaveMessageLoop(0)
 //   exit.No();    // nothing changes; the next request asks again
 #pragma once
 
@@ -26,8 +26,9 @@ class ExitFace {
   // Unloads, in this order, the EcoSim options dialog, the main window and
   // the question.
   virtual void UnloadWindows() = 0;
-  // Leaves the message loop with the program's exit status.
-  virtual void EndProgram(int status) = 0;
+  // Leaves the message loop with the program's exit status. (Named apart
+  // from RunFace::EndProgram, so that one window can be both faces.)
+  virtual void LeaveMessageLoop(int status) = 0;
 };
 
 class ExitPresenter {

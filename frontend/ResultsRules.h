@@ -14,6 +14,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "WindowServices.h"
 
@@ -55,6 +56,9 @@ class ResultsPresenter {
   bool Saved() const { return saved_; }
   const std::string& Report() const { return report_; }
   const std::string& Chart() const { return chart_; }
+  // The report and the chart shown, replacing earlier ones.
+  void SetReport(std::string report) { report_ = std::move(report); }
+  void SetChart(std::string chart) { chart_ = std::move(chart); }
 
   // "Save": the dialog, then the save of the chosen path.
   void Save();

@@ -29,7 +29,7 @@ struct Recorder final : UserMessages, HelpViewer, ExitFace {
   }
   void CloseAllHelp() override { Log.push_back("close all help"); }
   void UnloadWindows() override { Log.push_back("unload windows"); }
-  void EndProgram(int status) override { Log.push_back("end " + std::to_string(status)); }
+  void LeaveMessageLoop(int status) override { Log.push_back("end " + std::to_string(status)); }
   std::vector<std::string> Log;
   std::deque<bool> Answers;
 };
