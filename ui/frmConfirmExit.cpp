@@ -48,7 +48,7 @@ void frmConfirmExit::Ask() {
 }
 
 void frmConfirmExit::cmd1_Click() {
-  tag_ = ExitTag;
+  tag_ = std::string(ExitTag);
   hide();
 }
 

@@ -5,11 +5,11 @@
 
 #include <QDialog>
 #include <QPushButton>
-#include <QString>
+#include <string>
+
+#include "ExitRules.h"
 
 namespace tessil {
-
-inline const QString ExitTag = QStringLiteral("Exit");
 
 class frmConfirmExit final : public QDialog {
   Q_OBJECT
@@ -20,7 +20,7 @@ class frmConfirmExit final : public QDialog {
   // Shows the question modal over its owner without waiting for the answer;
   // Hidden is emitted once it has been answered.
   void Ask();
-  const QString& Tag() const { return tag_; }
+  const std::string& Tag() const { return tag_; }
 
  signals:
   void Hidden();
@@ -32,7 +32,7 @@ class frmConfirmExit final : public QDialog {
   void cmd1_Click();
   void cmd2_Click();
 
-  QString tag_;
+  std::string tag_;
   QPushButton* cmd1_ = nullptr;
   QPushButton* cmd2_ = nullptr;
 };

@@ -17,7 +17,7 @@
 #include "Kernel_Procedures.h"
 #include "MessageBoxes.h"
 #include "RandomStream.h"
-#include "RunFailure.h"
+#include "RunRules.h"
 #include "UpdateProgress_Procedures.h"
 #include "Validation.h"
 #include "WindowPictures.h"
@@ -461,7 +461,7 @@ void frmMain::cmd2_Click() {
     // without it.
   } else if (failure) {
     show();
-    services_.Boxes.Inform(this, RunFailureMessage(failure));
+    services_.Boxes.Inform(this, QString::fromStdString(RunFailureMessage(failure)));
   } else {
     results_ = ShowResults(
         table, *this, ResultsServices{services_.Boxes, services_.Help, services_.ChooseFile, services_.ProgramFolder});
