@@ -45,11 +45,6 @@ class MainWindow;
 // a confirmed exit, and returns the program's exit status.
 int RunDesktop(DesktopServices services);
 
-// Help topics: the file beside the program, at a topic, or every help
-// window closed.
-void ShowHelpTopic(const DesktopServices& services, std::string_view topic);
-void CloseAllHelp(const DesktopServices& services);
-
 // The message box of the program: titled "Tessil", no icon.
 void Inform(HWND owner, std::string_view text);
 bool AskYesNo(HWND owner, std::string_view text);

@@ -2,8 +2,6 @@
 // question and the About box.
 #include <string>
 
-#include "NumberText.h"
-#include "Validation.h"
 #include "Win32Windows.h"
 
 namespace tessil::win32ui {
@@ -47,8 +45,8 @@ std::string CaptionText(Choice value) {
 
 // ---- EcoSim options --------------------------------------------------------
 
-frmEcoSimOptions::frmEcoSimOptions(HWND mainWindow, std::function<void(const std::string&)> writeSummary)
-    : main_(mainWindow), writeSummary_(std::move(writeSummary)) {
+frmEcoSimOptions::frmEcoSimOptions(EcoSimOptionsPresenter& rules, HWND mainWindow, std::function<void()> closed)
+    : rules_(rules), main_(mainWindow), closed_(std::move(closed)) {
   // Client area 10095 x 5850 twips, centred on the screen.
   Create(L"Tessil -- EcoSim Options", WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, 673, 390, nullptr, nullptr);
   HWND w = Handle();
@@ -93,10 +91,10 @@ frmEcoSimOptions::frmEcoSimOptions(HWND mainWindow, std::function<void(const std
         {{CaptionText(FixedFixedAlgorithm::SequentialSwap), {360, 120}},
          {CaptionText(FixedFixedAlgorithm::IndependentSwap), {360, 600}},
          {CaptionText(FixedFixedAlgorithm::KnightsTour), {360, 1080}}});
-  cmd1_ = AddControl(w, L"Button", L"Make Changes", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP,
-                     TwipsRect(360, 5040, 1455, 375), IDOK);
-  cmd2_ = AddControl(w, L"Button", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, TwipsRect(1920, 5040, 1095, 375),
-                     IDCANCEL);
+  AddControl(w, L"Button", L"Make Changes", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, TwipsRect(360, 5040, 1455, 375),
+             IDOK);
+  AddControl(w, L"Button", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, TwipsRect(1920, 5040, 1095, 375),
+             IDCANCEL);
   const std::size_t beforeEmptySites = options_.size();
   group(EmptySitesField, 8160, 4200, 1395,
         {{CaptionText(EmptySiteTreatment::Include), {240, 240}}, {CaptionText(EmptySiteTreatment::Exclude), {240, 720}}});
@@ -115,43 +113,11 @@ frmEcoSimOptions::frmEcoSimOptions(HWND mainWindow, std::function<void(const std
   shapes_ = {GroupShape(240, 480, 2175, 1695),  GroupShape(2640, 480, 2175, 1695), GroupShape(240, 2640, 3855, 2175),
              GroupShape(5160, 480, 4695, 1215), GroupShape(5160, 2160, 4695, 1575), GroupShape(5160, 4200, 2775, 1215),
              GroupShape(8160, 4200, 1695, 1215)};
-  Show(committed_);
+  Draw();
 }
 
-int frmEcoSimOptions::DefaultButton() const { return IDOK; }
-
-EcoSimTestOptions frmEcoSimOptions::Working() const {
-  EcoSimTestOptions o = committed_;
-  for (const Option& option : options_) {
-    if (!IsChecked(option.Button)) continue;
-    const std::string_view c = option.Caption;
-    switch (option.Group) {
-      case RowField:
-        o.RowConstraint = *FromCaption<Constraint>(c);
-        break;
-      case ColumnField:
-        o.ColumnConstraint = *FromCaption<Constraint>(c);
-        break;
-      case IndexField:
-        o.Index = *FromCaption<CooccurrenceIndex>(c);
-        break;
-      case AlgorithmField:
-        o.Algorithm = *FromCaption<FixedFixedAlgorithm>(c);
-        break;
-      case DegenerateField:
-        o.DegenerateMatrices = *FromCaption<DegenerateTreatment>(c);
-        break;
-      default:
-        o.EmptySites = *FromCaption<EmptySiteTreatment>(c);
-        break;
-    }
-  }
-  o.EcoSimIterations = Narrow(TextOf(txt1_));
-  o.EcoSimSeed = Narrow(TextOf(txt2_));
-  return o;
-}
-
-void frmEcoSimOptions::Show(const EcoSimTestOptions& o) {
+void frmEcoSimOptions::Draw() {
+  const EcoSimTestOptions& o = rules_.Working();
   auto chosen = [&](int field) -> std::string_view {
     switch (field) {
       case RowField:
@@ -168,45 +134,71 @@ void frmEcoSimOptions::Show(const EcoSimTestOptions& o) {
         return Caption(o.EmptySites);
     }
   };
+  drawing_ = true;
   for (const Option& option : options_) SetChecked(option.Button, option.Caption == chosen(option.Group));
-  SetText(txt1_, Wide(o.EcoSimIterations));
-  SetText(txt2_, Wide(o.EcoSimSeed));
-  ShowEmptySites();
+  for (auto [box, text] : {std::pair{txt1_, &o.EcoSimIterations}, std::pair{txt2_, &o.EcoSimSeed}}) {
+    // Rewriting an unchanged box would move the user's caret.
+    if (Narrow(TextOf(box)) != *text) SetText(box, Wide(*text));
+  }
+  const bool shown = rules_.EmptySitesShown();
+  if ((IsWindowVisible(emptySites_.front()) != 0) != shown) {
+    for (HWND control : emptySites_) ShowWindow(control, shown ? SW_SHOW : SW_HIDE);
+    InvalidateRect(Handle(), nullptr, TRUE);
+  }
+  drawing_ = false;
 }
 
-void frmEcoSimOptions::ShowEmptySites() {
-  const bool shown = Working().UsesEmptySites();
-  for (HWND control : emptySites_) ShowWindow(control, shown ? SW_SHOW : SW_HIDE);
-  InvalidateRect(Handle(), nullptr, TRUE);
+void frmEcoSimOptions::Choose(const Option& option) {
+  const std::string_view c = option.Caption;
+  switch (option.Group) {
+    case RowField:
+      rules_.ChooseRowConstraint(*FromCaption<Constraint>(c));
+      break;
+    case ColumnField:
+      rules_.ChooseColumnConstraint(*FromCaption<Constraint>(c));
+      break;
+    case IndexField:
+      rules_.ChooseIndex(*FromCaption<CooccurrenceIndex>(c));
+      break;
+    case AlgorithmField:
+      rules_.ChooseAlgorithm(*FromCaption<FixedFixedAlgorithm>(c));
+      break;
+    case DegenerateField:
+      rules_.ChooseDegenerateMatrices(*FromCaption<DegenerateTreatment>(c));
+      break;
+    default:
+      rules_.ChooseEmptySites(*FromCaption<EmptySiteTreatment>(c));
+      break;
+  }
 }
 
 void frmEcoSimOptions::ShowCommitted() {
-  Show(committed_);
+  rules_.Cancel();
   refusedBox_ = nullptr;
+  Draw();
   Window::Show(true);
   SetForegroundWindow(Handle());
 }
-
-void frmEcoSimOptions::Unload() { Destroy(); }
 
 bool frmEcoSimOptions::PaintBackground(HDC dc) {
   RECT area{};
   GetClientRect(Handle(), &area);
   FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
   std::vector<bool> shown(shapes_.size(), true);
-  shown.back() = IsWindowVisible(emptySites_.front()) != 0;
+  shown.back() = rules_.EmptySitesShown();
   PaintShapes(dc, shapes_, shown);
   return true;
 }
 
-bool frmEcoSimOptions::Validate(HWND box) {
+bool frmEcoSimOptions::Leave(HWND box) {
   if (validating_) return refusedBox_ == nullptr;
-  const Checked checked = box == txt1_ ? CheckEcoSimIterations(Narrow(TextOf(box))) : CheckEcoSimSeed(Narrow(TextOf(box)));
+  const Checked checked = box == txt1_ ? rules_.LeaveIterations() : rules_.LeaveSeed();
+  Draw();
   if (checked.Accepted()) {
-    SetText(box, Wide(checked.Text));
     if (refusedBox_ == box) refusedBox_ = nullptr;
     return true;
   }
+  // The text stays as typed and the box keeps the focus.
   validating_ = true;
   refusedBox_ = box;
   Inform(Handle(), checked.Refusal);
@@ -216,20 +208,19 @@ bool frmEcoSimOptions::Validate(HWND box) {
   return false;
 }
 
-void frmEcoSimOptions::cmd1_Click() {
-  committed_ = Working();
-  writeSummary_(BuildTestSummary(committed_));
+void frmEcoSimOptions::Close(bool commit) {
+  if (commit) {
+    rules_.MakeChanges();
+  } else {
+    refusedBox_ = nullptr;
+    rules_.Cancel();
+  }
+  Draw();
   Window::Show(false);
   ShowWindow(main_, SW_SHOW);
   SetForegroundWindow(main_);
-}
-
-void frmEcoSimOptions::cmd2_Click() {
-  refusedBox_ = nullptr;
-  Show(committed_);
-  Window::Show(false);
-  ShowWindow(main_, SW_SHOW);
-  SetForegroundWindow(main_);
+  // The main window shows the summary the changes wrote.
+  if (closed_) closed_();
 }
 
 LRESULT frmEcoSimOptions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -237,27 +228,43 @@ LRESULT frmEcoSimOptions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_COMMAND: {
       const int id = LOWORD(wParam);
       const int code = HIWORD(wParam);
-      if ((id == Iterations || id == Seed) && code == EN_KILLFOCUS) {
-        Validate(reinterpret_cast<HWND>(lParam));
+      if (drawing_) return 0;
+      if (id == Iterations || id == Seed) {
+        if (code == EN_CHANGE) {
+          const std::string text = Narrow(TextOf(reinterpret_cast<HWND>(lParam)));
+          if (id == Iterations) rules_.TypeIterations(text);
+          if (id == Seed) rules_.TypeSeed(text);
+        }
+        if (code == EN_KILLFOCUS) Leave(reinterpret_cast<HWND>(lParam));
         return 0;
       }
       // Cancel and Esc abandon a refused text; every other press repeats
       // the refusal and does nothing else.
       if (id == IDCANCEL) {
-        cmd2_Click();
+        Close(false);
         return 0;
       }
       if (refusedBox_ != nullptr && code == BN_CLICKED) {
-        Validate(refusedBox_);
-        if (refusedBox_ != nullptr) return 0;
+        if (!Leave(refusedBox_)) {
+          Draw();
+          return 0;
+        }
       }
-      if (id == IDOK) cmd1_Click();
-      if (id >= FirstOption && code == BN_CLICKED) ShowEmptySites();
+      if (id == IDOK) {
+        Close(true);
+        return 0;
+      }
+      for (const Option& option : options_) {
+        if (option.Button == reinterpret_cast<HWND>(lParam) && code == BN_CLICKED && IsChecked(option.Button)) {
+          Choose(option);
+          Draw();
+        }
+      }
       return 0;
     }
     case WM_CLOSE:
       // The frame's close acts as Cancel; the dialog stays, hidden.
-      cmd2_Click();
+      Close(false);
       return 0;
     default:
       break;
@@ -267,7 +274,8 @@ LRESULT frmEcoSimOptions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) 
 
 // ---- Simulation options ----------------------------------------------------
 
-frmAdvanced::frmAdvanced(RunSettings& settings, HWND owner) : settings_(settings), owner_(owner) {
+frmAdvanced::frmAdvanced(RunSettings& settings, HWND owner)
+    : messages_(*this), rules_(settings, messages_), owner_(owner) {
   // Client area 3690 x 2160 twips, centred on the main window.
   Create(L"Tessil -- Options", WS_CAPTION | WS_SYSMENU, 246, 144, owner, owner);
   HWND w = Handle();
@@ -279,9 +287,8 @@ frmAdvanced::frmAdvanced(RunSettings& settings, HWND owner) : settings_(settings
   AddControl(w, L"Static", L"Random Seed:", SS_LEFT, TwipsRect(240 + 240, 480 + 600, 2000, 285), 0);
   txt2_ = AddControl(w, L"Edit", L"0", BoxStyle, TwipsRect(240 + 2280, 480 + 600, 615, 285), Seed);
   Title(w, L"Simulations", 360, 180);
-  // The fields are 0 until first chosen; the boxes then keep their defaults.
-  if (settings_.NumIterations != 0) SetText(txt1_, std::to_wstring(settings_.NumIterations));
-  if (settings_.RandomSeed != 0) SetText(txt2_, std::to_wstring(settings_.RandomSeed));
+  SetText(txt1_, Wide(rules_.IterationsText()));
+  SetText(txt2_, Wide(rules_.SeedText()));
 }
 
 void frmAdvanced::Open() {
@@ -302,29 +309,15 @@ void frmAdvanced::cmd1_Click() {
   // The dialog steps aside while a message is shown, and comes back with the
   // texts as the user left them when a value is refused or the user would
   // rather correct it.
+  rules_.TypeIterations(Narrow(TextOf(txt1_)));
+  rules_.TypeSeed(Narrow(TextOf(txt2_)));
   Show(false);
-  const SimulationOptions checked = CheckSimulationOptions(Narrow(TextOf(txt1_)), Narrow(TextOf(txt2_)));
-  auto comeBack = [this] {
-    Show(true);
-    SetFocus(GetDlgItem(Handle(), IDOK));
-  };
-  if (checked.Refusal == message::IterationsPositive) {
-    Inform(owner_, message::IterationsPositive);
-    comeBack();
+  if (rules_.Ok() == AdvancedPresenter::Outcome::Stored) {
+    closed_ = true;
     return;
   }
-  if (checked.AsksToContinue && !AskYesNo(owner_, message::FewIterations)) {
-    comeBack();
-    return;
-  }
-  if (!checked.Refusal.empty()) {
-    Inform(owner_, checked.Refusal);
-    comeBack();
-    return;
-  }
-  settings_.NumIterations = checked.NumIterations;
-  settings_.RandomSeed = checked.RandomSeed;
-  closed_ = true;
+  Show(true);
+  SetFocus(GetDlgItem(Handle(), IDOK));
 }
 
 LRESULT frmAdvanced::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -349,14 +342,16 @@ frmConfirmExit::frmConfirmExit(HWND owner) : owner_(owner) {
   HWND w = Handle();
   AddControl(w, L"Button", L"Yes", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, ScaledRect(16, 53, 73, 25), IDYES);
   AddControl(w, L"Button", L"No", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, ScaledRect(96, 53, 73, 25), IDNO);
-  AddControl(w, L"Static", L"Exit Tessil?", SS_LEFT, ScaledRect(22, 16, 129, 25), 0);
+  AddControl(w, L"Static", Wide(ExitQuestionText), SS_LEFT, ScaledRect(22, 16, 129, 25), 0);
 }
 
 bool frmConfirmExit::Ask() {
   Show(true);
   SetFocus(GetDlgItem(Handle(), IDYES));
   RunModal(owner_, [this] { return !Visible(); });
-  return tag_ == "Exit";
+  const bool yes = yes_;
+  yes_ = false;
+  return yes;
 }
 
 bool frmConfirmExit::PaintBackground(HDC dc) {
@@ -369,7 +364,7 @@ bool frmConfirmExit::PaintBackground(HDC dc) {
 LRESULT frmConfirmExit::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
-      if (LOWORD(wParam) == IDYES) tag_ = "Exit";
+      yes_ = LOWORD(wParam) == IDYES;
       // No, Esc and the close box hide the question; the tag stays empty.
       if (LOWORD(wParam) == IDYES || LOWORD(wParam) == IDNO || LOWORD(wParam) == IDCANCEL) Show(false);
       return 0;

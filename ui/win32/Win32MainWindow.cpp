@@ -5,13 +5,6 @@
 
 #include <exception>
 
-#include "FaceRules.h"
-#include "Kernel_Procedures.h"
-#include "OutputResults_Procedures.h"
-#include "PowerChart.h"
-#include "RandomStream.h"
-#include "Validation.h"
-#include "Win32Progress.h"
 
 namespace tessil::win32ui {
 
@@ -39,25 +32,19 @@ enum : int {
   mnuHelpAbout,
 };
 
-// The clock as the run reads it: seconds since midnight at single precision,
-// so that the start of the run and every later reading agree in precision.
-class SinglePrecisionClock final : public Clock {
- public:
-  explicit SinglePrecisionClock(Clock& inner) : inner_(inner) {}
-  double SecondsSinceMidnight() override {
-    return static_cast<double>(static_cast<float>(inner_.SecondsSinceMidnight()));
-  }
-
- private:
-  Clock& inner_;
-};
-
 std::wstring CaptionOf(std::string_view caption) { return Wide(caption); }
 
 }  // namespace
 
+
 frmMain::frmMain(RunSettings& settings, DesktopServices& services)
-    : settings_(settings), services_(services), testSummary_(InitialTestSummary) {
+    : settings_(settings),
+      services_(services),
+      help_(services),
+      messages_(*this),
+      main_(help_),
+      run_(RunServices{settings, main_, services.Time, messages_, [] { ProcessPendingMessages(); }}, *this),
+      exit_(help_, *this) {
   HMENU menu = CreateMenu();
   HMENU file = CreatePopupMenu();
   AppendMenuW(file, MF_STRING, mnuFileExit, L"E&xit");
@@ -70,14 +57,14 @@ frmMain::frmMain(RunSettings& settings, DesktopServices& services)
   Create(L"Tessil", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, 715, 451, nullptr,
          nullptr, menu);
   BuildControls();
-  SetTestSummary(testSummary_);
   // The first control in the tab order takes the focus when the window
   // opens, and an option that takes the focus is selected.
-  SetChecked(optH01_, true);
-  optH01_Click();
+  main_.Open();
+  Draw();
 }
 
 frmMain::~frmMain() {
+  progress_.reset();
   results_.reset();
   options_.reset();
   confirm_.reset();
@@ -168,241 +155,194 @@ void frmMain::BuildControls() {
 
 int frmMain::DefaultButton() const { return cmdRun; }
 
-std::string frmMain::RowsText() const { return Narrow(TextOf(txtRows_)); }
-std::string frmMain::ColsText() const { return Narrow(TextOf(txtCols_)); }
-
-const EcoSimTestOptions& frmMain::CommittedOptions() const {
-  return options_ ? options_->Committed() : defaultOptions_;
+void frmMain::Draw() {
+  const MainWindowState& s = main_.State();
+  drawing_ = true;
+  auto text = [](HWND box, const std::string& value) {
+    const std::wstring wide = Wide(value);
+    // Rewriting an unchanged box would move the user's caret.
+    if (TextOf(box) != wide) SetText(box, wide);
+  };
+  auto option = [](HWND button, bool checked, bool enabled) {
+    SetChecked(button, checked);
+    EnableWindow(button, enabled ? TRUE : FALSE);
+  };
+  option(optH01_, s.NullHypothesis == Hypothesis::NoInteractions, true);
+  option(optH02_, s.NullHypothesis == Hypothesis::SitesEquivalent, true);
+  option(optH03_, s.NullHypothesis == Hypothesis::SpeciesEquivalent, true);
+  text(txtHA_, s.AlternativeHypothesis);
+  option(chkASiEq_, s.SitesEquivalent.Checked, s.SitesEquivalent.Enabled);
+  option(chkASpEq_, s.SpeciesEquivalent.Checked, s.SpeciesEquivalent.Enabled);
+  option(chkAIn_, s.Interaction.Checked, s.Interaction.Enabled);
+  EnableWindow(fra6_, s.LevelsEnabled ? TRUE : FALSE);
+  option(optAIn0_, s.Level == InteractionLevel::None, s.LevelsEnabled);
+  option(optAIn50_, s.Level == InteractionLevel::Half, s.LevelsEnabled);
+  option(optAIn100_, s.Level == InteractionLevel::All, s.LevelsEnabled);
+  text(txtTest_, s.TestSummary);
+  text(txtRows_, s.RowsText);
+  text(txtCols_, s.ColsText);
+  drawing_ = false;
 }
 
-MainWindowChoices frmMain::Choices() const {
-  MainWindowChoices c;
-  if (IsChecked(optH02_)) c.NullHypothesis = Hypothesis::SitesEquivalent;
-  if (IsChecked(optH03_)) c.NullHypothesis = Hypothesis::SpeciesEquivalent;
-  c.AssumeSitesEquivalent = IsChecked(chkASiEq_);
-  c.AssumeSpeciesEquivalent = IsChecked(chkASpEq_);
-  if (IsChecked(chkAIn_)) {
-    c.AssumedLevel = InteractionLevel::None;
-    if (IsChecked(optAIn50_)) c.AssumedLevel = InteractionLevel::Half;
-    if (IsChecked(optAIn100_)) c.AssumedLevel = InteractionLevel::All;
-  }
-  return c;
-}
-
-void frmMain::SetTestSummary(std::string summary) {
-  testSummary_ = std::move(summary);
-  SetText(txtTest_, Wide(testSummary_));
-}
-
-void frmMain::optH01_Click() {
-  SetText(txtHA_, L"Interactions Between Species");
-  EnableWindow(chkASiEq_, TRUE);
-  EnableWindow(chkASpEq_, TRUE);
-  SetChecked(chkAIn_, false);
-  EnableWindow(chkAIn_, FALSE);
-  chkAIn_Click();
-}
-
-void frmMain::optH02_Click() {
-  SetText(txtHA_, L"Sites Non-equivalent");
-  EnableWindow(chkASpEq_, TRUE);
-  EnableWindow(chkAIn_, TRUE);
-  SetChecked(chkASiEq_, false);
-  EnableWindow(chkASiEq_, FALSE);
-}
-
-void frmMain::optH03_Click() {
-  SetText(txtHA_, L"Species Non-equivalent");
-  EnableWindow(chkASiEq_, TRUE);
-  EnableWindow(chkAIn_, TRUE);
-  SetChecked(chkASpEq_, false);
-  EnableWindow(chkASpEq_, FALSE);
-}
-
-void frmMain::chkAIn_Click() {
-  const bool on = IsChecked(chkAIn_);
-  EnableWindow(fra6_, on ? TRUE : FALSE);
-  for (HWND level : {optAIn100_, optAIn50_, optAIn0_}) {
-    if (!on) SetChecked(level, false);
-    EnableWindow(level, on ? TRUE : FALSE);
-  }
-  if (on) SetChecked(optAIn0_, true);
-}
-
-void frmMain::ValidateSize(HWND box, bool rows) {
+void frmMain::LeaveSize(HWND box) {
   if (validating_) return;
-  const Checked checked = CheckMatrixSize(Narrow(TextOf(box)), rows);
+  const Checked checked = box == txtRows_ ? main_.LeaveRows() : main_.LeaveCols();
+  Draw();
   if (checked.Accepted()) {
-    SetText(box, Wide(checked.Text));
     if (refusedBox_ == box) refusedBox_ = nullptr;
     return;
   }
   // The box keeps the focus until it holds a size that can be run.
   validating_ = true;
   refusedBox_ = box;
-  Inform(Handle(), checked.Refusal);
+  messages_.Inform(checked.Refusal);
   SetFocus(box);
   SendMessageW(box, EM_SETSEL, 0, -1);
   validating_ = false;
 }
 
-void frmMain::cmd1_Click() {
-  if (!options_) {
-    options_ = std::make_unique<frmEcoSimOptions>(Handle(), [this](const std::string& s) { SetTestSummary(s); });
-  }
-  Show(false);
-  options_->ShowCommitted();
+void frmMain::ShowMainWindow() {
+  Show(true);
+  SetForegroundWindow(Handle());
 }
 
-void frmMain::cmd3_Click() {
-  frmAdvanced dialog(settings_, Handle());
-  dialog.Open();
+void frmMain::OpenProgressWindow(ProgressPresenter& progress) {
+  progress_ = std::make_unique<frmProgress>(progress);
+  progress.SetView(progress_.get());
+  progress_->Show(true);
+  DisableCloseButton(progress_->Handle());
+  UpdateWindow(progress_->Handle());
 }
 
-void frmMain::mnuHelpAbout_Click() {
-  frmAbout about(Handle());
-  about.Open();
+void frmMain::HideProgressWindow() {
+  if (progress_) progress_->Show(false);
 }
 
-void frmMain::cmd2_Click() {
-  if (running_) return;
-  running_ = true;
-  std::unique_ptr<frmProgress> progress;
-  std::unique_ptr<EcoSimAutomation> ecosim;
-  EcoSimConcurrentTesting* workers = nullptr;
-  PowerTable table;
-  std::exception_ptr failure;
-
-  try {
-    Show(false);
-    progress = std::make_unique<frmProgress>(settings_, services_.Time);
-    progress->Show(true);
-    DisableCloseButton(progress->Handle());
-    // The window's first painting says that EcoSim is being initialized and
-    // offers Cancel, before EcoSim is started.
-    progress->Repaint();
-    UpdateWindow(progress->Handle());
-    ProcessPendingMessages();
-    MadeAutomation made = services_.MakeAutomation(settings_, *this, *progress, *progress, progress->Handle());
-    ecosim = std::move(made.EcoSim);
-    workers = made.Workers;
-    progress->AttachAutomation(ecosim.get());
-    ecosim->PrepareEcoSim();
-    SinglePrecisionClock clock(services_.Time);
-    RandomStream stream;
-    RunContext run{settings_, *this, *ecosim, *progress, stream, clock, workers};
-    table = RunPowerSimulation(run);
-  } catch (...) {
-    failure = std::current_exception();
-  }
-
-  // Finish, whatever happened: EcoSim is released and the settings reset.
-  try {
-    if (ecosim) {
-      ecosim->ReleaseEcoSim();
-    } else {
-      ResetRunSettings(settings_);
-    }
-  } catch (...) {
-    ResetRunSettings(settings_);
-    if (!failure) failure = std::current_exception();
-  }
-  if (progress) {
-    progress->AttachAutomation(nullptr);
-    progress->Show(false);
-  }
-  ecosim.reset();
-
-  const bool cancelled = progress && progress->CancelRequested();
-  const bool programMissing = failure && FailedForMissingProgram(failure);
-  if (cancelled) {
-    Show(true);
-  } else if (programMissing) {
-    // The user has been told that EcoSim cannot be found; Tessil cannot
-    // work without it.
-  } else if (failure) {
-    Show(true);
-    Inform(Handle(), RunFailureText(failure));
-  } else {
-    results_ = std::make_unique<frmResults>(services_, BuildResultsReport(table, AnalyzeErrorRates(table), *this),
-                                            PowerChartSvg(table, *this), [this] { Show(true); });
-  }
-  if (progress) progress->Unload();
-  progress.reset();
-  running_ = false;
-  if (programMissing) ExitProgram(1);
+void frmMain::UnloadProgressWindow() {
+  if (!progress_) return;
+  progress_->Unload();
+  progress_.reset();
 }
 
-void frmMain::AskToExit() {
-  if (!confirm_) confirm_ = std::make_unique<frmConfirmExit>(Handle());
-  if (confirm_->Visible()) return;
-  if (confirm_->Ask()) ExitProgram(0);
+MadeAutomation frmMain::MakeAutomation(RunSettings& settings, const RunInputs& inputs, ProgressPresenter& progress) {
+  return services_.MakeAutomation(settings, inputs, progress, progress, progress_ ? progress_->Handle() : nullptr);
 }
 
-void frmMain::ExitProgram(int status) {
-  CloseAllHelp(services_);
+void frmMain::ShowResults(std::string report, std::string chart) {
+  // The main window returns when the results window closes, however it is
+  // closed.
+  results_ = std::make_unique<frmResults>(services_, help_, std::move(report), std::move(chart),
+                                          [this] { ShowMainWindow(); });
+}
+
+void frmMain::UnloadWindows() {
   if (options_) options_->Unload();
   options_.reset();
   results_.reset();
-  exitStatus_ = status;
-  ended_ = true;
   Destroy();
   confirm_.reset();
+}
+
+void frmMain::LeaveMessageLoop(int status) {
+  exitStatus_ = status;
+  ended_ = true;
   PostQuitMessage(status);
 }
 
-void frmMain::Command(int id, int code) {
+void frmMain::AskToExit() {
+  if (exit_.CloseAllowed()) return;
+  if (!confirm_) confirm_ = std::make_unique<frmConfirmExit>(Handle());
+  if (confirm_->Visible()) return;
+  if (confirm_->Ask()) {
+    exit_.Yes();
+  } else {
+    exit_.No();
+  }
+}
+
+void frmMain::Command(int id, int code, HWND control) {
+  if (drawing_) return;
+  auto clicked = [&] { return code == BN_CLICKED; };
   switch (id) {
     case optH01:
-      if (code == BN_CLICKED && IsChecked(optH01_)) optH01_Click();
-      break;
     case optH02:
-      if (code == BN_CLICKED && IsChecked(optH02_)) optH02_Click();
-      break;
     case optH03:
-      if (code == BN_CLICKED && IsChecked(optH03_)) optH03_Click();
+      if (clicked() && IsChecked(control)) {
+        main_.SelectHypothesis(id == optH01   ? Hypothesis::NoInteractions
+                               : id == optH02 ? Hypothesis::SitesEquivalent
+                                              : Hypothesis::SpeciesEquivalent);
+      }
+      break;
+    case chkASiEq:
+      if (clicked()) main_.CheckSitesEquivalent(IsChecked(control));
+      break;
+    case chkASpEq:
+      if (clicked()) main_.CheckSpeciesEquivalent(IsChecked(control));
       break;
     case chkAIn:
-      if (code == BN_CLICKED) chkAIn_Click();
+      if (clicked()) main_.CheckInteraction(IsChecked(control));
+      break;
+    case optAIn0:
+    case optAIn50:
+    case optAIn100:
+      if (clicked() && IsChecked(control)) {
+        main_.SelectLevel(id == optAIn0    ? InteractionLevel::None
+                          : id == optAIn50 ? InteractionLevel::Half
+                                           : InteractionLevel::All);
+      }
       break;
     case txtRows:
-      if (code == EN_KILLFOCUS) ValidateSize(txtRows_, true);
-      break;
     case txtCols:
-      if (code == EN_KILLFOCUS) ValidateSize(txtCols_, false);
-      break;
+      if (code == EN_CHANGE) {
+        if (id == txtRows) main_.TypeRows(Narrow(TextOf(control)));
+        if (id == txtCols) main_.TypeCols(Narrow(TextOf(control)));
+        return;
+      }
+      if (code == EN_KILLFOCUS) LeaveSize(control);
+      return;
     case cmdChange:
     case cmdRun:
     case cmdAdvanced:
       // A size box holding a refused text keeps the focus: the press only
       // repeats the refusal.
       if (refusedBox_ != nullptr) {
-        ValidateSize(refusedBox_, refusedBox_ == txtRows_);
-        if (refusedBox_ != nullptr) break;
+        LeaveSize(refusedBox_);
+        if (refusedBox_ != nullptr) return;
       }
-      if (id == cmdChange) cmd1_Click();
-      if (id == cmdRun) cmd2_Click();
-      if (id == cmdAdvanced) cmd3_Click();
+      if (id == cmdChange) {
+        if (!options_) options_ = std::make_unique<frmEcoSimOptions>(main_.EcoSimOptions(), Handle(), [this] { Draw(); });
+        Show(false);
+        options_->ShowCommitted();
+      } else if (id == cmdRun) {
+        run_.Run();
+      } else {
+        frmAdvanced dialog(settings_, Handle());
+        dialog.Open();
+      }
       break;
     case mnuFileExit:
+      // Exit asks the window to close, which asks first.
       PostMessageW(Handle(), WM_CLOSE, 0, 0);
-      break;
+      return;
     case mnuHelpHelp:
     case HelpCommand:
-      ShowHelpTopic(services_, "Getting Started.htm");
-      break;
-    case mnuHelpAbout:
-      mnuHelpAbout_Click();
-      break;
+      main_.ShowHelp();
+      return;
+    case mnuHelpAbout: {
+      frmAbout about(Handle());
+      about.Open();
+      return;
+    }
     default:
-      break;
+      return;
   }
+  if (Handle() != nullptr) Draw();
 }
 
 LRESULT frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
-      Command(LOWORD(wParam), HIWORD(wParam));
+      Command(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
       return 0;
     case WM_CLOSE:
       // Every request to close asks first.
@@ -412,6 +352,16 @@ LRESULT frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
   }
   return Window::OnMessage(message, wParam, lParam);
+}
+
+void HtmlHelpViewer::ShowHelpTopic(std::string_view file, std::string_view topic) {
+  // The help file is looked for beside the program, whatever folder the
+  // program was started from.
+  if (services_.HtmlHelp) services_.HtmlHelp(services_.ProgramFolder + L"\\" + Wide(file), HelpDisplayTopic, Wide(topic));
+}
+
+void HtmlHelpViewer::CloseAllHelp() {
+  if (services_.HtmlHelp) services_.HtmlHelp(L"", HelpCloseAll, L"");
 }
 
 }  // namespace tessil::win32ui

@@ -1,12 +1,13 @@
-#include "Win32Progress.h"
-
-#include "FaceRules.h"
+// The progress window: draws what the progress window's rules decide and
+// forwards its repaint, Cancel, the "Show EcoSim" box and its caption.
+#include "Win32Windows.h"
 
 namespace tessil::win32ui {
 
 namespace {
 
 enum : int { Status = 101, Bar, TimeText, ShowEcoSim, ShowEcoSimLabel };
+constexpr UINT PaintBarMessage = WM_APP + 1;
 
 // The bar's class: a sunken box that the window paints.
 constexpr wchar_t BarClass[] = L"TessilProgressBar";
@@ -16,7 +17,7 @@ LRESULT CALLBACK BarProcedure(HWND bar, UINT message, WPARAM wParam, LPARAM lPar
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(bar, &paint);
     // The window that owns the bar knows how far the run has come.
-    SendMessageW(GetParent(bar), WM_APP, reinterpret_cast<WPARAM>(dc), 0);
+    SendMessageW(GetParent(bar), PaintBarMessage, reinterpret_cast<WPARAM>(dc), 0);
     EndPaint(bar, &paint);
     return 0;
   }
@@ -31,8 +32,8 @@ void DisableCloseButton(HWND window) {
   DrawMenuBar(window);
 }
 
-frmProgress::frmProgress(RunSettings& settings, Clock& clock) : settings_(settings), clock_(clock) {
-  static const ATOM bar = [] {
+frmProgress::frmProgress(ProgressPresenter& rules) : rules_(rules) {
+  static const ATOM barClass = [] {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = &BarProcedure;
@@ -41,16 +42,18 @@ frmProgress::frmProgress(RunSettings& settings, Clock& clock) : settings_(settin
     windowClass.lpszClassName = BarClass;
     return RegisterClassExW(&windowClass);
   }();
-  (void)bar;
-  // Client area 5550 x 1950 twips.
-  Create(L"Tessil Progress...", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 370, 130, nullptr, nullptr);
+  (void)barClass;
+  // Client area 5550 x 1950 twips, centred on the screen.
+  Create(Wide(rules_.State().Title), WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 370, 130, nullptr, nullptr);
   pbx2_ = AddControl(Handle(), L"Static", L"", SS_LEFTNOWORDWRAP, TwipsRect(240, 240, 5055, 255), Status);
-  pbxProgressBar_ = AddControl(Handle(), BarClass, L"", 0, TwipsRect(240, 600, 5055, 350), Bar);
-  SetWindowLongPtrW(pbxProgressBar_, GWL_EXSTYLE, WS_EX_CLIENTEDGE);
-  SetWindowPos(pbxProgressBar_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+  pbxProgressBar_ = CreateWindowExW(WS_EX_CLIENTEDGE, BarClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, Handle(),
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(Bar)), GetModuleHandleW(nullptr),
+                                    nullptr);
+  const RECT bar = TwipsRect(240, 600, 5055, 350);
+  MoveWindow(pbxProgressBar_, bar.left, bar.top, bar.right - bar.left, bar.bottom - bar.top, FALSE);
   pbx1_ = AddControl(Handle(), L"Static", L"", SS_LEFTNOWORDWRAP, TwipsRect(240, 1080, 3735, 255), TimeText);
-  // The box alone, its caption a label that toggles it: tab order Cancel,
-  // then the box.
+  // Tab order: Cancel, then the box; the box's caption is a label that
+  // toggles it.
   cmd1_ = AddControl(Handle(), L"Button", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP | WS_DISABLED,
                      TwipsRect(3960, 1440, 1215, 375), IDCANCEL);
   chk1_ = AddControl(Handle(), L"Button", L"", BS_CHECKBOX | WS_TABSTOP | WS_GROUP | WS_DISABLED,
@@ -59,72 +62,38 @@ frmProgress::frmProgress(RunSettings& settings, Clock& clock) : settings_(settin
                      ShowEcoSimLabel);
 }
 
-void frmProgress::UpdateProgress() {
-  if (Redraw()) ProcessPendingMessages();
-}
-
-bool frmProgress::Redraw() {
-  const std::int64_t done = settings_.TestsDone;
-  const std::int64_t total = TotalMatrices(settings_);
-  // Once Cancel has been pressed the time line says so until the run ends.
-  if (!closing_) SetText(pbx1_, Wide(TimeLine(settings_, clock_.SecondsSinceMidnight())));
-  SetText(Handle(), L"Tessil Progress... " + std::to_wstring(TitlePercent(done, total)) + L"%");
-  SetText(pbx2_, L"EcoSim Simulation: " + std::to_wstring(done) + L" of " + std::to_wstring(total));
-  if (done > total) return false;
-  barDone_ = done;
-  barTotal_ = total;
-  InvalidateRect(pbxProgressBar_, nullptr, TRUE);
-  UpdateWindow(pbxProgressBar_);
-  return true;
-}
-
-void frmProgress::Repaint() {
-  if (settings_.TestsDone <= 0) {
-    SetText(Handle(), L"Tessil Progress... Initializing");
-    SetText(pbx2_, L"Initializing Ecosim...");
-    if (!closing_) EnableWindow(cmd1_, TRUE);
-    return;
+void frmProgress::Draw(const ProgressState& state) {
+  auto text = [](HWND window, const std::string& now, const std::string& before) {
+    if (now != before) SetText(window, Wide(now));
+  };
+  text(Handle(), state.Title, shown_.Title);
+  text(pbx2_, state.StatusLine, shown_.StatusLine);
+  text(pbx1_, state.TimeLine, shown_.TimeLine);
+  if (state.BarDone != shown_.BarDone || state.BarTotal != shown_.BarTotal) {
+    InvalidateRect(pbxProgressBar_, nullptr, TRUE);
   }
-  Redraw();
+  if (state.CancelEnabled != shown_.CancelEnabled) {
+    // The focus leaves the button before it is disabled, so that the
+    // window's keys still work.
+    if (!state.CancelEnabled && GetFocus() == cmd1_) SetFocus(Handle());
+    EnableWindow(cmd1_, state.CancelEnabled ? TRUE : FALSE);
+  }
+  EnableWindow(chk1_, state.ShowEcoSimEnabled ? TRUE : FALSE);
+  SetChecked(chk1_, state.ShowEcoSimChecked);
+  shown_ = state;
+  UpdateWindow(Handle());
 }
 
 void frmProgress::PaintBar(HDC dc, const RECT& area) const {
-  if (barTotal_ <= 0) return;
+  if (shown_.BarTotal <= 0) return;
   const auto width = static_cast<double>(area.right - area.left);
   RECT filled = area;
-  filled.right = area.left + static_cast<LONG>(width * static_cast<double>(barDone_) / static_cast<double>(barTotal_));
+  filled.right = area.left + static_cast<LONG>(width * static_cast<double>(std::min(shown_.BarDone, shown_.BarTotal)) /
+                                               static_cast<double>(shown_.BarTotal));
   HBRUSH navy = CreateSolidBrush(RGB(0, 0, 128));
   FillRect(dc, &filled, navy);
   DeleteObject(navy);
 }
-
-void frmProgress::cmd1_Click() {
-  closing_ = true;
-  // The focus leaves the button before it is disabled, so that the keys of
-  // the window still work.
-  SetFocus(chk1_);
-  EnableWindow(cmd1_, FALSE);
-  SetText(pbx1_, L"Closing EcoSim...");
-  ProcessPendingMessages();
-  cancelRequested_ = true;
-}
-
-void frmProgress::chk1_Click() {
-  if (IsWindowEnabled(chk1_) == 0) return;
-  const bool checked = !IsChecked(chk1_);
-  SetChecked(chk1_, checked);
-  if (ecosim_ == nullptr) return;
-  try {
-    for (const char* name : {"Main", "Progress", "Coop", "Results"}) ecosim_->PlaceEcoSimWindow(name, checked ? 1 : 0);
-  } catch (const EcoSimWindowMissing&) {
-    // EcoSim's windows come and go with its start-up and shutdown; one that
-    // is not there now is not placed, and the run goes on.
-  }
-}
-
-void frmProgress::EnableShowEcoSim() { EnableWindow(chk1_, TRUE); }
-
-void frmProgress::ReportProgramMissing(std::string_view message) { Inform(Handle(), message); }
 
 void frmProgress::Unload() {
   unloading_ = true;
@@ -133,7 +102,7 @@ void frmProgress::Unload() {
 
 LRESULT frmProgress::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_APP: {
+    case PaintBarMessage: {
       RECT area{};
       GetClientRect(pbxProgressBar_, &area);
       PaintBar(reinterpret_cast<HDC>(wParam), area);
@@ -143,18 +112,28 @@ LRESULT frmProgress::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // A repaint during the run recomputes the estimate from the clock.
       if (!painting_) {
         painting_ = true;
-        Repaint();
+        rules_.Repaint();
         painting_ = false;
       }
       break;
     case WM_COMMAND:
-      if (LOWORD(wParam) == IDCANCEL && IsWindowEnabled(cmd1_) != 0) cmd1_Click();
-      if (LOWORD(wParam) == ShowEcoSim && HIWORD(wParam) == BN_CLICKED) chk1_Click();
-      if (LOWORD(wParam) == ShowEcoSimLabel && HIWORD(wParam) == STN_CLICKED) chk1_Click();
+      switch (LOWORD(wParam)) {
+        case IDCANCEL:
+          if (shown_.CancelEnabled) rules_.Cancel();
+          break;
+        case ShowEcoSim:
+          if (HIWORD(wParam) == BN_CLICKED && shown_.ShowEcoSimEnabled) rules_.CheckShowEcoSim(!shown_.ShowEcoSimChecked);
+          break;
+        case ShowEcoSimLabel:
+          if (HIWORD(wParam) == STN_CLICKED) rules_.ClickShowEcoSimLabel();
+          break;
+        default:
+          break;
+      }
       return 0;
     case WM_CLOSE:
       // Only the end of the run closes the window: Cancel is the way out.
-      if (!unloading_) return 0;
+      if (!unloading_ && !ProgressPresenter::FrameCloseAllowed()) return 0;
       break;
     default:
       break;

@@ -5,8 +5,6 @@
 
 #include <vector>
 
-#include "FaceRules.h"
-#include "Validation.h"
 #include "Win32ChartView.h"
 #include "Win32Files.h"
 
@@ -16,9 +14,6 @@ namespace {
 
 enum : int { ReportBox = 501, Save, Help, ShowReport, ShowChartView, SaveChartFile, ChartView };
 
-constexpr wchar_t UnsavedCaption[] = L"Tessil Results*";
-constexpr wchar_t SavedCaption[] = L"Tessil Results";
-
 std::wstring TrimSpaces(std::wstring text) {
   const std::size_t first = text.find_first_not_of(L' ');
   if (first == std::wstring::npos) return {};
@@ -26,45 +21,85 @@ std::wstring TrimSpaces(std::wstring text) {
   return text.substr(first, last - first + 1);
 }
 
-// The common save dialog: the Unicode record rather than the ANSI one,
-// which cannot name a folder outside the user's code page. Returns the
-// chosen path, or an empty text when the user cancelled; `filter` is the
-// index (from 1) of the filter in use when the dialog closed.
-std::wstring ChooseSaveFile(HWND owner, const std::wstring& folder, const wchar_t* name, const wchar_t* title,
-                            const wchar_t* filters, std::size_t filtersSize, DWORD* filter) {
+bool EndsWithNoCase(const std::wstring& text, const std::wstring& tail) {
+  return text.size() >= tail.size() &&
+         CompareStringOrdinal(text.c_str() + text.size() - tail.size(), static_cast<int>(tail.size()), tail.c_str(),
+                              static_cast<int>(tail.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The common save dialog as the request asks for it: the Unicode record
+// rather than the ANSI one, which cannot name a folder outside the user's
+// code page. A chooser whose filters are all of one kind of file each adds
+// the extension of the filter in use to a name that has none of theirs.
+std::string ChooseSaveFile(HWND owner, const SaveFileRequest& request) {
   std::vector<wchar_t> file(32768, L'\0');
-  wcsncpy(file.data(), name, file.size() - 1);
-  const std::wstring filterText(filters, filtersSize);
+  const std::wstring name = Wide(request.Name);
+  wcsncpy(file.data(), name.c_str(), file.size() - 1);
+  std::wstring filters;
+  bool everyFilterOneKind = !request.Filters.empty();
+  for (const auto& [caption, pattern] : request.Filters) {
+    filters += Wide(caption) + L'\0' + Wide(pattern) + L'\0';
+    everyFilterOneKind = everyFilterOneKind && pattern.rfind("*.", 0) == 0 && pattern != "*.*";
+  }
+  filters += L'\0';
+  const std::wstring folder = Wide(request.Folder);
+  const std::wstring title = Wide(request.Title);
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof(dialog);
   dialog.hwndOwner = owner;
   dialog.hInstance = GetModuleHandleW(nullptr);
-  dialog.lpstrFilter = filterText.c_str();
+  dialog.lpstrFilter = filters.c_str();
   dialog.nFilterIndex = 0;
   dialog.lpstrFile = file.data();
   dialog.nMaxFile = static_cast<DWORD>(file.size());
   dialog.lpstrInitialDir = folder.c_str();
-  dialog.lpstrTitle = title;
+  dialog.lpstrTitle = title.c_str();
   // No question before replacing a file, no check that it exists, no
-  // extension added: the window adds ".txt" itself.
+  // extension added by the dialog.
   dialog.Flags = OFN_EXPLORER;
   if (GetSaveFileNameW(&dialog) == 0) return {};
-  if (filter != nullptr) *filter = dialog.nFilterIndex;
-  return TrimSpaces(file.data());
+  std::wstring chosen = TrimSpaces(file.data());
+  if (everyFilterOneKind && !chosen.empty()) {
+    bool hasOne = false;
+    for (const auto& filter : request.Filters) hasOne = hasOne || EndsWithNoCase(chosen, Wide(filter.second.substr(1)));
+    const std::size_t index = dialog.nFilterIndex >= 1 ? dialog.nFilterIndex - 1 : 0;
+    if (!hasOne && index < request.Filters.size()) chosen += Wide(request.Filters[index].second.substr(1));
+  }
+  return Narrow(chosen);
+}
+
+bool WriteReportFile(const std::string& path, const std::string& bytes, std::string& reason) {
+  std::wstring why;
+  const bool written = WriteFileWhole(Wide(path), bytes, &why);
+  reason = Narrow(why);
+  return written;
+}
+
+bool WriteChartFile(const std::string& path, const std::string& svg, std::string& reason) {
+  std::wstring why;
+  const std::wstring file = Wide(path);
+  const bool written = EndsWithNoCase(file, L".png") ? WriteChartPng(file, svg, &why) : WriteFileWhole(file, svg, &why);
+  reason = Narrow(why);
+  return written;
 }
 
 }  // namespace
 
-frmResults::frmResults(DesktopServices& services, std::string report, std::string chartSvg,
+frmResults::frmResults(DesktopServices& services, HelpViewer& help, std::string report, std::string chartSvg,
                        std::function<void()> unloaded)
-    : services_(services), report_(std::move(report)), chart_(std::move(chartSvg)), unloaded_(std::move(unloaded)) {
-  Create(UnsavedCaption, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 936, 461, nullptr, nullptr);
+    : messages_(*this),
+      rules_(std::move(report), std::move(chartSvg),
+             ResultsWindowServices{messages_, help, [this](const SaveFileRequest& r) { return ChooseSaveFile(Handle(), r); },
+                                   [this](const SaveFileRequest& r) { return ChooseSaveFile(Handle(), r); },
+                                   &WriteReportFile, &WriteChartFile, Narrow(services.ProgramFolder)}),
+      unloaded_(std::move(unloaded)) {
+  Create(Wide(rules_.Caption()), WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 936, 461, nullptr, nullptr);
   HWND w = Handle();
   txt1_ = AddControl(w, L"Edit", L"",
                      ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER | WS_TABSTOP | WS_GROUP,
                      ScaledRect(24, 16, 889, 393), ReportBox);
   // The report's lines keep their CR LF breaks, as the edit control wants.
-  SetText(txt1_, Wide(report_));
+  SetText(txt1_, Wide(rules_.Report()));
   cht1_ = CreateChartView(w, ScaledRect(24, 16, 889, 393), ChartView);
   ShowWindow(cht1_, SW_HIDE);
   AddControl(w, L"Button", L"Save", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, ScaledRect(728, 424, 89, 25), Save);
@@ -78,7 +113,7 @@ frmResults::frmResults(DesktopServices& services, std::string report, std::strin
   AddControl(w, L"Button", L"Save Chart", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, ScaledRect(632, 424, 89, 25),
              SaveChartFile);
   SetChecked(optReport_, true);
-  SetChartPicture(cht1_, chart_);
+  SetChartPicture(cht1_, rules_.Chart());
   Show(true);
   SetFocus(txt1_);
 }
@@ -93,50 +128,10 @@ bool frmResults::PaintBackground(HDC dc) {
 }
 
 void frmResults::ShowChart(bool chart) {
-  chartShown_ = chart;
   ShowWindow(txt1_, chart ? SW_HIDE : SW_SHOW);
   ShowWindow(cht1_, chart ? SW_SHOW : SW_HIDE);
   SetChecked(optReport_, !chart);
   SetChecked(optChart_, chart);
-}
-
-void frmResults::SaveReport() {
-  static constexpr wchar_t Filters[] = L"Text Files (*.txt)\0*.txt\0All Files (*.*)\0*.*\0";
-  const std::wstring chosen =
-      ChooseSaveFile(Handle(), services_.ProgramFolder, L"Results", L"Save", Filters, std::size(Filters), nullptr);
-  if (chosen.empty()) return;
-  const std::wstring file = Wide(ResultsFilePath(Narrow(chosen)));
-  std::wstring reason;
-  if (!WriteFileWhole(file, report_, &reason)) {
-    // The windows' message first, then where and why, so that the user can
-    // choose another place.
-    Inform(Handle(), std::string(message::InvalidFileName) + "\n\nThe report could not be saved as \"" + Narrow(file) +
-                         "\": " + Narrow(reason) + ".");
-    return;
-  }
-  SetText(Handle(), SavedCaption);
-}
-
-void frmResults::SaveChart() {
-  static constexpr wchar_t Filters[] = L"SVG Pictures (*.svg)\0*.svg\0PNG Pictures (*.png)\0*.png\0";
-  DWORD filter = 1;
-  std::wstring file = ChooseSaveFile(Handle(), services_.ProgramFolder, L"Power function", L"Save Chart", Filters,
-                                     std::size(Filters), &filter);
-  if (file.empty()) return;
-  auto endsWith = [&file](const wchar_t* extension) {
-    const std::wstring tail(extension);
-    return file.size() >= tail.size() &&
-           CompareStringOrdinal(file.c_str() + file.size() - tail.size(), static_cast<int>(tail.size()), tail.c_str(),
-                                static_cast<int>(tail.size()), TRUE) == CSTR_EQUAL;
-  };
-  // A name without an extension gets the one of the filter in use.
-  if (!endsWith(L".svg") && !endsWith(L".png")) file += filter == 2 ? L".png" : L".svg";
-  std::wstring reason;
-  const bool written = endsWith(L".png") ? WriteChartPng(file, chart_, &reason)
-                                         : WriteFileWhole(file, chart_, &reason);
-  if (!written) {
-    Inform(Handle(), "The chart could not be saved as \"" + Narrow(file) + "\": " + Narrow(reason) + ".");
-  }
 }
 
 void frmResults::Unload() {
@@ -150,14 +145,15 @@ LRESULT frmResults::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case Save:
-          SaveReport();
+          rules_.Save();
+          SetText(Handle(), Wide(rules_.Caption()));
           break;
         case IDCANCEL:
           Unload();
           break;
         case Help:
         case HelpCommand:
-          ShowHelpTopic(services_, "Results.htm");
+          rules_.ShowHelp();
           break;
         case ShowReport:
           ShowChart(false);
@@ -166,7 +162,7 @@ LRESULT frmResults::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
           ShowChart(true);
           break;
         case SaveChartFile:
-          SaveChart();
+          rules_.SaveChart();
           break;
         default:
           break;
@@ -198,16 +194,6 @@ void Inform(HWND owner, std::string_view text) {
 bool AskYesNo(HWND owner, std::string_view text) {
   const std::wstring wide = Wide(text);
   return MessageBoxW(owner, wide.c_str(), L"Tessil", MB_YESNO) == IDYES;
-}
-
-void ShowHelpTopic(const DesktopServices& services, std::string_view topic) {
-  // The help file is looked for beside the program, whatever folder the
-  // program was started from.
-  if (services.HtmlHelp) services.HtmlHelp(services.ProgramFolder + L"\\Tessil Help.chm", HelpDisplayTopic, Wide(topic));
-}
-
-void CloseAllHelp(const DesktopServices& services) {
-  if (services.HtmlHelp) services.HtmlHelp(L"", HelpCloseAll, L"");
 }
 
 int RunDesktop(DesktopServices services) {
