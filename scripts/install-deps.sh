@@ -13,6 +13,10 @@ packages=(
   # The Windows build and its tests: the posix-thread mingw-w64 compiler
   # (the win32 one has no std::thread) and Wine to run the results.
   g++-mingw-w64-x86-64-posix wine wine64
+  # The desktop program's pictures under Wine's X11 driver: without
+  # fonts-wine (only recommended by wine) Wine's windows and GDI+ find no
+  # Tahoma and draw no text; ImageMagick's import photographs the screen.
+  fonts-wine imagemagick
   # The one-node Slurm cluster of scripts/test-slurm.sh, which starts its own
   # daemons; installing them must not start the machine's (see below).
   slurmd slurmctld slurm-client munge
