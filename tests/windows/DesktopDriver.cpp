@@ -11,6 +11,7 @@
 //   title | Tessil Progress... | 20        gone | Tessil Progress... | 9
 //   key | F1                               save | Save | C:\out\report
 //   exited | 10                            close
+//   photo | C:\pictures | main-window
 //
 // Waits end after 20 s unless a step gives its own limit (seconds). The
 // first step that fails prints FAIL and ends the driver with status 1; every
@@ -155,6 +156,10 @@ class Driver {
       if (on != (arg(2) == "1")) throw Failure{"\"" + arg(1) + "\" is " + (on ? "" : "not ") + verb};
     } else if (verb == "message") {
       Message(Wide(arg(1)), Wide(arg(2)), limit(3));
+    } else if (verb == "command") {
+      // A menu command by its number: another process cannot read Wine's
+      // menus.
+      PostMessageW(Current(), WM_COMMAND, MAKEWPARAM(std::stoi(arg(1)), 0), 0);
     } else if (verb == "key") {
       // A key as the program's message loop sees it: F1 or Esc.
       const WPARAM key = arg(1) == "F1" ? VK_F1 : VK_ESCAPE;
@@ -164,6 +169,18 @@ class Driver {
       PostMessageW(Current(), WM_CLOSE, 0, 0);
     } else if (verb == "save") {
       Save(Wide(arg(1)), Wide(arg(2)));
+    } else if (verb == "photo") {
+      // The current window's place on the screen, for a camera outside
+      // Wine; the driver waits until the picture is taken (NAME.done appears
+      // in the folder).
+      Sleep(300);
+      RECT r{};
+      GetWindowRect(Current(), &r);
+      std::printf("photo %s %ld %ld %ld %ld\n", arg(2).c_str(), r.left, r.top, r.right - r.left, r.bottom - r.top);
+      std::fflush(stdout);
+      const std::wstring done = Wide(arg(1)) + L"\\" + Wide(arg(2)) + L".done";
+      WaitFor([&] { return GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES ? GetDesktopWindow() : nullptr; },
+              30, "the picture " + arg(2));
     } else if (verb == "exited") {
       if (WaitForSingleObject(process_, static_cast<DWORD>(limit(1) * 1000)) != WAIT_OBJECT_0) {
         throw Failure{"the program is still running"};

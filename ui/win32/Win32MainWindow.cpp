@@ -54,7 +54,7 @@ frmMain::frmMain(RunSettings& settings, DesktopServices& services)
   AppendMenuW(help, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(help, MF_STRING, mnuHelpAbout, L"&About Tessil");
   AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(help), L"&Help");
-  Create(L"Tessil", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, 715, 451, nullptr,
+  Create(L"Tessil", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 715, 451, nullptr,
          nullptr, menu);
   BuildControls();
   // The first control in the tab order takes the focus when the window
@@ -111,7 +111,7 @@ void frmMain::BuildControls() {
   optAIn100_ = AddControl(w, L"Button", CaptionOf(Caption(InteractionLevel::All)), Radio | WS_DISABLED,
                           ScaledRect(236, 372, 80, 22), optAIn100);
   txtTest_ = AddControl(w, L"Edit", L"",
-                        ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL | WS_HSCROLL | WS_BORDER | WS_TABSTOP | WS_GROUP,
+                        ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER | WS_TABSTOP | WS_GROUP,
                         ScaledRect(376, 38, 309, 140), txtTest);
   cmd1_ = AddControl(w, L"Button", L"Change...", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, ScaledRect(575, 186, 110, 26),
                      cmdChange);
