@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <limits>
 #include <string_view>
+#include <utility>
 
 #include "NumberText.h"
 #include "OutputResults_Procedures.h"
@@ -93,32 +94,62 @@ RateInterval ClopperPearson(std::int64_t successes, std::int64_t trials, double 
 
 namespace {
 
-using svg::Escaped;
-using svg::Line;
-using svg::Num;
-using svg::Open;
-using svg::Text;
+using chart::Anchor;
+using chart::Coord;
+using chart::Rgb;
 
 // Type I error rates and power in colours that stay apart for readers with
 // the commonest colour-vision deficiencies, and apart in shape too.
-constexpr std::string_view NullColour = "#d55e00";
-constexpr std::string_view PowerColour = "#0072b2";
+constexpr chart::Colour NullColour = Rgb(0xd55e00);
+constexpr chart::Colour PowerColour = Rgb(0x0072b2);
+constexpr chart::Colour AxisColour = Rgb(0x333333);
+constexpr chart::Colour GridColour = Rgb(0xdddddd);
+const chart::Pen AxisPen{AxisColour, 1, {}};
+const chart::Pen GridPen{GridColour, 1, {}};
+// The nominal size, and the rate from which the report warns of high Type I
+// error rates.
+const chart::Pen NominalPen{Rgb(0x444444), 1.2, {6, 4}};
+const chart::Pen WarningPen{Rgb(0xb00020), 1.2, {2, 3}};
 
-std::string Mark(bool inNull, double x, double y, std::string_view argument, std::string_view tip,
-                 bool legend = false) {
-  std::string out;
-  if (inNull) {
-    out = std::string("<circle class=\"") + (legend ? "legend-mark" : "mark in-null") + "\" data-argument=\"" +
-          std::string(argument) + "\" cx=\"" + Num(x) + "\" cy=\"" + Num(y) + "\" r=\"4.5\" fill=\"" +
-          std::string(NullColour) + "\">";
-    out += "<title>" + Escaped(tip) + "</title></circle>\n";
-  } else {
-    out = std::string("<rect class=\"") + (legend ? "legend-mark" : "mark outside-null") + "\" data-argument=\"" +
-          std::string(argument) + "\" x=\"" + Num(x - 4.0) + "\" y=\"" + Num(y - 4.0) +
-          "\" width=\"8\" height=\"8\" fill=\"" + std::string(PowerColour) + "\">";
-    out += "<title>" + Escaped(tip) + "</title></rect>\n";
-  }
-  return out;
+chart::Text Label(double x, double y, std::string content, double size, Anchor align = Anchor::Start,
+                  std::string role = {}) {
+  chart::Text text;
+  text.At = {x, y};
+  text.Content = std::move(content);
+  text.Size = size;
+  text.Align = align;
+  text.Is.Role = std::move(role);
+  return text;
+}
+
+chart::Text Heading(double x, double y, std::string content, double size) {
+  chart::Text text = Label(x, y, std::move(content), size, Anchor::Middle, chart::TitleRole);
+  text.Bold = true;
+  return text;
+}
+
+// An axis's caption read from below, turned a quarter to the left about its
+// place.
+chart::Text AxisCaption(Coord x, double y, std::string content) {
+  chart::Text text = Label(0, y, std::move(content), 12, Anchor::Middle, "axis-label");
+  text.At.X = x;
+  text.Rotation = -90;
+  return text;
+}
+
+chart::Line Rule(double x1, double y1, double x2, double y2, chart::Pen pen, chart::Tag tag = {}) {
+  return {{x1, y1}, {x2, y2}, std::move(pen), std::move(tag)};
+}
+
+chart::Mark Mark(bool inNull, double x, double y, std::string argument, std::string tip, bool legend = false) {
+  chart::Mark mark;
+  mark.Centre = {x, y};
+  mark.Form = inNull ? chart::Shape::Circle : chart::Shape::Square;
+  mark.Fill = inNull ? NullColour : PowerColour;
+  mark.Is.Role = legend ? "legend-mark" : inNull ? "mark in-null" : "mark outside-null";
+  mark.Is.Data = {{"argument", std::move(argument)}};
+  mark.Is.Tip = std::move(tip);
+  return mark;
 }
 
 std::string LevelCaption(int level) {
@@ -145,13 +176,16 @@ std::string PowerChartTitle(const RunInputs& inputs) {
   return title;
 }
 
-std::string PowerChartSvg(const PowerTable& table, const RunInputs& inputs) {
+chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs) {
+  // The layout: the plot's edges in the picture, the rate axis from 0 at the
+  // bottom to 1 at the top, and the legend below the scenario captions.
   constexpr int width = 960;
   constexpr int height = 580;
   constexpr double left = 64;
   constexpr double right = width - 24;
   constexpr double top = 70;
   constexpr double bottom = height - 140;
+  constexpr double legendY = bottom + 62;
   const auto yOf = [](double rate) { return bottom - std::clamp(rate, 0.0, 1.0) * (bottom - top); };
 
   // Scenarios in table order, each with the levels it has.
@@ -172,54 +206,44 @@ std::string PowerChartSvg(const PowerTable& table, const RunInputs& inputs) {
 
   const EcoSimTestOptions& options = inputs.CommittedOptions();
   const MainWindowChoices choices = inputs.Choices();
-  std::string svg = Open(width, height, "Power function: " + PowerChartTitle(inputs));
+  chart::Chart picture{width, height, "Power function: " + PowerChartTitle(inputs), {}};
+  auto& items = picture.Items;
   // The title in two lines: the test, then the matrices and the hypothesis.
   std::string test = "Power function of the " + std::string(Caption(options.Index)) + " test: rows " +
                      std::string(Caption(options.RowConstraint)) + ", columns " +
                      std::string(Caption(options.ColumnConstraint));
   if (options.IsFixedFixed()) test += ", " + std::string(Caption(options.Algorithm));
-  svg += Text(width / 2.0, 26, test, "class=\"title\" text-anchor=\"middle\" font-size=\"16\" font-weight=\"bold\"");
-  svg += Text(width / 2.0, 48,
-              inputs.RowsText() + " x " + inputs.ColsText() + " matrices (species x sites); null hypothesis: " +
-                  std::string(Caption(choices.NullHypothesis)) + "; each rate with its exact 95 % confidence interval",
-              "class=\"title\" text-anchor=\"middle\" font-size=\"12\"");
+  items.emplace_back(Heading(width / 2.0, 26, test, 16));
+  items.emplace_back(
+      Label(width / 2.0, 48,
+            inputs.RowsText() + " x " + inputs.ColsText() + " matrices (species x sites); null hypothesis: " +
+                std::string(Caption(choices.NullHypothesis)) + "; each rate with its exact 95 % confidence interval",
+            12, Anchor::Middle, chart::TitleRole));
 
   // Alternate bands mark the scenarios.
   for (std::size_t g = 0; g < scenarios.size(); ++g) {
     const double x = left + groupWidth * static_cast<double>(g);
-    if (g % 2 == 1) {
-      svg += "<rect class=\"band\" x=\"" + Num(x) + "\" y=\"" + Num(top) + "\" width=\"" + Num(groupWidth) +
-             "\" height=\"" + Num(bottom - top) + "\" fill=\"#f0f0f0\"/>\n";
-    }
-    svg += Text(x + groupWidth / 2.0, bottom + 18, std::to_string(scenarios[g]),
-                "class=\"scenario\" text-anchor=\"middle\" font-size=\"12\"");
+    if (g % 2 == 1)
+      items.emplace_back(chart::Box{{x, top}, groupWidth, bottom - top, Rgb(0xf0f0f0), {}, {}, chart::Role("band")});
+    items.emplace_back(
+        Label(x + groupWidth / 2.0, bottom + 18, std::to_string(scenarios[g]), 12, Anchor::Middle, "scenario"));
   }
-  svg += Text((left + right) / 2.0, bottom + 36, "Occupancy scenario",
-              "class=\"axis-label\" text-anchor=\"middle\" font-size=\"12\"");
+  items.emplace_back(Label((left + right) / 2.0, bottom + 36, "Occupancy scenario", 12, Anchor::Middle, "axis-label"));
 
   // The rate axis with a light grid.
   for (int tick = 0; tick <= 10; ++tick) {
     const double rate = tick / 10.0;
     const double y = yOf(rate);
-    svg += Line(left, y, right, y, "class=\"grid\" stroke=\"#dddddd\" stroke-width=\"1\"");
-    if (tick % 2 == 0) {
-      svg += Text(left - 6, y + 4, Num(rate, 1), "class=\"tick\" text-anchor=\"end\" font-size=\"11\"");
-    }
+    items.emplace_back(Rule(left, y, right, y, GridPen, chart::Role("grid")));
+    if (tick % 2 == 0) items.emplace_back(Label(left - 6, y + 4, svg::Num(rate, 1), 11, Anchor::End, "tick"));
   }
-  svg += Line(left, top, left, bottom, "stroke=\"#333333\" stroke-width=\"1\"");
-  svg += Line(left, bottom, right, bottom, "stroke=\"#333333\" stroke-width=\"1\"");
-  svg += "<text class=\"axis-label\" x=\"18\" y=\"" + Num((top + bottom) / 2.0) +
-         "\" text-anchor=\"middle\" font-size=\"12\" transform=\"rotate(-90 18 " + Num((top + bottom) / 2.0) +
-         ")\">Rejection rate</text>\n";
+  items.emplace_back(Rule(left, top, left, bottom, AxisPen));
+  items.emplace_back(Rule(left, bottom, right, bottom, AxisPen));
+  items.emplace_back(AxisCaption({18, 0}, (top + bottom) / 2.0, "Rejection rate"));
 
-  // The nominal size, and the rate from which the report warns of high Type
-  // I error rates.
-  svg += Line(left, yOf(0.05), right, yOf(0.05),
-              "class=\"reference\" data-rate=\"0.05\" stroke=\"#444444\" stroke-width=\"1.2\" "
-              "stroke-dasharray=\"6 4\"");
-  svg += Line(left, yOf(ErrorRateThreshold), right, yOf(ErrorRateThreshold),
-              "class=\"reference\" data-rate=\"0.15\" stroke=\"#b00020\" stroke-width=\"1.2\" "
-              "stroke-dasharray=\"2 3\"");
+  items.emplace_back(Rule(left, yOf(0.05), right, yOf(0.05), NominalPen, {"reference", {{"rate", "0.05"}}, {}}));
+  items.emplace_back(Rule(left, yOf(ErrorRateThreshold), right, yOf(ErrorRateThreshold), WarningPen,
+                          {"reference", {{"rate", "0.15"}}, {}}));
 
   std::int64_t untested = 0;
   std::int64_t matrices = 0;
@@ -230,7 +254,7 @@ std::string PowerChartSvg(const PowerTable& table, const RunInputs& inputs) {
         static_cast<std::size_t>(std::find(levelsShown.begin(), levelsShown.end(), row.Level) - levelsShown.begin());
     const double x = left + groupWidth * static_cast<double>(group) + slotWidth * (static_cast<double>(slot) + 1.0);
     const std::string argument = "(" + std::to_string(row.Level) + "," + std::to_string(row.Scenario) + ")";
-    const std::string_view colour = row.InNull ? NullColour : PowerColour;
+    const chart::Pen pen{row.InNull ? NullColour : PowerColour, 1.5, {}};
     std::string tip = argument + (row.InNull ? " Type I error rate " : " power ") + FormatRate(row.Power);
     double labelY = yOf(row.Power);
     if (row.Matrices > 0) {
@@ -238,12 +262,13 @@ std::string PowerChartSvg(const PowerTable& table, const RunInputs& inputs) {
       const double yLow = yOf(interval.Lower);
       const double yHigh = yOf(interval.Upper);
       labelY = yHigh;
-      const std::string attributes = "class=\"interval\" data-argument=\"" + argument + "\" data-lower=\"" +
-                                     Num(interval.Lower, 4) + "\" data-upper=\"" + Num(interval.Upper, 4) +
-                                     "\" stroke=\"" + std::string(colour) + "\" stroke-width=\"1.5\"";
-      svg += Line(x, yLow, x, yHigh, attributes);
-      svg += Line(x - 3, yLow, x + 3, yLow, "stroke=\"" + std::string(colour) + "\" stroke-width=\"1.5\"");
-      svg += Line(x - 3, yHigh, x + 3, yHigh, "stroke=\"" + std::string(colour) + "\" stroke-width=\"1.5\"");
+      items.emplace_back(Rule(
+          x, yLow, x, yHigh, pen,
+          {"interval",
+           {{"argument", argument}, {"lower", svg::Num(interval.Lower, 4)}, {"upper", svg::Num(interval.Upper, 4)}},
+           {}}));
+      items.emplace_back(Rule(x - 3, yLow, x + 3, yLow, pen));
+      items.emplace_back(Rule(x - 3, yHigh, x + 3, yHigh, pen));
       tip += ", 95 % interval " + FormatRate(interval.Lower) + " to " + FormatRate(interval.Upper) + "; " +
              std::to_string(row.Rejected) + " of " + std::to_string(row.Matrices) + " matrices rejected";
       matrices += row.Matrices;
@@ -251,52 +276,61 @@ std::string PowerChartSvg(const PowerTable& table, const RunInputs& inputs) {
     if (row.NotTested > 0) {
       tip += ", " + std::to_string(row.NotTested) + " not tested";
       untested += row.NotTested;
-      svg += "<text class=\"untested\" data-argument=\"" + argument + "\" x=\"" + Num(x + 9) + "\" y=\"" +
-             Num(labelY - 4) + "\" font-size=\"9\" fill=\"#555555\" transform=\"rotate(-90 " + Num(x + 9) + " " +
-             Num(labelY - 4) + ")\">" + std::to_string(row.NotTested) + " untested</text>\n";
+      chart::Text note = Label(x + 9, labelY - 4, std::to_string(row.NotTested) + " untested", 9);
+      note.Ink = Rgb(0x555555);
+      note.Rotation = -90;
+      note.Is = {"untested", {{"argument", argument}}, {}};
+      items.emplace_back(std::move(note));
     }
-    svg += Mark(row.InNull, x, yOf(row.Power), argument, tip);
+    items.emplace_back(Mark(row.InNull, x, yOf(row.Power), argument, tip));
   }
 
   // The legend.
-  const double legendY = bottom + 62;
-  svg += "<g class=\"legend\" font-size=\"12\">\n";
-  svg += Mark(true, left + 8, legendY - 4, "legend", "inside the null hypothesis", true);
-  svg += Text(left + 20, legendY, "Null hypothesis true: Type I error rate");
-  svg += Mark(false, left + 300, legendY - 4, "legend", "outside the null hypothesis", true);
-  svg += Text(left + 312, legendY, "Null hypothesis false: power");
-  svg += Line(left + 540, legendY - 8, left + 540, legendY + 2, "stroke=\"#333333\" stroke-width=\"1.5\"");
-  svg += Text(left + 550, legendY, "exact (Clopper-Pearson) 95 % interval");
+  items.emplace_back(chart::GroupStart{12, chart::Role("legend")});
+  items.emplace_back(Mark(true, left + 8, legendY - 4, "legend", "inside the null hypothesis", true));
+  items.emplace_back(Label(left + 20, legendY, "Null hypothesis true: Type I error rate", 12));
+  items.emplace_back(Mark(false, left + 300, legendY - 4, "legend", "outside the null hypothesis", true));
+  items.emplace_back(Label(left + 312, legendY, "Null hypothesis false: power", 12));
+  items.emplace_back(Rule(left + 540, legendY - 8, left + 540, legendY + 2, chart::Pen{AxisColour, 1.5, {}}));
+  items.emplace_back(Label(left + 550, legendY, "exact (Clopper-Pearson) 95 % interval", 12));
   const double refY = legendY + 20;
-  svg += Line(left, refY - 4, left + 24, refY - 4, "stroke=\"#444444\" stroke-width=\"1.2\" stroke-dasharray=\"6 4\"");
-  svg += Text(left + 30, refY, "nominal size 0.05");
-  svg += Line(left + 300, refY - 4, left + 324, refY - 4,
-              "stroke=\"#b00020\" stroke-width=\"1.2\" stroke-dasharray=\"2 3\"");
-  svg += Text(left + 330, refY, "0.15: from here the report warns of high Type I error rates");
+  items.emplace_back(Rule(left, refY - 4, left + 24, refY - 4, NominalPen));
+  items.emplace_back(Label(left + 30, refY, "nominal size 0.05", 12));
+  items.emplace_back(Rule(left + 300, refY - 4, left + 324, refY - 4, WarningPen));
+  items.emplace_back(Label(left + 330, refY, "0.15: from here the report warns of high Type I error rates", 12));
   std::string levelsNote = "Within each scenario, left to right:";
   for (std::size_t k = 0; k < levelsShown.size(); ++k) {
     levelsNote += (k == 0 ? " " : ", ") + LevelCaption(levelsShown[k]);
   }
   levelsNote += " of species interacting.";
-  svg += Text(left, legendY + 40, levelsNote, "class=\"levels\"");
+  items.emplace_back(Label(left, legendY + 40, levelsNote, 12, Anchor::Start, "levels"));
   if (untested > 0) {
-    svg += Text(left, legendY + 58,
-                std::to_string(untested) + " of " + std::to_string(matrices) +
-                    " matrices could not be tested (fewer than two species, no checkerboard to swap, or no "
-                    "results); they count as not rejected.",
-                "class=\"untested-note\"");
+    items.emplace_back(Label(left, legendY + 58,
+                             std::to_string(untested) + " of " + std::to_string(matrices) +
+                                 " matrices could not be tested (fewer than two species, no checkerboard to swap, or "
+                                 "no results); they count as not rejected.",
+                             12, Anchor::Start, "untested-note"));
   }
-  svg += "</g>\n</svg>\n";
-  return svg;
+  items.emplace_back(chart::GroupEnd{});
+  return picture;
 }
 
-std::string NullDistributionSvg(const NullDistributionPicture& picture) {
+std::string PowerChartSvg(const PowerTable& table, const RunInputs& inputs) {
+  return svg::Document(PowerChart(table, inputs));
+}
+
+chart::Chart NullDistributionChart(const NullDistributionPicture& picture) {
+  // The layout: the histogram's edges in the picture and the legend below.
   constexpr int width = 800;
   constexpr int height = 480;
   constexpr double left = 70;
   constexpr double right = width - 24;
   constexpr double top = 60;
   constexpr double bottom = height - 110;
+  constexpr double legendY = bottom + 60;
+  constexpr chart::Colour barFill = Rgb(0x9ecae1);
+  constexpr chart::Colour barOutline = Rgb(0x3182bd);
+  const chart::Pen observedPen{NullColour, 2.5, {}};
 
   double low = picture.Observed;
   double high = picture.Observed;
@@ -321,46 +355,51 @@ std::string NullDistributionSvg(const NullDistributionPicture& picture) {
   const auto xOf = [&](double v) { return left + (v - low) / (high - low) * (right - left); };
   const auto yOf = [&](double count) { return bottom - count / static_cast<double>(tallest) * (bottom - top); };
 
-  std::string svg = Open(width, height, "Null distribution: " + picture.Title);
-  svg += Text(width / 2.0, 28, "Null distribution: " + picture.Title,
-              "class=\"title\" text-anchor=\"middle\" font-size=\"15\" font-weight=\"bold\"");
+  chart::Chart out{width, height, "Null distribution: " + picture.Title, {}};
+  auto& items = out.Items;
+  items.emplace_back(Heading(width / 2.0, 28, "Null distribution: " + picture.Title, 15));
   for (std::size_t b = 0; b < counts.size(); ++b) {
     const double x0 = xOf(low + binWidth * static_cast<double>(b));
     const double x1 = xOf(low + binWidth * static_cast<double>(b + 1));
     const double y = yOf(static_cast<double>(counts[b]));
-    svg += "<rect class=\"bar\" data-count=\"" + std::to_string(counts[b]) + "\" x=\"" + Num(x0) + "\" y=\"" + Num(y) +
-           "\" width=\"" + Num(std::max(0.0, x1 - x0 - 1.0)) + "\" height=\"" + Num(bottom - y) +
-           "\" fill=\"#9ecae1\" stroke=\"#3182bd\" stroke-width=\"0.5\"/>\n";
+    items.emplace_back(chart::Box{{x0, y},
+                                  std::max(0.0, x1 - x0 - 1.0),
+                                  bottom - y,
+                                  barFill,
+                                  barOutline,
+                                  0.5,
+                                  {"bar", {{"count", std::to_string(counts[b])}}, {}}});
   }
-  svg += Line(left, bottom, right, bottom, "stroke=\"#333333\" stroke-width=\"1\"");
-  svg += Line(left, top, left, bottom, "stroke=\"#333333\" stroke-width=\"1\"");
+  items.emplace_back(Rule(left, bottom, right, bottom, AxisPen));
+  items.emplace_back(Rule(left, top, left, bottom, AxisPen));
   for (int tick = 0; tick <= 4; ++tick) {
     const double value = low + (high - low) * tick / 4.0;
-    svg += Text(xOf(value), bottom + 16, Num(value, 3), "class=\"tick\" text-anchor=\"middle\" font-size=\"11\"");
+    items.emplace_back(Label(xOf(value), bottom + 16, svg::Num(value, 3), 11, Anchor::Middle, "tick"));
     const double count = static_cast<double>(tallest) * tick / 4.0;
-    svg += Text(left - 6, yOf(count) + 4, Num(count, 0), "class=\"tick\" text-anchor=\"end\" font-size=\"11\"");
+    items.emplace_back(Label(left - 6, yOf(count) + 4, svg::Num(count, 0), 11, Anchor::End, "tick"));
   }
-  svg += Text((left + right) / 2.0, bottom + 34, picture.IndexName + " of the null matrices",
-              "class=\"axis-label\" text-anchor=\"middle\" font-size=\"12\"");
-  svg += "<text class=\"axis-label\" x=\"20\" y=\"" + Num((top + bottom) / 2.0) +
-         "\" text-anchor=\"middle\" font-size=\"12\" transform=\"rotate(-90 20 " + Num((top + bottom) / 2.0) +
-         ")\">Null matrices</text>\n";
+  items.emplace_back(Label((left + right) / 2.0, bottom + 34, picture.IndexName + " of the null matrices", 12,
+                           Anchor::Middle, "axis-label"));
+  items.emplace_back(AxisCaption({20, 0}, (top + bottom) / 2.0, "Null matrices"));
   const double xObserved = xOf(picture.Observed);
-  svg += Line(
-      xObserved, top - 6, xObserved, bottom,
-      "class=\"observed\" data-value=\"" + Num(picture.Observed, 6) + "\" stroke=\"#d55e00\" stroke-width=\"2.5\"");
+  items.emplace_back(Rule(xObserved, top - 6, xObserved, bottom, observedPen,
+                          {"observed", {{"value", svg::Num(picture.Observed, 6)}}, {}}));
 
-  const double legendY = bottom + 60;
-  svg += "<g class=\"legend\" font-size=\"12\">\n";
-  svg += "<rect x=\"" + Num(left) + "\" y=\"" + Num(legendY - 10) +
-         "\" width=\"12\" height=\"10\" fill=\"#9ecae1\" stroke=\"#3182bd\"/>\n";
-  svg += Text(left + 18, legendY, std::to_string(picture.Values.size()) + " null matrices");
-  svg += Line(left + 200, legendY - 11, left + 200, legendY + 1, "stroke=\"#d55e00\" stroke-width=\"2.5\"");
-  svg += Text(left + 208, legendY, "observed index = " + Num(picture.Observed, 3));
-  svg += Text(left, legendY + 20, "p(observed <= expected) = " + picture.PLower, "class=\"p-lower\"");
-  svg += Text(left + 300, legendY + 20, "p(observed >= expected) = " + picture.PUpper, "class=\"p-upper\"");
-  svg += "</g>\n</svg>\n";
-  return svg;
+  items.emplace_back(chart::GroupStart{12, chart::Role("legend")});
+  items.emplace_back(chart::Box{{left, legendY - 10}, {12, 0}, {10, 0}, barFill, barOutline, {}, {}});
+  items.emplace_back(Label(left + 18, legendY, std::to_string(picture.Values.size()) + " null matrices", 12));
+  items.emplace_back(Rule(left + 200, legendY - 11, left + 200, legendY + 1, observedPen));
+  items.emplace_back(Label(left + 208, legendY, "observed index = " + svg::Num(picture.Observed, 3), 12));
+  items.emplace_back(
+      Label(left, legendY + 20, "p(observed <= expected) = " + picture.PLower, 12, Anchor::Start, "p-lower"));
+  items.emplace_back(
+      Label(left + 300, legendY + 20, "p(observed >= expected) = " + picture.PUpper, 12, Anchor::Start, "p-upper"));
+  items.emplace_back(chart::GroupEnd{});
+  return out;
+}
+
+std::string NullDistributionSvg(const NullDistributionPicture& picture) {
+  return svg::Document(NullDistributionChart(picture));
 }
 
 }  // namespace tessil

@@ -1,11 +1,13 @@
-// Pictures of a study and of a single test, drawn as SVG text so that every
-// front end, with or without a windowing toolkit, shows the same chart.
+// Pictures of a study and of a single test, computed once as drawing
+// primitives so that every front end, with or without a windowing toolkit,
+// shows the same chart; and those primitives as SVG text.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "ChartPrimitives.h"
 #include "Kernel_Procedures.h"
 #include "Public_Declarations.h"
 
@@ -40,6 +42,7 @@ std::string PowerChartTitle(const RunInputs& inputs);
 // side by side, each with its 95 % interval; arguments inside the null
 // hypothesis (Type I error rates) and outside it (power) drawn apart; lines
 // at the nominal size and at the Type I warning threshold.
+chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs);
 std::string PowerChartSvg(const PowerTable& table, const RunInputs& inputs);
 
 // A single test's null distribution and where the observed index lies in it.
@@ -54,6 +57,7 @@ struct NullDistributionPicture {
 
 // A histogram of the null values with the observed value marked and both
 // tails' p-values in the legend.
+chart::Chart NullDistributionChart(const NullDistributionPicture& picture);
 std::string NullDistributionSvg(const NullDistributionPicture& picture);
 
 }  // namespace tessil

@@ -1,9 +1,11 @@
-// The few SVG pieces every chart is drawn from: numbers written the same in
-// every locale, escaped text, lines and the document's opening.
+// A chart's primitives written as SVG text, with numbers written the same in
+// every locale.
 #pragma once
 
 #include <string>
 #include <string_view>
+
+#include "ChartPrimitives.h"
 
 namespace tessil::svg {
 
@@ -14,12 +16,10 @@ std::string Num(double value, int decimals = 2);
 // Text made safe for an element's content or a quoted attribute.
 std::string Escaped(std::string_view text);
 
-std::string Text(double x, double y, std::string_view text, std::string_view attributes = {});
-
-std::string Line(double x1, double y1, double x2, double y2, std::string_view attributes);
-
-// The XML declaration, the <svg> element with its size, the document's title
-// and a white background; the caller closes the element.
-std::string Open(int width, int height, std::string_view title);
+// The whole document: the XML declaration, the <svg> element with the
+// chart's size and title on a white background, then every primitive in
+// order, each role a class and each datum a "data-" attribute, so that
+// readers and tests find the chart's parts by name.
+std::string Document(const chart::Chart& chart);
 
 }  // namespace tessil::svg

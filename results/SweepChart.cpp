@@ -1,4 +1,4 @@
-// The summary picture of a sweep as SVG text.
+// The summary picture of a sweep as drawing primitives.
 #include "SweepChart.h"
 
 #include <algorithm>
@@ -17,53 +17,58 @@ namespace tessil {
 
 namespace {
 
-using svg::Escaped;
-using svg::Line;
+using chart::Anchor;
+using chart::Rgb;
 using svg::Num;
-using svg::Open;
-using svg::Text;
 
 // Okabe and Ito's palette without its yellow, which fades into white: colours
 // that stay apart for readers with the commonest colour-vision deficiencies.
-constexpr std::array<std::string_view, 7> Colours = {"#0072b2", "#d55e00", "#009e73", "#cc79a7",
-                                                     "#e69f00", "#56b4e9", "#000000"};
+constexpr std::array<chart::Colour, 7> Colours = {Rgb(0x0072b2), Rgb(0xd55e00), Rgb(0x009e73), Rgb(0xcc79a7),
+                                                  Rgb(0xe69f00), Rgb(0x56b4e9), Rgb(0x000000)};
 // Seven colours and five shapes share no factor, so the first 35 settings
 // each have a pair of their own.
-constexpr int ShapeCount = 5;
+constexpr std::array<chart::Shape, 5> Shapes = {chart::Shape::Circle, chart::Shape::Square, chart::Shape::TriangleUp,
+                                                chart::Shape::Diamond, chart::Shape::TriangleDown};
+constexpr chart::Colour AxisColour = Rgb(0x333333);
+constexpr chart::Colour KeyColour = Rgb(0x555555);
+const chart::Pen AxisPen{AxisColour, 1, {}};
+// The nominal size, and the rate from which the report warns of high Type I
+// error rates.
+const chart::Pen NominalPen{Rgb(0x444444), 1.2, {6, 4}};
+const chart::Pen WarningPen{Rgb(0xb00020), 1.2, {2, 3}};
 
-std::string_view ColourOf(std::size_t setting) { return Colours[setting % Colours.size()]; }
+chart::Colour ColourOf(std::size_t setting) { return Colours[setting % Colours.size()]; }
 
-// A mark's outline around the origin; the group around it places and colours it.
-std::string_view Shape(std::size_t setting) {
-  switch (setting % ShapeCount) {
-    case 0:
-      return "<circle r=\"4.5\"/>";
-    case 1:
-      return "<rect x=\"-4\" y=\"-4\" width=\"8\" height=\"8\"/>";
-    case 2:
-      return "<polygon points=\"0,-5.5 5,3.5 -5,3.5\"/>";
-    case 3:
-      return "<polygon points=\"0,-5.5 5,0 0,5.5 -5,0\"/>";
-    default:
-      return "<polygon points=\"0,5.5 5,-3.5 -5,-3.5\"/>";
-  }
+chart::Text Label(double x, double y, std::string content, double size, Anchor align = Anchor::Start,
+                  std::string role = {}) {
+  chart::Text text;
+  text.At = {x, y};
+  text.Content = std::move(content);
+  text.Size = size;
+  text.Align = align;
+  text.Is.Role = std::move(role);
+  return text;
+}
+
+chart::Line Rule(double x1, double y1, double x2, double y2, chart::Pen pen, chart::Tag tag = {}) {
+  return {{x1, y1}, {x2, y2}, std::move(pen), std::move(tag)};
 }
 
 // Filled marks for the actual size and the least power, open ones for the
 // greatest power, so that a setting's two power lines differ in print too.
-std::string Mark(std::string_view cls, std::size_t setting, double x, double y, bool open, std::string_view tip,
-                 std::string_view data = {}) {
-  const std::string colour(ColourOf(setting));
-  std::string out = "<g class=\"" + std::string(cls) + "\" data-setting=\"" + std::to_string(setting) + "\"";
-  if (!data.empty()) {
-    out += ' ';
-    out += data;
-  }
-  out += " transform=\"translate(" + Num(x) + " " + Num(y) + ")\" fill=\"" + (open ? "#ffffff" : colour) +
-         "\" stroke=\"" + (open ? colour : "#ffffff") + "\" stroke-width=\"" + (open ? "1.5" : "0.8") + "\">" +
-         std::string(Shape(setting));
-  if (!tip.empty()) out += "<title>" + Escaped(tip) + "</title>";
-  return out + "</g>\n";
+chart::Mark Mark(std::string role, std::size_t setting, double x, double y, bool open, std::string tip,
+                 std::vector<std::pair<std::string, std::string>> data = {}) {
+  chart::Mark mark;
+  mark.Centre = {x, y};
+  mark.Form = Shapes[setting % Shapes.size()];
+  mark.Fill = open ? chart::White : ColourOf(setting);
+  mark.Outline = chart::Pen{open ? ColourOf(setting) : chart::White, open ? 1.5 : 0.8, {}};
+  mark.Translated = true;
+  mark.Is.Role = std::move(role);
+  mark.Is.Data = {{"setting", std::to_string(setting)}};
+  mark.Is.Data.insert(mark.Is.Data.end(), data.begin(), data.end());
+  mark.Is.Tip = std::move(tip);
+  return mark;
 }
 
 struct MatrixSize {
@@ -98,7 +103,7 @@ struct SeriesLook {
   std::string_view Class;    // the marks' and the line's class after "mark " or "line "
   std::string_view Caption;  // how a tooltip names the rate
   bool Open = false;
-  std::string_view Dashes;  // empty for a solid line
+  std::vector<double> Dashes;  // empty for a solid line
 };
 
 SeriesLook LookOf(Series series) {
@@ -108,7 +113,7 @@ SeriesLook LookOf(Series series) {
     case Series::LeastPower:
       return {"least-power", "least power", false, {}};
     default:
-      return {"greatest-power", "greatest power", true, "5 3"};
+      return {"greatest-power", "greatest power", true, {5, 3}};
   }
 }
 
@@ -123,7 +128,9 @@ std::optional<double> ValueOf(const SweepChartStudy& study, Series series) {
 
 }  // namespace
 
-std::string SweepChartSvg(const std::vector<SweepChartStudy>& studies, const std::string& title) {
+chart::Chart SweepChart(const std::vector<SweepChartStudy>& studies, const std::string& title) {
+  // The layout: two panels side by side over the same sizes, then the size
+  // captions, the key to the lines and the settings' legend below them.
   constexpr int width = 1000;
   constexpr double panelWidth = 410;
   constexpr std::array<double, 2> panelLeft = {70, 70 + panelWidth + 94};
@@ -131,11 +138,13 @@ std::string SweepChartSvg(const std::vector<SweepChartStudy>& studies, const std
   constexpr double bottom = top + 330;
 
   if (studies.empty()) {
-    std::string svg = Open(width, 160, title);
-    svg += Text(width / 2.0, 30, title, "class=\"title\" text-anchor=\"middle\" font-size=\"16\" font-weight=\"bold\"");
-    svg += Text(width / 2.0, 90, "Nothing to draw: the sweep has no finished studies.",
-                "class=\"empty\" text-anchor=\"middle\" font-size=\"14\"");
-    return svg + "</svg>\n";
+    chart::Chart empty{width, 160, title, {}};
+    chart::Text heading = Label(width / 2.0, 30, title, 16, Anchor::Middle, chart::TitleRole);
+    heading.Bold = true;
+    empty.Items.emplace_back(std::move(heading));
+    empty.Items.emplace_back(
+        Label(width / 2.0, 90, "Nothing to draw: the sweep has no finished studies.", 14, Anchor::Middle, "empty"));
+    return empty;
   }
 
   // Settings in order of first appearance; sizes by cells, then rows.
@@ -187,62 +196,63 @@ std::string SweepChartSvg(const std::vector<SweepChartStudy>& studies, const std
   constexpr double entryHeight = 18;
   const int height = static_cast<int>(entriesY + static_cast<double>(perColumn) * entryHeight + 16);
 
-  std::string svg = Open(width, height, title);
-  svg += Text(width / 2.0, 30, title, "class=\"title\" text-anchor=\"middle\" font-size=\"16\" font-weight=\"bold\"");
-  svg += Text(width / 2.0, 50,
-              std::to_string(studies.size()) + (studies.size() == 1 ? " study" : " studies") + " of " +
-                  std::to_string(settings.size()) + (settings.size() == 1 ? " test setting" : " test settings") +
-                  " at " + std::to_string(sizes.size()) + (sizes.size() == 1 ? " matrix size" : " matrix sizes") +
-                  "; every study is one mark",
-              "class=\"title\" text-anchor=\"middle\" font-size=\"12\"");
+  chart::Chart picture{width, height, title, {}};
+  auto& items = picture.Items;
+  chart::Text heading = Label(width / 2.0, 30, title, 16, Anchor::Middle, chart::TitleRole);
+  heading.Bold = true;
+  items.emplace_back(std::move(heading));
+  items.emplace_back(Label(width / 2.0, 50,
+                           std::to_string(studies.size()) + (studies.size() == 1 ? " study" : " studies") + " of " +
+                               std::to_string(settings.size()) +
+                               (settings.size() == 1 ? " test setting" : " test settings") + " at " +
+                               std::to_string(sizes.size()) + (sizes.size() == 1 ? " matrix size" : " matrix sizes") +
+                               "; every study is one mark",
+                           12, Anchor::Middle, chart::TitleRole));
 
   constexpr std::array<std::string_view, 2> panelTitles = {"Actual size (Type I error)", "Power"};
   for (std::size_t panel = 0; panel < 2; ++panel) {
     const double left = panelLeft[panel];
     const double right = left + panelWidth;
-    svg += Text((left + right) / 2.0, top - 12, panelTitles[panel],
-                "class=\"panel-title\" text-anchor=\"middle\" font-size=\"14\" font-weight=\"bold\"");
+    chart::Text panelTitle =
+        Label((left + right) / 2.0, top - 12, std::string(panelTitles[panel]), 14, Anchor::Middle, "panel-title");
+    panelTitle.Bold = true;
+    items.emplace_back(std::move(panelTitle));
     for (int tick = 0; tick <= 10; ++tick) {
       const double rate = tick / 10.0;
-      svg += Line(left, yOf(rate), right, yOf(rate), "class=\"grid\" stroke=\"#dddddd\" stroke-width=\"1\"");
-      if (tick % 2 == 0) {
-        svg += Text(left - 6, yOf(rate) + 4, Num(rate, 1), "class=\"tick\" text-anchor=\"end\" font-size=\"11\"");
-      }
+      items.emplace_back(
+          Rule(left, yOf(rate), right, yOf(rate), chart::Pen{Rgb(0xdddddd), 1, {}}, chart::Role("grid")));
+      if (tick % 2 == 0) items.emplace_back(Label(left - 6, yOf(rate) + 4, Num(rate, 1), 11, Anchor::End, "tick"));
     }
-    svg += Line(left, top, left, bottom, "stroke=\"#333333\" stroke-width=\"1\"");
-    svg += Line(left, bottom, right, bottom, "stroke=\"#333333\" stroke-width=\"1\"");
-    const double labelX = left - 44;
-    svg += "<text class=\"axis-label\" x=\"" + Num(labelX) + "\" y=\"" + Num((top + bottom) / 2.0) +
-           "\" text-anchor=\"middle\" font-size=\"12\" transform=\"rotate(-90 " + Num(labelX) + " " +
-           Num((top + bottom) / 2.0) + ")\">" + (panel == 0 ? "Type I error rate" : "Power") + "</text>\n";
+    items.emplace_back(Rule(left, top, left, bottom, AxisPen));
+    items.emplace_back(Rule(left, bottom, right, bottom, AxisPen));
+    chart::Text axis = Label(left - 44, (top + bottom) / 2.0, panel == 0 ? "Type I error rate" : "Power", 12,
+                             Anchor::Middle, "axis-label");
+    axis.Rotation = -90;
+    items.emplace_back(std::move(axis));
     for (std::size_t k = 0; k < sizes.size(); ++k) {
       const double x = panelLeft[panel] + slot * (static_cast<double>(k) + 0.5);
-      svg += Line(x, bottom, x, bottom + 4, "stroke=\"#333333\" stroke-width=\"1\"");
+      items.emplace_back(Rule(x, bottom, x, bottom + 4, AxisPen));
       if (turnSizes) {
-        svg += "<text class=\"size\" x=\"" + Num(x + 3) + "\" y=\"" + Num(bottom + 14) +
-               "\" text-anchor=\"end\" font-size=\"11\" transform=\"rotate(-45 " + Num(x + 3) + " " + Num(bottom + 14) +
-               ")\">" + Escaped(sizes[k].Caption()) + "</text>\n";
+        chart::Text caption = Label(x + 3, bottom + 14, sizes[k].Caption(), 11, Anchor::End, "size");
+        caption.Rotation = -45;
+        items.emplace_back(std::move(caption));
       } else {
-        svg += Text(x, bottom + 17, sizes[k].Caption(), "class=\"size\" text-anchor=\"middle\" font-size=\"11\"");
+        items.emplace_back(Label(x, bottom + 17, sizes[k].Caption(), 11, Anchor::Middle, "size"));
       }
     }
-    svg += Text((left + right) / 2.0, bottom + sizeCaptionsHeight + 16, "Matrix size (species x sites)",
-                "class=\"axis-label\" text-anchor=\"middle\" font-size=\"12\"");
+    items.emplace_back(Label((left + right) / 2.0, bottom + sizeCaptionsHeight + 16, "Matrix size (species x sites)",
+                             12, Anchor::Middle, "axis-label"));
   }
 
-  // The nominal size, and the rate from which the report warns of high Type
-  // I error rates.
   const double sizeRight = panelLeft[0] + panelWidth;
-  svg += Line(panelLeft[0], yOf(0.05), sizeRight, yOf(0.05),
-              "class=\"reference\" data-rate=\"0.05\" stroke=\"#444444\" stroke-width=\"1.2\" "
-              "stroke-dasharray=\"6 4\"");
-  svg += Line(panelLeft[0], yOf(ErrorRateThreshold), sizeRight, yOf(ErrorRateThreshold),
-              "class=\"reference\" data-rate=\"0.15\" stroke=\"#b00020\" stroke-width=\"1.2\" "
-              "stroke-dasharray=\"2 3\"");
+  items.emplace_back(
+      Rule(panelLeft[0], yOf(0.05), sizeRight, yOf(0.05), NominalPen, {"reference", {{"rate", "0.05"}}, {}}));
+  items.emplace_back(Rule(panelLeft[0], yOf(ErrorRateThreshold), sizeRight, yOf(ErrorRateThreshold), WarningPen,
+                          {"reference", {{"rate", "0.15"}}, {}}));
 
   // Lines first, then every mark above every line.
   constexpr std::array<Series, 3> allSeries = {Series::ActualSize, Series::LeastPower, Series::GreatestPower};
-  std::string marks;
+  std::vector<chart::Primitive> marks;
   for (const Series series : allSeries) {
     const SeriesLook look = LookOf(series);
     const std::size_t panel = series == Series::ActualSize ? 0 : 1;
@@ -255,61 +265,64 @@ std::string SweepChartSvg(const std::vector<SweepChartStudy>& studies, const std
       auto& line = points[setting];
       if (line.empty()) continue;
       std::stable_sort(line.begin(), line.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-      std::string coordinates;
+      chart::Polyline path;
       for (const auto& [size, study] : line) {
         const double x = xOf(panel, size, setting);
         const double rate = *ValueOf(*study, series);
         const double y = yOf(rate);
-        coordinates += (coordinates.empty() ? "" : " ") + Num(x) + "," + Num(y);
-        marks += Mark("mark " + std::string(look.Class), setting, x, y, look.Open,
-                      settings[setting] + "; " + sizes[size].Caption() + ": " + std::string(look.Caption) + " " +
-                          FormatRate(rate),
-                      "data-size=\"" + sizes[size].Caption() + "\" data-rate=\"" + Num(rate, 4) + "\"");
+        path.Points.push_back({x, y});
+        marks.emplace_back(Mark("mark " + std::string(look.Class), setting, x, y, look.Open,
+                                settings[setting] + "; " + sizes[size].Caption() + ": " + std::string(look.Caption) +
+                                    " " + FormatRate(rate),
+                                {{"size", sizes[size].Caption()}, {"rate", Num(rate, 4)}}));
       }
-      svg += "<polyline class=\"line " + std::string(look.Class) + "\" data-setting=\"" + std::to_string(setting) +
-             "\" points=\"" + coordinates + "\" fill=\"none\" stroke=\"" + std::string(ColourOf(setting)) +
-             "\" stroke-width=\"1.6\" stroke-linejoin=\"round\"" +
-             (look.Dashes.empty() ? std::string() : " stroke-dasharray=\"" + std::string(look.Dashes) + "\"") +
-             "><title>" + Escaped(settings[setting] + ": " + std::string(look.Caption)) + "</title></polyline>\n";
+      path.Stroke = {ColourOf(setting), 1.6, look.Dashes};
+      path.Is = {"line " + std::string(look.Class),
+                 {{"setting", std::to_string(setting)}},
+                 settings[setting] + ": " + std::string(look.Caption)};
+      items.emplace_back(std::move(path));
     }
   }
-  svg += marks;
+  items.insert(items.end(), marks.begin(), marks.end());
 
   // The key to the lines.
-  svg += "<g class=\"legend\" font-size=\"12\">\n";
+  items.emplace_back(chart::GroupStart{12, chart::Role("legend")});
   // A grey sample of each power line: solid with a filled mark, dashed with an open one.
-  const auto keySample = [&](double x, bool greatest, std::string_view caption) {
-    std::string out = Line(x, keyY - 4, x + 28, keyY - 4,
-                           greatest ? "stroke=\"#555555\" stroke-width=\"1.6\" stroke-dasharray=\"5 3\""
-                                    : "stroke=\"#555555\" stroke-width=\"1.6\"");
-    out += "<circle cx=\"" + Num(x + 14) + "\" cy=\"" + Num(keyY - 4) + "\" r=\"4.5\" " +
-           (greatest ? "fill=\"#ffffff\" stroke=\"#555555\" stroke-width=\"1.5\"/>\n" : "fill=\"#555555\"/>\n");
-    return out + Text(x + 34, keyY, caption);
+  const auto keySample = [&](double x, bool greatest, std::string caption) {
+    items.emplace_back(Rule(x, keyY - 4, x + 28, keyY - 4,
+                            chart::Pen{KeyColour, 1.6, greatest ? std::vector<double>{5, 3} : std::vector<double>{}}));
+    chart::Mark sample;
+    sample.Centre = {x + 14, keyY - 4};
+    sample.Fill = greatest ? chart::White : KeyColour;
+    if (greatest) sample.Outline = chart::Pen{KeyColour, 1.5, {}};
+    items.emplace_back(std::move(sample));
+    items.emplace_back(Label(x + 34, keyY, std::move(caption), 12));
   };
-  svg += keySample(legendLeft, false, "least power (and actual size)");
-  svg += keySample(legendLeft + 230, true, "greatest power");
-  svg += Line(legendLeft + 380, keyY - 4, legendLeft + 408, keyY - 4,
-              "stroke=\"#444444\" stroke-width=\"1.2\" stroke-dasharray=\"6 4\"");
-  svg += Text(legendLeft + 414, keyY, "nominal size 0.05");
-  svg += Line(legendLeft + 550, keyY - 4, legendLeft + 578, keyY - 4,
-              "stroke=\"#b00020\" stroke-width=\"1.2\" stroke-dasharray=\"2 3\"");
-  svg += Text(legendLeft + 584, keyY, "0.15: the report warns from here");
+  keySample(legendLeft, false, "least power (and actual size)");
+  keySample(legendLeft + 230, true, "greatest power");
+  items.emplace_back(Rule(legendLeft + 380, keyY - 4, legendLeft + 408, keyY - 4, NominalPen));
+  items.emplace_back(Label(legendLeft + 414, keyY, "nominal size 0.05", 12));
+  items.emplace_back(Rule(legendLeft + 550, keyY - 4, legendLeft + 578, keyY - 4, WarningPen));
+  items.emplace_back(Label(legendLeft + 584, keyY, "0.15: the report warns from here", 12));
 
   // One entry per setting, down the columns.
   for (std::size_t setting = 0; setting < settings.size(); ++setting) {
     const std::size_t column = setting / perColumn;
     const double x = legendLeft + columnWidth * static_cast<double>(column);
     const double y = entriesY + entryHeight * static_cast<double>(setting % perColumn);
-    const std::string colour(ColourOf(setting));
-    svg += "<g class=\"legend-entry\" data-setting=\"" + std::to_string(setting) + "\"><title>" +
-           Escaped(settings[setting]) + "</title>\n";
-    svg += Line(x, y - 4, x + 28, y - 4, "stroke=\"" + colour + "\" stroke-width=\"1.6\"");
-    svg += Mark("legend-mark", setting, x + 14, y - 4, false, {});
-    svg += Text(x + 36, y, Shortened(settings[setting], labelChars), "font-size=\"11\"");
-    svg += "</g>\n";
+    items.emplace_back(
+        chart::GroupStart{{}, {"legend-entry", {{"setting", std::to_string(setting)}}, settings[setting]}});
+    items.emplace_back(Rule(x, y - 4, x + 28, y - 4, chart::Pen{ColourOf(setting), 1.6, {}}));
+    items.emplace_back(Mark("legend-mark", setting, x + 14, y - 4, false, {}));
+    items.emplace_back(Label(x + 36, y, Shortened(settings[setting], labelChars), 11));
+    items.emplace_back(chart::GroupEnd{});
   }
-  svg += "</g>\n</svg>\n";
-  return svg;
+  items.emplace_back(chart::GroupEnd{});
+  return picture;
+}
+
+std::string SweepChartSvg(const std::vector<SweepChartStudy>& studies, const std::string& title) {
+  return svg::Document(SweepChart(studies, title));
 }
 
 }  // namespace tessil

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "ChartPrimitives.h"
+
 namespace tessil {
 
 struct SweepChartStudy {
@@ -28,6 +30,7 @@ struct SweepChartStudy {
 // mark's tooltip names its setting, size and rate. Studies of the same
 // setting and size are each drawn, never averaged. No studies give a picture
 // that says there is nothing to draw.
+chart::Chart SweepChart(const std::vector<SweepChartStudy>& studies, const std::string& title);
 std::string SweepChartSvg(const std::vector<SweepChartStudy>& studies, const std::string& title);
 
 }  // namespace tessil
