@@ -8,6 +8,7 @@
 #include "Kernel_Procedures.h"
 #include "OutputResults_Procedures.h"
 #include "PowerChart.h"
+#include "SvgDrawing.h"
 #include "RandomStream.h"
 
 namespace tessil {
@@ -137,8 +138,8 @@ void RunPresenter::Run() {
     try {
       const ErrorRateSummary summary = AnalyzeErrorRates(table);
       std::string report = BuildResultsReport(table, summary, services_.Inputs);
-      std::string chart = PowerChartSvg(table, services_.Inputs);
-      face_.ShowResults(std::move(report), std::move(chart));
+      const chart::Chart picture = PowerChart(table, services_.Inputs);
+      face_.ShowResults(std::move(report), svg::Document(picture), picture);
     } catch (...) {
       failure = std::current_exception();
       completed = false;

@@ -23,6 +23,7 @@
 #include <functional>
 #include <string>
 
+#include "ChartPrimitives.h"
 #include "Clock.h"
 #include "EcoSimAutomation.h"
 #include "ProgressRules.h"
@@ -54,9 +55,10 @@ class RunFace {
   // progress window, which is also its host and its cancel link.
   virtual MadeAutomation MakeAutomation(RunSettings& settings, const RunInputs& inputs,
                                         ProgressPresenter& progress) = 0;
-  // Shows the results window with the report and the chart, without
-  // waiting; the main window returns when it closes.
-  virtual void ShowResults(std::string report, std::string chart) = 0;
+  // Shows the results window with the report and the chart (as SVG text for
+  // saving, and as the primitives a painter draws), without waiting; the
+  // main window returns when it closes.
+  virtual void ShowResults(std::string report, std::string chart, const chart::Chart& picture) = 0;
   // Ends the program with the status, after closing its windows.
   virtual void EndProgram(int status) = 0;
 };

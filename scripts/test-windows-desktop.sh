@@ -107,6 +107,10 @@ save | Save | $out\\report
 window | Tessil Results
 click | Save Chart
 save | Save Chart | $out\\chart.svg
+click | Chart
+click | Save Chart
+save | Save Chart | $out\\chart.png
+click | Report
 click | Close
 window | Tessil | 20 | Run
 click | Run
@@ -164,10 +168,11 @@ else
   fail "the saved report differs from the Linux report"
   [ -f "$work/report.txt" ] && diff "$work/linux.txt" "$work/report.txt" | head -5
 fi
-if [ -f "$work/chart.svg" ] && grep -q '<svg' "$work/chart.svg"; then
-  pass "Save Chart wrote an SVG picture"
+if [ -f "$work/chart.svg" ] && grep -q '<svg' "$work/chart.svg" && [ -f "$work/chart.png" ] &&
+  [ "$(head -c 8 "$work/chart.png" | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ]; then
+  pass "Save Chart wrote an SVG picture and a PNG picture"
 else
-  fail "Save Chart wrote no SVG picture"
+  fail "Save Chart wrote no SVG or no PNG picture"
 fi
 
 # 3. Help: the topics asked for by the menu and the results window, and every

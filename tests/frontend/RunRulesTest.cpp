@@ -217,7 +217,7 @@ struct RunHarness final : RunFace, UserMessages {
     Configure(*ecosim);
     return ecosim;
   }
-  void ShowResults(std::string report, std::string chart) override {
+  void ShowResults(std::string report, std::string chart, const chart::Chart&) override {
     Log.push_back("results");
     Report = std::move(report);
     Chart = std::move(chart);

@@ -1,5 +1,7 @@
 #include "Win32ChartView.h"
 
+#include "ChartPainter.h"
+
 namespace tessil::win32ui {
 
 namespace {
@@ -13,6 +15,8 @@ LRESULT CALLBACK ChartProcedure(HWND view, UINT message, WPARAM wParam, LPARAM l
     RECT area{};
     GetClientRect(view, &area);
     FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    const auto* picture = reinterpret_cast<const chart::Chart*>(GetWindowLongPtrW(view, GWLP_USERDATA));
+    if (picture != nullptr) gdiplus::DrawChart(dc, area, *picture);
     EndPaint(view, &paint);
     return 0;
   }
@@ -27,6 +31,7 @@ HWND CreateChartView(HWND parent, RECT where, int id) {
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = &ChartProcedure;
     windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     windowClass.lpszClassName = ChartClass;
     return RegisterClassExW(&windowClass);
   }();
@@ -34,11 +39,9 @@ HWND CreateChartView(HWND parent, RECT where, int id) {
   return AddControl(parent, ChartClass, L"", WS_BORDER, where, id);
 }
 
-void SetChartPicture(HWND view, const std::string&) { InvalidateRect(view, nullptr, TRUE); }
-
-bool WriteChartPng(const std::wstring&, const std::string&, std::wstring* reason) {
-  if (reason != nullptr) *reason = L"PNG pictures cannot be drawn yet";
-  return false;
+void SetChartPicture(HWND view, const chart::Chart* picture) {
+  SetWindowLongPtrW(view, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(picture));
+  InvalidateRect(view, nullptr, TRUE);
 }
 
 }  // namespace tessil::win32ui

@@ -1,17 +1,14 @@
-// The results window's Chart view and the chart's PNG file.
+// The results window's Chart view: a child window that paints the chart's
+// primitives with GDI+, scaled to fit.
 #pragma once
 
-#include <string>
-#include <string_view>
-
+#include "ChartPrimitives.h"
 #include "Win32Controls.h"
 
 namespace tessil::win32ui {
 
-// A child window that shows the chart of the run.
 HWND CreateChartView(HWND parent, RECT where, int id);
-void SetChartPicture(HWND view, const std::string& svg);
-// Writes the chart as a PNG picture, whole or not at all.
-bool WriteChartPng(const std::wstring& path, const std::string& svg, std::wstring* reason);
+// The chart the view paints; it must outlive the view.
+void SetChartPicture(HWND view, const chart::Chart* picture);
 
 }  // namespace tessil::win32ui

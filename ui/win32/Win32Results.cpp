@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "ChartPainter.h"
 #include "Win32ChartView.h"
 #include "Win32Files.h"
 
@@ -75,23 +76,29 @@ bool WriteReportFile(const std::string& path, const std::string& bytes, std::str
   return written;
 }
 
-bool WriteChartFile(const std::string& path, const std::string& svg, std::string& reason) {
-  std::wstring why;
-  const std::wstring file = Wide(path);
-  const bool written = EndsWithNoCase(file, L".png") ? WriteChartPng(file, svg, &why) : WriteFileWhole(file, svg, &why);
-  reason = Narrow(why);
-  return written;
+// The chart as the path's extension asks: PNG drawn from the primitives
+// at the chart's own size, else the SVG text.
+FileWriter ChartWriter(const chart::Chart& picture) {
+  return [&picture](const std::string& path, const std::string& svg, std::string& reason) {
+    const std::wstring file = Wide(path);
+    if (EndsWithNoCase(file, L".png")) return gdiplus::WriteChartPng(picture, 0, 0, file, reason);
+    std::wstring why;
+    const bool written = WriteFileWhole(file, svg, &why);
+    reason = Narrow(why);
+    return written;
+  };
 }
 
 }  // namespace
 
 frmResults::frmResults(DesktopServices& services, HelpViewer& help, std::string report, std::string chartSvg,
-                       std::function<void()> unloaded)
+                       chart::Chart picture, std::function<void()> unloaded)
     : messages_(*this),
+      picture_(std::move(picture)),
       rules_(std::move(report), std::move(chartSvg),
              ResultsWindowServices{messages_, help, [this](const SaveFileRequest& r) { return ChooseSaveFile(Handle(), r); },
                                    [this](const SaveFileRequest& r) { return ChooseSaveFile(Handle(), r); },
-                                   &WriteReportFile, &WriteChartFile, Narrow(services.ProgramFolder)}),
+                                   &WriteReportFile, ChartWriter(picture_), Narrow(services.ProgramFolder)}),
       unloaded_(std::move(unloaded)) {
   Create(Wide(rules_.Caption()), WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 936, 461, nullptr, nullptr);
   HWND w = Handle();
@@ -113,7 +120,7 @@ frmResults::frmResults(DesktopServices& services, HelpViewer& help, std::string 
   AddControl(w, L"Button", L"Save Chart", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, ScaledRect(632, 424, 89, 25),
              SaveChartFile);
   SetChecked(optReport_, true);
-  SetChartPicture(cht1_, rules_.Chart());
+  SetChartPicture(cht1_, &picture_);
   Show(true);
   SetFocus(txt1_);
 }

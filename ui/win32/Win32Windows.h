@@ -62,7 +62,7 @@ class frmMain final : public Window, public RunFace, public ExitFace {
   void HideProgressWindow() override;
   void UnloadProgressWindow() override;
   MadeAutomation MakeAutomation(RunSettings& settings, const RunInputs& inputs, ProgressPresenter& progress) override;
-  void ShowResults(std::string report, std::string chart) override;
+  void ShowResults(std::string report, std::string chart, const chart::Chart& picture) override;
   void EndProgram(int status) override { exit_.EndProgram(status); }
   // ExitFace
   void UnloadWindows() override;
@@ -199,7 +199,7 @@ class frmAbout final : public Window {
 class frmResults final : public Window {
  public:
   frmResults(DesktopServices& services, HelpViewer& help, std::string report, std::string chartSvg,
-             std::function<void()> unloaded);
+             chart::Chart picture, std::function<void()> unloaded);
   const ResultsPresenter& Rules() const { return rules_; }
 
  protected:
@@ -212,6 +212,7 @@ class frmResults final : public Window {
   void Unload();
 
   WindowMessages messages_;
+  chart::Chart picture_;
   ResultsPresenter rules_;
   std::function<void()> unloaded_;
   HWND txt1_ = nullptr, cht1_ = nullptr, optReport_ = nullptr, optChart_ = nullptr;
