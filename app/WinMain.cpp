@@ -45,8 +45,8 @@ void CallHtmlHelp(const std::wstring& file, unsigned command, const std::wstring
 // tests see them.
 win32ui::HtmlHelpCall RecordedHtmlHelp(std::wstring logFile) {
   return [logFile](const std::wstring& file, unsigned command, const std::wstring& data) {
-    const std::string line = win32ui::Narrow(L"HtmlHelp(\"" + file + L"\", " + std::to_wstring(command) + L", \"" +
-                                             data + L"\")\r\n");
+    const std::string line =
+        win32ui::Narrow(L"HtmlHelp(\"" + file + L"\", " + std::to_wstring(command) + L", \"" + data + L"\")\r\n");
     HANDLE log = CreateFileW(logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (log == INVALID_HANDLE_VALUE) return;

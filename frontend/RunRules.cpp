@@ -8,8 +8,8 @@
 #include "Kernel_Procedures.h"
 #include "OutputResults_Procedures.h"
 #include "PowerChart.h"
-#include "SvgDrawing.h"
 #include "RandomStream.h"
+#include "SvgDrawing.h"
 
 namespace tessil {
 

@@ -127,7 +127,8 @@ class Driver {
       const std::wstring holding = f.size() > 3 ? Wide(f[3]) : std::wstring();
       current_ = WaitFor([&] { return TopLevel(Wide(arg(1)), false, holding); }, limit(2), "window \"" + arg(1) + "\"");
     } else if (verb == "title") {
-      current_ = WaitFor([&] { return TopLevel(Wide(arg(1)), true); }, limit(2), "a window titled \"" + arg(1) + "...\"");
+      current_ =
+          WaitFor([&] { return TopLevel(Wide(arg(1)), true); }, limit(2), "a window titled \"" + arg(1) + "...\"");
     } else if (verb == "gone") {
       WaitFor([&] { return TopLevel(Wide(arg(1)), true) == nullptr ? GetDesktopWindow() : nullptr; }, limit(2),
               "\"" + arg(1) + "\" to go");
@@ -143,7 +144,8 @@ class Driver {
       PostMessageW(box, WM_KEYDOWN, VK_TAB, 0);
     } else if (verb == "expect") {
       const std::wstring shown = TextOf(BoxAfter(Wide(arg(1))));
-      if (shown != Wide(arg(2))) throw Failure{"\"" + arg(1) + "\" shows \"" + Narrow(shown) + "\", not \"" + arg(2) + "\""};
+      if (shown != Wide(arg(2)))
+        throw Failure{"\"" + arg(1) + "\" shows \"" + Narrow(shown) + "\", not \"" + arg(2) + "\""};
     } else if (verb == "box") {
       // The n-th edit box of the window, from 1, for boxes without a label.
       HWND box = nullptr;
@@ -152,7 +154,8 @@ class Driver {
       if (shown != Wide(Unescaped(arg(2)))) throw Failure{"box " + arg(1) + " shows \"" + Narrow(shown) + "\""};
     } else if (verb == "checked" || verb == "enabled") {
       HWND button = Child(L"Button", Wide(arg(1)));
-      const bool on = verb == "checked" ? SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED : IsWindowEnabled(button) != 0;
+      const bool on =
+          verb == "checked" ? SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED : IsWindowEnabled(button) != 0;
       if (on != (arg(2) == "1")) throw Failure{"\"" + arg(1) + "\" is " + (on ? "" : "not ") + verb};
     } else if (verb == "message") {
       Message(Wide(arg(1)), Wide(arg(2)), limit(3));
@@ -179,8 +182,9 @@ class Driver {
       std::printf("photo %s %ld %ld %ld %ld\n", arg(2).c_str(), r.left, r.top, r.right - r.left, r.bottom - r.top);
       std::fflush(stdout);
       const std::wstring done = Wide(arg(1)) + L"\\" + Wide(arg(2)) + L".done";
-      WaitFor([&] { return GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES ? GetDesktopWindow() : nullptr; },
-              30, "the picture " + arg(2));
+      WaitFor(
+          [&] { return GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES ? GetDesktopWindow() : nullptr; },
+          30, "the picture " + arg(2));
     } else if (verb == "exited") {
       if (WaitForSingleObject(process_, static_cast<DWORD>(limit(1) * 1000)) != WAIT_OBJECT_0) {
         throw Failure{"the program is still running"};

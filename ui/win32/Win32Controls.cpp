@@ -160,9 +160,9 @@ void Window::Create(std::wstring_view caption, DWORD style, int clientWidth, int
   RECT frame{0, 0, Scaled(clientWidth), Scaled(clientHeight)};
   AdjustWindowRectEx(&frame, style, menu != nullptr ? TRUE : FALSE, WS_EX_CONTROLPARENT);
   const std::wstring text(caption);
-  handle_ = CreateWindowExW(WS_EX_CONTROLPARENT, WindowClassName, text.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
-                            frame.right - frame.left, frame.bottom - frame.top, owner, menu,
-                            GetModuleHandleW(nullptr), this);
+  handle_ =
+      CreateWindowExW(WS_EX_CONTROLPARENT, WindowClassName, text.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
+                      frame.right - frame.left, frame.bottom - frame.top, owner, menu, GetModuleHandleW(nullptr), this);
   RECT around{};
   if (centreOn != nullptr) {
     GetWindowRect(centreOn, &around);

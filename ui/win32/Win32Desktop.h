@@ -21,9 +21,9 @@ namespace tessil::win32ui {
 // Makes the automation one run uses, given the run's settings and inputs,
 // the progress window as the host and cancel link, and that window's
 // handle, beside which EcoSim's windows are placed.
-using AutomationFactory = std::function<MadeAutomation(RunSettings& settings, const RunInputs& inputs,
-                                                       AutomationHost& host, const ProgressLink& cancelLink,
-                                                       HWND progressWindow)>;
+using AutomationFactory =
+    std::function<MadeAutomation(RunSettings& settings, const RunInputs& inputs, AutomationHost& host,
+                                 const ProgressLink& cancelLink, HWND progressWindow)>;
 
 // HtmlHelpW's shape: no owner, the help file, the command and its data. The
 // program passes Windows' own; tests pass one that records the calls.

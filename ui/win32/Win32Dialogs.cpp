@@ -16,7 +16,9 @@ constexpr DWORD BoxStyle = ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_GROUP;
 
 // A group drawn as the options dialogs draw theirs: a grey rectangle 15
 // twips larger than the frame on every side, and a bold title above it.
-RECT GroupShape(int left, int top, int width, int height) { return TwipsRect(left - 15, top - 15, width + 30, height + 30); }
+RECT GroupShape(int left, int top, int width, int height) {
+  return TwipsRect(left - 15, top - 15, width + 30, height + 30);
+}
 
 HWND Title(HWND window, const wchar_t* text, int left, int top) {
   HWND label = AddControl(window, L"Static", text, SS_LEFTNOWORDWRAP, TwipsRect(left, top, 4200, 285), 0);
@@ -96,8 +98,9 @@ frmEcoSimOptions::frmEcoSimOptions(EcoSimOptionsPresenter& rules, HWND mainWindo
   AddControl(w, L"Button", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, TwipsRect(1920, 5040, 1095, 375),
              IDCANCEL);
   const std::size_t beforeEmptySites = options_.size();
-  group(EmptySitesField, 8160, 4200, 1395,
-        {{CaptionText(EmptySiteTreatment::Include), {240, 240}}, {CaptionText(EmptySiteTreatment::Exclude), {240, 720}}});
+  group(
+      EmptySitesField, 8160, 4200, 1395,
+      {{CaptionText(EmptySiteTreatment::Include), {240, 240}}, {CaptionText(EmptySiteTreatment::Exclude), {240, 720}}});
   // The next control starts a group of its own, so that the arrows stay
   // among the empty-sites options.
   Title(w, L"Row Constraints", 360, 180);
@@ -110,7 +113,7 @@ frmEcoSimOptions::frmEcoSimOptions(EcoSimOptionsPresenter& rules, HWND mainWindo
   SetWindowLongPtrW(sitesTitle, GWL_STYLE, GetWindowLongPtrW(sitesTitle, GWL_STYLE) | WS_GROUP);
   emptySites_ = {sitesTitle};
   for (std::size_t i = beforeEmptySites; i < options_.size(); ++i) emptySites_.push_back(options_[i].Button);
-  shapes_ = {GroupShape(240, 480, 2175, 1695),  GroupShape(2640, 480, 2175, 1695), GroupShape(240, 2640, 3855, 2175),
+  shapes_ = {GroupShape(240, 480, 2175, 1695),  GroupShape(2640, 480, 2175, 1695),  GroupShape(240, 2640, 3855, 2175),
              GroupShape(5160, 480, 4695, 1215), GroupShape(5160, 2160, 4695, 1575), GroupShape(5160, 4200, 2775, 1215),
              GroupShape(8160, 4200, 1695, 1215)};
   Draw();
@@ -385,8 +388,7 @@ LRESULT frmConfirmExit::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 frmAbout::frmAbout(HWND owner) : owner_(owner) {
   Create(L"About Tessil", WS_CAPTION | WS_SYSMENU, 370, 185, owner, owner);
   HWND w = Handle();
-  AddControl(w, L"Button", L"Close", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, ScaledRect(232, 144, 73, 25),
-             IDCANCEL);
+  AddControl(w, L"Button", L"Close", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, ScaledRect(232, 144, 73, 25), IDCANCEL);
   HWND logo = AddControl(w, L"Static", L"", SS_ICON | SS_REALSIZECONTROL, ScaledRect(17, 17, 151, 151), 0);
   auto* icon = static_cast<HICON>(
       LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, Scaled(151), Scaled(151), 0));

@@ -5,7 +5,6 @@
 
 #include <exception>
 
-
 namespace tessil::win32ui {
 
 namespace {
@@ -36,7 +35,6 @@ std::wstring CaptionOf(std::string_view caption) { return Wide(caption); }
 
 }  // namespace
 
-
 frmMain::frmMain(RunSettings& settings, DesktopServices& services)
     : settings_(settings),
       services_(services),
@@ -54,8 +52,7 @@ frmMain::frmMain(RunSettings& settings, DesktopServices& services)
   AppendMenuW(help, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(help, MF_STRING, mnuHelpAbout, L"&About Tessil");
   AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(help), L"&Help");
-  Create(L"Tessil", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 715, 451, nullptr,
-         nullptr, menu);
+  Create(L"Tessil", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 715, 451, nullptr, nullptr, menu);
   BuildControls();
   // The first control in the tab order takes the focus when the window
   // opens, and an option that takes the focus is selected.
@@ -121,16 +118,16 @@ void frmMain::BuildControls() {
   AddControl(w, L"Static", L"Columns (Number of Sites):", SS_LEFT, ScaledRect(380, 294, 210, 22), 0);
   txtCols_ = AddControl(w, L"Edit", L"10", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_GROUP,
                         ScaledRect(595, 291, 88, 24), txtCols);
-  cmd2_ = AddControl(w, L"Button", L"Run", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, ScaledRect(380, 374, 140, 36),
-                     cmdRun);
+  cmd2_ =
+      AddControl(w, L"Button", L"Run", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, ScaledRect(380, 374, 140, 36), cmdRun);
   SendMessageW(cmd2_, WM_SETFONT, reinterpret_cast<WPARAM>(BoldDialogFont()), FALSE);
   cmd3_ = AddControl(w, L"Button", L"Advanced Options...", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP,
                      ScaledRect(534, 374, 149, 36), cmdAdvanced);
 
   // One tooltip per frame, for every control in it.
-  tooltips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, w, nullptr, GetModuleHandleW(nullptr),
-                              nullptr);
+  tooltips_ =
+      CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, w, nullptr, GetModuleHandleW(nullptr), nullptr);
   SendMessageW(tooltips_, TTM_SETMAXTIPWIDTH, 0, Scaled(360));
   auto tip = [&](std::initializer_list<HWND> controls, const wchar_t* text) {
     for (HWND control : controls) {
@@ -310,7 +307,8 @@ void frmMain::Command(int id, int code, HWND control) {
         if (refusedBox_ != nullptr) return;
       }
       if (id == cmdChange) {
-        if (!options_) options_ = std::make_unique<frmEcoSimOptions>(main_.EcoSimOptions(), Handle(), [this] { Draw(); });
+        if (!options_)
+          options_ = std::make_unique<frmEcoSimOptions>(main_.EcoSimOptions(), Handle(), [this] { Draw(); });
         Show(false);
         options_->ShowCommitted();
       } else if (id == cmdRun) {
@@ -357,7 +355,8 @@ LRESULT frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void HtmlHelpViewer::ShowHelpTopic(std::string_view file, std::string_view topic) {
   // The help file is looked for beside the program, whatever folder the
   // program was started from.
-  if (services_.HtmlHelp) services_.HtmlHelp(services_.ProgramFolder + L"\\" + Wide(file), HelpDisplayTopic, Wide(topic));
+  if (services_.HtmlHelp)
+    services_.HtmlHelp(services_.ProgramFolder + L"\\" + Wide(file), HelpDisplayTopic, Wide(topic));
 }
 
 void HtmlHelpViewer::CloseAllHelp() {

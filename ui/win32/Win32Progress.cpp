@@ -46,9 +46,9 @@ frmProgress::frmProgress(ProgressPresenter& rules) : rules_(rules) {
   // Client area 5550 x 1950 twips, centred on the screen.
   Create(Wide(rules_.State().Title), WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 370, 130, nullptr, nullptr);
   pbx2_ = AddControl(Handle(), L"Static", L"", SS_LEFTNOWORDWRAP, TwipsRect(240, 240, 5055, 255), Status);
-  pbxProgressBar_ = CreateWindowExW(WS_EX_CLIENTEDGE, BarClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, Handle(),
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(Bar)), GetModuleHandleW(nullptr),
-                                    nullptr);
+  pbxProgressBar_ =
+      CreateWindowExW(WS_EX_CLIENTEDGE, BarClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, Handle(),
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(Bar)), GetModuleHandleW(nullptr), nullptr);
   const RECT bar = TwipsRect(240, 600, 5055, 350);
   MoveWindow(pbxProgressBar_, bar.left, bar.top, bar.right - bar.left, bar.bottom - bar.top, FALSE);
   pbx1_ = AddControl(Handle(), L"Static", L"", SS_LEFTNOWORDWRAP, TwipsRect(240, 1080, 3735, 255), TimeText);
@@ -58,8 +58,7 @@ frmProgress::frmProgress(ProgressPresenter& rules) : rules_(rules) {
                      TwipsRect(3960, 1440, 1215, 375), IDCANCEL);
   chk1_ = AddControl(Handle(), L"Button", L"", BS_CHECKBOX | WS_TABSTOP | WS_GROUP | WS_DISABLED,
                      TwipsRect(3960, 1110, 195, 195), ShowEcoSim);
-  lbl1_ = AddControl(Handle(), L"Static", L"Show EcoSim", SS_NOTIFY, TwipsRect(4220, 1120, 1335, 255),
-                     ShowEcoSimLabel);
+  lbl1_ = AddControl(Handle(), L"Static", L"Show EcoSim", SS_NOTIFY, TwipsRect(4220, 1120, 1335, 255), ShowEcoSimLabel);
 }
 
 void frmProgress::Draw(const ProgressState& state) {
@@ -122,7 +121,8 @@ LRESULT frmProgress::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
           if (shown_.CancelEnabled) rules_.Cancel();
           break;
         case ShowEcoSim:
-          if (HIWORD(wParam) == BN_CLICKED && shown_.ShowEcoSimEnabled) rules_.CheckShowEcoSim(!shown_.ShowEcoSimChecked);
+          if (HIWORD(wParam) == BN_CLICKED && shown_.ShowEcoSimEnabled)
+            rules_.CheckShowEcoSim(!shown_.ShowEcoSimChecked);
           break;
         case ShowEcoSimLabel:
           if (HIWORD(wParam) == STN_CLICKED) rules_.ClickShowEcoSimLabel();

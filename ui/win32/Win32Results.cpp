@@ -96,7 +96,8 @@ frmResults::frmResults(DesktopServices& services, HelpViewer& help, std::string 
     : messages_(*this),
       picture_(std::move(picture)),
       rules_(std::move(report), std::move(chartSvg),
-             ResultsWindowServices{messages_, help, [this](const SaveFileRequest& r) { return ChooseSaveFile(Handle(), r); },
+             ResultsWindowServices{messages_, help,
+                                   [this](const SaveFileRequest& r) { return ChooseSaveFile(Handle(), r); },
                                    [this](const SaveFileRequest& r) { return ChooseSaveFile(Handle(), r); },
                                    &WriteReportFile, ChartWriter(picture_), Narrow(services.ProgramFolder)}),
       unloaded_(std::move(unloaded)) {
@@ -115,8 +116,8 @@ frmResults::frmResults(DesktopServices& services, HelpViewer& help, std::string 
   // Two buttons that act as tabs: one of them is always down.
   optReport_ = AddControl(w, L"Button", L"Report", BS_AUTORADIOBUTTON | BS_PUSHLIKE | WS_TABSTOP | WS_GROUP,
                           ScaledRect(120, 424, 89, 25), ShowReport);
-  optChart_ = AddControl(w, L"Button", L"Chart", BS_AUTORADIOBUTTON | BS_PUSHLIKE, ScaledRect(209, 424, 89, 25),
-                         ShowChartView);
+  optChart_ =
+      AddControl(w, L"Button", L"Chart", BS_AUTORADIOBUTTON | BS_PUSHLIKE, ScaledRect(209, 424, 89, 25), ShowChartView);
   AddControl(w, L"Button", L"Save Chart", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, ScaledRect(632, 424, 89, 25),
              SaveChartFile);
   SetChecked(optReport_, true);

@@ -241,8 +241,7 @@ class frmProgress final : public Window, public ProgressView {
   ProgressState shown_;
   bool unloading_ = false;
   bool painting_ = false;
-  HWND pbx2_ = nullptr, pbxProgressBar_ = nullptr, pbx1_ = nullptr, chk1_ = nullptr, lbl1_ = nullptr,
-       cmd1_ = nullptr;
+  HWND pbx2_ = nullptr, pbxProgressBar_ = nullptr, pbx1_ = nullptr, chk1_ = nullptr, lbl1_ = nullptr, cmd1_ = nullptr;
 };
 
 // Takes the Close command off the window's system menu, which also greys
