@@ -121,7 +121,9 @@ window | Tessil | 9 | Run
 gone | Tessil Progress... | 9
 click | Change...
 window | Tessil -- EcoSim Options
+visible | Include | 0
 click | V-ratio
+visible | Include | 1
 click | Include
 type | Number of iterations: | 0
 tab | Number of iterations:
@@ -135,12 +137,14 @@ box | 2 | Empty Sites: Include\r\nFixed-Fixed Randomization Algorithm: Sequentia
 click | Change...
 window | Tessil -- EcoSim Options
 click | C-score
+visible | Include | 0
 type | Number of iterations: | 7
 click | Cancel
 window | Tessil | 20 | Run
 click | Change...
 window | Tessil -- EcoSim Options
 checked | V-ratio | 1
+visible | Include | 1
 expect | Number of iterations: | 1000
 click | Cancel
 window | Tessil | 20 | Run

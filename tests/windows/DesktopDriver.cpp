@@ -8,6 +8,7 @@
 //   tab | Rows (Number of Species):        message | Error 05: ... | OK
 //   expect | Rows (Number of Species): | 10
 //   checked | Sites Equivalent | 1         enabled | Sites Equivalent | 0
+//   visible | Include | 0
 //   title | Tessil Progress... | 20        gone | Tessil Progress... | 9
 //   key | F1                               save | Save | C:\out\report
 //   exited | 10                            close
@@ -152,10 +153,11 @@ class Driver {
       for (int n = std::stoi(arg(1)); n > 0; --n) box = NextChild(Current(), box, L"Edit");
       const std::wstring shown = box != nullptr ? TextOf(box) : std::wstring();
       if (shown != Wide(Unescaped(arg(2)))) throw Failure{"box " + arg(1) + " shows \"" + Narrow(shown) + "\""};
-    } else if (verb == "checked" || verb == "enabled") {
+    } else if (verb == "checked" || verb == "enabled" || verb == "visible") {
       HWND button = Child(L"Button", Wide(arg(1)));
-      const bool on =
-          verb == "checked" ? SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED : IsWindowEnabled(button) != 0;
+      const bool on = verb == "checked"   ? SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED
+                      : verb == "enabled" ? IsWindowEnabled(button) != 0
+                                          : IsWindowVisible(button) != 0;
       if (on != (arg(2) == "1")) throw Failure{"\"" + arg(1) + "\" is " + (on ? "" : "not ") + verb};
     } else if (verb == "message") {
       Message(Wide(arg(1)), Wide(arg(2)), limit(3));

@@ -144,7 +144,9 @@ void frmEcoSimOptions::Draw() {
     if (Narrow(TextOf(box)) != *text) SetText(box, Wide(*text));
   }
   const bool shown = rules_.EmptySitesShown();
-  if ((IsWindowVisible(emptySites_.front()) != 0) != shown) {
+  // The group's own visibility, whether or not the dialog is on screen.
+  const bool visible = (GetWindowLongPtrW(emptySites_.front(), GWL_STYLE) & WS_VISIBLE) != 0;
+  if (visible != shown) {
     for (HWND control : emptySites_) ShowWindow(control, shown ? SW_SHOW : SW_HIDE);
     InvalidateRect(Handle(), nullptr, TRUE);
   }
