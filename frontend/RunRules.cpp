@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <new>
+#include <string_view>
 #include <utility>
 
 #include "Errors.h"
@@ -18,7 +19,9 @@ namespace {
 std::string Reason(std::exception_ptr failure) {
   try {
     std::rethrow_exception(failure);
-  } catch (const EcoSimWindowMissing&) {
+  } catch (const EcoSimWindowMissing& e) {
+    // A window named by the run says which one.
+    if (std::string_view(e.what()).find(": ") != std::string_view::npos) return e.what();
     return "EcoSim stopped answering: a window of EcoSim that Tessil needs could not be found.";
   } catch (const PValueNotANumber& e) {
     return std::string("Tessil could not read EcoSim's results. ") + e.what() + ".";

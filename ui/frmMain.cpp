@@ -435,7 +435,21 @@ void frmMain::cmd2_Click() {
     failure = std::current_exception();
   }
 
+  const bool cancelled = progress && progress->CancelRequested();
+  const bool programMissing = failure && FailedForMissingProgram(failure);
+  // A completed run's results window opens before EcoSim is closed: an
+  // EcoSim that will not close cannot cost the finished study.
+  const bool completed = !failure && !cancelled;
+  if (completed) {
+    progress->AttachAutomation(nullptr);
+    progress->hide();
+    results_ = ShowResults(
+        table, *this, ResultsServices{services_.Boxes, services_.Help, services_.ChooseFile, services_.ProgramFolder});
+    connect(results_.data(), &frmResults::Unloaded, this, [this] { show(); });
+  }
+
   // Finish, whatever happened: EcoSim is released and the settings reset.
+  std::exception_ptr notClosed;
   try {
     if (ecosim) {
       ecosim->ReleaseEcoSim();
@@ -444,28 +458,26 @@ void frmMain::cmd2_Click() {
     }
   } catch (...) {
     ResetRunSettings(settings_);
-    if (!failure) failure = std::current_exception();
+    // After a failed or cancelled run, the run's own end is what is said.
+    if (completed) notClosed = std::current_exception();
   }
-  if (progress) {
+  if (progress && !completed) {
     progress->AttachAutomation(nullptr);
     progress->hide();
   }
   ecosim.reset();
 
-  const bool cancelled = progress && progress->CancelRequested();
-  const bool programMissing = failure && FailedForMissingProgram(failure);
-  if (cancelled) {
+  if (completed) {
+    // Said over the results, which stand.
+    if (notClosed) services_.Boxes.Inform(results_.data(), QString::fromStdString(ReleaseFailureMessage(notClosed)));
+  } else if (cancelled) {
     show();
   } else if (programMissing) {
     // The user has been told that EcoSim cannot be found; Tessil cannot work
     // without it.
-  } else if (failure) {
+  } else {
     show();
     services_.Boxes.Inform(this, QString::fromStdString(RunFailureMessage(failure)));
-  } else {
-    results_ = ShowResults(
-        table, *this, ResultsServices{services_.Boxes, services_.Help, services_.ChooseFile, services_.ProgramFolder});
-    connect(results_.data(), &frmResults::Unloaded, this, [this] { show(); });
   }
   if (progress) progress->Unload();
   progress.reset();
