@@ -116,7 +116,8 @@ window | Tessil | 20 | Run
 click | Run
 title | Tessil Progress... | 60 | Cancel
 title | Tessil Progress... 1
-click | Cancel
+# Esc is Cancel: the key reaches the progress window while EcoSim computes.
+key | Esc
 window | Tessil | 9 | Run
 gone | Tessil Progress... | 9
 click | Change...

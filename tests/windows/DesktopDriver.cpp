@@ -161,6 +161,24 @@ class Driver {
       if (on != (arg(2) == "1")) throw Failure{"\"" + arg(1) + "\" is " + (on ? "" : "not ") + verb};
     } else if (verb == "message") {
       Message(Wide(arg(1)), Wide(arg(2)), limit(3));
+    } else if (verb == "attach") {
+      // A program started otherwise, by the caption of its window.
+      HWND window = FindWindowW(nullptr, Wide(arg(1)).c_str());
+      if (window == nullptr) throw Failure{"no window \"" + arg(1) + "\""};
+      GetWindowThreadProcessId(window, &processId_);
+    } else if (verb == "list") {
+      // The program's visible windows and their captions, to see where a
+      // script went wrong.
+      EnumWindows(
+          [](HWND window, LPARAM data) -> BOOL {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == static_cast<DWORD>(data) && IsWindowVisible(window) != 0) {
+              std::printf("  window \"%s\" (%s)\n", Narrow(TextOf(window)).c_str(), Narrow(ClassOf(window)).c_str());
+            }
+            return TRUE;
+          },
+          static_cast<LPARAM>(processId_));
     } else if (verb == "command") {
       // A menu command by its number: another process cannot read Wine's
       // menus.

@@ -224,7 +224,10 @@ void DispatchMessageOfProgram(MSG& message) {
       return;
     }
     // Tab, Shift+Tab, arrows within a group, Enter, Esc and access keys.
-    if (IsDialogMessageW(top, &message) != 0) return;
+    // Only keys go through the dialog manager: it dispatches every other
+    // message itself, which inside the waits for EcoSim held the run still.
+    const bool key = message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST;
+    if (key && IsDialogMessageW(top, &message) != 0) return;
   }
   TranslateMessage(&message);
   DispatchMessageW(&message);
