@@ -80,6 +80,10 @@ class WindowSystem {
                             std::uint32_t flags) = 0;
   virtual bool ShowWindow(WindowHandle window, int command) = 0;
   virtual bool SetForegroundWindow(WindowHandle window) = 0;
+  // Whether the thread that owns `window` sees the key held down, as
+  // GetKeyState reads it there: a grid takes Tab's direction from Shift so.
+  // Only read, never set. A window system without keys of its own: false.
+  virtual bool IsKeyDownFor(WindowHandle /*window*/, std::uintptr_t /*virtualKey*/) { return false; }
 
   // Called on every pass while a send waits for the other program's answer.
   // An exception from it abandons the send and leaves it: the message is

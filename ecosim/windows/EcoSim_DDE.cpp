@@ -142,6 +142,9 @@ void WindowProtocolEcoSim::EnterMatrix(const PresenceAbsenceMatrix& matrix) {
         RequireWindow(session_.GridEditor);
         const std::string typed = ReadEditLine(session_.GridEditor, 0, GridEditorCapacity);
         if (typed.front() == expected) break;
+        // A full round brings the grid back to this cell only if every Tab
+        // goes one way.
+        WaitForShiftUp(wait);
         for (std::int64_t k = 0; k < cells; ++k) {
           windows_.SendMessage(session_.Grid, win::WM_KEYDOWN, win::VK_TAB, TabKeyData);
           // A round on a large grid is long: Cancel is served and read
@@ -153,9 +156,18 @@ void WindowProtocolEcoSim::EnterMatrix(const PresenceAbsenceMatrix& matrix) {
           }
         }
       }
+      WaitForShiftUp(wait);
       windows_.SendMessage(session_.Grid, win::WM_KEYDOWN, win::VK_TAB, TabKeyData);
     }
   }
+}
+
+void WindowProtocolEcoSim::WaitForShiftUp(Wait& wait) {
+  // EcoSim's grid moves back on a Tab while its thread sees Shift held (the
+  // user's hand on the key, or a key-up it never received): the next value
+  // would land in the cell before. The Tab waits until the key is up, with
+  // Cancel served; Tessil never touches the key state itself.
+  while (windows_.IsKeyDownFor(session_.Grid, win::VK_SHIFT)) wait.ProcessMessages();
 }
 
 void WindowProtocolEcoSim::OpenCooccurrenceOptions() {

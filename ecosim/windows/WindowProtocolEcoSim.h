@@ -144,6 +144,7 @@ class WindowProtocolEcoSim final : public EcoSimAutomation {
   void RequireVisible(WindowHandle window);
   void RequireWindow(WindowHandle window);
   RunOutcome ConfirmationPath(Wait& wait);
+  void WaitForShiftUp(Wait& wait);
   bool CancelRequested() const { return cancelRequested_ && cancelRequested_(); }
 
   WindowSystem& windows_;

@@ -294,6 +294,27 @@ bool Win32WindowSystem::SetForegroundWindow(WindowHandle window) {
   return ::SetForegroundWindow(ToHwnd(window)) != FALSE;
 }
 
+bool Win32WindowSystem::IsKeyDownFor(WindowHandle window, std::uintptr_t virtualKey) {
+  const HWND w = ToHwnd(window);
+  const DWORD target = window == NoWindow ? 0 : GetWindowThreadProcessId(w, nullptr);
+  if (target == 0) return false;
+  const int key = static_cast<int>(virtualKey);
+  if (target == GetCurrentThreadId()) return (GetKeyState(key) & 0x8000) != 0;
+  // A thread's key state is its input state's: the sender joins the
+  // window's for the moment of the read, and only reads it, so neither that
+  // thread's state nor the user's keyboard changes.
+  return RunForWindow(window, [target, key] {
+           MSG none;
+           // A thread needs a message queue of its own to join another's input.
+           PeekMessageA(&none, nullptr, 0, 0, PM_NOREMOVE);
+           const DWORD self = GetCurrentThreadId();
+           if (AttachThreadInput(self, target, TRUE) == FALSE) return std::intptr_t{0};
+           const bool down = (GetKeyState(key) & 0x8000) != 0;
+           AttachThreadInput(self, target, FALSE);
+           return std::intptr_t{down ? 1 : 0};
+         }) != 0;
+}
+
 void Win32WindowSystem::SetSendWait(std::function<void()> whileWaiting) { sendWait_ = std::move(whileWaiting); }
 
 std::intptr_t Win32WindowSystem::ShellExecute(WindowHandle owner, std::string_view verb, const std::string& file,

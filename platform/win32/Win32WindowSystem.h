@@ -62,6 +62,7 @@ class Win32WindowSystem final : public WindowSystem {
                     std::uint32_t flags) override;
   bool ShowWindow(WindowHandle window, int command) override;
   bool SetForegroundWindow(WindowHandle window) override;
+  bool IsKeyDownFor(WindowHandle window, std::uintptr_t virtualKey) override;
   void SetSendWait(std::function<void()> whileWaiting) override;
   std::intptr_t ShellExecute(WindowHandle owner, std::string_view verb, const std::string& file,
                              const std::string& parameters, const std::string& directory, int showCommand) override;

@@ -27,6 +27,10 @@ bool StandInFaults::Missing(std::string_view className) const {
   return std::find(MissingClasses.begin(), MissingClasses.end(), className) != MissingClasses.end();
 }
 
+bool StrictSwitch(const char* value) {
+  return value != nullptr && std::string_view(value) != "" && std::string_view(value) != "0";
+}
+
 StandInFaults ParseFaults(std::string_view text) {
   StandInFaults faults;
   while (!text.empty()) {
@@ -52,6 +56,8 @@ StandInFaults ParseFaults(std::string_view text) {
       faults.MissingClasses.emplace_back(value);
     } else if (hasValue && name == "hang-send") {
       faults.HangAtCharacter = Count(item, value, 1);
+    } else if (hasValue && name == "hold-shift") {
+      faults.HoldShiftAtCharacter = Count(item, value, 1);
     } else if (hasValue && name == "from-test") {
       faults.FirstFaultyTest =
           static_cast<int>(std::min<long long>(Count(item, value, 1), std::numeric_limits<int>::max()));
@@ -61,7 +67,7 @@ StandInFaults ParseFaults(std::string_view text) {
     } else {
       throw FaultsTextError("\"" + std::string(item) +
                             "\" is no fault: use stall, hang, confirm, exit-at-start, pvalue=TEXT, missing=CLASS, "
-                            "hang-send=N, mistype=N or from-test=N, separated by \";\".");
+                            "hang-send=N, hold-shift=N, mistype=N or from-test=N, separated by \";\".");
     }
   }
   return faults;
