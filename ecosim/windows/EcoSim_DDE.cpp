@@ -40,6 +40,8 @@ constexpr double StallSeconds = 2.5;
 }  // namespace
 
 void WindowProtocolEcoSim::Wait::ProcessMessages() {
+  // A message refused for want of rights has no effect to wait for.
+  if (ecosim_.windows_.MessagesRefused()) throw EcoSimHigherRights();
   ecosim_.windows_.ProcessPendingMessages();
   ecosim_.CheckCancel();
 }

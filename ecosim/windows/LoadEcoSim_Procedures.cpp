@@ -341,6 +341,10 @@ bool WindowProtocolEcoSim::CloseEcoSim() {
     // An EcoSim that will not close is left behind.
     windows_.LeaveBehind(main);
     throw;
+  } catch (const EcoSimHigherRights&) {
+    // Nor can one that takes no message from Tessil be closed by it.
+    windows_.LeaveBehind(main);
+    throw;
   }
   return true;
 }
@@ -351,6 +355,8 @@ void WindowProtocolEcoSim::ReleaseEcoSim() {
     CloseEcoSim();
   } catch (const RunCancelled&) {
     // The run is over either way; EcoSim has been left behind.
+  } catch (const EcoSimHigherRights&) {
+    // The run has ended on this already, or ends without the close.
   }
   UnhookSendWait();
 }
