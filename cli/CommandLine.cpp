@@ -139,7 +139,7 @@ bool CheckEcoSimTexts(EcoSimTestOptions& o, std::ostream& err) {
 }
 
 bool WriteFile(const std::string& path, const std::string& bytes, std::ostream& err) {
-  if (const std::error_code error = ReplaceFile(path, bytes)) {
+  if (const std::error_code error = ReplaceFile(Utf8Path(path), bytes)) {
     err << "tessil-cli: cannot write \"" << path << "\": " << WriteErrorReason(error) << "\n";
     return false;
   }
@@ -181,7 +181,7 @@ bool RefuseSharedOutputs(const std::vector<std::pair<std::string, std::string>>&
   for (std::size_t a = 0; a < outputs.size(); ++a) {
     for (std::size_t b = a + 1; b < outputs.size(); ++b) {
       if (outputs[a].second.empty() || outputs[b].second.empty()) continue;
-      if (SameFile(outputs[a].second, outputs[b].second)) {
+      if (SameFile(Utf8Path(outputs[a].second), Utf8Path(outputs[b].second))) {
         err << "tessil-cli: " << outputs[a].first << " and " << outputs[b].first << " name the same file \""
             << outputs[b].second << "\"; give each its own file.\n";
         return true;
@@ -192,7 +192,7 @@ bool RefuseSharedOutputs(const std::vector<std::pair<std::string, std::string>>&
 }
 
 bool IsPng(const std::string& path) {
-  std::string extension = std::filesystem::path(path).extension().string();
+  std::string extension = Utf8Path(path).extension().string();
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return extension == ".png";
@@ -202,7 +202,7 @@ bool IsPng(const std::string& path) {
 
 bool RefusePlotFile(const std::string& path, const Environment& env) {
   if (path.empty()) return false;
-  std::string extension = std::filesystem::path(path).extension().string();
+  std::string extension = Utf8Path(path).extension().string();
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   if (extension != ".svg" && extension != ".png") {
@@ -463,7 +463,7 @@ int Test(const std::string& path, const std::string& header, const std::string& 
     picture.IndexName = std::string(Caption(options.Index));
     // The file's own name, not its folder: a saved picture shows nothing of
     // the machine it was made on.
-    picture.Title = picture.IndexName + " of " + std::filesystem::path(path).filename().string() + ", rows " +
+    picture.Title = picture.IndexName + " of " + Utf8Path(path).filename().string() + ", rows " +
                     std::string(Caption(options.RowConstraint)) + ", columns " +
                     std::string(Caption(options.ColumnConstraint)) +
                     (options.IsFixedFixed() ? ", " + std::string(Caption(options.Algorithm)) : std::string());

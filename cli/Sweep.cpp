@@ -314,13 +314,13 @@ int RunSweep(const SweepCommand& c, Environment& env) {
   SweepPlan plan;
   std::string planBytes;
   try {
-    std::ifstream in(c.Plan, std::ios::binary);
+    std::ifstream in(Utf8Path(c.Plan), std::ios::binary);
     std::ostringstream bytes;
     if (in && bytes << in.rdbuf() && !in.bad()) {
       planBytes = bytes.str();
       plan = ParseSweepPlan(planBytes, c.Plan);
     } else {
-      plan = ReadSweepPlan(c.Plan);
+      plan = ReadSweepPlan(Utf8Path(c.Plan));
     }
   } catch (const SweepPlanError& e) {
     err << "tessil-cli: " << e.what() << "\n";
@@ -360,7 +360,7 @@ int RunSweep(const SweepCommand& c, Environment& env) {
     automation = env.WindowsEcoSim;
   }
 
-  const fs::path folder = c.Folder;
+  const fs::path folder = Utf8Path(c.Folder);
   bool failed = false;
   if (!PrepareFolder(folder, plan, planBytes, err, failed)) return failed ? ExitFailed : ExitRefused;
   if (c.Prepare) {

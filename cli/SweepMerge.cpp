@@ -204,10 +204,10 @@ SweepChartStudy ChartStudy(const SweepStudy& study, const std::string& label, co
 
 int RunMerge(const MergeCommand& c, Environment& env) {
   std::ostream& err = env.Err;
-  const fs::path folder = c.Folder;
+  const fs::path folder = Utf8Path(c.Folder);
   if (RefusePlotFile(c.Plot, env)) return ExitRefused;
-  if (!c.Plot.empty() && c.Output != "-" && SameFile(c.Output, c.Plot)) {
-    err << "tessil-cli: -o and --plot name the same file " << Quoted(c.Plot) << "; give each its own file.\n";
+  if (!c.Plot.empty() && c.Output != "-" && SameFile(Utf8Path(c.Output), Utf8Path(c.Plot))) {
+    err << "tessil-cli: -o and --plot name the same file " << Quoted(Utf8Path(c.Plot)) << "; give each its own file.\n";
     return ExitRefused;
   }
   const std::optional<SweepRecord> record = ReadSweepRecord(folder);
@@ -283,8 +283,8 @@ int RunMerge(const MergeCommand& c, Environment& env) {
   if (c.Output == "-") {
     env.Out << table << std::flush;
     if (!env.Out) return ExitFailed;
-  } else if (const std::error_code error = ReplaceFile(c.Output, table)) {
-    err << "tessil-cli: cannot write " << Quoted(c.Output) << ": " << WriteErrorReason(error) << "\n";
+  } else if (const std::error_code error = ReplaceFile(Utf8Path(c.Output), table)) {
+    err << "tessil-cli: cannot write " << Quoted(Utf8Path(c.Output)) << ": " << WriteErrorReason(error) << "\n";
     return ExitFailed;
   }
   if (!c.Plot.empty() && !WritePicture(c.Plot, SweepChartSvg(chart, "Tessil sweep of plan " + plan.Hash), env)) {

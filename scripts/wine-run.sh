@@ -15,8 +15,10 @@ export LC_ALL="${TESSIL_WINE_LOCALE:-C.UTF-8}"
 unset DISPLAY WAYLAND_DISPLAY
 
 # The marker names the set-up below; a prefix made by an older set-up is
-# brought up to date.
-ready="$WINEPREFIX/.tessil-ready-2"
+# brought up to date. A prefix made before 32-bit Wine (wine32:i386) was
+# installed lacks the 32-bit system folder that a 32-bit program needs, so
+# this set-up (3) is the first that expects it.
+ready="$WINEPREFIX/.tessil-ready-3"
 if [ ! -f "$ready" ]; then
   mkdir -p "$WINEPREFIX"
   (
