@@ -150,16 +150,16 @@ frmEcoSimOptions::frmEcoSimOptions(QWidget* mainWindow, MessageBoxes& boxes, Eco
   connect(cmd2_, &QPushButton::clicked, this, &frmEcoSimOptions::cmd2_Click);
 
   validation_ = new FocusValidation(this, [this](const QString& refusal) { boxes_.Inform(this, refusal); });
-  auto watch = [this](QLineEdit* box, Checked (EcoSimOptionsPresenter::*leave)()) {
-    validation_->Watch(box, [this, leave] {
-      const Checked checked = (rules_.*leave)();
+  auto watch = [this](QLineEdit* box, std::function<Checked()> leave) {
+    validation_->Watch(box, [this, leave = std::move(leave)] {
+      const Checked checked = leave();
       if (!checked.Accepted()) return QString::fromStdString(checked.Refusal);
       Draw();
       return QString();
     });
   };
-  watch(txt1_, &EcoSimOptionsPresenter::LeaveIterations);
-  watch(txt2_, &EcoSimOptionsPresenter::LeaveSeed);
+  watch(txt1_, [this] { return rules_.LeaveIterations(); });
+  watch(txt2_, [this] { return rules_.LeaveSeed(); });
 
   // The controls start at the working values (the defaults at first); the
   // Empty Sites group starts hidden to match the default index.

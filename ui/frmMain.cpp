@@ -295,16 +295,16 @@ void frmMain::BuildControls() {
   connect(cmd3_, &QPushButton::clicked, this, &frmMain::cmd3_Click);
 
   validation_ = new FocusValidation(this, [this](const QString& refusal) { services_.Boxes.Inform(this, refusal); });
-  auto watch = [this](QLineEdit* box, Checked (MainWindowPresenter::*leave)()) {
-    validation_->Watch(box, [this, leave] {
-      const Checked checked = (rules_.*leave)();
+  auto watch = [this](QLineEdit* box, std::function<Checked()> leave) {
+    validation_->Watch(box, [this, leave = std::move(leave)] {
+      const Checked checked = leave();
       if (!checked.Accepted()) return QString::fromStdString(checked.Refusal);
       Draw();
       return QString();
     });
   };
-  watch(txtRows_, &MainWindowPresenter::LeaveRows);
-  watch(txtCols_, &MainWindowPresenter::LeaveCols);
+  watch(txtRows_, [this] { return rules_.LeaveRows(); });
+  watch(txtCols_, [this] { return rules_.LeaveCols(); });
 
   // The main window lives as long as the program: Enter presses a focused
   // button in every window from now on.
