@@ -251,6 +251,30 @@ struct RunCommand {
   EcoSimOptionTexts Options;
 };
 
+// The report and the files asked for beside it; ExitOk or ExitFailed.
+// Where `--ecosim windows` finds its EcoSim.
+#ifdef _WIN32
+constexpr std::string_view WindowsEcoSimPlace = "EcoSim 7.0, EcoSim700.exe in the EcoSim folder beside tessil-cli.exe";
+#else
+constexpr std::string_view WindowsEcoSimPlace =
+    "the stand-in EcoSim installed at EcoSim/EcoSim700.exe beside tessil-cli";
+#endif
+
+int WriteStudyOutputs(const RunCommand& c, const StudyRequest& request, const StudyResult& result, Environment& env) {
+  if (c.Output.empty() || c.Output == "-") {
+    env.Out << result.Report << std::flush;
+    // A report that did not reach standard output is not written anywhere:
+    // the files that go with it are not written either.
+    if (!env.Out) return ExitFailed;
+  } else if (!WriteFile(c.Output, result.Report, env.Err)) {
+    return ExitFailed;
+  }
+  if (!c.Tsv.empty() && !WriteFile(c.Tsv, PowerTableTsv(result.Table), env.Err)) return ExitFailed;
+  if (!c.Json.empty() && !WriteFile(c.Json, PowerTableJson(request, result), env.Err)) return ExitFailed;
+  if (!c.Plot.empty() && !WritePicture(c.Plot, PowerChartSvg(result.Table, request.Inputs), env)) return ExitFailed;
+  return ExitOk;
+}
+
 int Run(RunCommand& c, Environment& env) {
   const std::string report = c.Output == "-" ? std::string() : c.Output;
   if (RefuseSharedOutputs({{"-o", report}, {"--tsv", c.Tsv}, {"--json", c.Json}, {"--plot", c.Plot}}, env.Err)) {
@@ -303,6 +327,13 @@ int Run(RunCommand& c, Environment& env) {
   StudyHooks hooks;
   hooks.OnProgress = [&bar](const RunSettings& s) { bar.Update(s); };
   hooks.Cancelled = [&env] { return env.Interrupted != nullptr && env.Interrupted->load(); };
+  // The report and its files are written as soon as the last result is in,
+  // before EcoSim is closed.
+  int written = ExitOk;
+  hooks.OnResults = [&](const StudyResult& finished) {
+    bar.Finish();
+    written = WriteStudyOutputs(c, request, finished, env);
+  };
 
   StudyResult result;
   try {
@@ -322,19 +353,12 @@ int Run(RunCommand& c, Environment& env) {
     return ExitFailed;
   }
   bar.Finish();
-
-  if (c.Output.empty() || c.Output == "-") {
-    env.Out << result.Report << std::flush;
-    // A report that did not reach standard output is not written anywhere:
-    // the files that go with it are not written either.
-    if (!env.Out) return ExitFailed;
-  } else if (!WriteFile(c.Output, result.Report, env.Err)) {
-    return ExitFailed;
+  if (!result.NotClosed.empty()) {
+    // Said after the results, which stand.
+    env.Err << "tessil-cli: " << result.NotClosed << " The results are complete and have been written.\n";
+    if (written == ExitOk) return ExitEcoSimNotClosed;
   }
-  if (!c.Tsv.empty() && !WriteFile(c.Tsv, PowerTableTsv(result.Table), env.Err)) return ExitFailed;
-  if (!c.Json.empty() && !WriteFile(c.Json, PowerTableJson(request, result), env.Err)) return ExitFailed;
-  if (!c.Plot.empty() && !WritePicture(c.Plot, PowerChartSvg(result.Table, request.Inputs), env)) return ExitFailed;
-  return ExitOk;
+  return written;
 }
 
 std::string Lf(std::string text) {
@@ -529,12 +553,16 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
   runApp
       ->add_option("--ecosim", run.EcoSim,
                    "Which EcoSim runs the tests: the co-occurrence engine called in-process, or EcoSim driven "
-                   "through its windows (the stand-in EcoSim installed at EcoSim/EcoSim700.exe beside tessil-cli); "
-                   "both give the same report")
+                   "through its windows (" +
+                       std::string(WindowsEcoSimPlace) + "); both give the same report")
       ->check(CLI::IsMember({"in-process", "windows"}))
       ->capture_default_str()
       ->group(output);
   runApp->add_flag("--no-progress", run.NoProgress, "Do not show the progress bar on standard error")->group(output);
+  runApp->footer(
+      "Exit status: 0 when the report and the files asked for were written; 1 when the run failed or a file could\n"
+      "not be written; 2 when a setting was refused; 3 when the report and its files were written but EcoSim\n"
+      "(--ecosim windows) could not be closed afterwards and was ended; 130 when the run was cancelled (Ctrl-C).");
 
   std::string matrixPath;
   EcoSimOptionTexts testOptions;

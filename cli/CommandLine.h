@@ -19,6 +19,8 @@ namespace tessil::cli {
 inline constexpr int ExitOk = 0;
 inline constexpr int ExitFailed = 1;
 inline constexpr int ExitRefused = 2;
+// The run's results were written, then EcoSim could not be closed.
+inline constexpr int ExitEcoSimNotClosed = 3;
 inline constexpr int ExitCancelled = 130;
 
 // Draws an SVG picture as PNG bytes; false with the reason when it cannot.

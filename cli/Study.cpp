@@ -45,19 +45,34 @@ StudyResult RunStudy(const StudyRequest& request, const StudyHooks& hooks, Clock
   RandomStream stream;
   RunContext run{settings, request.Inputs, ecosim, progress, stream, clock, made.Workers};
 
+  // A run without results says why it ended, not what closing EcoSim then
+  // did.
+  const auto releaseQuietly = [&ecosim] {
+    try {
+      ecosim.ReleaseEcoSim();
+    } catch (const TessilError&) {
+    }
+  };
   StudyResult result;
   try {
     ecosim.PrepareEcoSim();
     result.Table = RunPowerSimulation(run);
+    // A cancel that came after the last matrix still discards the table.
+    if (progress.CancelRequested()) throw RunCancelled();
+    result.Summary = AnalyzeErrorRates(result.Table);
+    result.Report = BuildResultsReport(result.Table, result.Summary, request.Inputs);
+    // Finished work is handed on before EcoSim is closed: an EcoSim that
+    // will not close cannot cost it.
+    if (hooks.OnResults) hooks.OnResults(result);
   } catch (...) {
-    ecosim.ReleaseEcoSim();
+    releaseQuietly();
     throw;
   }
-  ecosim.ReleaseEcoSim();
-  // A cancel that came after the last matrix still discards the table.
-  if (progress.CancelRequested()) throw RunCancelled();
-  result.Summary = AnalyzeErrorRates(result.Table);
-  result.Report = BuildResultsReport(result.Table, result.Summary, request.Inputs);
+  try {
+    ecosim.ReleaseEcoSim();
+  } catch (const EcoSimNotClosed& e) {
+    result.NotClosed = e.what();
+  }
   return result;
 }
 

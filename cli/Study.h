@@ -26,6 +26,9 @@ struct StudyResult {
   PowerTable Table;
   ErrorRateSummary Summary;
   std::string Report;
+  // Why EcoSim could not be closed after the results were in (it was ended
+  // instead); empty when it closed. The results are good either way.
+  std::string NotClosed;
 };
 
 struct StudyHooks {
@@ -35,6 +38,10 @@ struct StudyHooks {
   // Polled after every matrix and at every tick while tests run; true ends
   // the run with RunCancelled and stops the tests under way.
   std::function<bool()> Cancelled;
+  // Called with the finished results as soon as the last matrix's result is
+  // in, before EcoSim is closed: whatever closing EcoSim does, they are
+  // kept.
+  std::function<void(const StudyResult&)> OnResults;
 };
 
 // Makes the automation a headless study runs through (EcoSim driven through
@@ -43,8 +50,10 @@ struct StudyHooks {
 using StudyAutomationFactory = std::function<std::unique_ptr<EcoSimAutomation>(
     RunSettings& settings, const RunInputs& inputs, std::function<bool()> cancelled)>;
 
-// Runs the study; EcoSim is released however the run ends. Fails with
-// RunCancelled, RunSettingsError or any failure of the automation. Without a
+// Runs the study; EcoSim is released however the run ends, after OnResults
+// when the run completed. Fails with RunCancelled, RunSettingsError or any
+// failure of the automation; EcoSim's failing to close fails only a run that
+// has no results (StudyResult::NotClosed). Without a
 // factory the tests run in-process on request.Threads threads.
 StudyResult RunStudy(const StudyRequest& request, const StudyHooks& hooks, Clock& clock,
                      const StudyAutomationFactory& automation = {});

@@ -40,7 +40,7 @@ void WindowsEcoSim::Start() {
   standin_ = std::make_unique<standin::StandInAutomation>(*world_, programFolder_, options);
 }
 
-void WindowsEcoSim::ReportProgramMissing(std::string_view message) { err_ << "tessil-cli: " << message << "\n"; }
+void WindowsEcoSim::ReportProgramMissing(std::string_view message) { ReportMissing(err_, message, programFolder_); }
 
 StudyAutomationFactory WindowsEcoSim::Factory() {
   return [this](RunSettings& settings, const RunInputs& inputs,

@@ -26,6 +26,11 @@
 
 namespace tessil::cli {
 
+// "Error 02: EcoSim700.exe not found.", then the full path where Tessil
+// looked: the likely slip is EcoSim700.exe beside tessil-cli rather than in
+// the EcoSim folder.
+void ReportMissing(std::ostream& err, std::string_view message, const std::filesystem::path& programFolder);
+
 #if TESSIL_WINDOWS_ECOSIM_WIN32
 
 class WindowsEcoSim final : private AutomationHost {

@@ -9,7 +9,7 @@ namespace tessil::cli {
 WindowsEcoSim::WindowsEcoSim(std::filesystem::path programFolder, std::ostream& err)
     : programFolder_(std::move(programFolder)), err_(err) {}
 
-void WindowsEcoSim::ReportProgramMissing(std::string_view message) { err_ << "tessil-cli: " << message << "\n"; }
+void WindowsEcoSim::ReportProgramMissing(std::string_view message) { ReportMissing(err_, message, programFolder_); }
 
 StudyAutomationFactory WindowsEcoSim::Factory() {
   return [this](RunSettings& settings, const RunInputs& inputs,

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <new>
+#include <string_view>
 #include <utility>
 
 #include "Errors.h"
@@ -17,7 +18,9 @@ namespace {
 std::string Reason(std::exception_ptr failure) {
   try {
     std::rethrow_exception(failure);
-  } catch (const EcoSimWindowMissing&) {
+  } catch (const EcoSimWindowMissing& e) {
+    // A window named by the run says which one.
+    if (std::string_view(e.what()).find(": ") != std::string_view::npos) return e.what();
     return "EcoSim stopped answering: a window of EcoSim that Tessil needs could not be found.";
   } catch (const PValueNotANumber& e) {
     return std::string("Tessil could not read EcoSim's results. ") + e.what() + ".";
@@ -58,8 +61,7 @@ std::string RunFailureMessage(std::exception_ptr failure) {
 }
 
 std::string ReleaseFailureMessage(std::exception_ptr failure) {
-  return "The results are complete, but EcoSim could not be closed. " + Sentence(failure) +
-         "\n\nClose EcoSim yourself before the next run.";
+  return Sentence(failure) + "\n\nThe results are complete.";
 }
 
 bool FailedForMissingProgram(std::exception_ptr failure) {
@@ -147,7 +149,11 @@ void RunPresenter::Run() {
   const std::exception_ptr releaseFailure = release();
   bool programMissing = false;
   if (completed) {
-    if (releaseFailure) services_.Messages.Inform(ReleaseFailureMessage(releaseFailure));
+    if (releaseFailure) {
+      const std::string text = ReleaseFailureMessage(releaseFailure);
+      // Said over the results, which stand.
+      if (!face_.InformOverResults(text)) services_.Messages.Inform(text);
+    }
   } else {
     hideProgress();
     if (!failure) failure = releaseFailure;

@@ -96,6 +96,10 @@ class WindowSystem {
   // crashed, or exited before showing its main window); false while it runs
   // and when nothing was started.
   virtual bool StartedProgramEnded() = 0;
+  // The exit code of the program the last ShellExecute started, once it has
+  // ended and where the window system knows one (a program of a process of
+  // its own); empty otherwise.
+  virtual std::optional<std::uint32_t> StartedProgramExitCode() = 0;
   // Tessil gives up on the program that owns this window because it does
   // not close: when this window system started that program, it is ended
   // (hosted in this process, or a process of its own); any other program is
@@ -104,6 +108,12 @@ class WindowSystem {
 
   // Lets this program's own pending window messages be handled once.
   virtual void ProcessPendingMessages() = 0;
+  // Blocks until a message for this program is waiting, the started program
+  // ends, or `milliseconds` have passed, whichever comes first: a wait for
+  // another program's windows then costs no processor time between its
+  // looks. What it handles of this program's own is left to the backend;
+  // ProcessPendingMessages still follows it.
+  virtual void WaitForMessages(int milliseconds) = 0;
   virtual ScreenSize ScreenSizeInPixels() = 0;
   virtual double SecondsSinceMidnight() = 0;
   // Seconds on a clock that never jumps (midnight, clock changes): for the

@@ -201,7 +201,7 @@ fi
 wine_clean
 
 # (i) A stand-in that hangs inside a send: Ctrl-C (Wine turns SIGINT into the
-# console's Ctrl-C event) ends the run within 10 s.
+# console's Ctrl-C event) ends the run within 9 s.
 TESSIL_ECOSIM_FAULTS="hang-send=40" "$wine_run" "$own/tessil-cli.exe" "${small[@]}" --ecosim windows \
   >"$work/hang.out" 2>"$work/hang.err" &
 hung=$!
@@ -211,7 +211,7 @@ timeout 60 "$wine_run" "$foreign" wait TEcoSim 60 >/dev/null 2>&1
 sleep 5
 kill -INT "$hung" 2>/dev/null
 ended=no
-for _ in $(seq 1 100); do
+for _ in $(seq 1 90); do
   if ! kill -0 "$hung" 2>/dev/null; then
     ended=yes
     break
@@ -221,12 +221,66 @@ done
 wait "$hung" 2>/dev/null
 hang_status=$?
 if [ "$ended" = yes ] && [ "$hang_status" = 130 ] && grep -q "cancelled" "$work/hang.err"; then
-  pass "a stand-in hung inside a send: Ctrl-C ends the run within 10 s"
+  pass "a stand-in hung inside a send: Ctrl-C ends the run within 9 s"
 else
-  fail "a stand-in hung inside a send: Ctrl-C ends the run within 10 s (ended: $ended, status $hang_status)"
+  fail "a stand-in hung inside a send: Ctrl-C ends the run within 9 s (ended: $ended, status $hang_status)"
   sed 's/^/    /' "$work/hang.err" | head -10
 fi
 wine_clean
+
+# (k) An EcoSim that misbehaves never holds Tessil: each run ends within
+# its limit, shortened for the tests (TESSIL_TEST_WAIT_SECONDS), saying what
+# happened; finished results are kept, and no EcoSim is left running.
+export TESSIL_TEST_WAIT_SECONDS=5
+limit=60
+# expects: fault, the status wanted, a pattern of standard error, whether a
+# report is wanted, what the check shows
+fault_check() {
+  TESSIL_ECOSIM_FAULTS="$1" win_cli "$own" "${small[@]}" --ecosim windows
+  local report=no
+  grep -q "TYPE I ERROR RATES" "$work/last.out" && report=yes
+  if [ "$(status)" = "$2" ] && said "$3" && [ "$report" = "$4" ] && [ "$(ecosims_running)" = 0 ]; then
+    pass "$5"
+  else
+    fail "$5"
+    show
+  fi
+  wine_clean
+}
+# The warm-up types 25 characters: the 40th is in the study's first matrix.
+fault_check "end-at-char=40" 1 "EcoSim ended during the run \(exit code 9\)" no \
+  "EcoSim ended during a matrix's entry: the run ends at once with its exit code"
+fault_check "from-test=2;end-in-test" 1 "EcoSim ended during the run \(exit code 9\)" no \
+  "EcoSim ended during a test: the run ends at once with its exit code"
+fault_check "missing=TCoOccurrence" 1 "warm-up test did not show its results within 5 seconds" no \
+  "no results window: the warm-up test ends at its limit"
+fault_check "missing=TButton/&Run" 1 "missing: the \"&Run\" button" no \
+  "no \"&Run\" button: the run ends naming it, nothing is clicked"
+fault_check "other-close-question" 3 "could not be closed: EcoSim did not close within 5 seconds" yes \
+  "a close question that is no message form: the report is kept, EcoSim ended, exit status 3"
+
+# (l) Another program asks EcoSim to close (a posted WM_CLOSE, as taskkill
+# without /F does): Tessil never answers EcoSim's question, and the run ends
+# saying so; EcoSim is closed as after every run.
+timeout -k 5 "$limit" "$wine_run" "$own/tessil-cli.exe" run --rows 5 --cols 6 --iterations 20 --yes \
+  --ecosim-iterations 20 --ecosim windows >"$work/closed.out" 2>"$work/closed.err" &
+closed=$!
+background+=("$closed")
+timeout 60 "$wine_run" "$foreign" wait TEcoSim 60 >/dev/null 2>&1
+timeout 60 "$wine_run" "$foreign" close TEcoSim 40 >/dev/null 2>&1
+asked=$?
+wait "$closed"
+closed_status=$?
+if [ "$asked" = 0 ] && [ "$closed_status" = 1 ] &&
+  grep -q "EcoSim was asked to close by another program" "$work/closed.err" && [ "$(ecosims_running)" = 0 ]; then
+  pass "EcoSim asked to close by another program: never answered by Tessil, the run ends saying so"
+else
+  fail "EcoSim asked to close by another program (question seen: $asked, status $closed_status)"
+  sed 's/^/    /' "$work/closed.err" | head -10
+fi
+wine_clean
+unset TESSIL_TEST_WAIT_SECONDS
+limit=120
 
 # (j) Another program's message box with an OK, and an EcoSim the user had
 # open before, are still there after a run, untouched.

@@ -71,7 +71,7 @@ bool StandInEcoSim::OwnsWindow(WindowHandle window) const {
 }
 
 QWidget* StandInEcoSim::Window(QWidget* widget, std::string_view className, std::string_view text) {
-  if (faults_.Missing(className)) return widget;
+  if (faults_.Missing(className, text)) return widget;
   qtwin::MakeWindow(windows_, widget, className, text);
   Attach(windows_, widget);
   return widget;

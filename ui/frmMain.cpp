@@ -424,6 +424,12 @@ void frmMain::ShowResults(std::string report, std::string chart) {
   results_->show();
 }
 
+bool frmMain::InformOverResults(std::string_view text) {
+  if (!results_) return false;
+  services_.Boxes.Inform(results_.data(), FromRules(text));
+  return true;
+}
+
 // Tessil cannot work without EcoSim: the program ends as failed.
 void frmMain::EndProgram(int status) { exit_.EndProgram(status); }
 

@@ -112,6 +112,7 @@ class frmMain final : public QMainWindow, public RunInputs, public RunFace, publ
   MadeAutomation MakeAutomation(RunSettings& settings, const RunInputs& inputs, ProgressPresenter& progress) override;
   void ShowResults(std::string report, std::string chart) override;
   void EndProgram(int status) override;
+  bool InformOverResults(std::string_view text) override;
 
   // ExitFace
   void UnloadWindows() override;

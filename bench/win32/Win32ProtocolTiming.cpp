@@ -110,8 +110,10 @@ class CountingWindowSystem final : public WindowSystem {
     return inner_.ShellExecute(o, v, f, p, d, s);
   }
   bool StartedProgramEnded() override { return inner_.StartedProgramEnded(); }
+  std::optional<std::uint32_t> StartedProgramExitCode() override { return inner_.StartedProgramExitCode(); }
   void LeaveBehind(WindowHandle w) override { inner_.LeaveBehind(w); }
   void ProcessPendingMessages() override { inner_.ProcessPendingMessages(); }
+  void WaitForMessages(int ms) override { inner_.WaitForMessages(ms); }
   ScreenSize ScreenSizeInPixels() override { return inner_.ScreenSizeInPixels(); }
   double SecondsSinceMidnight() override { return inner_.SecondsSinceMidnight(); }
   double MonotonicSeconds() override { return inner_.MonotonicSeconds(); }

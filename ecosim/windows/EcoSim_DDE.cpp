@@ -39,9 +39,21 @@ constexpr double StallSeconds = 2.5;
 
 }  // namespace
 
+WindowProtocolEcoSim::Wait::Wait(WindowProtocolEcoSim& ecosim, std::string_view what, double limit)
+    : ecosim_(ecosim), what_(what), limit_(limit), start_(limit > 0.0 ? ecosim.windows_.MonotonicSeconds() : 0.0) {}
+
 void WindowProtocolEcoSim::Wait::ProcessMessages() {
   ecosim_.windows_.ProcessPendingMessages();
+  ecosim_.CheckEcoSimRunning();
   ecosim_.CheckCancel();
+}
+
+void WindowProtocolEcoSim::Wait::Pass() {
+  // Tessil's own messages (Cancel, "Show EcoSim", repainting) wake the pass
+  // at once, as does the end of EcoSim.
+  ecosim_.windows_.WaitForMessages(WaitPassMilliseconds);
+  ProcessMessages();
+  if (limit_ > 0.0 && ecosim_.windows_.MonotonicSeconds() - start_ >= limit_) throw EcoSimTimedOut(what_, limit_);
 }
 
 void WindowProtocolEcoSim::CheckCancel() {
@@ -51,7 +63,19 @@ void WindowProtocolEcoSim::CheckCancel() {
   // whole run, on a clock that midnight and clock changes do not move.
   const double now = windows_.MonotonicSeconds();
   if (!cancelSeen_) cancelSeen_ = now;
-  if (now - *cancelSeen_ >= CancelGraceSeconds) throw RunCancelled();
+  if (now - *cancelSeen_ >= limits_.CancelGraceSeconds) throw RunCancelled();
+}
+
+void WindowProtocolEcoSim::CheckEcoSimRunning() {
+  // An EcoSim that crashed or was ended from outside answers nothing and
+  // shows nothing again: whatever the run waits for will never come.
+  if (watchingEcoSim_ && windows_.StartedProgramEnded()) throw EcoSimEnded(windows_.StartedProgramExitCode());
+}
+
+void WindowProtocolEcoSim::RefuseExitQuestion() {
+  if (windows_.FindWindowEx(session_.ConfirmWindow, NoWindow, "TButton", "Cancel") != NoWindow) {
+    throw EcoSimAskedToClose();
+  }
 }
 
 void WindowProtocolEcoSim::HookSendWait() {
@@ -71,22 +95,41 @@ void WindowProtocolEcoSim::Find(std::string_view name, std::string_view section)
   FindEcoSimWindows(windows_, session_, name, section);
 }
 
+// A window that is gone because EcoSim itself is gone is told as such.
 void WindowProtocolEcoSim::RequireVisible(WindowHandle window) {
-  if (!windows_.IsWindowVisible(window)) throw EcoSimWindowMissing();
+  if (windows_.IsWindowVisible(window)) return;
+  CheckEcoSimRunning();
+  throw EcoSimWindowMissing();
 }
 
 void WindowProtocolEcoSim::RequireWindow(WindowHandle window) {
-  if (window == NoWindow) throw EcoSimWindowMissing();
+  if (window != NoWindow) return;
+  CheckEcoSimRunning();
+  throw EcoSimWindowMissing();
+}
+
+void WindowProtocolEcoSim::RequireNamedWindow(WindowHandle window, std::string_view name) {
+  if (window != NoWindow) return;
+  CheckEcoSimRunning();
+  throw EcoSimWindowMissing(name);
 }
 
 void WindowProtocolEcoSim::WaitUntilVisible(WindowHandle window) {
-  Wait wait(*this);
-  while (!windows_.IsWindowVisible(window)) wait.ProcessMessages();
+  WaitUntilVisible(window, "An EcoSim window did not appear");
 }
 
 void WindowProtocolEcoSim::WaitUntilHidden(WindowHandle window) {
-  Wait wait(*this);
-  while (windows_.IsWindowVisible(window)) wait.ProcessMessages();
+  WaitUntilHidden(window, "An EcoSim window did not close");
+}
+
+void WindowProtocolEcoSim::WaitUntilVisible(WindowHandle window, std::string_view what) {
+  Wait wait(*this, what, limits_.WindowSeconds);
+  while (!windows_.IsWindowVisible(window)) wait.Pass();
+}
+
+void WindowProtocolEcoSim::WaitUntilHidden(WindowHandle window, std::string_view what) {
+  Wait wait(*this, what, limits_.WindowSeconds);
+  while (windows_.IsWindowVisible(window)) wait.Pass();
 }
 
 void WindowProtocolEcoSim::ResizeEcoSimMatrix(std::int32_t rows, std::int32_t columns) {
@@ -94,18 +137,21 @@ void WindowProtocolEcoSim::ResizeEcoSimMatrix(std::int32_t rows, std::int32_t co
   Find("Resize");
   RequireVisible(session_.MainWindow);
   windows_.PostMessage(session_.MainWindow, win::WM_COMMAND, ResizeCommand, 0);
-  WaitUntilVisible(session_.ResizeDialog);
+  WaitUntilVisible(session_.ResizeDialog, "EcoSim's resize dialog did not appear");
   Find("Resize");
   // The second size field takes the rows, the first the columns.
   windows_.SendTextMessage(session_.ResizeEditB, win::WM_SETTEXT, 0, std::to_string(rows));
   windows_.SendTextMessage(session_.ResizeEditA, win::WM_SETTEXT, 0, std::to_string(columns));
+  // Without the button the dialog would stay open and pass for a size
+  // EcoSim refuses.
+  RequireNamedWindow(session_.ResizeOk, "the \"&OK\" button of EcoSim's resize dialog");
   windows_.PostMessage(session_.ResizeOk, win::BM_CLICK, 0, 0);
   // EcoSim keeps the dialog open over a size it will not take.
   const double clicked = windows_.MonotonicSeconds();
   Wait wait(*this);
   while (windows_.IsWindowVisible(session_.ResizeDialog)) {
-    if (windows_.MonotonicSeconds() - clicked >= ResizeRefusedSeconds) throw EcoSimSizeRefused(rows, columns);
-    wait.ProcessMessages();
+    if (windows_.MonotonicSeconds() - clicked >= limits_.ResizeRefusedSeconds) throw EcoSimSizeRefused(rows, columns);
+    wait.Pass();
   }
 }
 
@@ -163,10 +209,10 @@ void WindowProtocolEcoSim::OpenCooccurrenceOptions() {
   Find("Coop");
   RequireVisible(session_.MainWindow);
   windows_.PostMessage(session_.MainWindow, win::WM_COMMAND, CooccurrenceCommand, 0);
-  WaitUntilVisible(session_.PreferencesSheet);
+  WaitUntilVisible(session_.PreferencesSheet, "EcoSim's co-occurrence options window did not appear");
   // Both pages are shown once, the General page in between.
   windows_.SendMessage(session_.OptionsPages, win::TCM_SETCURFOCUS, 1, 0);
-  WaitUntilVisible(session_.GeneralSheet);
+  WaitUntilVisible(session_.GeneralSheet, "The \"General\" page of EcoSim's co-occurrence options did not appear");
   windows_.SendMessage(session_.OptionsPages, win::TCM_SETCURFOCUS, 0, 0);
 }
 
@@ -175,13 +221,18 @@ RunOutcome WindowProtocolEcoSim::RunCooccurrenceTest(std::int16_t toggleBeep) {
   Find("Results");
   Find("Main");
   RequireVisible(session_.OptionsWindow);
+  // A click on no button would start no test, and its outcome would be
+  // waited for in vain.
+  RequireNamedWindow(session_.RunButton, "the \"&Run\" button of EcoSim's co-occurrence options window");
   windows_.SetFocus(session_.RunButton);
   windows_.PostMessage(session_.RunButton, win::BM_CLICK, 0, 0);
 
   double start = windows_.MonotonicSeconds();
   std::string previousCaption;
   bool beepDone = false;
-  Wait wait(*this);
+  // Only the warm-up test, on its tiny matrix, has a limit: a study's test
+  // may take hours.
+  Wait wait(*this, "EcoSim's warm-up test did not show its results", toggleBeep == 1 ? limits_.WarmUpSeconds : 0.0);
   for (;;) {
     // The results window of the last "Results" look-up: this call's, or a
     // fresher one of AbortEcoSimRun or of the "Show EcoSim" box.
@@ -196,9 +247,12 @@ RunOutcome WindowProtocolEcoSim::RunCooccurrenceTest(std::int16_t toggleBeep) {
       }
     }
     Find("Confirm");
-    if (session_.ConfirmWindow != NoWindow) return ConfirmationPath(wait);
+    if (session_.ConfirmWindow != NoWindow) {
+      RefuseExitQuestion();
+      return ConfirmationPath(wait);
+    }
     if (windows_.MonotonicSeconds() - start <= StallSeconds) {
-      wait.ProcessMessages();
+      wait.Pass();
       continue;
     }
     std::array<char, CaptionBuffer> buffer{};
@@ -207,13 +261,13 @@ RunOutcome WindowProtocolEcoSim::RunCooccurrenceTest(std::int16_t toggleBeep) {
     if (!(caption.starts_with("...") && caption == previousCaption)) {
       previousCaption = caption;
       start = windows_.MonotonicSeconds();
-      wait.ProcessMessages();
+      wait.Pass();
       continue;
     }
     // The caption has stood still: the test has stalled.
     Find("Confirm");
     if (session_.ConfirmWindow != NoWindow || AbortEcoSimRun() != 0) {
-      wait.ProcessMessages();
+      wait.Pass();
       continue;
     }
     return NoResults;
@@ -221,12 +275,15 @@ RunOutcome WindowProtocolEcoSim::RunCooccurrenceTest(std::int16_t toggleBeep) {
 }
 
 RunOutcome WindowProtocolEcoSim::ConfirmationPath(Wait& wait) {
+  Wait forOk(*this, "EcoSim's confirmation showed no \"OK\" button", limits_.WindowSeconds);
   while (session_.ConfirmOk == NoWindow) {
     Find("Confirm");
-    wait.ProcessMessages();
+    RefuseExitQuestion();
+    forOk.Pass();
   }
+  wait.CheckCancel();
   windows_.PostMessage(session_.ConfirmOk, win::BM_CLICK, 0, 0);
-  WaitUntilVisible(session_.MainWindow);
+  WaitUntilVisible(session_.MainWindow, "EcoSim's main window did not come back after its confirmation");
   return NoResults;
 }
 
@@ -236,11 +293,11 @@ std::int32_t WindowProtocolEcoSim::AbortEcoSimRun() {
   Find("Results");
   if (!windows_.IsWindowVisible(session_.AbortButton)) return 1;
   windows_.PostMessage(session_.AbortButton, win::BM_CLICK, 0, 0);
-  Wait wait(*this);
+  Wait wait(*this, "EcoSim's main window did not come back after \"&Abort simulation\"", limits_.WindowSeconds);
   while (!windows_.IsWindowVisible(session_.MainWindow)) {
     // A results window that comes up after the abort is closed unread.
     if (windows_.IsWindowVisible(session_.ResultsWindow)) CloseCooccurrenceResults();
-    wait.ProcessMessages();
+    wait.Pass();
   }
   return 0;
 }
@@ -281,7 +338,7 @@ void WindowProtocolEcoSim::CloseCooccurrenceResults() {
   Find("Results");
   RequireVisible(session_.ResultsWindow);
   windows_.PostMessage(session_.ResultsWindow, win::WM_CLOSE, 0, 0);
-  WaitUntilVisible(session_.MainWindow);
+  WaitUntilVisible(session_.MainWindow, "EcoSim's main window did not come back after its results were closed");
 }
 
 }  // namespace tessil

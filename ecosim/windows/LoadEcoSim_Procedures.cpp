@@ -103,6 +103,7 @@ std::filesystem::path WindowProtocolEcoSim::ProgramFile() const {
 }
 
 void WindowProtocolEcoSim::PrepareEcoSim() {
+  watchingEcoSim_ = false;
   HookSendWait();
   LoadRunSettings(settings_, inputs_);
   // Only an EcoSim that Tessil started is ever found: the user's own are
@@ -148,11 +149,15 @@ void WindowProtocolEcoSim::LaunchEcoSim() {
   if (started <= 32) {
     throw EcoSimNotStarted("\"" + file.string() + "\" would not run (error " + std::to_string(started) + ")");
   }
-  Wait wait(*this);
+  Wait wait(*this, "EcoSim's main window did not appear", limits_.WindowSeconds);
   do {
-    wait.ProcessMessages();
+    wait.Pass();
     Find("Main");
-    if (windows_.IsWindowVisible(session_.MainWindow)) return;
+    if (windows_.IsWindowVisible(session_.MainWindow)) {
+      // From now on an EcoSim that ends is a failure of the run.
+      watchingEcoSim_ = true;
+      return;
+    }
   } while (!windows_.StartedProgramEnded());
   throw EcoSimNotStarted("it ended before its main window appeared");
 }
@@ -183,7 +188,7 @@ void WindowProtocolEcoSim::CloseCooccurrenceOptions() {
   Find("Coop");
   RequireVisible(session_.OptionsWindow);
   windows_.PostMessage(session_.OptionsWindow, win::WM_CLOSE, 0, 0);
-  WaitUntilVisible(session_.MainWindow);
+  WaitUntilVisible(session_.MainWindow, "EcoSim's main window did not come back after its options were closed");
 }
 
 void WindowProtocolEcoSim::SelectGroupButton(WindowHandle group, WindowHandle button) {
@@ -314,31 +319,28 @@ bool WindowProtocolEcoSim::CloseEcoSim() {
   Find("Main");
   const WindowHandle main = session_.MainWindow;
   if (main == NoWindow) return false;
+  // One limit for the whole close: the question, its answer and EcoSim's
+  // end.
+  Wait wait(*this, "EcoSim did not close", limits_.CloseSeconds);
   try {
     windows_.PostMessage(main, win::WM_CLOSE, 0, 0);
-    {
-      // EcoSim asks for confirmation before it ends.
-      Wait wait(*this);
-      do {
-        wait.ProcessMessages();
-        Find("Confirm");
-      } while (session_.ConfirmOk == NoWindow);
-    }
+    // EcoSim asks for confirmation before it ends.
+    do {
+      wait.Pass();
+      Find("Confirm");
+    } while (session_.ConfirmOk == NoWindow);
     windows_.PostMessage(session_.ConfirmOk, win::BM_CLICK, 0, 0);
-    {
-      Wait wait(*this);
-      do {
-        wait.ProcessMessages();
-      } while (windows_.IsWindow(session_.ConfirmOk));
-    }
-    {
-      Wait wait(*this);
-      do {
-        wait.ProcessMessages();
-      } while (windows_.IsWindow(session_.MainWindow));
-    }
+    do {
+      wait.Pass();
+    } while (windows_.IsWindow(session_.ConfirmOk));
+    do {
+      wait.Pass();
+    } while (windows_.IsWindow(session_.MainWindow));
   } catch (const RunCancelled&) {
     // An EcoSim that will not close is left behind.
+    windows_.LeaveBehind(main);
+    throw;
+  } catch (const EcoSimTimedOut&) {
     windows_.LeaveBehind(main);
     throw;
   }
@@ -347,12 +349,20 @@ bool WindowProtocolEcoSim::CloseEcoSim() {
 
 void WindowProtocolEcoSim::ReleaseEcoSim() {
   ResetRunSettings(settings_);
+  // EcoSim is meant to end now.
+  watchingEcoSim_ = false;
+  std::optional<EcoSimNotClosed> notClosed;
   try {
     CloseEcoSim();
   } catch (const RunCancelled&) {
-    // The run is over either way; EcoSim has been left behind.
+    notClosed.emplace("the close was cancelled.");
+  } catch (const EcoSimTimedOut& e) {
+    // Its close question was not the one Tessil answers, or EcoSim did not
+    // end after it.
+    notClosed.emplace(e.what());
   }
   UnhookSendWait();
+  if (notClosed) throw *notClosed;
 }
 
 }  // namespace tessil

@@ -30,20 +30,32 @@
 // are gone, which the handler must catch. The automation may live for the
 // whole program or be made for each run.
 //
-// Every wait is unbounded while the run goes on, but for two: EcoSim's
-// resize dialog still open ResizeRefusedSeconds after "&OK" ends the run
-// with EcoSimSizeRefused, and a start that failed (the program would not
-// run, or ended before its main window appeared) ends it at once with
-// EcoSimNotStarted. A matrix cell other than 0 or 1 is refused with
-// MatrixCellNotBinary before anything is typed.
+// No wait outlives EcoSim or goes on for ever (EcoSimLimits.h): once EcoSim
+// is up, every pass of every wait checks that the EcoSim Tessil started is
+// still running, and ends the run with EcoSimEnded (its exit code) when it is
+// not; a window that must appear or hide and does not ends it with
+// EcoSimTimedOut naming the window, as does a warm-up test without results.
+// EcoSim's resize dialog still open ResizeRefusedSeconds after "&OK" ends the
+// run with EcoSimSizeRefused; a start that failed ends it at once with
+// EcoSimNotStarted; a "&Run" or "&OK" button that is not there ends it with
+// EcoSimWindowMissing naming the button, rather than a click on no window
+// and a wait for its effect. An exit question of EcoSim's (a message form
+// with a Cancel button), which Tessil never asks for during a test, is never
+// answered: the run ends with EcoSimAskedToClose. A study's tests themselves
+// have no limit. A matrix cell other than 0 or 1 is refused with
+// MatrixCellNotBinary before anything is typed. Each pass of a wait blocks
+// on Tessil's own messages (WindowSystem::WaitForMessages) for at most
+// WaitPassMilliseconds, so a wait costs no processor time of its own.
 //
 // Once `cancelRequested` answers true, the run has CancelGraceSeconds more
 // in all, by the window system's monotonic clock: every wait, a send that
 // EcoSim never answers (the automation hooks the window system's send wait
 // from PrepareEcoSim to the end of ReleaseEcoSim) and ReleaseEcoSim's close
 // give up with RunCancelled at that deadline, and an EcoSim that will not
-// close is left behind (WindowSystem::LeaveBehind); ReleaseEcoSim itself
-// never fails.
+// close is left behind (WindowSystem::LeaveBehind). ReleaseEcoSim fails only
+// with EcoSimNotClosed, when EcoSim could not be closed (it did not close in
+// time, or the close was cancelled) and was left behind: after a completed
+// run, its results are still good.
 #pragma once
 
 #include <cstdint>
@@ -55,6 +67,7 @@
 
 #include "AutomationHost.h"
 #include "EcoSimAutomation.h"
+#include "EcoSimLimits.h"
 #include "EcoSimSession.h"
 #include "Public_Declarations.h"
 #include "WindowSystem.h"
@@ -64,10 +77,10 @@ namespace tessil {
 class WindowProtocolEcoSim final : public EcoSimAutomation {
  public:
   // How long a wait may go on once Cancel has been pressed.
-  static constexpr double CancelGraceSeconds = 10.0;
+  static constexpr double CancelGraceSeconds = EcoSimLimits{}.CancelGraceSeconds;
   // How long EcoSim's resize dialog may stay open after "&OK" before the size
   // counts as refused.
-  static constexpr double ResizeRefusedSeconds = 10.0;
+  static constexpr double ResizeRefusedSeconds = EcoSimLimits{}.ResizeRefusedSeconds;
   // EcoSim's place below the program's folder.
   static constexpr std::string_view EcoSimFolder = "EcoSim";
   static constexpr std::string_view EcoSimProgram = "EcoSim700.exe";
@@ -116,33 +129,59 @@ class WindowProtocolEcoSim final : public EcoSimAutomation {
   bool CloseEcoSim();
   void WaitUntilVisible(WindowHandle window);
   void WaitUntilHidden(WindowHandle window);
+  // The same, ending the run with EcoSimTimedOut after the window limit,
+  // with `what` saying what did not happen ("EcoSim's main window did not
+  // appear").
+  void WaitUntilVisible(WindowHandle window, std::string_view what);
+  void WaitUntilHidden(WindowHandle window, std::string_view what);
 
   const EcoSimSession& Session() const { return session_; }
   std::filesystem::path ProgramFile() const;
+  // The limits of the waits: those of the environment unless set here.
+  void SetLimits(const EcoSimLimits& limits) { limits_ = limits; }
+  const EcoSimLimits& Limits() const { return limits_; }
 
  private:
-  // One wait: lets the program's pending messages through on each pass and,
-  // once Cancel has been pressed, gives up when the run's grace is over.
+  // One wait: lets the program's pending messages through on each pass,
+  // ends the run when EcoSim has ended and, once Cancel has been pressed,
+  // gives up when the run's grace is over. With a limit, it gives up with
+  // EcoSimTimedOut(what, limit) that many seconds after it began.
   class Wait {
    public:
-    explicit Wait(WindowProtocolEcoSim& ecosim) : ecosim_(ecosim) {}
+    explicit Wait(WindowProtocolEcoSim& ecosim, std::string_view what = {}, double limit = 0.0);
+    // One turn of message processing, without blocking: for work that
+    // goes on between turns (typing a matrix).
     void ProcessMessages();
+    // One pass of a poll: blocks for Tessil's messages a moment, handles
+    // them, and checks the limit.
+    void Pass();
     // Gives up once the grace after Cancel is over, without letting
     // messages through: for long runs of sent messages.
     void CheckCancel() { ecosim_.CheckCancel(); }
 
    private:
     WindowProtocolEcoSim& ecosim_;
+    std::string_view what_;
+    double limit_;
+    double start_;
   };
 
   // Gives up with RunCancelled once CancelGraceSeconds have passed since
   // this run first saw the Cancel request.
   void CheckCancel();
+  // Ends the run with EcoSimEnded when the EcoSim this run started has
+  // ended; from its start until ReleaseEcoSim.
+  void CheckEcoSimRunning();
+  // A confirmation window that asks whether EcoSim should close (it has a
+  // Cancel button) is another program's request, never answered here.
+  void RefuseExitQuestion();
   void HookSendWait();
   void UnhookSendWait();
   void Find(std::string_view name, std::string_view section = {});
   void RequireVisible(WindowHandle window);
   void RequireWindow(WindowHandle window);
+  // For a window that receives a message whose effect is then waited for.
+  void RequireNamedWindow(WindowHandle window, std::string_view name);
   RunOutcome ConfirmationPath(Wait& wait);
   bool CancelRequested() const { return cancelRequested_ && cancelRequested_(); }
 
@@ -157,6 +196,10 @@ class WindowProtocolEcoSim final : public EcoSimAutomation {
   // When this run first saw the Cancel request (monotonic seconds).
   std::optional<double> cancelSeen_;
   bool sendWaitHooked_ = false;
+  EcoSimLimits limits_ = EcoSimLimits::FromEnvironment();
+  // Between EcoSim's start and ReleaseEcoSim: an EcoSim that ends is a
+  // failure.
+  bool watchingEcoSim_ = false;
 };
 
 }  // namespace tessil

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -36,6 +37,10 @@ class EcoSimWindowMissing final : public TessilError {
  public:
   static constexpr std::uint32_t Code = 0x80040201u;
   EcoSimWindowMissing() : TessilError(Code, "An EcoSim window that Tessil needs is missing.") {}
+  // Names the window, where a message went to it and its effect would be
+  // waited for.
+  explicit EcoSimWindowMissing(std::string_view window)
+      : TessilError(Code, "An EcoSim window that Tessil needs is missing: " + std::string(window) + ".") {}
 };
 
 // EcoSim's program file is not where Tessil looks for it; the program ends.
@@ -90,6 +95,45 @@ class PValueNotANumber final : public TessilError {
   static constexpr std::uint32_t Code = 13;
   explicit PValueNotANumber(const std::string& line)
       : TessilError(Code, "EcoSim's p-value line does not hold a number: \"" + line + "\"") {}
+};
+
+// The EcoSim that Tessil started ended while the run needed it (it crashed,
+// or it was ended from outside, as Task Manager ends a program).
+class EcoSimEnded final : public TessilError {
+ public:
+  static constexpr std::uint32_t Code = 0x80040205u;
+  explicit EcoSimEnded(std::optional<std::uint32_t> exitCode)
+      : TessilError(Code, "EcoSim ended during the run" +
+                              (exitCode ? " (exit code " + std::to_string(*exitCode) + ")" : std::string()) + ".") {}
+};
+
+// EcoSim did not do in time what every healthy EcoSim does at once: a window
+// did not appear or hide, the warm-up test did not end, EcoSim did not close.
+// The text names what did not happen.
+class EcoSimTimedOut final : public TessilError {
+ public:
+  static constexpr std::uint32_t Code = 0x80040206u;
+  EcoSimTimedOut(std::string_view what, double seconds)
+      : TessilError(Code,
+                    std::string(what) + " within " + std::to_string(static_cast<long long>(seconds)) + " seconds.") {}
+};
+
+// EcoSim asks whether to close, and Tessil did not ask it to: another
+// program (Task Manager's End task, taskkill) did. Tessil never answers that
+// question for the user.
+class EcoSimAskedToClose final : public TessilError {
+ public:
+  static constexpr std::uint32_t Code = 0x80040207u;
+  EcoSimAskedToClose() : TessilError(Code, "EcoSim was asked to close by another program.") {}
+};
+
+// EcoSim could not be closed at the end of a run, and was ended instead. The
+// run's results, when it has any, are kept.
+class EcoSimNotClosed final : public TessilError {
+ public:
+  static constexpr std::uint32_t Code = 0x80040208u;
+  explicit EcoSimNotClosed(std::string_view reason)
+      : TessilError(Code, "EcoSim could not be closed: " + std::string(reason) + " Tessil ended it.") {}
 };
 
 }  // namespace tessil

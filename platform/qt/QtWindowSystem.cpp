@@ -283,6 +283,24 @@ void QtWindowSystem::SetSendWait(std::function<void()> whileWaiting) { sendWait_
 
 bool QtWindowSystem::StartedProgramEnded() { return world_.Programs().HasEnded(started_); }
 
+// A program hosted in this process has no exit code of its own.
+std::optional<std::uint32_t> QtWindowSystem::StartedProgramExitCode() { return std::nullopt; }
+
+void QtWindowSystem::WaitForMessages(int milliseconds) {
+  // Qt's event loop sleeps until an event, a timer or a posted event comes:
+  // the stand-in hosted here runs on the same loop (its timers, its
+  // workers' posted results) and so goes on at full speed, and ends on it.
+  // The timer bounds the sleep.
+  if (!wake_) {
+    wake_ = std::make_unique<QTimer>();
+    wake_->setSingleShot(true);
+    wake_->setTimerType(Qt::PreciseTimer);
+  }
+  wake_->start(std::max(milliseconds, 0));
+  QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  wake_->stop();
+}
+
 void QtWindowSystem::LeaveBehind(WindowHandle window) { world_.Programs().EndProgramOwning(window); }
 
 void QtWindowSystem::ProcessPendingMessages() {

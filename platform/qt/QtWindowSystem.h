@@ -9,7 +9,9 @@
 #pragma once
 
 #include <QRect>
+#include <QTimer>
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -72,8 +74,10 @@ class QtWindowSystem final : public WindowSystem {
                              const std::string& parameters, const std::string& directory, int showCommand) override;
   void SetSendWait(std::function<void()> whileWaiting) override;
   bool StartedProgramEnded() override;
+  std::optional<std::uint32_t> StartedProgramExitCode() override;
   void LeaveBehind(WindowHandle window) override;
   void ProcessPendingMessages() override;
+  void WaitForMessages(int milliseconds) override;
   ScreenSize ScreenSizeInPixels() override;
   double SecondsSinceMidnight() override;
   double MonotonicSeconds() override;
@@ -120,6 +124,8 @@ class QtWindowSystem final : public WindowSystem {
   // start it was found for: each look-up under it then skips asking the
   // program again.
   qtwin::ProgramId ownedProgram_ = 0;
+  // Bounds a wait for messages.
+  std::unique_ptr<QTimer> wake_;
   WindowHandle ownedTop_ = NoWindow;
 };
 

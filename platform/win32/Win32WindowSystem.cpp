@@ -1,4 +1,6 @@
 #include "WindowsApi.h"
+// windows.h first, then the multimedia timer
+#include <timeapi.h>
 
 #include <algorithm>
 #include <array>
@@ -114,6 +116,7 @@ Win32WindowSystem::Win32WindowSystem(Options options) : options_(std::move(optio
 Win32WindowSystem::~Win32WindowSystem() {
   idleSenders_.clear();
   if (startedProcess_ != nullptr) CloseHandle(startedProcess_);
+  if (fineTimer_) timeEndPeriod(1);
 }
 
 bool Win32WindowSystem::IsStartedProgramWindow(WindowHandle window) const {
@@ -327,6 +330,9 @@ std::intptr_t Win32WindowSystem::ShellExecute(WindowHandle owner, std::string_vi
     startedProcess_ = info.hProcess;
     startedProcessId_ = GetProcessId(info.hProcess);
   }
+  // The waits block a few milliseconds at a time: with Windows' default
+  // timer of 15.6 ms each look at EcoSim's windows would come that late.
+  if (!fineTimer_) fineTimer_ = timeBeginPeriod(1) == TIMERR_NOERROR;
   // Above 32, as the shell answers a start.
   return code > 32 ? code : 42;
 }
@@ -335,12 +341,34 @@ bool Win32WindowSystem::StartedProgramEnded() {
   return startedProcess_ != nullptr && WaitForSingleObject(startedProcess_, 0) == WAIT_OBJECT_0;
 }
 
+std::optional<std::uint32_t> Win32WindowSystem::StartedProgramExitCode() {
+  DWORD code = 0;
+  if (!StartedProgramEnded() || GetExitCodeProcess(startedProcess_, &code) == FALSE) return std::nullopt;
+  return static_cast<std::uint32_t>(code);
+}
+
 void Win32WindowSystem::LeaveBehind(WindowHandle window) {
   if (!IsStartedProgramWindow(window) || StartedProgramEnded()) return;
   // Our own EcoSim that no longer answers: it is ended, so that it does not
   // stand in the way of the next run. Nobody else's program is touched.
   TerminateProcess(startedProcess_, 1);
-  WaitForSingleObject(startedProcess_, 5000);
+  // Tessil's own windows stay live while it goes.
+  const ULONGLONG until = GetTickCount64() + LeaveBehindMilliseconds;
+  for (ULONGLONG now = GetTickCount64(); now < until && !StartedProgramEnded(); now = GetTickCount64()) {
+    MsgWaitForMultipleObjectsEx(1, &startedProcess_, static_cast<DWORD>(until - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    ProcessPendingMessages();
+  }
+}
+
+void Win32WindowSystem::WaitForMessages(int milliseconds) {
+  // Wakes for any input of this thread, already queued ones included
+  // (MWMO_INPUTAVAILABLE: a message that arrived before the call counts),
+  // and when EcoSim's process ends. An ended one would wake every call at
+  // once: it is no longer waited on.
+  HANDLE process = startedProcess_;
+  const DWORD count = process != nullptr && !StartedProgramEnded() ? 1 : 0;
+  MsgWaitForMultipleObjectsEx(count, count == 1 ? &process : nullptr, static_cast<DWORD>(std::max(milliseconds, 0)),
+                              QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
 void Win32WindowSystem::ProcessPendingMessages() {

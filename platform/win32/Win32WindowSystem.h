@@ -66,10 +66,16 @@ class Win32WindowSystem final : public WindowSystem {
   std::intptr_t ShellExecute(WindowHandle owner, std::string_view verb, const std::string& file,
                              const std::string& parameters, const std::string& directory, int showCommand) override;
   bool StartedProgramEnded() override;
+  std::optional<std::uint32_t> StartedProgramExitCode() override;
   // Ends the started process when the window is one of its; any other
-  // program is never touched.
+  // program is never touched. Waits at most LeaveBehindMilliseconds for its
+  // end, processing this thread's messages.
   void LeaveBehind(WindowHandle window) override;
   void ProcessPendingMessages() override;
+  // MsgWaitForMultipleObjectsEx on this thread's queue and the started
+  // process.
+  void WaitForMessages(int milliseconds) override;
+  static constexpr unsigned LeaveBehindMilliseconds = 5000;
   ScreenSize ScreenSizeInPixels() override;
   double SecondsSinceMidnight() override;
   double MonotonicSeconds() override;
@@ -93,6 +99,9 @@ class Win32WindowSystem final : public WindowSystem {
   // The started process (a HANDLE) and its id.
   void* startedProcess_ = nullptr;
   std::uint32_t startedProcessId_ = 0;
+  // Windows' timer runs at 1 ms while this window system lives, once it
+  // has started a program.
+  bool fineTimer_ = false;
 };
 
 }  // namespace tessil

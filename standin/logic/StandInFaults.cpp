@@ -23,8 +23,11 @@ long long Count(std::string_view item, std::string_view digits, long long least)
 
 }  // namespace
 
-bool StandInFaults::Missing(std::string_view className) const {
-  return std::find(MissingClasses.begin(), MissingClasses.end(), className) != MissingClasses.end();
+bool StandInFaults::Missing(std::string_view className, std::string_view text) const {
+  return std::any_of(MissingClasses.begin(), MissingClasses.end(), [&](const std::string& item) {
+    return item == className || (item.size() == className.size() + 1 + text.size() && item.starts_with(className) &&
+                                 item[className.size()] == '/' && item.ends_with(text));
+  });
 }
 
 StandInFaults ParseFaults(std::string_view text) {
@@ -46,6 +49,12 @@ StandInFaults ParseFaults(std::string_view text) {
       faults.ConfirmInsteadOfResults = true;
     } else if (!hasValue && name == "exit-at-start") {
       faults.ExitAtStart = true;
+    } else if (!hasValue && name == "end-in-test") {
+      faults.EndInTest = true;
+    } else if (!hasValue && name == "other-close-question") {
+      faults.OtherCloseQuestion = true;
+    } else if (hasValue && name == "end-at-char") {
+      faults.EndAtCharacter = Count(item, value, 1);
     } else if (hasValue && name == "pvalue") {
       faults.PValueText = std::string(value);
     } else if (hasValue && name == "missing" && !value.empty()) {
@@ -59,9 +68,11 @@ StandInFaults ParseFaults(std::string_view text) {
       faults.MistypedCharacters =
           static_cast<int>(std::min<long long>(Count(item, value, 0), std::numeric_limits<int>::max()));
     } else {
-      throw FaultsTextError("\"" + std::string(item) +
-                            "\" is no fault: use stall, hang, confirm, exit-at-start, pvalue=TEXT, missing=CLASS, "
-                            "hang-send=N, mistype=N or from-test=N, separated by \";\".");
+      throw FaultsTextError(
+          "\"" + std::string(item) +
+          "\" is no fault: use stall, hang, confirm, exit-at-start, end-in-test, other-close-question, "
+          "pvalue=TEXT, missing=CLASS, missing=CLASS/TEXT, hang-send=N, end-at-char=N, mistype=N or "
+          "from-test=N, separated by \";\".");
     }
   }
   return faults;

@@ -29,7 +29,8 @@ struct StandInFaults {
   // The next this many characters typed into the grid show in the in-place
   // editor as the other digit.
   int MistypedCharacters = 0;
-  // Windows of these classes are not created at start-up.
+  // Windows of these classes are not created at start-up; an item
+  // "CLASS/TEXT" leaves out only the windows of that class and text.
   std::vector<std::string> MissingClasses;
   // Starting a worker thread fails as it does when the process may start no
   // more threads (std::system_error).
@@ -41,11 +42,21 @@ struct StandInFaults {
   // The program ends with exit code ExitAtStartCode before it makes any
   // window.
   bool ExitAtStart = false;
+  // The program ends at once, with exit code EndedExitCode, as one ended
+  // from Task Manager: when the grid receives the character with this
+  // number (0: never), or when a faulty test starts.
+  long long EndAtCharacter = 0;
+  bool EndInTest = false;
+  // Its question before it closes is not one of its message forms
+  // (another window class), with "OK" and "Cancel" all the same. (The
+  // Win32 stand-in.)
+  bool OtherCloseQuestion = false;
 
-  bool Missing(std::string_view className) const;
+  bool Missing(std::string_view className, std::string_view text = {}) const;
 };
 
 inline constexpr int ExitAtStartCode = 3;
+inline constexpr int EndedExitCode = 9;
 
 // The environment variable through which a test hands faults to a stand-in
 // EcoSim running as a program of its own.
@@ -58,9 +69,10 @@ class FaultsTextError : public std::invalid_argument {
 };
 
 // Reads a faults text: items separated by ";", each one of "stall",
-// "hang", "confirm", "exit-at-start", "pvalue=TEXT" (TEXT may hold commas),
-// "missing=CLASS" (repeatable), "hang-send=N" (N from 1) and "mistype=N"
-// (N from 0). Empty items are skipped; anything else throws
+// "hang", "confirm", "exit-at-start", "end-in-test", "other-close-question",
+// "pvalue=TEXT" (TEXT may hold commas), "missing=CLASS" or
+// "missing=CLASS/TEXT" (repeatable), "hang-send=N" and "end-at-char=N" (N
+// from 1) and "mistype=N" (N from 0). Empty items are skipped; anything else throws
 // FaultsTextError naming the item.
 StandInFaults ParseFaults(std::string_view text);
 

@@ -35,8 +35,9 @@ constexpr ControlClass ControlClasses[] = {
 };
 // EcoSim's classes that are windows of the stand-in's own.
 constexpr const char* OwnClasses[] = {
-    "TApplication", "TEcoSim",   "TStringGrid", "TEcoSimRedoMatrix", "TPanel",    "TCoOccurrenceOpts", "TPageControl",
-    "TTabSheet",    "TGroupBox", "TRadioGroup", "TComboBox",         "TProgress", "TCoOccurrence",     "TMessageForm",
+    "TApplication",      "TEcoSim",      "TStringGrid",   "TEcoSimRedoMatrix", "TPanel",
+    "TCoOccurrenceOpts", "TPageControl", "TTabSheet",     "TGroupBox",         "TRadioGroup",
+    "TComboBox",         "TProgress",    "TCoOccurrence", "TMessageForm",      "TCloseQuestion",
 };
 
 bool IsEditClass(std::string_view className) {
@@ -153,7 +154,7 @@ int Win32StandIn::Run() {
 
 HWND Win32StandIn::Make(std::string_view className, std::string_view text, HWND parent, DWORD style, int width,
                         int height) {
-  if (faults_.Missing(className)) return nullptr;
+  if (faults_.Missing(className, text)) return nullptr;
   const bool child = (style & WS_CHILD) != 0;
   if (child && parent == nullptr) return nullptr;
   const std::string name(className);
@@ -372,6 +373,8 @@ bool Win32StandIn::HandleGrid(UINT message, WPARAM wParam) {
       // EcoSim hung inside a message sent to it: it never answers again.
       for (;;) Sleep(INFINITE);
     }
+    // Ended from outside (Task Manager) or crashed while a matrix is typed.
+    if (charactersReceived_ == faults_.EndAtCharacter) TerminateProcess(GetCurrentProcess(), EndedExitCode);
     const char c = TypedCharacter(static_cast<char>(wParam & 0xFF), faults_);
     if (editor_ == nullptr) {
       // The in-place editor is made when first needed, whatever the faults.
@@ -490,6 +493,8 @@ void Win32StandIn::StartTest() {
   Show(progress_, true);
   faultyTest_ = ++testsStarted_ >= faults_.FirstFaultyTest;
   hung_ = faultyTest_ && faults_.Hang;
+  // Ended from outside or crashed while a test runs.
+  if (faultyTest_ && faults_.EndInTest) TerminateProcess(GetCurrentProcess(), EndedExitCode);
   // A stalled test's caption stands still; only "&Abort simulation" ends it.
   if (faultyTest_ && faults_.Stall) return;
   if (!hung_) {
@@ -552,7 +557,10 @@ void Win32StandIn::StopWorker() {
 void Win32StandIn::ShowMessage(const std::string& text, bool exitOnOk) {
   MessageForm form;
   form.ExitsOnOk = exitOnOk;
-  form.Form = Make("TMessageForm", exitOnOk ? ExitQuestionTitle : MessageTitle, nullptr,
+  // An EcoSim whose close question is a form of another kind than its
+  // message boxes.
+  const std::string_view formClass = exitOnOk && faults_.OtherCloseQuestion ? "TCloseQuestion" : "TMessageForm";
+  form.Form = Make(formClass, exitOnOk ? ExitQuestionTitle : MessageTitle, nullptr,
                    WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, 320, 150);
   Make("TLabel", text, form.Form, Child, 300, 40);
   form.Ok = Make("TButton", "OK", form.Form, ButtonStyle, 80, 26);

@@ -17,7 +17,9 @@
 #include <nlohmann/json.hpp>
 
 #include "CommandLine.h"
+#include "Errors.h"
 #include "FileOutput.h"
+#include "InProcessEcoSim.h"
 #include "MatrixFile.h"
 #include "ProgramFolder.h"
 #include "Study.h"
@@ -217,7 +219,9 @@ TEST(CommandLine, WithoutEcoSimsProgramFileTheRunEndsWithError02) {
   std::filesystem::create_directories(empty);
   const Outcome o = Cli(Small({"--ecosim", "windows"}), false, empty);
   EXPECT_EQ(o.Status, ExitFailed);
-  EXPECT_EQ(o.Err, "tessil-cli: Error 02: EcoSim700.exe not found.\n");
+  // The second line names where Tessil looked.
+  EXPECT_EQ(o.Err, "tessil-cli: Error 02: EcoSim700.exe not found.\ntessil-cli: Tessil looked for it at " +
+                       (empty / "EcoSim" / "EcoSim700.exe").string() + "\n");
   EXPECT_EQ(o.Out, "");
   std::filesystem::remove_all(empty);
 }
@@ -614,6 +618,59 @@ TEST(CommandLine, AnUnexpectedFailureEndsWithAMessageAndAStatusNeverAnAbort) {
     EXPECT_EQ(o.Err, c.message);
     EXPECT_EQ(out.str(), "");
   }
+}
+
+// The in-process EcoSim, whose close fails as a hung or misbehaving EcoSim's
+// does; it records whether the report was out before the close began.
+class UnclosableEcoSim final : public EcoSimAutomation {
+ public:
+  UnclosableEcoSim(RunSettings& settings, const RunInputs& inputs, std::function<bool()> written, bool& writtenFirst)
+      : inner_(settings, inputs), written_(std::move(written)), writtenFirst_(writtenFirst) {}
+  void PrepareEcoSim() override { inner_.PrepareEcoSim(); }
+  void EnterMatrix(const PresenceAbsenceMatrix& m) override { inner_.EnterMatrix(m); }
+  void OpenCooccurrenceOptions() override { inner_.OpenCooccurrenceOptions(); }
+  RunOutcome RunCooccurrenceTest(std::int16_t toggleBeep) override { return inner_.RunCooccurrenceTest(toggleBeep); }
+  double ReadPValue(std::int16_t upperTail) override { return inner_.ReadPValue(upperTail); }
+  void CloseCooccurrenceResults() override { inner_.CloseCooccurrenceResults(); }
+  void PlaceEcoSimWindow(std::string_view name, std::int32_t mode) override { inner_.PlaceEcoSimWindow(name, mode); }
+  void ReleaseEcoSim() override {
+    writtenFirst_ = written_();
+    inner_.ReleaseEcoSim();
+    throw EcoSimNotClosed("EcoSim did not close within 60 seconds.");
+  }
+
+ private:
+  InProcessEcoSim inner_;
+  std::function<bool()> written_;
+  bool& writtenFirst_;
+};
+
+TEST(CommandLine, TheResultsAreWrittenBeforeEcoSimIsClosedAndAFailedCloseIsSaidAfterThem) {
+  const Scratch dir("tessil-cli-unclosable");
+  const std::string report = (dir.Path / "report.txt").string();
+  const std::string tsv = (dir.Path / "power.tsv").string();
+  const Outcome plain = Cli(Small({"-o", report, "--tsv", tsv}));
+  ASSERT_EQ(plain.Status, ExitOk) << plain.Err;
+  const std::string expectedReport = Slurp(report);
+  const std::string expectedTsv = Slurp(tsv);
+  std::filesystem::remove(report);
+  std::filesystem::remove(tsv);
+
+  bool writtenFirst = false;
+  std::ostringstream out;
+  const Outcome o =
+      CliTo(Small({"--ecosim", "windows", "-o", report, "--tsv", tsv}), out,
+            [&](RunSettings& s, const RunInputs& in, std::function<bool()>) {
+              return std::make_unique<UnclosableEcoSim>(
+                  s, in, [&] { return std::filesystem::exists(report) && std::filesystem::exists(tsv); }, writtenFirst);
+            });
+  EXPECT_TRUE(writtenFirst) << "the report and its table are written before EcoSim is closed";
+  EXPECT_EQ(o.Status, ExitEcoSimNotClosed);
+  EXPECT_EQ(Slurp(report), expectedReport);
+  EXPECT_EQ(Slurp(tsv), expectedTsv);
+  EXPECT_EQ(o.Err,
+            "tessil-cli: EcoSim could not be closed: EcoSim did not close within 60 seconds. Tessil ended it. The "
+            "results are complete and have been written.\n");
 }
 
 TEST(CommandLine, TheJsonCarriesTheCountsThatWereRun) {

@@ -227,6 +227,11 @@ class RecordingWindowSystem final : public WindowSystem {
     inner_.SetSendWait(std::move(whileWaiting));
   }
   bool StartedProgramEnded() override { return inner_.StartedProgramEnded(); }
+  std::optional<std::uint32_t> StartedProgramExitCode() override { return inner_.StartedProgramExitCode(); }
+  // The waits' blocking for messages: counted, never slept; the turn of
+  // message processing that follows each does the work.
+  long Blocks = 0;
+  void WaitForMessages(int) override { ++Blocks; }
 
   // The calls from the first one that matches, on.
   std::vector<Call> From(const Call& first) const;

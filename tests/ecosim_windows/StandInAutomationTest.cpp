@@ -53,7 +53,7 @@ TEST_F(DesktopAutomation, PlacesEcoSimBesideTheProgressWindowAndHearsItsCancel) 
   const double start = clock.Now;
   EXPECT_THROW(ecosim->RunCooccurrenceTest(0), RunCancelled);
   EXPECT_NEAR(clock.Now - start, WindowProtocolEcoSim::CancelGraceSeconds, 0.1);
-  ecosim->ReleaseEcoSim();
+  EXPECT_THROW(ecosim->ReleaseEcoSim(), EcoSimNotClosed);
   EXPECT_EQ(world_.Programs().RunningPrograms(), 0u);
 }
 

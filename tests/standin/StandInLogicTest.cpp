@@ -31,6 +31,17 @@ TEST(StandInFaults, EveryItemOfTheFaultsTextSetsItsFaultAndNothingElse) {
   EXPECT_EQ(all.FirstFaultyTest, 2);
   EXPECT_EQ(none.FirstFaultyTest, 1) << "the test faults hit every test unless told otherwise";
 
+  // The faults of an EcoSim ended from outside, and of one whose close
+  // question is of its own kind; a window left out by class and text.
+  const StandInFaults ended = ParseFaults("end-at-char=12;end-in-test;other-close-question;missing=TButton/&Run");
+  EXPECT_EQ(ended.EndAtCharacter, 12);
+  EXPECT_TRUE(ended.EndInTest && ended.OtherCloseQuestion);
+  EXPECT_FALSE(none.EndInTest || none.OtherCloseQuestion || none.EndAtCharacter != 0);
+  EXPECT_TRUE(ended.Missing("TButton", "&Run"));
+  EXPECT_FALSE(ended.Missing("TButton", "&OK")) << "only the button named";
+  EXPECT_FALSE(ended.Missing("TButton"));
+  EXPECT_THROW(ParseFaults("end-at-char=0"), FaultsTextError);
+
   const StandInFaults one = ParseFaults("pvalue=");
   EXPECT_EQ(one.PValueText, "") << "an empty p-value text is a fault too";
   EXPECT_FALSE(one.Stall);

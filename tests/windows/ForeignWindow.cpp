@@ -9,7 +9,13 @@
 //   ForeignWindow wait <class> <s>  ends with 0 once a top-level window of
 //                                   that class exists, 1 after <s> seconds;
 //   ForeignWindow list <class>      prints "<process id> <title>" for each
-//                                   top-level window of that class.
+//                                   top-level window of that class;
+//   ForeignWindow close <class> <s> asks every top-level window of that class
+//                                   to close (a posted WM_CLOSE, as taskkill
+//                                   without /F and Task Manager's End task
+//                                   do), again every 100 ms until a window
+//                                   with a "Cancel" button asks whether to
+//                                   close (0) or <s> seconds have passed (1).
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -75,7 +81,15 @@ struct Listing {
   const char* ClassName;
   int Found = 0;
   bool Print = false;
+  bool Close = false;
 };
+
+// A top-level window of any class with a "Cancel" button: a question.
+BOOL CALLBACK FindQuestion(HWND window, LPARAM data) {
+  if (FindWindowExA(window, nullptr, "TButton", "Cancel") == nullptr) return TRUE;
+  *reinterpret_cast<bool*>(data) = true;
+  return FALSE;
+}
 
 BOOL CALLBACK Visit(HWND window, LPARAM data) {
   auto& listing = *reinterpret_cast<Listing*>(data);
@@ -83,6 +97,7 @@ BOOL CALLBACK Visit(HWND window, LPARAM data) {
   GetClassNameA(window, className, sizeof className);
   if (lstrcmpiA(className, listing.ClassName) != 0) return TRUE;
   ++listing.Found;
+  if (listing.Close) PostMessageA(window, WM_CLOSE, 0, 0);
   if (listing.Print) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
@@ -111,12 +126,26 @@ int main(int argc, char** argv) {
       Sleep(100);
     }
   }
+  if (command == "close" && argc == 4) {
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(std::atoi(argv[3])) * 1000;
+    for (;;) {
+      Listing listing{argv[2]};
+      listing.Close = true;
+      EnumWindows(Visit, reinterpret_cast<LPARAM>(&listing));
+      Sleep(100);
+      bool asked = false;
+      EnumWindows(FindQuestion, reinterpret_cast<LPARAM>(&asked));
+      if (asked) return 0;
+      if (GetTickCount64() >= end) return 1;
+    }
+  }
   if (command == "list" && argc == 3) {
     Listing listing{argv[2]};
     listing.Print = true;
     EnumWindows(Visit, reinterpret_cast<LPARAM>(&listing));
     return 0;
   }
-  std::fprintf(stderr, "usage: ForeignWindow show <log> | wait <class> <seconds> | list <class>\n");
+  std::fprintf(stderr,
+               "usage: ForeignWindow show <log> | wait <class> <seconds> | list <class> | close <class> <seconds>\n");
   return 2;
 }
