@@ -10,7 +10,8 @@
 //   options.MakeChanges();                            // commits, writes the summary
 //
 // After MakeChanges() and Cancel() the face hides the dialog and shows the
-// main window again; a close of its frame while it is visible is Cancel.
+// main window again, which draws the new summary as it is shown; a close of
+// its frame while it is visible is Cancel.
 #pragma once
 
 #include <functional>

@@ -62,8 +62,7 @@ std::string RunFailureMessage(std::exception_ptr failure) {
 }
 
 std::string ReleaseFailureMessage(std::exception_ptr failure) {
-  return "The results are complete, but EcoSim could not be closed. " + Sentence(failure) +
-         "\n\nClose EcoSim yourself before the next run.";
+  return Sentence(failure) + "\n\nThe results are complete.";
 }
 
 bool FailedForMissingProgram(std::exception_ptr failure) {
@@ -151,7 +150,11 @@ void RunPresenter::Run() {
   const std::exception_ptr releaseFailure = release();
   bool programMissing = false;
   if (completed) {
-    if (releaseFailure) services_.Messages.Inform(ReleaseFailureMessage(releaseFailure));
+    if (releaseFailure) {
+      const std::string text = ReleaseFailureMessage(releaseFailure);
+      // Said over the results, which stand.
+      if (!face_.InformOverResults(text)) services_.Messages.Inform(text);
+    }
   } else {
     hideProgress();
     if (!failure) failure = releaseFailure;

@@ -22,6 +22,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "ChartPrimitives.h"
 #include "Clock.h"
@@ -34,7 +35,7 @@ namespace tessil {
 
 // Says what failed, in a user's words, and that no results were produced.
 std::string RunFailureMessage(std::exception_ptr failure);
-// Says that the results are complete but EcoSim could not be closed, and why.
+// Says why EcoSim could not be closed, and that the results are complete.
 std::string ReleaseFailureMessage(std::exception_ptr failure);
 // True when the failure is EcoSim's program file missing, after which the
 // program ends.
@@ -61,6 +62,12 @@ class RunFace {
   virtual void ShowResults(std::string report, std::string chart, const chart::Chart& picture) = 0;
   // Ends the program with the status, after closing its windows.
   virtual void EndProgram(int status) = 0;
+  // A message box owned by the results window just shown; false leaves the
+  // message to the main window's boxes.
+  virtual bool InformOverResults(std::string_view text) {
+    static_cast<void>(text);
+    return false;
+  }
 };
 
 struct RunServices {

@@ -249,9 +249,7 @@ TEST(RunRules, ACompletedRunShowsItsResultsBeforeEcoSimIsReleasedAndTellsAFailed
     h.Presenter.Run();
     std::vector<std::string> expected{"hide main", "open progress", "prepare", "hide progress", "results", "release"};
     if (failRelease) {
-      expected.push_back(
-          "inform:The results are complete, but EcoSim could not be closed. EcoSim did not close.\n\n"
-          "Close EcoSim yourself before the next run.");
+      expected.push_back("inform:EcoSim did not close.\n\nThe results are complete.");
     }
     expected.push_back("unload progress");
     EXPECT_EQ(h.Log, expected);
