@@ -2,11 +2,12 @@
 // and as PNG pictures, from the same primitives the SVG is written from.
 //
 // The first call starts GDI+, which stays started until the process ends, so
-// a caller needs no set-up and no clean-up. Text is drawn in the system's message font (the
-// font of message boxes, as SystemParametersInfo reports it), which every
-// Windows installation has; where that face cannot be made, in GDI+'s generic
-// sans-serif face. A chart is scaled to fit the area it is given, keeping its
-// proportions, centred on white.
+// a caller needs no set-up and no clean-up. Text is drawn in the system's
+// message font (the font of message boxes, as SystemParametersInfo reports
+// it), in the face GDI's font mapper realises it with, which exists on every
+// machine; where GDI+ cannot make that face, in its generic sans-serif face,
+// else in any installed family. A chart is scaled to fit the area it is
+// given, keeping its proportions, centred on white.
 #pragma once
 
 #ifndef NOMINMAX
