@@ -27,6 +27,7 @@
 #include "PowerChart.h"
 #include "ProgressBar.h"
 #include "Study.h"
+#include "SvgDrawing.h"
 #include "Sweep.h"
 #include "SweepMerge.h"
 #include "Validation.h"
@@ -218,11 +219,11 @@ bool RefusePlotFile(const std::string& path, const Environment& env) {
   return false;
 }
 
-bool WritePicture(const std::string& path, const std::string& svg, const Environment& env) {
-  if (!IsPng(path)) return WriteFile(path, svg, env.Err);
+bool WritePicture(const std::string& path, const chart::Chart& chart, const Environment& env) {
+  if (!IsPng(path)) return WriteFile(path, svg::Document(chart), env.Err);
   std::string png;
   std::string reason;
-  if (!env.RenderPng(svg, png, reason)) {
+  if (!env.RenderPng(chart, png, reason)) {
     env.Err << "tessil-cli: cannot draw \"" << Printable(path) << "\": " << reason << "\n";
     return false;
   }
@@ -271,7 +272,7 @@ int WriteStudyOutputs(const RunCommand& c, const StudyRequest& request, const St
   }
   if (!c.Tsv.empty() && !WriteFile(c.Tsv, PowerTableTsv(result.Table), env.Err)) return ExitFailed;
   if (!c.Json.empty() && !WriteFile(c.Json, PowerTableJson(request, result), env.Err)) return ExitFailed;
-  if (!c.Plot.empty() && !WritePicture(c.Plot, PowerChartSvg(result.Table, request.Inputs), env)) return ExitFailed;
+  if (!c.Plot.empty() && !WritePicture(c.Plot, PowerChart(result.Table, request.Inputs), env)) return ExitFailed;
   return ExitOk;
 }
 
@@ -471,7 +472,7 @@ int Test(const std::string& path, const std::string& header, const std::string& 
     picture.Observed = result.Observed;
     picture.PLower = FormatPValue(result.CountLessOrEqual, result.NullMatrices);
     picture.PUpper = FormatPValue(result.CountGreaterOrEqual, result.NullMatrices);
-    if (!WritePicture(plot, NullDistributionSvg(picture), env)) return ExitFailed;
+    if (!WritePicture(plot, NullDistributionChart(picture), env)) return ExitFailed;
   }
   return ExitOk;
 }
@@ -542,7 +543,7 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
   runApp
       ->add_option("--plot", run.Plot,
                    "Also draw the power function with its 95 % intervals: FILE.svg, or FILE.png where the build "
-                   "has Qt")
+                   "has Qt or runs on Windows")
       ->check(NotEmpty("a file name"))
       ->group(output);
   runApp
@@ -585,7 +586,7 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
   testApp
       ->add_option("--plot", testPlot,
                    "Also draw the null distribution with the observed index: FILE.svg, or FILE.png where the build "
-                   "has Qt")
+                   "has Qt or runs on Windows")
       ->check(NotEmpty("a file name"));
   AddEcoSimOptions(*testApp, testOptions);
 
@@ -655,7 +656,7 @@ int RunSubcommand(int argc, const char* const* argv, Environment& env) {
   mergeApp
       ->add_option("--plot", merge.Plot,
                    "Also draw actual size and power against matrix size, one line per test setting: FILE.svg, or "
-                   "FILE.png where the build has Qt")
+                   "FILE.png where the build has Qt or runs on Windows")
       ->type_name("FILE")
       ->check(NotEmpty("a file name"));
   mergeApp->add_flag("--allow-missing", merge.AllowMissing,

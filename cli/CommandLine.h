@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "ChartPrimitives.h"
 #include "Clock.h"
 #include "Public_Declarations.h"
 #include "Study.h"
@@ -23,8 +24,8 @@ inline constexpr int ExitRefused = 2;
 inline constexpr int ExitEcoSimNotClosed = 3;
 inline constexpr int ExitCancelled = 130;
 
-// Draws an SVG picture as PNG bytes; false with the reason when it cannot.
-using PngRenderer = std::function<bool(const std::string& svg, std::string& png, std::string& reason)>;
+// Draws a chart as PNG bytes; false with the reason when it cannot.
+using PngRenderer = std::function<bool(const chart::Chart& chart, std::string& png, std::string& reason)>;
 
 // Reads a variable of the process's environment (a Slurm task's), empty
 // when it is not set.
@@ -60,9 +61,9 @@ struct Environment {
 // A picture file (--plot) is refused before any work, said on the error
 // stream, when its extension names no format this build can write.
 bool RefusePlotFile(const std::string& path, const Environment& env);
-// Writes the picture as the file's extension asks: the SVG text itself, or
-// drawn as PNG; false once the failure is said.
-bool WritePicture(const std::string& path, const std::string& svg, const Environment& env);
+// Writes the chart as the file's extension asks: as SVG text, or drawn as
+// PNG; false once the failure is said.
+bool WritePicture(const std::string& path, const chart::Chart& chart, const Environment& env);
 
 int RunCommandLine(int argc, const char* const* argv, Environment& env);
 

@@ -10,9 +10,14 @@
 #include <array>
 #include <memory>
 
+#include "SvgDrawing.h"
+
 namespace tessil::cli {
 
-bool RenderSvgAsPng(const std::string& svg, std::string& png, std::string& reason) {
+// The chart drawn from its SVG text, so that the PNG shows exactly what the
+// saved SVG shows.
+bool RenderChartAsPng(const chart::Chart& chart, std::string& png, std::string& reason) {
+  const std::string svg = svg::Document(chart);
   // Text needs the font database, which needs a GUI application; the
   // offscreen platform gives one without a display.
   std::array<char, 11> name{"tessil-cli"};

@@ -287,7 +287,7 @@ int RunMerge(const MergeCommand& c, Environment& env) {
     err << "tessil-cli: cannot write " << Quoted(Utf8Path(c.Output)) << ": " << WriteErrorReason(error) << "\n";
     return ExitFailed;
   }
-  if (!c.Plot.empty() && !WritePicture(c.Plot, SweepChartSvg(chart, "Tessil sweep of plan " + plan.Hash), env)) {
+  if (!c.Plot.empty() && !WritePicture(c.Plot, SweepChart(chart, "Tessil sweep of plan " + plan.Hash), env)) {
     return ExitFailed;
   }
   return ExitOk;

@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
     return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
   };
 #if TESSIL_PNG_PICTURES
-  env.RenderPng = tessil::cli::RenderSvgAsPng;
+  env.RenderPng = tessil::cli::RenderChartAsPng;
 #endif
   const int status = tessil::cli::RunCommandLine(count, args, env);
 #ifdef _WIN32

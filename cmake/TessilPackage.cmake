@@ -1,6 +1,7 @@
-# The Windows package: a ZIP with tessil-cli.exe and a short text for its
-# users, made by `cpack --preset windows` after the `windows` build. The
-# stand-in EcoSim is never installed, so never packaged.
+# The Windows package: a ZIP with tessil-cli.exe, the help file "Tessil
+# Help.chm" and a short text for its users, made by `cpack --preset windows`
+# after the `windows` build. The stand-in EcoSim is never installed, so never
+# packaged.
 configure_file(${PROJECT_SOURCE_DIR}/packaging/README-Windows.txt ${PROJECT_BINARY_DIR}/README-Windows.txt @ONLY
   NEWLINE_STYLE CRLF)
 install(FILES ${PROJECT_BINARY_DIR}/README-Windows.txt DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -1,8 +1,9 @@
 // A chart as a list of drawing primitives: lines, marks, boxes and anchored
 // text in the chart's own pixels (y grows downwards), each with the role a
 // reader or a test finds it by. The charts are computed once into this form;
-// the SVG writer, the Qt window and the Win32 painter only draw it, so a
-// change to a chart is made where it is computed and every picture follows.
+// the SVG writer and the Win32 painter only draw it (the Qt window shows the
+// SVG), so a change to a chart is made where it is computed and every
+// picture follows.
 #pragma once
 
 #include <cstdint>
@@ -51,8 +52,9 @@ struct Pen {
 };
 
 // What a primitive is, for whoever reads the picture rather than looks at
-// it: its role (a class in SVG, "mark in-null"), named data ("data-argument"
-// and its value) and the tooltip a pointer shows.
+// it: its role (a class in SVG, "mark in-null"), named data ("argument" and
+// its value, an SVG "data-argument" attribute) and the tooltip a pointer
+// shows.
 struct Tag {
   std::string Role;
   std::vector<std::pair<std::string, std::string>> Data;

@@ -2,6 +2,7 @@
 #include "PowerChart.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -177,15 +178,24 @@ std::string PowerChartTitle(const RunInputs& inputs) {
 }
 
 chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs) {
-  // The layout: the plot's edges in the picture, the rate axis from 0 at the
-  // bottom to 1 at the top, and the legend below the scenario captions.
+  // The layout, all of it: the two title lines, the plot's edges in the
+  // picture with the rate axis from 0 at the bottom to 1 at the top, the
+  // scenario captions under the plot, and the legend below them in three
+  // columns and rows 20 pixels apart (each key's sample left of its caption).
   constexpr int width = 960;
   constexpr int height = 580;
+  constexpr double titleY = 26;
+  constexpr double subtitleY = 48;
   constexpr double left = 64;
   constexpr double right = width - 24;
   constexpr double top = 70;
   constexpr double bottom = height - 140;
+  constexpr double rateCaptionX = 18;
+  constexpr double scenarioCaptionY = bottom + 18;
+  constexpr double axisCaptionY = bottom + 36;
   constexpr double legendY = bottom + 62;
+  constexpr double legendRow = 20;
+  constexpr std::array<double, 3> legendColumn = {left, left + 300, left + 540};
   const auto yOf = [](double rate) { return bottom - std::clamp(rate, 0.0, 1.0) * (bottom - top); };
 
   // Scenarios in table order, each with the levels it has.
@@ -213,9 +223,9 @@ chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs) {
                      std::string(Caption(options.RowConstraint)) + ", columns " +
                      std::string(Caption(options.ColumnConstraint));
   if (options.IsFixedFixed()) test += ", " + std::string(Caption(options.Algorithm));
-  items.emplace_back(Heading(width / 2.0, 26, test, 16));
+  items.emplace_back(Heading(width / 2.0, titleY, test, 16));
   items.emplace_back(
-      Label(width / 2.0, 48,
+      Label(width / 2.0, subtitleY,
             inputs.RowsText() + " x " + inputs.ColsText() + " matrices (species x sites); null hypothesis: " +
                 std::string(Caption(choices.NullHypothesis)) + "; each rate with its exact 95 % confidence interval",
             12, Anchor::Middle, chart::TitleRole));
@@ -226,9 +236,9 @@ chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs) {
     if (g % 2 == 1)
       items.emplace_back(chart::Box{{x, top}, groupWidth, bottom - top, Rgb(0xf0f0f0), {}, {}, chart::Role("band")});
     items.emplace_back(
-        Label(x + groupWidth / 2.0, bottom + 18, std::to_string(scenarios[g]), 12, Anchor::Middle, "scenario"));
+        Label(x + groupWidth / 2.0, scenarioCaptionY, std::to_string(scenarios[g]), 12, Anchor::Middle, "scenario"));
   }
-  items.emplace_back(Label((left + right) / 2.0, bottom + 36, "Occupancy scenario", 12, Anchor::Middle, "axis-label"));
+  items.emplace_back(Label((left + right) / 2.0, axisCaptionY, "Occupancy scenario", 12, Anchor::Middle, "axis-label"));
 
   // The rate axis with a light grid.
   for (int tick = 0; tick <= 10; ++tick) {
@@ -239,7 +249,7 @@ chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs) {
   }
   items.emplace_back(Rule(left, top, left, bottom, AxisPen));
   items.emplace_back(Rule(left, bottom, right, bottom, AxisPen));
-  items.emplace_back(AxisCaption({18, 0}, (top + bottom) / 2.0, "Rejection rate"));
+  items.emplace_back(AxisCaption({rateCaptionX, 0}, (top + bottom) / 2.0, "Rejection rate"));
 
   items.emplace_back(Rule(left, yOf(0.05), right, yOf(0.05), NominalPen, {"reference", {{"rate", "0.05"}}, {}}));
   items.emplace_back(Rule(left, yOf(ErrorRateThreshold), right, yOf(ErrorRateThreshold), WarningPen,
@@ -287,25 +297,26 @@ chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs) {
 
   // The legend.
   items.emplace_back(chart::GroupStart{12, chart::Role("legend")});
-  items.emplace_back(Mark(true, left + 8, legendY - 4, "legend", "inside the null hypothesis", true));
-  items.emplace_back(Label(left + 20, legendY, "Null hypothesis true: Type I error rate", 12));
-  items.emplace_back(Mark(false, left + 300, legendY - 4, "legend", "outside the null hypothesis", true));
-  items.emplace_back(Label(left + 312, legendY, "Null hypothesis false: power", 12));
-  items.emplace_back(Rule(left + 540, legendY - 8, left + 540, legendY + 2, chart::Pen{AxisColour, 1.5, {}}));
-  items.emplace_back(Label(left + 550, legendY, "exact (Clopper-Pearson) 95 % interval", 12));
-  const double refY = legendY + 20;
-  items.emplace_back(Rule(left, refY - 4, left + 24, refY - 4, NominalPen));
-  items.emplace_back(Label(left + 30, refY, "nominal size 0.05", 12));
-  items.emplace_back(Rule(left + 300, refY - 4, left + 324, refY - 4, WarningPen));
-  items.emplace_back(Label(left + 330, refY, "0.15: from here the report warns of high Type I error rates", 12));
+  const auto [first, second, third] = legendColumn;
+  items.emplace_back(Mark(true, first + 8, legendY - 4, "legend", "inside the null hypothesis", true));
+  items.emplace_back(Label(first + 20, legendY, "Null hypothesis true: Type I error rate", 12));
+  items.emplace_back(Mark(false, second, legendY - 4, "legend", "outside the null hypothesis", true));
+  items.emplace_back(Label(second + 12, legendY, "Null hypothesis false: power", 12));
+  items.emplace_back(Rule(third, legendY - 8, third, legendY + 2, chart::Pen{AxisColour, 1.5, {}}));
+  items.emplace_back(Label(third + 10, legendY, "exact (Clopper-Pearson) 95 % interval", 12));
+  const double refY = legendY + legendRow;
+  items.emplace_back(Rule(first, refY - 4, first + 24, refY - 4, NominalPen));
+  items.emplace_back(Label(first + 30, refY, "nominal size 0.05", 12));
+  items.emplace_back(Rule(second, refY - 4, second + 24, refY - 4, WarningPen));
+  items.emplace_back(Label(second + 30, refY, "0.15: from here the report warns of high Type I error rates", 12));
   std::string levelsNote = "Within each scenario, left to right:";
   for (std::size_t k = 0; k < levelsShown.size(); ++k) {
     levelsNote += (k == 0 ? " " : ", ") + LevelCaption(levelsShown[k]);
   }
   levelsNote += " of species interacting.";
-  items.emplace_back(Label(left, legendY + 40, levelsNote, 12, Anchor::Start, "levels"));
+  items.emplace_back(Label(first, legendY + 2 * legendRow, levelsNote, 12, Anchor::Start, "levels"));
   if (untested > 0) {
-    items.emplace_back(Label(left, legendY + 58,
+    items.emplace_back(Label(first, legendY + 2 * legendRow + 18,
                              std::to_string(untested) + " of " + std::to_string(matrices) +
                                  " matrices could not be tested (fewer than two species, no checkerboard to swap, or "
                                  "no results); they count as not rejected.",
@@ -327,7 +338,14 @@ chart::Chart NullDistributionChart(const NullDistributionPicture& picture) {
   constexpr double right = width - 24;
   constexpr double top = 60;
   constexpr double bottom = height - 110;
+  constexpr double titleY = 28;
+  constexpr double valueCaptionsY = bottom + 16;
+  constexpr double axisCaptionY = bottom + 34;
+  constexpr double countCaptionX = 20;
+  // The legend in two columns and two rows.
   constexpr double legendY = bottom + 60;
+  constexpr double legendRow = 20;
+  constexpr std::array<double, 2> legendColumn = {left, left + 300};
   constexpr chart::Colour barFill = Rgb(0x9ecae1);
   constexpr chart::Colour barOutline = Rgb(0x3182bd);
   const chart::Pen observedPen{NullColour, 2.5, {}};
@@ -357,7 +375,7 @@ chart::Chart NullDistributionChart(const NullDistributionPicture& picture) {
 
   chart::Chart out{width, height, "Null distribution: " + picture.Title, {}};
   auto& items = out.Items;
-  items.emplace_back(Heading(width / 2.0, 28, "Null distribution: " + picture.Title, 15));
+  items.emplace_back(Heading(width / 2.0, titleY, "Null distribution: " + picture.Title, 15));
   for (std::size_t b = 0; b < counts.size(); ++b) {
     const double x0 = xOf(low + binWidth * static_cast<double>(b));
     const double x1 = xOf(low + binWidth * static_cast<double>(b + 1));
@@ -374,26 +392,27 @@ chart::Chart NullDistributionChart(const NullDistributionPicture& picture) {
   items.emplace_back(Rule(left, top, left, bottom, AxisPen));
   for (int tick = 0; tick <= 4; ++tick) {
     const double value = low + (high - low) * tick / 4.0;
-    items.emplace_back(Label(xOf(value), bottom + 16, svg::Num(value, 3), 11, Anchor::Middle, "tick"));
+    items.emplace_back(Label(xOf(value), valueCaptionsY, svg::Num(value, 3), 11, Anchor::Middle, "tick"));
     const double count = static_cast<double>(tallest) * tick / 4.0;
     items.emplace_back(Label(left - 6, yOf(count) + 4, svg::Num(count, 0), 11, Anchor::End, "tick"));
   }
-  items.emplace_back(Label((left + right) / 2.0, bottom + 34, picture.IndexName + " of the null matrices", 12,
+  items.emplace_back(Label((left + right) / 2.0, axisCaptionY, picture.IndexName + " of the null matrices", 12,
                            Anchor::Middle, "axis-label"));
-  items.emplace_back(AxisCaption({20, 0}, (top + bottom) / 2.0, "Null matrices"));
+  items.emplace_back(AxisCaption({countCaptionX, 0}, (top + bottom) / 2.0, "Null matrices"));
   const double xObserved = xOf(picture.Observed);
   items.emplace_back(Rule(xObserved, top - 6, xObserved, bottom, observedPen,
                           {"observed", {{"value", svg::Num(picture.Observed, 6)}}, {}}));
 
   items.emplace_back(chart::GroupStart{12, chart::Role("legend")});
-  items.emplace_back(chart::Box{{left, legendY - 10}, {12, 0}, {10, 0}, barFill, barOutline, {}, {}});
-  items.emplace_back(Label(left + 18, legendY, std::to_string(picture.Values.size()) + " null matrices", 12));
-  items.emplace_back(Rule(left + 200, legendY - 11, left + 200, legendY + 1, observedPen));
-  items.emplace_back(Label(left + 208, legendY, "observed index = " + svg::Num(picture.Observed, 3), 12));
+  items.emplace_back(chart::Box{{legendColumn[0], legendY - 10}, {12, 0}, {10, 0}, barFill, barOutline, {}, {}});
   items.emplace_back(
-      Label(left, legendY + 20, "p(observed <= expected) = " + picture.PLower, 12, Anchor::Start, "p-lower"));
-  items.emplace_back(
-      Label(left + 300, legendY + 20, "p(observed >= expected) = " + picture.PUpper, 12, Anchor::Start, "p-upper"));
+      Label(legendColumn[0] + 18, legendY, std::to_string(picture.Values.size()) + " null matrices", 12));
+  items.emplace_back(Rule(legendColumn[0] + 200, legendY - 11, legendColumn[0] + 200, legendY + 1, observedPen));
+  items.emplace_back(Label(legendColumn[0] + 208, legendY, "observed index = " + svg::Num(picture.Observed, 3), 12));
+  items.emplace_back(Label(legendColumn[0], legendY + legendRow, "p(observed <= expected) = " + picture.PLower, 12,
+                           Anchor::Start, "p-lower"));
+  items.emplace_back(Label(legendColumn[1], legendY + legendRow, "p(observed >= expected) = " + picture.PUpper, 12,
+                           Anchor::Start, "p-upper"));
   items.emplace_back(chart::GroupEnd{});
   return out;
 }

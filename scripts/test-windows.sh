@@ -92,14 +92,14 @@ zip=$(ls build/windows/package/Tessil-*-windows-x64.zip)
 mkdir "$scratch/unpacked"
 cmake -E chdir "$scratch/unpacked" cmake -E tar xf "$(pwd)/$zip"
 folder=$(ls -d "$scratch"/unpacked/Tessil-*)
-contents=$(cd "$folder" && find . -type f | sort | tr '\n' ' ')
-if [ "$contents" != "./README-Windows.txt ./tessil-cli.exe ./tessil.exe " ]; then
+contents=$(cd "$folder" && find . -type f | LC_ALL=C sort | tr '\n' ' ')
+if [ "$contents" != "./README-Windows.txt ./Tessil Help.chm ./tessil-cli.exe ./tessil.exe " ]; then
   echo "FAIL: the ZIP holds: $contents"
   exit 1
 fi
 scripts/wine-run.sh "$folder/tessil-cli.exe" run >"$scratch/unpacked.txt"
 cmp "$scratch/linux.txt" "$scratch/unpacked.txt"
-echo "PASS: $zip holds tessil.exe, tessil-cli.exe and README-Windows.txt only; its program prints the Linux report"
+echo "PASS: $zip holds tessil.exe, tessil-cli.exe, Tessil Help.chm and README-Windows.txt only; its program prints the Linux report"
 
 echo "== windows: end to end against the Win32 stand-in"
 scripts/test-windows-e2e.sh build/windows "$linux"

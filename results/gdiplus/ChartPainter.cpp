@@ -1,6 +1,8 @@
 // The chart's primitives drawn with GDI+.
 #include "ChartPainter.h"
 
+#include "SvgDrawing.h"
+
 // GDI+'s headers use COM's IStream, which WIN32_LEAN_AND_MEAN leaves out of
 // <windows.h>.
 #include <objidl.h>
@@ -322,9 +324,11 @@ bool EncodeChartPng(const chart::Chart& chart, int width, int height, std::strin
   return encoded;
 }
 
-bool WriteChartPng(const chart::Chart& chart, int width, int height, const std::wstring& path, std::string& reason) {
-  std::string png;
-  if (!EncodeChartPng(chart, width, height, png, reason)) return false;
+namespace {
+
+// Writes the bytes to a new file beside the path and renames it over the
+// path once they are on disk; on failure removes the new file and says why.
+bool ReplaceFileWith(const std::wstring& path, const std::string& bytes, std::string& reason) {
   const std::wstring partial = path + L".partial-" + std::to_wstring(GetCurrentProcessId());
   HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
@@ -333,10 +337,10 @@ bool WriteChartPng(const chart::Chart& chart, int width, int height, const std::
   }
   std::size_t written = 0;
   DWORD failure = ERROR_SUCCESS;
-  while (written < png.size() && failure == ERROR_SUCCESS) {
-    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(png.size() - written, 1U << 20U));
+  while (written < bytes.size() && failure == ERROR_SUCCESS) {
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1U << 20U));
     DWORD done = 0;
-    if (WriteFile(file, png.data() + written, chunk, &done, nullptr) == FALSE || done == 0) {
+    if (WriteFile(file, bytes.data() + written, chunk, &done, nullptr) == FALSE || done == 0) {
       failure = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_WRITE_FAULT;
     }
     written += done;
@@ -353,6 +357,17 @@ bool WriteChartPng(const chart::Chart& chart, int width, int height, const std::
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool WriteChartPng(const chart::Chart& chart, int width, int height, const std::wstring& path, std::string& reason) {
+  std::string png;
+  return EncodeChartPng(chart, width, height, png, reason) && ReplaceFileWith(path, png, reason);
+}
+
+bool WriteChartSvg(const chart::Chart& chart, const std::wstring& path, std::string& reason) {
+  return ReplaceFileWith(path, svg::Document(chart), reason);
 }
 
 std::wstring ChartFontFace() {

@@ -13,6 +13,7 @@
 
 #include "ChartPainter.h"
 #include "PowerChart.h"
+#include "SvgDrawing.h"
 #include "SweepChart.h"
 
 namespace tessil {
@@ -144,6 +145,12 @@ TEST(ChartPainter, PngPicturesAreWrittenWholeOrNotAtAll) {
   // Written again smaller: the old picture is replaced whole.
   ASSERT_TRUE(gdiplus::WriteChartPng(chart, 0, 0, path, reason)) << reason;
   EXPECT_EQ(BigEndian(Bytes(path), 16), static_cast<std::uint32_t>(chart.Width));
+
+  // The SVG beside it, the very text every other front end writes.
+  const std::wstring svgPath = folder + L"\\power.svg";
+  ASSERT_TRUE(gdiplus::WriteChartSvg(chart, svgPath, reason)) << reason;
+  EXPECT_EQ(Bytes(svgPath), svg::Document(chart));
+  DeleteFileW(svgPath.c_str());
 
   // Into a folder that does not exist: refused with the reason, nothing left.
   const std::wstring missing = folder + L"\\missing\\power.png";
