@@ -210,6 +210,13 @@ background+=("$hung")
 timeout 60 "$wine_run" "$foreign" wait TEcoSim 60 >/dev/null 2>&1
 sleep 5
 kill -INT "$hung" 2>/dev/null
+# Where Wine starts the program through start.exe without a terminal, the
+# signal to start.exe reaches no console: tessil-cli.exe's own process gets
+# it too (found by its program file's Windows path).
+own_exe="Z:$(cd "$own" && pwd -P | tr / '\\')\\tessil-cli.exe"
+for pid in $(pgrep -f 'tessil-cli\.exe run'); do
+  if tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -qF "$own_exe run"; then kill -INT "$pid" 2>/dev/null; fi
+done
 ended=no
 for _ in $(seq 1 90); do
   if ! kill -0 "$hung" 2>/dev/null; then

@@ -22,7 +22,7 @@ struct EcoSimLimits {
   // How long the run may go on once Cancel has been pressed, for an EcoSim
   // that no longer answers; EcoSim is then ended. With the end of EcoSim and
   // of Tessil after it, a Cancel ends within 9 seconds.
-  double CancelGraceSeconds = 6.0;
+  double CancelGraceSeconds = 5.0;
   // How long EcoSim's resize dialog may stay open after "&OK" before the
   // size counts as refused.
   double ResizeRefusedSeconds = 10.0;

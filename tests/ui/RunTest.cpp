@@ -206,6 +206,25 @@ TEST(Run, AnEcoSimFailureBringsBackTheMainWindowSayingNoResultsWereProduced) {
   EXPECT_EQ(h.Ended, 0);
 }
 
+TEST(Run, TheResultsOpenBeforeEcoSimIsClosedAndAFailedCloseIsSaidOverThem) {
+  SmallStudy h;
+  bool resultsOpen = false;
+  ObservedAutomation::Observed.OnRelease = [&] {
+    resultsOpen = h.Main->ResultsWindow() != nullptr;
+    throw EcoSimNotClosed("EcoSim did not close within 60 seconds.");
+  };
+  h.Run();
+  EXPECT_TRUE(resultsOpen) << "an EcoSim that will not close cannot cost the results";
+  ASSERT_NE(h.Main->ResultsWindow(), nullptr);
+  EXPECT_EQ(h.Main->ResultsWindow()->Report(), ExpectedReport(*h.Main));
+  ASSERT_EQ(h.Boxes.Texts().size(), 1);
+  EXPECT_EQ(h.Boxes.Texts().front().toStdString(),
+            "EcoSim could not be closed: EcoSim did not close within 60 seconds. Tessil ended it.\n\nThe results are "
+            "complete.");
+  EXPECT_EQ(ObservedAutomation::Observed.Released, 1);
+  EXPECT_EQ(h.Settings.NumRows, 0);
+}
+
 TEST(Run, AMissingEcoSimProgramIsReportedAndEndsTheProgramAfterTheFinish) {
   MainWindowHarness h;
   ObservedAutomation::Observed.OnPrepare = [] { throw EcoSimProgramMissing(); };

@@ -44,6 +44,7 @@ void ObservedAutomation::EnterMatrix(const PresenceAbsenceMatrix& matrix) {
 void ObservedAutomation::ReleaseEcoSim() {
   ++Observed.Released;
   inner_->ReleaseEcoSim();
+  if (Observed.OnRelease) Observed.OnRelease();
 }
 
 DesktopAutomationFactory ObservedInProcess() {

@@ -82,6 +82,7 @@ class ObservedAutomation final : public EcoSimAutomation {
     int Entered = 0;
     std::function<void()> OnPrepare;                              // may throw
     std::function<void(int entered, QWidget* progress)> OnEnter;  // may throw
+    std::function<void()> OnRelease;                              // may throw
   };
   static Script Observed;  // one run at a time
 

@@ -84,11 +84,22 @@ struct Listing {
   bool Close = false;
 };
 
-// A top-level window of any class with a "Cancel" button: a question.
-BOOL CALLBACK FindQuestion(HWND window, LPARAM data) {
-  if (FindWindowExA(window, nullptr, "TButton", "Cancel") == nullptr) return TRUE;
+// A "Cancel" button. Its class is another process's own: compared by name,
+// as FindWindowExA finds only classes this process knows.
+BOOL CALLBACK FindCancel(HWND window, LPARAM data) {
+  char className[256] = {};
+  char text[64] = {};
+  GetClassNameA(window, className, sizeof className);
+  GetWindowTextA(window, text, sizeof text);
+  if (lstrcmpiA(className, "TButton") != 0 || lstrcmpA(text, "Cancel") != 0) return TRUE;
   *reinterpret_cast<bool*>(data) = true;
   return FALSE;
+}
+
+// A top-level window of any class with a "Cancel" button: a question.
+BOOL CALLBACK FindQuestion(HWND window, LPARAM data) {
+  EnumChildWindows(window, FindCancel, data);
+  return *reinterpret_cast<bool*>(data) ? FALSE : TRUE;
 }
 
 BOOL CALLBACK Visit(HWND window, LPARAM data) {
