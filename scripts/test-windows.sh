@@ -104,4 +104,9 @@ echo "PASS: $zip holds tessil-cli.exe and README-Windows.txt only; its program p
 echo "== windows: end to end against the Win32 stand-in"
 scripts/test-windows-e2e.sh build/windows "$linux"
 
+echo "== windows: a stricter and a 32-bit stand-in, folders named in any language"
+cmake --preset windows-i686 >/dev/null
+cmake --build --preset windows-i686 -j "$jobs"
+scripts/test-windows-strict.sh build/windows build/windows-i686 "$linux"
+
 echo "== windows: done in $(($(date +%s) - started)) s"
