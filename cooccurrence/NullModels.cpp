@@ -110,7 +110,9 @@ class SiteSubsets {
     }
   }
   std::uint64_t Count(int n, int count) const { return start_[n][count + 1] - start_[n][count]; }
-  std::uint64_t At(int n, int count, std::uint64_t index) const { return masks_[static_cast<std::size_t>(start_[n][count] + index)]; }
+  std::uint64_t At(int n, int count, std::uint64_t index) const {
+    return masks_[static_cast<std::size_t>(start_[n][count] + index)];
+  }
 
  private:
   std::vector<std::uint16_t> masks_;

@@ -104,6 +104,11 @@ echo "PASS: $zip holds tessil.exe, tessil-cli.exe, Tessil Help.chm and README-Wi
 echo "== windows: end to end against the Win32 stand-in"
 scripts/test-windows-e2e.sh build/windows "$linux"
 
+echo "== windows: a stricter and a 32-bit stand-in, folders named in any language"
+cmake --preset windows-i686 >/dev/null
+cmake --build --preset windows-i686 -j "$jobs"
+scripts/test-windows-strict.sh build/windows build/windows-i686 "$linux"
+
 echo "== windows: the desktop program, driven through its windows"
 desktop_started=$(date +%s)
 scripts/test-windows-desktop.sh build/windows "$linux" "$zip"

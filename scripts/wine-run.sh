@@ -35,4 +35,15 @@ if [ ! -f "$ready" ]; then
   ) 9>"$WINEPREFIX.lock"
 fi
 
-exec wine "$@"
+# With 32-bit Wine installed, Debian's `wine` starts every program through
+# the 32-bit loader, and a 64-bit program started so never receives the
+# SIGINT sent to that loader (Ctrl-C would be lost): a 64-bit program is
+# started by the 64-bit loader itself. It starts 32-bit programs as usual.
+loader=wine
+if [ -x /usr/lib/wine/wine64 ] && [ -f "${1:-}" ]; then
+  header=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
+  if [ -n "$header" ] && [ "$(od -An -tx2 -j$((header + 4)) -N2 "$1" 2>/dev/null | tr -d ' ')" = 8664 ]; then
+    loader=/usr/lib/wine/wine64
+  fi
+fi
+exec "$loader" "$@"
