@@ -43,8 +43,17 @@ WindowProtocolEcoSim::Wait::Wait(WindowProtocolEcoSim& ecosim, std::string_view 
     : ecosim_(ecosim), what_(what), limit_(limit), start_(limit > 0.0 ? ecosim.windows_.MonotonicSeconds() : 0.0) {}
 
 void WindowProtocolEcoSim::Wait::ProcessMessages() {
-  // A message refused for want of rights has no effect to wait for.
-  if (ecosim_.windows_.MessagesRefused()) throw EcoSimHigherRights();
+  // A message refused for want of rights has no effect to wait for. An
+  // EcoSim that is ending refuses every message too: when its end follows
+  // at once, the end is what happened.
+  if (ecosim_.windows_.MessagesRefused()) {
+    const double until = ecosim_.windows_.MonotonicSeconds() + 1.0;
+    while (!ecosim_.windows_.StartedProgramEnded() && ecosim_.windows_.MonotonicSeconds() < until) {
+      ecosim_.windows_.WaitForMessages(WaitPassMilliseconds);
+    }
+    ecosim_.CheckEcoSimRunning();
+    throw EcoSimHigherRights();
+  }
   ecosim_.windows_.ProcessPendingMessages();
   ecosim_.CheckEcoSimRunning();
   ecosim_.CheckCancel();
