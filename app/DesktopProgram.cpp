@@ -1,13 +1,6 @@
 #include "DesktopProgram.h"
 
 #include <QCoreApplication>
-#ifdef _WIN32
-#include <QPointer>
-#include <QWidget>
-
-#include "WindowProtocolEcoSim.h"
-#endif
-
 #include "HelpPages.h"
 #include "InProcessEcoSim.h"
 #include "StandInAutomation.h"
@@ -30,23 +23,6 @@ DesktopAutomationFactory WindowProtocolAutomation(standin::StandInAutomation& wi
     return windows.MakeAutomation(settings, inputs, host, progressWindow, [&link] { return link.CancelRequested(); });
   };
 }
-
-#ifdef _WIN32
-DesktopAutomationFactory WindowProtocolAutomation(WindowSystem& windows, std::filesystem::path programFolder) {
-  return [&windows, programFolder](RunSettings& settings, const RunInputs& inputs, AutomationHost& host,
-                                   const ProgressLink& link, QWidget* progressWindow) -> MadeAutomation {
-    // The progress window may go before the automation does. Its native
-    // window is the one EcoSim's windows are placed beside.
-    QPointer<QWidget> progress(progressWindow);
-    return std::make_unique<WindowProtocolEcoSim>(
-        windows, settings, inputs, &host,
-        [progress] {
-          return progress.isNull() ? NoWindow : static_cast<WindowHandle>(progress->winId() & 0xFFFFFFFFu);
-        },
-        programFolder, [&link] { return link.CancelRequested(); });
-  };
-}
-#endif
 
 DesktopProgram::DesktopProgram(DesktopAutomationFactory automation) : help_(HelpPagesFolder()) {
   main_ = std::make_unique<frmMain>(

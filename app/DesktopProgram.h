@@ -23,11 +23,6 @@ DesktopAutomationFactory InProcessAutomation();
 // The window protocol driving the stand-in EcoSim, as the program does by
 // default. `windows` must outlive every run.
 DesktopAutomationFactory WindowProtocolAutomation(standin::StandInAutomation& windows);
-#ifdef _WIN32
-// The window protocol driving EcoSim itself, EcoSim/EcoSim700.exe in
-// `programFolder`, through a window system that must outlive every run.
-DesktopAutomationFactory WindowProtocolAutomation(WindowSystem& windows, std::filesystem::path programFolder);
-#endif
 
 class DesktopProgram {
  public:

@@ -167,7 +167,7 @@ bool CheckEcoSimTexts(EcoSimTestOptions& o, std::ostream& err) {
 }
 
 bool WriteFile(const std::string& path, const std::string& bytes, std::ostream& err) {
-  if (const std::error_code error = ReplaceFile(path, bytes)) {
+  if (const std::error_code error = ReplaceFile(Utf8Path(path), bytes)) {
     err << "tessil-cli: cannot write \"" << path << "\": " << WriteErrorReason(error) << "\n";
     return false;
   }
@@ -195,7 +195,7 @@ bool RefuseSharedOutputs(const std::vector<std::pair<std::string, std::string>>&
   for (std::size_t a = 0; a < outputs.size(); ++a) {
     for (std::size_t b = a + 1; b < outputs.size(); ++b) {
       if (outputs[a].second.empty() || outputs[b].second.empty()) continue;
-      if (SameFile(outputs[a].second, outputs[b].second)) {
+      if (SameFile(Utf8Path(outputs[a].second), Utf8Path(outputs[b].second))) {
         err << "tessil-cli: " << outputs[a].first << " and " << outputs[b].first << " name the same file \""
             << outputs[b].second << "\"; give each its own file.\n";
         return true;
@@ -446,7 +446,7 @@ int Test(const std::string& path, const std::string& header, const std::string& 
     picture.IndexName = std::string(Caption(options.Index));
     // The file's own name, not its folder: a saved picture shows nothing of
     // the machine it was made on.
-    picture.Title = picture.IndexName + " of " + std::filesystem::path(path).filename().string() + ", rows " +
+    picture.Title = picture.IndexName + " of " + Utf8Path(path).filename().string() + ", rows " +
                     std::string(Caption(options.RowConstraint)) + ", columns " +
                     std::string(Caption(options.ColumnConstraint)) +
                     (options.IsFixedFixed() ? ", " + std::string(Caption(options.Algorithm)) : std::string());

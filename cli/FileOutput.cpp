@@ -41,10 +41,10 @@ std::unique_ptr<std::FILE, CloseFile> CreateBeside(const fs::path& target, fs::p
   std::mt19937 names(device());
   for (int attempt = 0; attempt < 100; ++attempt) {
     created = target;
-    created.replace_filename("." + target.filename().string() + ".tmp-" + std::to_string(names() % 1000000));
+    created.replace_filename(Utf8Path("." + target.filename().string() + ".tmp-" + std::to_string(names() % 1000000)));
     errno = 0;
     // "x": never open a file that is already there.
-    std::unique_ptr<std::FILE, CloseFile> file(std::fopen(created.string().c_str(), "wbx"));
+    std::unique_ptr<std::FILE, CloseFile> file(OpenFile(created, "wbx"));
     if (file) return file;
     if (errno != EEXIST) {
       error = LastError();
@@ -70,6 +70,17 @@ std::error_code MissingFolderReason(const fs::path& target) {
 }
 
 }  // namespace
+
+fs::path Utf8Path(std::string_view text) { return fs::path(std::u8string(text.begin(), text.end())); }
+
+std::FILE* OpenFile(const fs::path& path, const char* mode) {
+#if defined(_WIN32)
+  const std::string narrow(mode);
+  return _wfopen(path.c_str(), std::wstring(narrow.begin(), narrow.end()).c_str());
+#else
+  return std::fopen(path.c_str(), mode);
+#endif
+}
 
 std::string WriteErrorReason(std::error_code error) {
   using std::errc;

@@ -17,6 +17,14 @@ namespace tessil::cli {
 // folder, not a file", or the system's own description of anything else.
 std::string WriteErrorReason(std::error_code error);
 
+// A path from text in UTF-8, as every path given on the command line or
+// read from a file is held inside Tessil. (A path built from a plain string
+// reads it in the ANSI code page on Windows, which cannot hold most names.)
+std::filesystem::path Utf8Path(std::string_view text);
+
+// Opens a file by a path in any language (_wfopen on Windows).
+std::FILE* OpenFile(const std::filesystem::path& path, const char* mode);
+
 // Writes the bytes to a new file beside the target and renames it over the
 // target once every byte is on disk, so that the target holds either its old
 // contents or the new ones, never a fragment. On failure the new file is

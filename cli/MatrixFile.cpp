@@ -1,5 +1,7 @@
 #include "MatrixFile.h"
 
+#include "FileOutput.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -486,12 +488,12 @@ MatrixFile ParseMatrixText(std::string_view text, const MatrixReadOptions& optio
 MatrixFile ReadMatrixFile(const std::string& path, const MatrixReadOptions& options) {
   if (Interrupted(options)) throw MatrixFileInterrupted();
   std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) throw std::runtime_error(IsADirectory(path));
+  if (std::filesystem::is_directory(Utf8Path(path), ignored)) throw std::runtime_error(IsADirectory(path));
   LineSplitter lines(options);
   const std::size_t chunk = std::max<std::size_t>(options.Chunk, 1);
   const auto buffer = std::make_unique<char[]>(chunk);
 #ifdef _WIN32
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = OpenFile(Utf8Path(path), "rb");
   if (file == nullptr) throw std::runtime_error(CannotOpen(path, errno));
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
   for (;;) {

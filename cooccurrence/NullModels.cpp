@@ -110,7 +110,9 @@ class SiteSubsets {
     }
   }
   std::uint64_t Count(int n, int count) const { return start_[n][count + 1] - start_[n][count]; }
-  std::uint64_t At(int n, int count, std::uint64_t index) const { return masks_[start_[n][count] + index]; }
+  std::uint64_t At(int n, int count, std::uint64_t index) const {
+    return masks_[static_cast<std::size_t>(start_[n][count] + index)];
+  }
 
  private:
   std::vector<std::uint16_t> masks_;
@@ -648,8 +650,8 @@ bool KnightsTourModel::Draw(RandomBits& rng) {
     Tick(check_, 16);
     // While cells are wanted, some species and some site still need them.
     assert(!needyRows_.empty() && !needyCols_.empty());
-    const int i = needyRows_[rng.Below(needyRows_.size())];
-    const int k = needyCols_[rng.Below(needyCols_.size())];
+    const int i = needyRows_[static_cast<std::size_t>(rng.Below(needyRows_.size()))];
+    const int k = needyCols_[static_cast<std::size_t>(rng.Below(needyCols_.size()))];
     if (!matrix_.Get(i, k)) {
       matrix_.Set(i, k, true);
       const std::int32_t cell = i * n + k;

@@ -461,7 +461,8 @@ TrialSwapper::TrialSwapper(const Incidence& m, StopCheck* check, bool pairTable)
     }
     if (sum > 0 && sum <= PairTableLimit) {
       Tick(check, static_cast<std::int64_t>(sum + species_ * species_));
-      pairTable_.reserve(sum);
+      // Within the limit, which a 32-bit size holds too.
+      pairTable_.reserve(static_cast<std::size_t>(sum));
       for (std::size_t a = 0; a < totals.size(); ++a) {
         for (std::size_t b = a + 1; b < totals.size(); ++b) {
           const std::int64_t ra = totals[a], rb = totals[b];

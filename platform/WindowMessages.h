@@ -24,6 +24,7 @@ inline constexpr std::uint32_t TCM_SETCURFOCUS = 0x1330;
 // Virtual keys.
 inline constexpr std::uintptr_t VK_TAB = 0x09;
 inline constexpr std::uintptr_t VK_SPACE = 0x20;
+inline constexpr std::uintptr_t VK_SHIFT = 0x10;
 
 // Extended style and layered windows.
 inline constexpr int GWL_EXSTYLE = -20;

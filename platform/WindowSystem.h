@@ -80,6 +80,14 @@ class WindowSystem {
                             std::uint32_t flags) = 0;
   virtual bool ShowWindow(WindowHandle window, int command) = 0;
   virtual bool SetForegroundWindow(WindowHandle window) = 0;
+  // Whether the thread that owns `window` sees the key held down, as
+  // GetKeyState reads it there: a grid takes Tab's direction from Shift so.
+  // Only read, never set. A window system without keys of its own: false.
+  virtual bool IsKeyDownFor(WindowHandle /*window*/, std::uintptr_t /*virtualKey*/) { return false; }
+  // Whether the system has refused a message to the started program for
+  // want of rights: Windows drops the messages of a program to one that runs
+  // with higher rights (as administrator). Stays true once seen.
+  virtual bool MessagesRefused() { return false; }
 
   // Called on every pass while a send waits for the other program's answer.
   // An exception from it abandons the send and leaves it: the message is

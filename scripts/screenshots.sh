@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 
 # TESSIL_BUILD names another build folder of the release preset.
 build="${TESSIL_BUILD:-build/release}"
-bash scripts/install-deps.sh >&2
+bash scripts/install-deps.sh --test >&2
 cmake --preset release -B "$build" >/dev/null
 cmake --build "$build" --target tessil tessil-screenshots -j "$(nproc 2>/dev/null || echo 2)" >&2
 

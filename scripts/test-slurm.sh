@@ -12,7 +12,7 @@
 #   scripts/test-slurm.sh [TESSIL_CLI]      (default build/ci/bin/tessil-cli)
 #
 # Needs root and Debian's slurmd, slurmctld, slurm-client and munge
-# (scripts/install-deps.sh); without them it says why in one line and passes.
+# (scripts/install-deps.sh --test); without them it says why in one line and passes.
 # It stops the daemons it started, by their process ids, on every way out.
 set -euo pipefail
 # A program named on the command line is found from where the test was run.
@@ -38,7 +38,7 @@ skip() {
 [ "$(id -u)" -eq 0 ] || skip "starting Slurm's daemons needs root (this user is $(id -un))."
 for program in munged mungekey munge unmunge runuser slurmctld slurmd sbatch squeue sinfo scontrol scancel; do
   command -v "$program" >/dev/null 2>&1 ||
-    skip "$program is not installed (scripts/install-deps.sh installs Slurm and munge)."
+    skip "$program is not installed (scripts/install-deps.sh --test installs Slurm and munge)."
 done
 # A machine that is already a Slurm node or controller is not ours to borrow.
 for pid in $(pgrep -x slurmctld) $(pgrep -x slurmd); do

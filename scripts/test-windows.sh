@@ -93,15 +93,25 @@ mkdir "$scratch/unpacked"
 cmake -E chdir "$scratch/unpacked" cmake -E tar xf "$(pwd)/$zip"
 folder=$(ls -d "$scratch"/unpacked/Tessil-*)
 contents=$(cd "$folder" && find . -type f | LC_ALL=C sort | tr '\n' ' ')
-if [ "$contents" != "./README-Windows.txt ./Tessil Help.chm ./tessil-cli.exe " ]; then
+if [ "$contents" != "./README-Windows.txt ./Tessil Help.chm ./tessil-cli.exe ./tessil.exe " ]; then
   echo "FAIL: the ZIP holds: $contents"
   exit 1
 fi
 scripts/wine-run.sh "$folder/tessil-cli.exe" run >"$scratch/unpacked.txt"
 cmp "$scratch/linux.txt" "$scratch/unpacked.txt"
-echo "PASS: $zip holds tessil-cli.exe, Tessil Help.chm and README-Windows.txt only; its program prints the Linux report"
+echo "PASS: $zip holds tessil.exe, tessil-cli.exe, Tessil Help.chm and README-Windows.txt only; its program prints the Linux report"
 
 echo "== windows: end to end against the Win32 stand-in"
 scripts/test-windows-e2e.sh build/windows "$linux"
+
+echo "== windows: a stricter and a 32-bit stand-in, folders named in any language"
+cmake --preset windows-i686 >/dev/null
+cmake --build --preset windows-i686 -j "$jobs"
+scripts/test-windows-strict.sh build/windows build/windows-i686 "$linux"
+
+echo "== windows: the desktop program, driven through its windows"
+desktop_started=$(date +%s)
+scripts/test-windows-desktop.sh build/windows "$linux" "$zip"
+echo "   desktop checks: $(($(date +%s) - desktop_started)) s"
 
 echo "== windows: done in $(($(date +%s) - started)) s"

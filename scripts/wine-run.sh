@@ -15,8 +15,10 @@ export LC_ALL="${TESSIL_WINE_LOCALE:-C.UTF-8}"
 unset DISPLAY WAYLAND_DISPLAY
 
 # The marker names the set-up below; a prefix made by an older set-up is
-# brought up to date.
-ready="$WINEPREFIX/.tessil-ready-2"
+# brought up to date. A prefix made before 32-bit Wine (wine32:i386) was
+# installed lacks the 32-bit system folder that a 32-bit program needs, so
+# this set-up (3) is the first that expects it.
+ready="$WINEPREFIX/.tessil-ready-3"
 if [ ! -f "$ready" ]; then
   mkdir -p "$WINEPREFIX"
   (
@@ -33,4 +35,15 @@ if [ ! -f "$ready" ]; then
   ) 9>"$WINEPREFIX.lock"
 fi
 
-exec wine "$@"
+# With 32-bit Wine installed, Debian's `wine` starts every program through
+# the 32-bit loader, and a 64-bit program started so never receives the
+# SIGINT sent to that loader (Ctrl-C would be lost): a 64-bit program is
+# started by the 64-bit loader itself. It starts 32-bit programs as usual.
+loader=wine
+if [ -x /usr/lib/wine/wine64 ] && [ -f "${1:-}" ]; then
+  header=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
+  if [ -n "$header" ] && [ "$(od -An -tx2 -j$((header + 4)) -N2 "$1" 2>/dev/null | tr -d ' ')" = 8664 ]; then
+    loader=/usr/lib/wine/wine64
+  fi
+fi
+exec "$loader" "$@"

@@ -9,22 +9,11 @@
 #include <string>
 #include <string_view>
 
+#include "WindowServices.h"
+
 class QWidget;
 
 namespace tessil {
-
-inline constexpr std::string_view HelpFile = "Tessil Help.chm";
-inline constexpr std::string_view GettingStartedTopic = "Getting Started.htm";
-inline constexpr std::string_view ResultsTopic = "Results.htm";
-
-class HelpViewer {
- public:
-  virtual ~HelpViewer() = default;
-  // Opens the topic of the help file, or reports nothing when either is missing.
-  virtual void ShowHelpTopic(std::string_view file, std::string_view topic) = 0;
-  // Closes every help window opened so far.
-  virtual void CloseAllHelp() = 0;
-};
 
 class HelpBrowserWindow;
 

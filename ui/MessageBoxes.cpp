@@ -27,4 +27,10 @@ bool QtMessageBoxes::AskYesNo(QWidget* owner, const QString& text) {
   return box.exec() == QMessageBox::Yes;
 }
 
+QString FromRules(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+void OwnedMessages::Inform(std::string_view text) { boxes_.Inform(owner_, FromRules(text)); }
+
+bool OwnedMessages::AskYesNo(std::string_view text) { return boxes_.AskYesNo(owner_, FromRules(text)); }
+
 }  // namespace tessil

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <QString>
+#include <string_view>
+
+#include "WindowServices.h"
 
 class QWidget;
 
@@ -27,5 +30,21 @@ class QtMessageBoxes final : public MessageBoxes {
   void Inform(QWidget* owner, const QString& text) override;
   bool AskYesNo(QWidget* owner, const QString& text) override;
 };
+
+// The window rules' message boxes, shown through the service and owned by one
+// window.
+class OwnedMessages final : public UserMessages {
+ public:
+  OwnedMessages(MessageBoxes& boxes, QWidget* owner) : boxes_(boxes), owner_(owner) {}
+  void Inform(std::string_view text) override;
+  bool AskYesNo(std::string_view text) override;
+
+ private:
+  MessageBoxes& boxes_;
+  QWidget* owner_;
+};
+
+// A text of the window rules (UTF-8) as the toolkit shows it.
+QString FromRules(std::string_view text);
 
 }  // namespace tessil

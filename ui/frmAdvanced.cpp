@@ -5,15 +5,11 @@
 #include <QStyle>
 #include <algorithm>
 
-#include "MessageBoxes.h"
-#include "Validation.h"
 #include "WindowPictures.h"
 
 namespace tessil {
 
 namespace {
-
-QString FromView(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 // Selects the whole text whenever the box receives the focus, so that
 // typing replaces it.
@@ -65,7 +61,7 @@ void frmAdvanced::WidenForLargestValue(const TitledGroup& group) {
 }
 
 frmAdvanced::frmAdvanced(RunSettings& settings, MessageBoxes& boxes, QWidget* owner)
-    : QDialog(owner), settings_(settings), boxes_(boxes), owner_(owner) {
+    : QDialog(owner), owner_(owner), messages_(boxes, owner), rules_(settings, messages_) {
   setObjectName(QStringLiteral("frmAdvanced"));
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Tessil -- Options"));
@@ -107,9 +103,11 @@ frmAdvanced::frmAdvanced(RunSettings& settings, MessageBoxes& boxes, QWidget* ow
   setTabOrder(txt1_, txt2_);
   WidenForLargestValue(group);
 
-  // The fields are 0 until first chosen; the boxes then keep their defaults.
-  if (settings_.NumIterations != 0) txt1_->setText(QString::number(settings_.NumIterations));
-  if (settings_.RandomSeed != 0) txt2_->setText(QString::number(settings_.RandomSeed));
+  txt1_->setText(FromRules(rules_.IterationsText()));
+  txt2_->setText(FromRules(rules_.SeedText()));
+  connect(txt1_, &QLineEdit::textChanged, this,
+          [this](const QString& text) { rules_.TypeIterations(text.toStdString()); });
+  connect(txt2_, &QLineEdit::textChanged, this, [this](const QString& text) { rules_.TypeSeed(text.toStdString()); });
 
   connect(cmd1_, &QPushButton::clicked, this, &frmAdvanced::cmd1_Click);
   connect(cmd2_, &QPushButton::clicked, this, &QDialog::reject);
@@ -132,28 +130,12 @@ void frmAdvanced::cmd1_Click() {
   // texts as the user left them when a value is refused or the user would
   // rather correct it.
   hide();
-  const SimulationOptions checked = CheckSimulationOptions(txt1_->text().toStdString(), txt2_->text().toStdString());
-  auto comeBack = [this] {
-    show();
-    cmd1_->setFocus(Qt::OtherFocusReason);
-  };
-  if (checked.Refusal == message::IterationsPositive) {
-    boxes_.Inform(owner_, FromView(message::IterationsPositive));
-    comeBack();
+  if (rules_.Ok() == AdvancedPresenter::Outcome::Stored) {
+    accept();
     return;
   }
-  if (checked.AsksToContinue && !boxes_.AskYesNo(owner_, FromView(message::FewIterations))) {
-    comeBack();
-    return;
-  }
-  if (!checked.Refusal.empty()) {
-    boxes_.Inform(owner_, QString::fromStdString(checked.Refusal));
-    comeBack();
-    return;
-  }
-  settings_.NumIterations = checked.NumIterations;
-  settings_.RandomSeed = checked.RandomSeed;
-  accept();
+  show();
+  cmd1_->setFocus(Qt::OtherFocusReason);
 }
 
 }  // namespace tessil

@@ -8,11 +8,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "AdvancedRules.h"
+#include "MessageBoxes.h"
 #include "Public_Declarations.h"
 
 namespace tessil {
 
-class MessageBoxes;
 struct TitledGroup;
 
 class frmAdvanced final : public QDialog {
@@ -28,9 +29,9 @@ class frmAdvanced final : public QDialog {
   void cmd1_Click();
   void WidenForLargestValue(const TitledGroup& group);
 
-  RunSettings& settings_;
-  MessageBoxes& boxes_;
   QWidget* owner_;
+  OwnedMessages messages_;
+  AdvancedPresenter rules_;
   QLineEdit* txt1_ = nullptr;
   QLineEdit* txt2_ = nullptr;
   QPushButton* cmd1_ = nullptr;

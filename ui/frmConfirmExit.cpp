@@ -9,14 +9,15 @@
 
 namespace tessil {
 
-frmConfirmExit::frmConfirmExit(QWidget* owner) : QDialog(owner) {
+frmConfirmExit::frmConfirmExit(QWidget* owner, ExitPresenter& rules) : QDialog(owner), rules_(rules) {
   setObjectName(QStringLiteral("frmConfirmExit"));
   setWindowTitle(QStringLiteral("Tessil"));
   setFixedSize(185, 90);
   SetBackgroundPicture(this, GradientPicture(QSize(185, 90)));
   setFont(SansSerifFont(13));
 
-  auto* lbl1 = new QLabel(QStringLiteral("Exit Tessil?"), this);
+  auto* lbl1 =
+      new QLabel(QString::fromLatin1(ExitQuestionText.data(), static_cast<qsizetype>(ExitQuestionText.size())), this);
   lbl1->setObjectName(QStringLiteral("lbl1"));
   lbl1->setGeometry(22, 16, 129, 25);
   lbl1->setFont(SansSerifFont(14, true));
@@ -48,11 +49,14 @@ void frmConfirmExit::Ask() {
 }
 
 void frmConfirmExit::cmd1_Click() {
-  tag_ = ExitTag;
   hide();
+  rules_.Yes();
 }
 
-void frmConfirmExit::cmd2_Click() { hide(); }
+void frmConfirmExit::cmd2_Click() {
+  hide();
+  rules_.No();
+}
 
 void frmConfirmExit::hideEvent(QHideEvent* event) {
   QDialog::hideEvent(event);

@@ -5,22 +5,23 @@
 
 #include <QDialog>
 #include <QPushButton>
-#include <QString>
+#include <string>
+
+#include "ExitRules.h"
 
 namespace tessil {
-
-inline const QString ExitTag = QStringLiteral("Exit");
 
 class frmConfirmExit final : public QDialog {
   Q_OBJECT
  public:
-  explicit frmConfirmExit(QWidget* owner);
+  // The rules keep the answer and end the program on Yes.
+  frmConfirmExit(QWidget* owner, ExitPresenter& rules);
   ~frmConfirmExit() override;
 
   // Shows the question modal over its owner without waiting for the answer;
   // Hidden is emitted once it has been answered.
   void Ask();
-  const QString& Tag() const { return tag_; }
+  const std::string& Tag() const { return rules_.Tag(); }
 
  signals:
   void Hidden();
@@ -32,7 +33,7 @@ class frmConfirmExit final : public QDialog {
   void cmd1_Click();
   void cmd2_Click();
 
-  QString tag_;
+  ExitPresenter& rules_;
   QPushButton* cmd1_ = nullptr;
   QPushButton* cmd2_ = nullptr;
 };

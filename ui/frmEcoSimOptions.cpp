@@ -28,17 +28,17 @@ QRadioButton* frmEcoSimOptions::AddOption(QWidget* frame, const char* name, std:
 
 template <typename Choice>
 frmEcoSimOptions::Group frmEcoSimOptions::GroupOf(Choice EcoSimTestOptions::*field,
+                                                  void (EcoSimOptionsPresenter::*choose)(Choice),
                                                   std::vector<QRadioButton*> options) {
   return {std::move(options),
-          [field](EcoSimTestOptions& o, std::string_view caption) {
-            if (const std::optional<Choice> chosen = FromCaption<Choice>(caption)) o.*field = *chosen;
+          [choose](EcoSimOptionsPresenter& rules, std::string_view caption) {
+            if (const std::optional<Choice> chosen = FromCaption<Choice>(caption)) (rules.*choose)(*chosen);
           },
           [field](const EcoSimTestOptions& o) { return Caption(o.*field); }};
 }
 
-frmEcoSimOptions::frmEcoSimOptions(QWidget* mainWindow, MessageBoxes& boxes,
-                                   std::function<void(const std::string&)> writeSummary)
-    : QDialog(nullptr), main_(mainWindow), boxes_(boxes), writeSummary_(std::move(writeSummary)) {
+frmEcoSimOptions::frmEcoSimOptions(QWidget* mainWindow, MessageBoxes& boxes, EcoSimOptionsPresenter& rules)
+    : QDialog(nullptr), main_(mainWindow), boxes_(boxes), rules_(rules) {
   setObjectName(QStringLiteral("frmEcoSimOptions"));
   setWindowTitle(QStringLiteral("Tessil -- EcoSim Options"));
   setWindowIcon(QIcon(QPixmap::fromImage(TessilLogo())));
@@ -94,18 +94,17 @@ frmEcoSimOptions::frmEcoSimOptions(QWidget* mainWindow, MessageBoxes& boxes,
   const int sitesWide = Twips(1695) - Twips(240) - 4;
   auto* opt18 = AddOption(emptySites_.Frame, "opt18", Caption(EmptySiteTreatment::Include), 240, 240, sitesWide);
   auto* opt19 = AddOption(emptySites_.Frame, "opt19", Caption(EmptySiteTreatment::Exclude), 240, 720, sitesWide);
-  indexOptions_ = {opt7, opt8, opt9, opt10};
 
   auto* label1 = new QLabel(QStringLiteral("Number of iterations:"), iterations.Frame);
   label1->setObjectName(QStringLiteral("Label1"));
   label1->setGeometry(Twips(240), Twips(240) - 2, Twips(2520) - Twips(240) - 4, OptionHeight);
-  txt1_ = new QLineEdit(FromView(committed_.EcoSimIterations), iterations.Frame);
+  txt1_ = new QLineEdit(FromView(rules_.Working().EcoSimIterations), iterations.Frame);
   txt1_->setObjectName(QStringLiteral("txt1"));
   txt1_->setGeometry(Twips(2520), Twips(120), 121, 22);
   auto* label2 = new QLabel(QStringLiteral("Random number seed:"), iterations.Frame);
   label2->setObjectName(QStringLiteral("Label2"));
   label2->setGeometry(Twips(240), Twips(720) + 1, Twips(2520) - Twips(240) - 4, OptionHeight);
-  txt2_ = new QLineEdit(FromView(committed_.EcoSimSeed), iterations.Frame);
+  txt2_ = new QLineEdit(FromView(rules_.Working().EcoSimSeed), iterations.Frame);
   txt2_->setObjectName(QStringLiteral("txt2"));
   txt2_->setGeometry(Twips(2520), Twips(720), 121, 22);
 
@@ -118,78 +117,75 @@ frmEcoSimOptions::frmEcoSimOptions(QWidget* mainWindow, MessageBoxes& boxes,
   cmd2_->setGeometry(TwipsRect(1920, 5040, 1095, 375));
 
   groups_ = {
-      GroupOf(&EcoSimTestOptions::RowConstraint, {opt1, opt2, opt3}),
-      GroupOf(&EcoSimTestOptions::ColumnConstraint, {opt4, opt5, opt6}),
-      GroupOf(&EcoSimTestOptions::Index, {opt7, opt8, opt9, opt10}),
-      GroupOf(&EcoSimTestOptions::Algorithm, {opt11, opt12, opt13}),
-      GroupOf(&EcoSimTestOptions::DegenerateMatrices, {opt14, opt15, opt16, opt17}),
-      GroupOf(&EcoSimTestOptions::EmptySites, {opt18, opt19}),
+      GroupOf(&EcoSimTestOptions::RowConstraint, &EcoSimOptionsPresenter::ChooseRowConstraint, {opt1, opt2, opt3}),
+      GroupOf(&EcoSimTestOptions::ColumnConstraint, &EcoSimOptionsPresenter::ChooseColumnConstraint,
+              {opt4, opt5, opt6}),
+      GroupOf(&EcoSimTestOptions::Index, &EcoSimOptionsPresenter::ChooseIndex, {opt7, opt8, opt9, opt10}),
+      GroupOf(&EcoSimTestOptions::Algorithm, &EcoSimOptionsPresenter::ChooseAlgorithm, {opt11, opt12, opt13}),
+      GroupOf(&EcoSimTestOptions::DegenerateMatrices, &EcoSimOptionsPresenter::ChooseDegenerateMatrices,
+              {opt14, opt15, opt16, opt17}),
+      GroupOf(&EcoSimTestOptions::EmptySites, &EcoSimOptionsPresenter::ChooseEmptySites, {opt18, opt19}),
   };
 
   const QList<QWidget*> order = {opt7,  opt8,  opt9,  opt10, opt1,  opt2,  opt3,  opt4,  opt5,  opt6,  opt14, opt15,
                                  opt16, opt17, txt1_, txt2_, opt11, opt12, opt13, cmd1_, cmd2_, opt18, opt19};
   for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
-  for (QRadioButton* option : indexOptions_) {
-    connect(option, &QRadioButton::toggled, this, [this](bool on) {
-      if (on) ChooseIndex();
-    });
+  for (const Group& group : groups_) {
+    for (QRadioButton* option : group.Options) {
+      connect(option, &QRadioButton::toggled, this, [this, option, choose = group.Choose](bool on) {
+        if (!on || drawing_) return;
+        choose(rules_, option->text().toStdString());
+        Draw();
+      });
+    }
   }
+  connect(txt1_, &QLineEdit::textChanged, this, [this](const QString& text) {
+    if (!drawing_) rules_.TypeIterations(text.toStdString());
+  });
+  connect(txt2_, &QLineEdit::textChanged, this, [this](const QString& text) {
+    if (!drawing_) rules_.TypeSeed(text.toStdString());
+  });
   connect(cmd1_, &QPushButton::clicked, this, &frmEcoSimOptions::cmd1_Click);
   connect(cmd2_, &QPushButton::clicked, this, &frmEcoSimOptions::cmd2_Click);
 
   validation_ = new FocusValidation(this, [this](const QString& refusal) { boxes_.Inform(this, refusal); });
-  validation_->Watch(txt1_, [this] {
-    const Checked checked = CheckEcoSimIterations(txt1_->text().toStdString());
-    if (!checked.Accepted()) return QString::fromStdString(checked.Refusal);
-    txt1_->setText(QString::fromStdString(checked.Text));
-    return QString();
-  });
-  validation_->Watch(txt2_, [this] {
-    const Checked checked = CheckEcoSimSeed(txt2_->text().toStdString());
-    if (!checked.Accepted()) return QString::fromStdString(checked.Refusal);
-    txt2_->setText(QString::fromStdString(checked.Text));
-    return QString();
-  });
+  auto watch = [this](QLineEdit* box, std::function<Checked()> leave) {
+    validation_->Watch(box, [this, leave = std::move(leave)] {
+      const Checked checked = leave();
+      if (!checked.Accepted()) return QString::fromStdString(checked.Refusal);
+      Draw();
+      return QString();
+    });
+  };
+  watch(txt1_, [this] { return rules_.LeaveIterations(); });
+  watch(txt2_, [this] { return rules_.LeaveSeed(); });
 
-  // The controls start at the defaults, which are also the committed values;
-  // the Empty Sites group starts hidden to match the default index.
-  Restore();
+  // The controls start at the working values (the defaults at first); the
+  // Empty Sites group starts hidden to match the default index.
+  Draw();
 }
 
 frmEcoSimOptions::~frmEcoSimOptions() = default;
 
-EcoSimTestOptions frmEcoSimOptions::Working() const {
-  EcoSimTestOptions working = committed_;
+void frmEcoSimOptions::Draw() {
+  drawing_ = true;
+  const EcoSimTestOptions& working = rules_.Working();
   for (const Group& group : groups_) {
-    for (const QRadioButton* option : group.Options) {
-      if (option->isChecked()) group.Choose(working, option->text().toStdString());
-    }
-  }
-  working.EcoSimIterations = txt1_->text().toStdString();
-  working.EcoSimSeed = txt2_->text().toStdString();
-  return working;
-}
-
-// Empty sites matter only to the indices computed over the sites'
-// compositions; the group's choice is kept while it is hidden.
-void frmEcoSimOptions::ChooseIndex() {
-  const bool shown = indexOptions_[2]->isChecked() || indexOptions_[3]->isChecked();
-  emptySites_.Frame->setVisible(shown);
-  emptySites_.Title->setVisible(shown);
-  emptySites_.Shape->setVisible(shown);
-}
-
-void frmEcoSimOptions::Restore() {
-  for (const Group& group : groups_) {
-    const std::string_view chosen = group.Chosen(committed_);
+    const std::string_view chosen = group.Chosen(working);
     for (QRadioButton* option : group.Options) {
       if (option->text().toStdString() == chosen) option->setChecked(true);
     }
   }
-  ChooseIndex();
-  txt1_->setText(FromView(committed_.EcoSimIterations));
-  txt2_->setText(FromView(committed_.EcoSimSeed));
+  const bool shown = rules_.EmptySitesShown();
+  emptySites_.Frame->setVisible(shown);
+  emptySites_.Title->setVisible(shown);
+  emptySites_.Shape->setVisible(shown);
+  for (const auto& [box, text] : {std::pair{txt1_, &working.EcoSimIterations}, std::pair{txt2_, &working.EcoSimSeed}}) {
+    const QString shownText = FromView(*text);
+    if (box->text() != shownText) box->setText(shownText);
+  }
+  drawing_ = false;
 }
 
 void frmEcoSimOptions::ShowCommitted() {
@@ -205,14 +201,14 @@ void frmEcoSimOptions::ShowCommitted() {
 void frmEcoSimOptions::cmd1_Click() {
   // Enter makes the changes without leaving a box: its value is checked first.
   if (!validation_->ReleaseFocus()) return;
-  committed_ = Working();
-  writeSummary_(BuildTestSummary(committed_));
+  rules_.MakeChanges();
   hide();
   if (main_ != nullptr) main_->show();
 }
 
 void frmEcoSimOptions::cmd2_Click() {
-  Restore();
+  rules_.Cancel();
+  Draw();
   hide();
   if (main_ != nullptr) main_->show();
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "EcoSimOptionsRules.h"
 #include "Public_Declarations.h"
 #include "WindowPictures.h"
 
@@ -26,14 +27,15 @@ class frmEcoSimOptions final : public QDialog {
   Q_OBJECT
  public:
   // mainWindow is hidden while the dialog shows and shown again when it
-  // closes; writeSummary stores the test summary in the main window.
-  frmEcoSimOptions(QWidget* mainWindow, MessageBoxes& boxes, std::function<void(const std::string&)> writeSummary);
+  // closes; the rules keep the working and committed values and write the
+  // test summary.
+  frmEcoSimOptions(QWidget* mainWindow, MessageBoxes& boxes, EcoSimOptionsPresenter& rules);
   ~frmEcoSimOptions() override;
 
   // The values the rest of Tessil reads.
-  const EcoSimTestOptions& Committed() const { return committed_; }
+  const EcoSimTestOptions& Committed() const { return rules_.Committed(); }
   // The values the controls show.
-  EcoSimTestOptions Working() const;
+  const EcoSimTestOptions& Working() const { return rules_.Working(); }
 
   // Shows the dialog, its controls holding the committed values.
   void ShowCommitted();
@@ -46,30 +48,30 @@ class frmEcoSimOptions final : public QDialog {
 
  private:
   // A group of option buttons, each captioned with its choice, and how the
-  // chosen caption is read from and written to the options.
+  // chosen caption is read from the options and told to the rules.
   struct Group {
     std::vector<QRadioButton*> Options;
-    std::function<void(EcoSimTestOptions&, std::string_view)> Choose;
+    std::function<void(EcoSimOptionsPresenter&, std::string_view)> Choose;
     std::function<std::string_view(const EcoSimTestOptions&)> Chosen;
   };
   template <typename Choice>
-  static Group GroupOf(Choice EcoSimTestOptions::*field, std::vector<QRadioButton*> options);
+  static Group GroupOf(Choice EcoSimTestOptions::*field, void (EcoSimOptionsPresenter::*choose)(Choice),
+                       std::vector<QRadioButton*> options);
   QRadioButton* AddOption(QWidget* frame, const char* name, std::string_view caption, int left, int top, int width);
-  void ChooseIndex();
+  // Shows the working values and the Empty Sites group as the rules say.
+  void Draw();
   void cmd1_Click();
   void cmd2_Click();
-  void Restore();
 
   QWidget* main_;
   MessageBoxes& boxes_;
-  std::function<void(const std::string&)> writeSummary_;
-  EcoSimTestOptions committed_;
+  EcoSimOptionsPresenter& rules_;
   std::vector<Group> groups_;
+  bool drawing_ = false;
   FocusValidation* validation_ = nullptr;
   bool unloading_ = false;
 
   TitledGroup emptySites_;
-  std::vector<QRadioButton*> indexOptions_;
   QLineEdit* txt1_ = nullptr;
   QLineEdit* txt2_ = nullptr;
   QPushButton* cmd1_ = nullptr;

@@ -14,10 +14,8 @@
 #include "ButtonKeys.h"
 #include "FocusValidation.h"
 #include "Help_Procedures.h"
-#include "Kernel_Procedures.h"
 #include "MessageBoxes.h"
-#include "RandomStream.h"
-#include "RunFailure.h"
+#include "RunRules.h"
 #include "UpdateProgress_Procedures.h"
 #include "Validation.h"
 #include "WindowPictures.h"
@@ -32,19 +30,6 @@ namespace tessil {
 namespace {
 
 constexpr int BandHeight = 24;
-
-// The clock as the run reads it: seconds since midnight at single precision,
-// so that the start of the run and every later reading agree in precision.
-class SinglePrecisionClock final : public Clock {
- public:
-  explicit SinglePrecisionClock(Clock& inner) : inner_(inner) {}
-  double SecondsSinceMidnight() override {
-    return static_cast<double>(static_cast<float>(inner_.SecondsSinceMidnight()));
-  }
-
- private:
-  Clock& inner_;
-};
 
 }  // namespace
 
@@ -98,13 +83,17 @@ void PanelFrame::paintEvent(QPaintEvent*) {
 }
 
 frmMain::frmMain(RunSettings& settings, MainWindowServices services)
-    : settings_(settings), services_(std::move(services)), testSummary_(InitialTestSummary) {
+    : settings_(settings),
+      services_(std::move(services)),
+      messages_(services_.Boxes, this),
+      rules_(services_.Help),
+      run_({settings_, *this, services_.Time, messages_, [this] { ProcessPendingMessages(); }}, *this),
+      exit_(services_.Help, *this) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Tessil"));
   setWindowIcon(QIcon(QPixmap::fromImage(TessilLogo())));
   BuildMenus();
   BuildControls();
-  SetTestSummary(testSummary_);
 
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
@@ -112,7 +101,8 @@ frmMain::frmMain(RunSettings& settings, MainWindowServices services)
   }
   // The first control in the tab order takes the focus when the window
   // opens, and an option that takes the focus is selected.
-  optH01_->setChecked(true);
+  rules_.Open();
+  Draw();
   optH01_->setFocus(Qt::OtherFocusReason);
 }
 
@@ -263,23 +253,58 @@ void frmMain::BuildControls() {
                                  optAIn50_, optAIn100_, txtTest_, cmd1_,  txtRows_,  txtCols_,  cmd2_,   cmd3_};
   for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
-  connect(optH01_, &QRadioButton::toggled, this, [this](bool on) {
-    if (on) optH01_Click();
+  // Every event goes to the rules; the controls then show what they hold.
+  const std::pair<QRadioButton*, Hypothesis> hypotheses[] = {{optH01_, Hypothesis::NoInteractions},
+                                                             {optH02_, Hypothesis::SitesEquivalent},
+                                                             {optH03_, Hypothesis::SpeciesEquivalent}};
+  for (const auto& [button, hypothesis] : hypotheses) {
+    connect(button, &QRadioButton::toggled, this, [this, h = hypothesis](bool on) {
+      if (!on || drawing_) return;
+      rules_.SelectHypothesis(h);
+      Draw();
+    });
+  }
+  const std::pair<QRadioButton*, InteractionLevel> levels[] = {
+      {optAIn0_, InteractionLevel::None}, {optAIn50_, InteractionLevel::Half}, {optAIn100_, InteractionLevel::All}};
+  for (const auto& [button, level] : levels) {
+    connect(button, &QRadioButton::toggled, this, [this, l = level](bool on) {
+      if (!on || drawing_) return;
+      rules_.SelectLevel(l);
+      Draw();
+    });
+  }
+  const std::pair<QCheckBox*, void (MainWindowPresenter::*)(bool)> boxes[] = {
+      {chkASiEq_, &MainWindowPresenter::CheckSitesEquivalent},
+      {chkASpEq_, &MainWindowPresenter::CheckSpeciesEquivalent},
+      {chkAIn_, &MainWindowPresenter::CheckInteraction}};
+  for (const auto& [box, tick] : boxes) {
+    connect(box, &QCheckBox::toggled, this, [this, c = tick](bool on) {
+      if (drawing_) return;
+      (rules_.*c)(on);
+      Draw();
+    });
+  }
+  connect(txtRows_, &QLineEdit::textChanged, this, [this](const QString& text) {
+    if (!drawing_) rules_.TypeRows(text.toStdString());
   });
-  connect(optH02_, &QRadioButton::toggled, this, [this](bool on) {
-    if (on) optH02_Click();
+  connect(txtCols_, &QLineEdit::textChanged, this, [this](const QString& text) {
+    if (!drawing_) rules_.TypeCols(text.toStdString());
   });
-  connect(optH03_, &QRadioButton::toggled, this, [this](bool on) {
-    if (on) optH03_Click();
-  });
-  connect(chkAIn_, &QCheckBox::toggled, this, &frmMain::chkAIn_Click);
   connect(cmd1_, &QPushButton::clicked, this, &frmMain::cmd1_Click);
   connect(cmd2_, &QPushButton::clicked, this, &frmMain::cmd2_Click);
   connect(cmd3_, &QPushButton::clicked, this, &frmMain::cmd3_Click);
 
   validation_ = new FocusValidation(this, [this](const QString& refusal) { services_.Boxes.Inform(this, refusal); });
-  validation_->Watch(txtRows_, [this] { return CheckSize(txtRows_, true) ? QString() : lastRefusal_; });
-  validation_->Watch(txtCols_, [this] { return CheckSize(txtCols_, false) ? QString() : lastRefusal_; });
+  auto watch = [this](QLineEdit* box, std::function<Checked()> leave) {
+    validation_->Watch(box, [this, leave = std::move(leave)] {
+      const Checked checked = leave();
+      if (!checked.Accepted()) return QString::fromStdString(checked.Refusal);
+      Draw();
+      return QString();
+    });
+  };
+  watch(txtRows_, [this] { return rules_.LeaveRows(); });
+  watch(txtCols_, [this] { return rules_.LeaveCols(); });
 
   // The main window lives as long as the program: Enter presses a focused
   // button in every window from now on.
@@ -289,98 +314,53 @@ void frmMain::BuildControls() {
   setFixedSize(sizeHint());
 }
 
-bool frmMain::CheckSize(QLineEdit* box, bool rows) {
-  const Checked checked = CheckMatrixSize(box->text().toStdString(), rows);
-  if (!checked.Accepted()) {
-    lastRefusal_ = QString::fromStdString(checked.Refusal);
-    return false;
+void frmMain::Draw() {
+  drawing_ = true;
+  const MainWindowState& state = rules_.State();
+  const std::pair<QRadioButton*, Hypothesis> hypotheses[] = {{optH01_, Hypothesis::NoInteractions},
+                                                             {optH02_, Hypothesis::SitesEquivalent},
+                                                             {optH03_, Hypothesis::SpeciesEquivalent}};
+  for (const auto& [option, hypothesis] : hypotheses) {
+    if (state.NullHypothesis == hypothesis) option->setChecked(true);
   }
-  box->setText(QString::fromStdString(checked.Text));
-  return true;
-}
-
-std::string frmMain::RowsText() const { return txtRows_->text().toStdString(); }
-std::string frmMain::ColsText() const { return txtCols_->text().toStdString(); }
-
-const EcoSimTestOptions& frmMain::CommittedOptions() const {
-  return options_ ? options_->Committed() : defaultOptions_;
-}
-
-MainWindowChoices frmMain::Choices() const {
-  MainWindowChoices c;
-  if (optH02_->isChecked()) c.NullHypothesis = Hypothesis::SitesEquivalent;
-  if (optH03_->isChecked()) c.NullHypothesis = Hypothesis::SpeciesEquivalent;
-  // A disabled box that is not ticked is no assumption.
-  c.AssumeSitesEquivalent = chkASiEq_->isChecked();
-  c.AssumeSpeciesEquivalent = chkASpEq_->isChecked();
-  // Ticking the interaction box selects a proportion.
-  if (chkAIn_->isChecked()) {
-    c.AssumedLevel = InteractionLevel::None;
-    if (optAIn50_->isChecked()) c.AssumedLevel = InteractionLevel::Half;
-    if (optAIn100_->isChecked()) c.AssumedLevel = InteractionLevel::All;
+  txtHA_->setText(FromRules(state.AlternativeHypothesis));
+  for (const auto& [box, shown] :
+       {std::pair{chkASiEq_, state.SitesEquivalent}, std::pair{chkASpEq_, state.SpeciesEquivalent},
+        std::pair{chkAIn_, state.Interaction}}) {
+    box->setChecked(shown.Checked);
+    box->setEnabled(shown.Enabled);
   }
-  return c;
+  fra6_->setEnabled(state.LevelsEnabled);
+  const std::pair<QRadioButton*, InteractionLevel> levels[] = {
+      {optAIn100_, InteractionLevel::All}, {optAIn50_, InteractionLevel::Half}, {optAIn0_, InteractionLevel::None}};
+  for (const auto& [option, level] : levels) {
+    option->setEnabled(state.LevelsEnabled);
+    if (state.Level == level) {
+      option->setChecked(true);
+    } else {
+      Deselect(option);
+    }
+  }
+  for (const auto& [box, text] : {std::pair{txtRows_, &state.RowsText}, std::pair{txtCols_, &state.ColsText}}) {
+    const QString shown = FromRules(*text);
+    if (box->text() != shown) box->setText(shown);
+  }
+  QString summary = FromRules(state.TestSummary);
+  summary.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  if (txtTest_->toPlainText() != summary) txtTest_->setPlainText(summary);
+  drawing_ = false;
 }
 
 void frmMain::SetTestSummary(std::string summary) {
-  testSummary_ = std::move(summary);
-  QString shown = QString::fromStdString(testSummary_);
-  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  txtTest_->setPlainText(shown);
+  rules_.SetTestSummary(std::move(summary));
+  Draw();
 }
 
 frmEcoSimOptions& frmMain::EcoSimOptions() {
   if (!options_) {
-    options_ = std::make_unique<frmEcoSimOptions>(this, services_.Boxes,
-                                                  [this](const std::string& summary) { SetTestSummary(summary); });
+    options_ = std::make_unique<frmEcoSimOptions>(this, services_.Boxes, rules_.EcoSimOptions());
   }
   return *options_;
-}
-
-// The assumption that restates the null hypothesis cannot be declared.
-void frmMain::optH01_Click() {
-  txtHA_->setText(QStringLiteral("Interactions Between Species"));
-  chkASiEq_->setEnabled(true);
-  chkASpEq_->setEnabled(true);
-  chkAIn_->setChecked(false);
-  chkAIn_->setEnabled(false);
-  Deselect(optAIn0_);
-  Deselect(optAIn50_);
-  Deselect(optAIn100_);
-}
-
-void frmMain::optH02_Click() {
-  txtHA_->setText(QStringLiteral("Sites Non-equivalent"));
-  chkASpEq_->setEnabled(true);
-  chkAIn_->setEnabled(true);
-  chkASiEq_->setChecked(false);
-  chkASiEq_->setEnabled(false);
-}
-
-void frmMain::optH03_Click() {
-  txtHA_->setText(QStringLiteral("Species Non-equivalent"));
-  chkASiEq_->setEnabled(true);
-  chkAIn_->setEnabled(true);
-  chkASpEq_->setChecked(false);
-  chkASpEq_->setEnabled(false);
-}
-
-void frmMain::chkAIn_Click() {
-  if (chkAIn_->isChecked()) {
-    fra6_->setEnabled(true);
-    optAIn100_->setEnabled(true);
-    optAIn50_->setEnabled(true);
-    optAIn0_->setEnabled(true);
-    optAIn0_->setChecked(true);
-  } else {
-    fra6_->setEnabled(false);
-    Deselect(optAIn100_);
-    Deselect(optAIn50_);
-    Deselect(optAIn0_);
-    optAIn100_->setEnabled(false);
-    optAIn50_->setEnabled(false);
-    optAIn0_->setEnabled(false);
-  }
 }
 
 void frmMain::cmd1_Click() {
@@ -396,7 +376,7 @@ void frmMain::cmd3_Click() {
   dialog->Open();
 }
 
-void frmMain::mnuHelpHelp_Click() { services_.Help.ShowHelpTopic(HelpFile, GettingStartedTopic); }
+void frmMain::mnuHelpHelp_Click() { rules_.ShowHelp(); }
 
 void frmMain::mnuHelpAbout_Click() {
   auto* about = new frmAbout(this);
@@ -404,113 +384,82 @@ void frmMain::mnuHelpAbout_Click() {
 }
 
 void frmMain::cmd2_Click() {
-  if (running_ || !validation_->ReleaseFocus()) return;
-  running_ = true;
-  std::unique_ptr<frmProgress> progress;
-  std::unique_ptr<EcoSimAutomation> ecosim;
-  EcoSimConcurrentTesting* workers = nullptr;
-  PowerTable table;
-  std::exception_ptr failure;
+  if (run_.Running() || !validation_->ReleaseFocus()) return;
+  run_.Run();
+}
 
-  try {
-    hide();
-    progress =
-        std::make_unique<frmProgress>(settings_, services_.Time, services_.Boxes, services_.ProcessPendingMessages);
-    progress->show();
-    DisableCloseButton(progress.get(), false);
-    // The window's first painting comes before EcoSim is started: it says
-    // that EcoSim is being initialized and offers Cancel.
-    progress->Repaint();
-    progress->ProcessPendingMessages();
-    MadeAutomation made = services_.MakeAutomation(settings_, *this, *progress, *progress, progress.get());
-    ecosim = std::move(made.EcoSim);
-    workers = made.Workers;
-    progress->AttachAutomation(ecosim.get());
-    ecosim->PrepareEcoSim();
-    SinglePrecisionClock clock(services_.Time);
-    RandomStream stream;
-    RunContext run{settings_, *this, *ecosim, *progress, stream, clock, workers};
-    table = RunPowerSimulation(run);
-  } catch (...) {
-    failure = std::current_exception();
-  }
-
-  const bool cancelled = progress && progress->CancelRequested();
-  const bool programMissing = failure && FailedForMissingProgram(failure);
-  // A completed run's results window opens before EcoSim is closed: an
-  // EcoSim that will not close cannot cost the finished study.
-  const bool completed = !failure && !cancelled;
-  if (completed) {
-    progress->AttachAutomation(nullptr);
-    progress->hide();
-    results_ = ShowResults(
-        table, *this, ResultsServices{services_.Boxes, services_.Help, services_.ChooseFile, services_.ProgramFolder});
-    connect(results_.data(), &frmResults::Unloaded, this, [this] { show(); });
-  }
-
-  // Finish, whatever happened: EcoSim is released and the settings reset.
-  std::exception_ptr notClosed;
-  try {
-    if (ecosim) {
-      ecosim->ReleaseEcoSim();
-    } else {
-      ResetRunSettings(settings_);
-    }
-  } catch (...) {
-    ResetRunSettings(settings_);
-    // After a failed or cancelled run, the run's own end is what is said.
-    if (completed) notClosed = std::current_exception();
-  }
-  if (progress && !completed) {
-    progress->AttachAutomation(nullptr);
-    progress->hide();
-  }
-  ecosim.reset();
-
-  if (completed) {
-    // Said over the results, which stand.
-    if (notClosed) services_.Boxes.Inform(results_.data(), NotClosedMessage(notClosed));
-  } else if (cancelled) {
-    show();
-  } else if (programMissing) {
-    // The user has been told that EcoSim cannot be found; Tessil cannot work
-    // without it.
+void frmMain::ProcessPendingMessages() {
+  if (services_.ProcessPendingMessages) {
+    services_.ProcessPendingMessages();
   } else {
-    show();
-    services_.Boxes.Inform(this, RunFailureMessage(failure));
+    QCoreApplication::processEvents();
   }
-  if (progress) progress->Unload();
-  progress.reset();
-  running_ = false;
-  // Tessil cannot work without EcoSim: the program ends as failed.
-  if (programMissing) ExitProgram(1);
+}
+
+void frmMain::OpenProgressWindow(ProgressPresenter& progress) {
+  progress_ = std::make_unique<frmProgress>(progress, services_.Boxes);
+  progress_->show();
+  DisableCloseButton(progress_.get(), false);
+}
+
+void frmMain::HideProgressWindow() {
+  if (progress_) progress_->hide();
+}
+
+void frmMain::UnloadProgressWindow() {
+  if (progress_) progress_->Unload();
+  progress_.reset();
+}
+
+MadeAutomation frmMain::MakeAutomation(RunSettings& settings, const RunInputs& inputs, ProgressPresenter&) {
+  return services_.MakeAutomation(settings, inputs, *progress_, *progress_, progress_.get());
+}
+
+// The Qt window renders the chart from its SVG text; the primitives are for
+// painters of their own (the Win32 face's).
+void frmMain::ShowResults(std::string report, std::string chart, const chart::Chart& /*picture*/) {
+  results_ =
+      new frmResults(ResultsServices{services_.Boxes, services_.Help, services_.ChooseFile, services_.ProgramFolder});
+  results_->SetReport(std::move(report));
+  results_->SetChart(std::move(chart));
+  connect(results_.data(), &frmResults::Unloaded, this, [this] { show(); });
+  results_->show();
+}
+
+bool frmMain::InformOverResults(std::string_view text) {
+  if (!results_) return false;
+  services_.Boxes.Inform(results_.data(), FromRules(text));
+  return true;
+}
+
+// Tessil cannot work without EcoSim: the program ends as failed.
+void frmMain::EndProgram(int status) { exit_.EndProgram(status); }
+
+void frmMain::showEvent(QShowEvent* event) {
+  Draw();
+  QMainWindow::showEvent(event);
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-  if (exitConfirmed_) {
+  if (exit_.CloseAllowed()) {
     event->accept();
     return;
   }
   // Every request to close asks first; the answer comes when the question
   // is put away.
   event->ignore();
-  if (confirm_ == nullptr) {
-    confirm_ = new frmConfirmExit(this);
-    connect(confirm_, &frmConfirmExit::Hidden, this, &frmMain::ExitAnswered);
-  }
+  if (confirm_ == nullptr) confirm_ = new frmConfirmExit(this, exit_);
   if (!confirm_->isVisible()) confirm_->Ask();
 }
 
-void frmMain::ExitAnswered() {
-  if (confirm_ != nullptr && confirm_->Tag() == ExitTag) ExitProgram();
-}
-
-void frmMain::ExitProgram(int status) {
-  services_.Help.CloseAllHelp();
+void frmMain::UnloadWindows() {
   if (options_) options_->Unload();
   options_.reset();
-  exitConfirmed_ = true;
   close();
+  if (confirm_ != nullptr) confirm_->hide();
+}
+
+void frmMain::LeaveMessageLoop(int status) {
   if (services_.EndProgram) {
     services_.EndProgram();
   } else {

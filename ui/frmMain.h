@@ -18,18 +18,22 @@
 #include "AutomationHost.h"
 #include "Clock.h"
 #include "EcoSimAutomation.h"
+#include "ExitRules.h"
+#include "MainWindowRules.h"
+#include "MessageBoxes.h"
 #include "Public_Declarations.h"
+#include "RunRules.h"
 #include "frmResults.h"
 
 class QAction;
 
 namespace tessil {
 
-class MessageBoxes;
 class HelpViewer;
 class FocusValidation;
 class frmEcoSimOptions;
 class frmConfirmExit;
+class frmProgress;
 
 // Makes the automation through which one desktop run uses EcoSim. It is
 // given the run's settings and inputs, the progress window as the host that
@@ -70,18 +74,21 @@ class PanelFrame final : public QWidget {
   QLabel* heading_ = nullptr;
 };
 
-class frmMain final : public QMainWindow, public RunInputs {
+// The main window's face: it draws what the main window's rules decide and
+// forwards the user's events to them; it is also the face through which the
+// run's rules and the exit's rules show and hide the program's windows.
+class frmMain final : public QMainWindow, public RunInputs, public RunFace, public ExitFace {
   Q_OBJECT
  public:
   frmMain(RunSettings& settings, MainWindowServices services);
   ~frmMain() override;
 
-  // RunInputs, read from the controls.
-  std::string RowsText() const override;
-  std::string ColsText() const override;
-  const EcoSimTestOptions& CommittedOptions() const override;
-  MainWindowChoices Choices() const override;
-  std::string TestSummary() const override { return testSummary_; }
+  // RunInputs, as the rules hold them.
+  std::string RowsText() const override { return rules_.RowsText(); }
+  std::string ColsText() const override { return rules_.ColsText(); }
+  const EcoSimTestOptions& CommittedOptions() const override { return rules_.CommittedOptions(); }
+  MainWindowChoices Choices() const override { return rules_.Choices(); }
+  std::string TestSummary() const override { return rules_.TestSummary(); }
 
   // The "Hypothesis Test" box's text, as the EcoSim options dialog writes it.
   void SetTestSummary(std::string summary);
@@ -94,40 +101,53 @@ class frmMain final : public QMainWindow, public RunInputs {
   // The exit confirmation, once it has been asked.
   frmConfirmExit* ConfirmExit() const { return confirm_; }
   // True while a run is under way.
-  bool Running() const { return running_; }
+  bool Running() const { return run_.Running(); }
+
+  // RunFace
+  void HideMainWindow() override { hide(); }
+  void ShowMainWindow() override { show(); }
+  void OpenProgressWindow(ProgressPresenter& progress) override;
+  void HideProgressWindow() override;
+  void UnloadProgressWindow() override;
+  MadeAutomation MakeAutomation(RunSettings& settings, const RunInputs& inputs, ProgressPresenter& progress) override;
+  void ShowResults(std::string report, std::string chart, const chart::Chart& picture) override;
+  void EndProgram(int status) override;
+  bool InformOverResults(std::string_view text) override;
+
+  // ExitFace
+  void UnloadWindows() override;
+  void LeaveMessageLoop(int status) override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // The options dialog may have rewritten the test summary while the window
+  // was hidden.
+  void showEvent(QShowEvent* event) override;
 
  private:
   void BuildControls();
   void BuildMenus();
-  void optH01_Click();
-  void optH02_Click();
-  void optH03_Click();
-  void chkAIn_Click();
+  // Shows what the rules hold.
+  void Draw();
   void cmd1_Click();
   void cmd2_Click();
   void cmd3_Click();
   void mnuHelpHelp_Click();
   void mnuHelpAbout_Click();
-  void ExitAnswered();
-  // Closes every window and leaves the event loop with the program's exit
-  // status.
-  void ExitProgram(int status = 0);
-  bool CheckSize(QLineEdit* box, bool rows);
+  void ProcessPendingMessages();
 
   RunSettings& settings_;
   MainWindowServices services_;
-  EcoSimTestOptions defaultOptions_;
-  std::string testSummary_;
+  OwnedMessages messages_;
+  MainWindowPresenter rules_;
+  RunPresenter run_;
+  ExitPresenter exit_;
   std::unique_ptr<frmEcoSimOptions> options_;
+  std::unique_ptr<frmProgress> progress_;
   frmConfirmExit* confirm_ = nullptr;
   QPointer<frmResults> results_;
   FocusValidation* validation_ = nullptr;
-  QString lastRefusal_;
-  bool running_ = false;
-  bool exitConfirmed_ = false;
+  bool drawing_ = false;
 
   PanelFrame* fra1_ = nullptr;
   QRadioButton* optH01_ = nullptr;

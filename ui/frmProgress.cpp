@@ -93,9 +93,27 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
   QLabel::mouseReleaseEvent(event);
 }
 
+namespace {
+
+// Lets the toolkit's pending events through once.
+void ProcessToolkitEvents() { QCoreApplication::processEvents(); }
+
+}  // namespace
+
 frmProgress::frmProgress(RunSettings& settings, Clock& clock, MessageBoxes& boxes,
                          std::function<void()> processPendingMessages)
-    : settings_(settings), clock_(clock), boxes_(boxes), processPending_(std::move(processPendingMessages)) {
+    : ownRules_(std::make_unique<ProgressPresenter>(
+          settings, clock, processPendingMessages ? std::move(processPendingMessages) : ProcessToolkitEvents)),
+      rules_(*ownRules_),
+      boxes_(boxes) {
+  BuildControls();
+}
+
+frmProgress::frmProgress(ProgressPresenter& rules, MessageBoxes& boxes) : rules_(rules), boxes_(boxes) {
+  BuildControls();
+}
+
+void frmProgress::BuildControls() {
   setObjectName(QStringLiteral("frmProgress"));
   setWindowTitle(QStringLiteral("Tessil Progress..."));
   setWindowIcon(QIcon(QPixmap::fromImage(TessilLogo())));
@@ -121,51 +139,35 @@ frmProgress::frmProgress(RunSettings& settings, Clock& clock, MessageBoxes& boxe
   cmd1_->setGeometry(TwipsRect(3960, 1440, 1215, 375));
   cmd1_->setEnabled(false);
 
-  connect(cmd1_, &QPushButton::clicked, this, &frmProgress::cmd1_Click);
-  connect(chk1_, &QCheckBox::toggled, this, &frmProgress::chk1_Click);
-  connect(lbl1_, &ClickLabel::clicked, this, &frmProgress::lbl1_Click);
+  connect(cmd1_, &QPushButton::clicked, this, [this] { rules_.Cancel(); });
+  connect(chk1_, &QCheckBox::toggled, this, [this](bool checked) {
+    if (!drawing_) rules_.CheckShowEcoSim(checked);
+  });
+  connect(lbl1_, &ClickLabel::clicked, this, [this] { rules_.ClickShowEcoSimLabel(); });
 
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
     move(area.center() - QPoint(width() / 2, height() / 2));
   }
+  rules_.SetView(this);
 }
 
-frmProgress::~frmProgress() = default;
+frmProgress::~frmProgress() { rules_.SetView(nullptr); }
 
-void frmProgress::UpdateProgress() { tessil::UpdateProgress(*this); }
-
-void frmProgress::ProcessPendingMessages() {
-  if (processPending_) {
-    processPending_();
-  } else {
-    QCoreApplication::processEvents();
-  }
+void frmProgress::Draw(const ProgressState& state) {
+  drawing_ = true;
+  setWindowTitle(QString::fromStdString(state.Title));
+  pbx2_->Print(QString::fromStdString(state.StatusLine));
+  pbx1_->Print(QString::fromStdString(state.TimeLine));
+  pbxProgressBar_->Fill(state.BarDone, state.BarTotal);
+  cmd1_->setEnabled(state.CancelEnabled);
+  chk1_->setEnabled(state.ShowEcoSimEnabled);
+  chk1_->setChecked(state.ShowEcoSimChecked);
+  drawing_ = false;
 }
 
-bool frmProgress::Redraw() {
-  const std::int64_t done = settings_.TestsDone;
-  const std::int64_t total = TotalMatrices(settings_);
-  // Once the user has pressed Cancel, the time line says so until the run
-  // ends; a repaint must not put a new estimate over it.
-  if (!closing_) {
-    pbx1_->Print(QString::fromStdString(TimeLine(settings_, clock_.SecondsSinceMidnight())));
-  }
-  setWindowTitle(QStringLiteral("Tessil Progress... %1%").arg(TitlePercent(done, total)));
-  pbx2_->Print(QStringLiteral("EcoSim Simulation: %1 of %2").arg(done).arg(total));
-  if (done > total) return false;
-  pbxProgressBar_->Fill(done, total);
-  return true;
-}
-
-void frmProgress::Repaint() {
-  if (settings_.TestsDone <= 0) {
-    setWindowTitle(QStringLiteral("Tessil Progress... Initializing"));
-    pbx2_->Print(QStringLiteral("Initializing Ecosim..."));
-    cmd1_->setEnabled(true);
-    return;
-  }
-  Redraw();
+void frmProgress::Inform(std::string_view text) {
+  boxes_.Inform(this, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 void frmProgress::paintEvent(QPaintEvent*) {
@@ -174,36 +176,6 @@ void frmProgress::paintEvent(QPaintEvent*) {
   Repaint();
   QPainter painter(this);
   painter.drawPixmap(0, 0, background_);
-}
-
-void frmProgress::cmd1_Click() {
-  closing_ = true;
-  cmd1_->setEnabled(false);
-  pbx1_->Clear();
-  pbx1_->Print(QStringLiteral("Closing EcoSim..."));
-  ProcessPendingMessages();
-  cancelRequested_ = true;
-}
-
-void frmProgress::chk1_Click(bool checked) {
-  if (ecosim_ == nullptr) return;
-  try {
-    ShowEcoSimWindows(*ecosim_, checked ? 1 : 0);
-  } catch (const EcoSimWindowMissing&) {
-    // EcoSim's windows come and go with its start-up and shutdown; a window
-    // that is not there at this moment is simply not placed, and the run
-    // goes on.
-  }
-}
-
-void frmProgress::lbl1_Click() {
-  if (chk1_->isEnabled()) chk1_->setChecked(!chk1_->isChecked());
-}
-
-void frmProgress::EnableShowEcoSim() { chk1_->setEnabled(true); }
-
-void frmProgress::ReportProgramMissing(std::string_view message) {
-  boxes_.Inform(this, QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
 }
 
 void frmProgress::Unload() {

@@ -11,12 +11,14 @@
 #include <QPushButton>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "AutomationHost.h"
 #include "Clock.h"
 #include "EcoSimAutomation.h"
+#include "ProgressRules.h"
 #include "Public_Declarations.h"
 
 namespace tessil {
@@ -73,34 +75,44 @@ class ClickLabel final : public QLabel {
   void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
-class frmProgress final : public QWidget, public ProgressLink, public AutomationHost {
+// The progress window's face: it draws what the progress rules decide and
+// forwards its repaint, Cancel and "Show EcoSim" to them. As the run's
+// progress link and EcoSim's host it passes the calls on to the rules.
+class frmProgress final : public QWidget, public ProgressLink, public AutomationHost, public ProgressView {
   Q_OBJECT
  public:
-  // processPendingMessages lets the program's pending events through once;
-  // the default asks the toolkit to process them.
+  // A window with rules of its own. processPendingMessages lets the
+  // program's pending events through once; the default asks the toolkit to
+  // process them.
   frmProgress(RunSettings& settings, Clock& clock, MessageBoxes& boxes,
               std::function<void()> processPendingMessages = {});
+  // A window over a run's rules.
+  frmProgress(ProgressPresenter& rules, MessageBoxes& boxes);
   ~frmProgress() override;
 
   // ProgressLink
-  void UpdateProgress() override;
-  bool CancelRequested() const override { return cancelRequested_; }
+  void UpdateProgress() override { rules_.UpdateProgress(); }
+  bool CancelRequested() const override { return rules_.CancelRequested(); }
 
   // AutomationHost
-  void EnableShowEcoSim() override;
-  void ReportProgramMissing(std::string_view message) override;
+  void EnableShowEcoSim() override { rules_.EnableShowEcoSim(); }
+  void ReportProgramMissing(std::string_view message) override { rules_.ReportProgramMissing(message); }
+
+  // ProgressView
+  void Draw(const ProgressState& state) override;
+  void Inform(std::string_view text) override;
 
   // The automation whose windows "Show EcoSim" places; null when none runs.
-  void AttachAutomation(EcoSimAutomation* ecosim) { ecosim_ = ecosim; }
+  void AttachAutomation(EcoSimAutomation* ecosim) { rules_.AttachAutomation(ecosim); }
 
   // Redraws title, status line, time line and bar from the run's counters.
   // False when more matrices are done than the run has, in which case the
   // bar is left alone.
-  bool Redraw();
+  bool Redraw() { return rules_.Redraw(); }
   // What the window does whenever it needs painting: while EcoSim is being
   // started it says so and offers Cancel; later it recomputes the estimate.
-  void Repaint();
-  void ProcessPendingMessages();
+  void Repaint() { rules_.Repaint(); }
+  void ProcessPendingMessages() { rules_.ProcessPendingMessages(); }
 
   // Closes the window at the end of a run; every other close is refused.
   void Unload();
@@ -110,20 +122,12 @@ class frmProgress final : public QWidget, public ProgressLink, public Automation
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void cmd1_Click();
-  void chk1_Click(bool checked);
-  void lbl1_Click();
+  void BuildControls();
 
-  RunSettings& settings_;
-  Clock& clock_;
+  std::unique_ptr<ProgressPresenter> ownRules_;
+  ProgressPresenter& rules_;
   MessageBoxes& boxes_;
-  std::function<void()> processPending_;
-  EcoSimAutomation* ecosim_ = nullptr;
-  bool cancelRequested_ = false;
-  // Cancel was pressed: from then on the time line says EcoSim is being
-  // closed, even while the press lets events through before the driver is
-  // asked to stop.
-  bool closing_ = false;
+  bool drawing_ = false;
   bool unloading_ = false;
   QPixmap background_;
 

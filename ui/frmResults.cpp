@@ -16,8 +16,6 @@
 
 #include "Help_Procedures.h"
 #include "MessageBoxes.h"
-#include "OutputResults_Procedures.h"
-#include "PowerChart.h"
 #include "Validation.h"
 #include "WindowPictures.h"
 
@@ -25,16 +23,13 @@ namespace tessil {
 
 namespace {
 
-const QString UnsavedCaption = QStringLiteral("Tessil Results*");
-const QString SavedCaption = QStringLiteral("Tessil Results");
-
-// Spaces, and only spaces, removed at both ends.
-QString TrimSpaces(const QString& text) {
-  qsizetype first = 0;
-  qsizetype last = text.size();
-  while (first < last && text.at(first) == QLatin1Char(' ')) ++first;
-  while (last > first && text.at(last - 1) == QLatin1Char(' ')) --last;
-  return text.mid(first, last - first);
+// A dialog of the rules' request, over the chooser given or the toolkit's
+// dialog.
+std::string Choose(const SaveFileChooser& chooser, QString (*dialog)(QWidget*, const QString&, const QString&),
+                   QWidget* owner, const SaveFileRequest& request) {
+  const QString folder = FromRules(request.Folder);
+  const QString name = FromRules(request.Name);
+  return (chooser ? chooser(owner, folder, name) : dialog(owner, folder, name)).toStdString();
 }
 
 }  // namespace
@@ -64,17 +59,7 @@ QString ChooseWithSaveDialog(QWidget* owner, const QString& folder, const QStrin
 }
 
 QString ResultsFilePath(const QString& chosen) {
-  QString path = chosen;
-  path.remove(QChar(u'\0'));
-  qsizetype nameStart = path.lastIndexOf(QLatin1Char('/')) + 1;
-#ifdef Q_OS_WIN
-  nameStart = std::max(nameStart, path.lastIndexOf(QLatin1Char('\\')) + 1);
-#endif
-  // Only the file's own name loses its ".txt": a folder called "run.txt"
-  // stays the folder the user chose.
-  QString name = path.mid(nameStart);
-  name.replace(QStringLiteral(".txt"), QString(), Qt::CaseSensitive);
-  return TrimSpaces(path.left(nameStart) + name) + QStringLiteral(".txt");
+  return QString::fromStdString(ResultsFilePath(std::string_view(chosen.toStdString())));
 }
 
 bool WriteResultsFile(const QString& path, const std::string& text, QString* reason) {
@@ -174,10 +159,33 @@ bool WriteChartFile(const QString& path, const std::string& svg, QString* reason
   return true;
 }
 
-frmResults::frmResults(ResultsServices services) : services_(std::move(services)) {
+ResultsWindowServices frmResults::RulesServices() {
+  auto write = [](bool (*writer)(const QString&, const std::string&, QString*)) {
+    return [writer](const std::string& path, const std::string& bytes, std::string& reason) {
+      QString why;
+      const bool written = writer(QString::fromStdString(path), bytes, &why);
+      if (!written) reason = why.toStdString();
+      return written;
+    };
+  };
+  return {messages_,
+          services_.Help,
+          [this](const SaveFileRequest& request) {
+            return Choose(services_.ChooseFile, ChooseWithSaveDialog, this, request);
+          },
+          [this](const SaveFileRequest& request) {
+            return Choose(services_.ChooseChartFile, ChooseWithChartDialog, this, request);
+          },
+          write(WriteResultsFile),
+          write(WriteChartFile),
+          services_.ProgramFolder.toStdString()};
+}
+
+frmResults::frmResults(ResultsServices services)
+    : services_(std::move(services)), messages_(services_.Boxes, this), rules_({}, {}, RulesServices()) {
   setObjectName(QStringLiteral("frmResults"));
   setAttribute(Qt::WA_DeleteOnClose);
-  setWindowTitle(UnsavedCaption);
+  setWindowTitle(FromRules(rules_.Caption()));
   setWindowIcon(QIcon(QPixmap::fromImage(TessilLogo())));
   setFixedSize(936, 461);
   SetBackgroundPicture(this, GradientPicture(QSize(936, 461)));
@@ -230,11 +238,14 @@ frmResults::frmResults(ResultsServices services) : services_(std::move(services)
   setTabOrder(optReport_, optChart_);
   setTabOrder(optChart_, cmd4_);
   connect(optChart_, &QPushButton::toggled, this, &frmResults::ShowChart);
-  connect(cmd4_, &QPushButton::clicked, this, &frmResults::cmd4_Click);
+  connect(cmd4_, &QPushButton::clicked, this, [this] { rules_.SaveChart(); });
 
-  connect(cmd1_, &QPushButton::clicked, this, &frmResults::cmd1_Click);
-  connect(cmd2_, &QPushButton::clicked, this, &frmResults::cmd2_Click);
-  connect(cmd3_, &QPushButton::clicked, this, &frmResults::cmd3_Click);
+  connect(cmd1_, &QPushButton::clicked, this, [this] {
+    rules_.Save();
+    setWindowTitle(FromRules(rules_.Caption()));
+  });
+  connect(cmd2_, &QPushButton::clicked, this, &QWidget::close);
+  connect(cmd3_, &QPushButton::clicked, this, [this] { rules_.ShowHelp(); });
 
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
@@ -245,17 +256,19 @@ frmResults::frmResults(ResultsServices services) : services_(std::move(services)
 frmResults::~frmResults() = default;
 
 void frmResults::SetReport(std::string report) {
-  report_ = std::move(report);
+  rules_.SetReport(std::move(report));
+  const std::string& shownReport = rules_.Report();
   // The box shows the lines; the report itself keeps its CR LF breaks for
   // saving.
-  QString shown = QString::fromLatin1(report_.data(), static_cast<qsizetype>(report_.size()));
+  QString shown = QString::fromLatin1(shownReport.data(), static_cast<qsizetype>(shownReport.size()));
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   txt1_->setPlainText(shown);
 }
 
 void frmResults::SetChart(std::string svg) {
-  chart_ = std::move(svg);
-  chtPower_->load(QByteArray(chart_.data(), static_cast<qsizetype>(chart_.size())));
+  rules_.SetChart(std::move(svg));
+  const std::string& chart = rules_.Chart();
+  chtPower_->load(QByteArray(chart.data(), static_cast<qsizetype>(chart.size())));
   chtPower_->renderer()->setAspectRatioMode(Qt::KeepAspectRatio);
 }
 
@@ -264,65 +277,18 @@ void frmResults::ShowChart(bool chart) {
   chtPower_->setVisible(chart);
 }
 
-void frmResults::SaveChartFile(const QString& path) {
-  if (path.isEmpty()) return;
-  QString file = TrimSpaces(path);
-  if (!EndsWith(file, ".svg") && !EndsWith(file, ".png")) file += QStringLiteral(".svg");
-  QString reason;
-  if (!WriteChartFile(file, chart_, &reason)) {
-    services_.Boxes.Inform(this, QStringLiteral("The chart could not be saved as \"%1\": %2.").arg(file, reason));
-  }
-}
+void frmResults::SaveChartFile(const QString& path) { rules_.SaveChartFile(path.toStdString()); }
 
-void frmResults::cmd4_Click() {
-  const QString name = QStringLiteral("Power function");
-  const SaveFileChooser& choose = services_.ChooseChartFile;
-  SaveChartFile(choose ? choose(this, services_.ProgramFolder, name)
-                       : ChooseWithChartDialog(this, services_.ProgramFolder, name));
-}
-
-QString frmResults::ChooseResultsFile() {
-  const SaveFileChooser& choose = services_.ChooseFile;
-  const QString name = QStringLiteral("Results");
-  const QString chosen =
-      choose ? choose(this, services_.ProgramFolder, name) : ChooseWithSaveDialog(this, services_.ProgramFolder, name);
-  return TrimSpaces(chosen);
-}
+QString frmResults::ChooseResultsFile() { return QString::fromStdString(rules_.ChooseResultsFile()); }
 
 void frmResults::SaveResultsFile(const QString& path) {
-  if (path.isEmpty()) return;
-  const QString file = ResultsFilePath(path);
-  QString reason;
-  if (!WriteResultsFile(file, report_, &reason)) {
-    // The windows' message first, then where and why, so that the user can
-    // choose another place.
-    QString text =
-        QString::fromUtf8(message::InvalidFileName.data(), static_cast<qsizetype>(message::InvalidFileName.size()));
-    text += QStringLiteral("\n\nThe report could not be saved as \"%1\": %2.").arg(file, reason);
-    services_.Boxes.Inform(this, text);
-    return;
-  }
-  setWindowTitle(SavedCaption);
+  rules_.SaveResultsFile(path.toStdString());
+  setWindowTitle(FromRules(rules_.Caption()));
 }
-
-void frmResults::cmd1_Click() { SaveResultsFile(ChooseResultsFile()); }
-
-void frmResults::cmd2_Click() { close(); }
-
-void frmResults::cmd3_Click() { services_.Help.ShowHelpTopic(HelpFile, ResultsTopic); }
 
 void frmResults::closeEvent(QCloseEvent* event) {
   event->accept();
   emit Unloaded();
-}
-
-frmResults* ShowResults(const PowerTable& table, const RunInputs& inputs, ResultsServices services) {
-  auto* window = new frmResults(std::move(services));
-  const ErrorRateSummary summary = AnalyzeErrorRates(table);
-  window->SetReport(BuildResultsReport(table, summary, inputs));
-  window->SetChart(PowerChartSvg(table, inputs));
-  window->show();
-  return window;
 }
 
 }  // namespace tessil

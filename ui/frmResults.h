@@ -9,17 +9,15 @@
 #include <functional>
 #include <string>
 
-#include "Kernel_Procedures.h"
+#include "MessageBoxes.h"
 #include "Public_Declarations.h"
+#include "ResultsRules.h"
 
 class QPlainTextEdit;
 class QFileDialog;
 class QSvgWidget;
 
 namespace tessil {
-
-class MessageBoxes;
-class HelpViewer;
 
 // Asks the user for the file to save the report in, starting in the folder
 // with the name given; returns the chosen path, or an empty text when the
@@ -64,6 +62,8 @@ struct ResultsServices {
   SaveFileChooser ChooseChartFile = {};  // empty: the chart's save dialog
 };
 
+// The results window's face: it draws what the results rules hold (the
+// report, the chart, the caption) and forwards its buttons to them.
 class frmResults final : public QWidget {
   Q_OBJECT
  public:
@@ -72,11 +72,11 @@ class frmResults final : public QWidget {
 
   // The report shown in the text box, replacing any earlier one.
   void SetReport(std::string report);
-  const std::string& Report() const { return report_; }
+  const std::string& Report() const { return rules_.Report(); }
 
   // The chart of the power function, shown on the window's "Chart" tab.
   void SetChart(std::string svg);
-  const std::string& Chart() const { return chart_; }
+  const std::string& Chart() const { return rules_.Chart(); }
   // Saves the chart under the chosen path, as SVG or PNG by its extension;
   // a path without either gets ".svg". Tells the user when that fails.
   void SaveChartFile(const QString& path);
@@ -94,15 +94,13 @@ class frmResults final : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void cmd1_Click();
-  void cmd2_Click();
-  void cmd3_Click();
-  void cmd4_Click();
   void ShowChart(bool chart);
+  // The rules' view of the save dialogs and the writing of files.
+  ResultsWindowServices RulesServices();
 
   ResultsServices services_;
-  std::string report_;
-  std::string chart_;
+  OwnedMessages messages_;
+  ResultsPresenter rules_;
   QPushButton* optReport_ = nullptr;
   QPushButton* optChart_ = nullptr;
   QSvgWidget* chtPower_ = nullptr;
@@ -112,10 +110,5 @@ class frmResults final : public QWidget {
   QPushButton* cmd2_ = nullptr;
   QPushButton* cmd3_ = nullptr;
 };
-
-// Analyses the run's table, builds the report from the table and the main
-// window's choices, and shows it in a new results window without waiting.
-// The window deletes itself when it closes.
-frmResults* ShowResults(const PowerTable& table, const RunInputs& inputs, ResultsServices services);
 
 }  // namespace tessil

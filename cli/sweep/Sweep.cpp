@@ -390,7 +390,7 @@ int RunSweep(const SweepCommand& c, Environment& env) {
   SweepPlan plan;
   std::string planBytes;
   try {
-    planBytes = ReadSweepPlanBytes(c.Plan, env.Interrupted);
+    planBytes = ReadSweepPlanBytes(Utf8Path(c.Plan), env.Interrupted);
     plan = ParseSweepPlan(planBytes, c.Plan, env.Interrupted);
   } catch (const SweepPlanInterrupted&) {
     err << "tessil-cli: reading the plan was interrupted; nothing was run.\n";
@@ -433,7 +433,7 @@ int RunSweep(const SweepCommand& c, Environment& env) {
     automation = env.WindowsEcoSim;
   }
 
-  const fs::path folder = c.Folder;
+  const fs::path folder = Utf8Path(c.Folder);
   bool failed = false;
   if (!PrepareFolder(folder, plan, planBytes, env, failed)) return failed ? ExitFailed : ExitRefused;
   if (c.Prepare) {

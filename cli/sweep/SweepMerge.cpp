@@ -262,10 +262,10 @@ std::string OtherStudysFigures(const SweepStudy& study, const nlohmann::json& po
 
 int RunMerge(const MergeCommand& c, Environment& env) {
   std::ostream& err = env.Err;
-  const fs::path folder = c.Folder;
+  const fs::path folder = Utf8Path(c.Folder);
   if (RefusePlotFile(c.Plot, env)) return ExitRefused;
-  if (!c.Plot.empty() && c.Output != "-" && SameFile(c.Output, c.Plot)) {
-    err << "tessil-cli: -o and --plot name the same file " << Quoted(c.Plot) << "; give each its own file.\n";
+  if (!c.Plot.empty() && c.Output != "-" && SameFile(Utf8Path(c.Output), Utf8Path(c.Plot))) {
+    err << "tessil-cli: -o and --plot name the same file " << Quoted(Utf8Path(c.Plot)) << "; give each its own file.\n";
     return ExitRefused;
   }
   if (RefuseUnwritableOutput("-o", c.Output, env) || RefuseUnwritableOutput("--plot", c.Plot, env)) {
@@ -361,8 +361,8 @@ int RunMerge(const MergeCommand& c, Environment& env) {
   if (c.Output == "-") {
     env.Out << table << std::flush;
     if (!env.Out) return ExitFailed;
-  } else if (const std::error_code error = ReplaceFile(c.Output, table)) {
-    err << "tessil-cli: cannot write " << Quoted(c.Output) << ": " << WriteErrorReason(error) << "\n";
+  } else if (const std::error_code error = ReplaceFile(Utf8Path(c.Output), table)) {
+    err << "tessil-cli: cannot write " << Quoted(Utf8Path(c.Output)) << ": " << WriteErrorReason(error) << "\n";
     return ExitFailed;
   }
   if (!c.Plot.empty() && !WritePicture(c.Plot, SweepChart(chart, ChartTitle(plan)), env)) {

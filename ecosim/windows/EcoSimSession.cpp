@@ -23,6 +23,10 @@ struct LookUp {
   Field After;
   std::string_view Class;
   std::optional<std::string_view> Text;
+  // Found by class alone, in the same place, when no window carries the
+  // text: an edit made empty and filled afterwards has no name to find it
+  // by, yet it is the same field.
+  bool OrByClass = false;
 };
 
 using S = EcoSimSession;
@@ -41,9 +45,10 @@ const LookUp Directory[] = {
     {"Resize", {}, &S::ResizeButtonPanel, &S::ResizeDialog, nullptr, "TPanel", Any},
     {"Resize", {}, &S::ResizeEditPanel, &S::ResizeDialog, &S::ResizeButtonPanel, "TPanel", Any},
     {"Resize", {}, &S::ResizeOk, &S::ResizeButtonPanel, nullptr, "TButton", "&OK"},
-    // The size fields are found by the texts they carry when EcoSim starts.
-    {"Resize", {}, &S::ResizeEditA, &S::ResizeEditPanel, nullptr, "TEdit", "5"},
-    {"Resize", {}, &S::ResizeEditB, &S::ResizeEditPanel, &S::ResizeEditA, "TEdit", "5"},
+    // The size fields are found by the texts they carry when EcoSim starts,
+    // or else as the first and the next edit of their panel.
+    {"Resize", {}, &S::ResizeEditA, &S::ResizeEditPanel, nullptr, "TEdit", "5", true},
+    {"Resize", {}, &S::ResizeEditB, &S::ResizeEditPanel, &S::ResizeEditA, "TEdit", "5", true},
     {"Coop", {}, &S::OptionsWindow, nullptr, nullptr, "TCoOccurrenceOpts", Any},
     {"Coop", {}, &S::OptionsPages, &S::OptionsWindow, nullptr, "TPageControl", Any},
     {"Coop", {}, &S::OptionsPanel, &S::OptionsWindow, nullptr, "TPanel", Any},
@@ -51,8 +56,8 @@ const LookUp Directory[] = {
     {"Coop", {}, &S::PreferencesSheet, &S::OptionsPages, nullptr, "TTabSheet", "Preferences"},
     {"Coop", "Run", &S::RunButton, &S::OptionsPanel, nullptr, "TButton", "&Run"},
     {"Coop", "Iterations", &S::IterationsGroup, &S::GeneralSheet, nullptr, "TGroupBox", Any},
-    {"Coop", "Iterations", &S::SeedEdit, &S::IterationsGroup, nullptr, "TEdit", "0"},
-    {"Coop", "Iterations", &S::IterationsEdit, &S::IterationsGroup, nullptr, "TMaskEdit", "5000 "},
+    {"Coop", "Iterations", &S::SeedEdit, &S::IterationsGroup, nullptr, "TEdit", "0", true},
+    {"Coop", "Iterations", &S::IterationsEdit, &S::IterationsGroup, nullptr, "TMaskEdit", "5000 ", true},
     {"Coop", "Algorithm", &S::AlgorithmGroup, &S::GeneralSheet, nullptr, "TRadioGroup",
      "Fixed-Fixed Randomization Algorithm"},
     {"Coop", "Algorithm", &S::AlgorithmKnight, &S::AlgorithmGroup, nullptr, "TGroupButton",
@@ -145,7 +150,11 @@ void FindEcoSimWindows(WindowSystem& windows, EcoSimSession& session, std::strin
     const WindowHandle parent = session.*row.Parent;
     const WindowHandle after = row.After == nullptr ? NoWindow : session.*row.After;
     // A child look-up under no parent finds nothing.
-    session.*row.Target = parent == NoWindow ? NoWindow : windows.FindWindowEx(parent, after, row.Class, row.Text);
+    WindowHandle found = parent == NoWindow ? NoWindow : windows.FindWindowEx(parent, after, row.Class, row.Text);
+    if (found == NoWindow && row.OrByClass && parent != NoWindow) {
+      found = windows.FindWindowEx(parent, after, row.Class, std::nullopt);
+    }
+    session.*row.Target = found;
   }
 }
 

@@ -43,6 +43,17 @@ WindowProtocolEcoSim::Wait::Wait(WindowProtocolEcoSim& ecosim, std::string_view 
     : ecosim_(ecosim), what_(what), limit_(limit), start_(limit > 0.0 ? ecosim.windows_.MonotonicSeconds() : 0.0) {}
 
 void WindowProtocolEcoSim::Wait::ProcessMessages() {
+  // A message refused for want of rights has no effect to wait for. An
+  // EcoSim that is ending refuses every message too: when its end follows
+  // at once, the end is what happened.
+  if (ecosim_.windows_.MessagesRefused()) {
+    const double until = ecosim_.windows_.MonotonicSeconds() + 1.0;
+    while (!ecosim_.windows_.StartedProgramEnded() && ecosim_.windows_.MonotonicSeconds() < until) {
+      ecosim_.windows_.WaitForMessages(WaitPassMilliseconds);
+    }
+    ecosim_.CheckEcoSimRunning();
+    throw EcoSimHigherRights();
+  }
   ecosim_.windows_.ProcessPendingMessages();
   ecosim_.CheckEcoSimRunning();
   ecosim_.CheckCancel();
@@ -188,6 +199,9 @@ void WindowProtocolEcoSim::EnterMatrix(const PresenceAbsenceMatrix& matrix) {
         RequireWindow(session_.GridEditor);
         const std::string typed = ReadEditLine(session_.GridEditor, 0, GridEditorCapacity);
         if (typed.front() == expected) break;
+        // A full round brings the grid back to this cell only if every Tab
+        // goes one way.
+        WaitForShiftUp(wait);
         for (std::int64_t k = 0; k < cells; ++k) {
           windows_.SendMessage(session_.Grid, win::WM_KEYDOWN, win::VK_TAB, TabKeyData);
           // A round on a large grid is long: Cancel is served and read
@@ -199,9 +213,18 @@ void WindowProtocolEcoSim::EnterMatrix(const PresenceAbsenceMatrix& matrix) {
           }
         }
       }
+      WaitForShiftUp(wait);
       windows_.SendMessage(session_.Grid, win::WM_KEYDOWN, win::VK_TAB, TabKeyData);
     }
   }
+}
+
+void WindowProtocolEcoSim::WaitForShiftUp(Wait& wait) {
+  // EcoSim's grid moves back on a Tab while its thread sees Shift held (the
+  // user's hand on the key, or a key-up it never received): the next value
+  // would land in the cell before. The Tab waits until the key is up, with
+  // Cancel served; Tessil never touches the key state itself.
+  while (windows_.IsKeyDownFor(session_.Grid, win::VK_SHIFT)) wait.ProcessMessages();
 }
 
 void WindowProtocolEcoSim::OpenCooccurrenceOptions() {

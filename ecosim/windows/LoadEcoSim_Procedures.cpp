@@ -343,6 +343,10 @@ bool WindowProtocolEcoSim::CloseEcoSim() {
   } catch (const EcoSimTimedOut&) {
     windows_.LeaveBehind(main);
     throw;
+  } catch (const EcoSimHigherRights&) {
+    // Nor can one that takes no message from Tessil be closed by it.
+    windows_.LeaveBehind(main);
+    throw;
   }
   return true;
 }
@@ -360,6 +364,8 @@ void WindowProtocolEcoSim::ReleaseEcoSim() {
     // Its close question was not the one Tessil answers, or EcoSim did not
     // end after it.
     notClosed.emplace(e.what());
+  } catch (const EcoSimHigherRights&) {
+    // The run has ended on this already, or ends without the close.
   }
   UnhookSendWait();
   if (notClosed) throw *notClosed;

@@ -183,6 +183,7 @@ class WindowProtocolEcoSim final : public EcoSimAutomation {
   // For a window that receives a message whose effect is then waited for.
   void RequireNamedWindow(WindowHandle window, std::string_view name);
   RunOutcome ConfirmationPath(Wait& wait);
+  void WaitForShiftUp(Wait& wait);
   bool CancelRequested() const { return cancelRequested_ && cancelRequested_(); }
 
   WindowSystem& windows_;

@@ -136,4 +136,18 @@ class EcoSimNotClosed final : public TessilError {
       : TessilError(Code, "EcoSim could not be closed: " + std::string(reason) + " Tessil ended it.") {}
 };
 
+// Windows refused Tessil's messages to EcoSim: EcoSim runs with higher
+// rights than Tessil, and Windows drops what a program sends to one that
+// runs as administrator.
+class EcoSimHigherRights final : public TessilError {
+ public:
+  static constexpr std::uint32_t Code = 0x80040210u;
+  EcoSimHigherRights()
+      : TessilError(Code,
+                    "EcoSim runs with higher rights than Tessil (as administrator), so Windows refuses Tessil's "
+                    "messages to it. Start Tessil and EcoSim with the same rights: clear \"Run this program as an "
+                    "administrator\" on the Compatibility page of EcoSim700.exe's Properties, or start Tessil as "
+                    "administrator too.") {}
+};
+
 }  // namespace tessil

@@ -1,6 +1,8 @@
 #include "WindowsApi.h"
 // windows.h first, then the multimedia timer
 #include <timeapi.h>
+// WindowsApi.h first: COM for the shell's start of a program
+#include <objbase.h>
 
 #include <algorithm>
 #include <array>
@@ -41,6 +43,26 @@ std::string ClassOf(HWND window) {
   std::array<char, 256> name{};
   const int length = GetClassNameA(window, name.data(), static_cast<int>(name.size()));
   return std::string(name.data(), static_cast<std::size_t>(std::max(length, 0)));
+}
+
+// UTF-8, as Tessil holds every text, to the UTF-16 of Windows' wide calls.
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+  return wide;
+}
+
+// Runs a call that answers 0 on failure and notes whether Windows refused
+// it for want of rights (a program running as administrator does not take
+// the messages of one that does not).
+std::intptr_t NotingRefusal(const std::function<std::intptr_t()>& call, std::atomic<bool>& refused) {
+  SetLastError(ERROR_SUCCESS);
+  const std::intptr_t result = call();
+  if (result == 0 && GetLastError() == ERROR_ACCESS_DENIED) refused.store(true);
+  return result;
 }
 
 DWORD ProcessOf(HWND window) {
@@ -117,6 +139,7 @@ Win32WindowSystem::~Win32WindowSystem() {
   idleSenders_.clear();
   if (startedProcess_ != nullptr) CloseHandle(startedProcess_);
   if (fineTimer_) timeEndPeriod(1);
+  if (comStarted_) CoUninitialize();
 }
 
 bool Win32WindowSystem::IsStartedProgramWindow(WindowHandle window) const {
@@ -166,15 +189,17 @@ bool Win32WindowSystem::IsWindow(WindowHandle window) {
 bool Win32WindowSystem::PostMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                     std::intptr_t lParam) {
   if (window == NoWindow) return false;
-  return PostMessageA(ToHwnd(window), message, wParam, lParam) != FALSE;
+  const HWND w = ToHwnd(window);
+  return NotingRefusal([&] { return static_cast<std::intptr_t>(PostMessageA(w, message, wParam, lParam)); },
+                       *refused_) != 0;
 }
 
 std::intptr_t Win32WindowSystem::RunForWindow(WindowHandle window, std::function<std::intptr_t()> job) {
   const DWORD thread = window == NoWindow ? 0 : GetWindowThreadProcessId(ToHwnd(window), nullptr);
-  if (thread == 0 || thread == GetCurrentThreadId()) return job();
+  if (thread == 0 || thread == GetCurrentThreadId()) return NotingRefusal(job, *refused_);
 
   std::unique_ptr<Sender> sender = TakeSender();
-  sender->Start(std::move(job));
+  sender->Start([job = std::move(job), refused = refused_] { return NotingRefusal(job, *refused); });
   try {
     for (;;) {
       const DWORD woke = MsgWaitForMultipleObjects(1, &sender->Shared->Done, FALSE,
@@ -294,7 +319,44 @@ bool Win32WindowSystem::ShowWindow(WindowHandle window, int command) {
 
 bool Win32WindowSystem::SetForegroundWindow(WindowHandle window) {
   if (window == NoWindow) return false;
-  return ::SetForegroundWindow(ToHwnd(window)) != FALSE;
+  const HWND w = ToHwnd(window);
+  if (::SetForegroundWindow(w) != FALSE && GetForegroundWindow() == w) return true;
+  // Windows gives the foreground only to the program that holds it (here
+  // EcoSim, which took it when it started): joined for a moment to the input
+  // of the program in front, the call may take it back.
+  const HWND front = GetForegroundWindow();
+  const DWORD frontThread = front == nullptr ? 0 : GetWindowThreadProcessId(front, nullptr);
+  if (frontThread == 0 || frontThread == GetCurrentThreadId()) return false;
+  return RunForWindow(ToHandle(front), [w, frontThread] {
+           MSG none;
+           PeekMessageA(&none, nullptr, 0, 0, PM_NOREMOVE);
+           const DWORD self = GetCurrentThreadId();
+           if (AttachThreadInput(self, frontThread, TRUE) == FALSE) return std::intptr_t{0};
+           const BOOL done = ::SetForegroundWindow(w);
+           AttachThreadInput(self, frontThread, FALSE);
+           return static_cast<std::intptr_t>(done);
+         }) != 0;
+}
+
+bool Win32WindowSystem::IsKeyDownFor(WindowHandle window, std::uintptr_t virtualKey) {
+  const HWND w = ToHwnd(window);
+  const DWORD target = window == NoWindow ? 0 : GetWindowThreadProcessId(w, nullptr);
+  if (target == 0) return false;
+  const int key = static_cast<int>(virtualKey);
+  if (target == GetCurrentThreadId()) return (GetKeyState(key) & 0x8000) != 0;
+  // A thread's key state is its input state's: the sender joins the
+  // window's for the moment of the read, and only reads it, so neither that
+  // thread's state nor the user's keyboard changes.
+  return RunForWindow(window, [target, key] {
+           MSG none;
+           // A thread needs a message queue of its own to join another's input.
+           PeekMessageA(&none, nullptr, 0, 0, PM_NOREMOVE);
+           const DWORD self = GetCurrentThreadId();
+           if (AttachThreadInput(self, target, TRUE) == FALSE) return std::intptr_t{0};
+           const bool down = (GetKeyState(key) & 0x8000) != 0;
+           AttachThreadInput(self, target, FALSE);
+           return std::intptr_t{down ? 1 : 0};
+         }) != 0;
 }
 
 void Win32WindowSystem::SetSendWait(std::function<void()> whileWaiting) { sendWait_ = std::move(whileWaiting); }
@@ -308,18 +370,29 @@ std::intptr_t Win32WindowSystem::ShellExecute(WindowHandle owner, std::string_vi
   startedProcess_ = nullptr;
   startedProcessId_ = 0;
 
-  const std::string verbText(verb);
-  SHELLEXECUTEINFOA info{};
+  // The shell may hand the start to COM components (its extensions), which
+  // need COM started on the calling thread first.
+  if (!comStarted_) {
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    comStarted_ = com == S_OK || com == S_FALSE;
+  }
+  // Wide characters: a folder named in any language is started from as it
+  // is named, not through the ANSI code page.
+  const std::wstring verbText = Wide(std::string(verb));
+  const std::wstring fileText = Wide(file);
+  const std::wstring parametersText = Wide(parameters);
+  const std::wstring directoryText = Wide(directory);
+  SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof info;
   // No error box of the shell's own: the caller reports a failed start.
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
   info.hwnd = owner == NoWindow ? nullptr : ToHwnd(owner);
   info.lpVerb = verbText.c_str();
-  info.lpFile = file.c_str();
-  info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
-  info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
+  info.lpFile = fileText.c_str();
+  info.lpParameters = parameters.empty() ? nullptr : parametersText.c_str();
+  info.lpDirectory = directory.empty() ? nullptr : directoryText.c_str();
   info.nShow = showCommand;
-  const BOOL started = ShellExecuteExA(&info);
+  const BOOL started = ShellExecuteExW(&info);
   const auto code = reinterpret_cast<std::intptr_t>(info.hInstApp);
   if (started == FALSE) {
     if (info.hProcess != nullptr) CloseHandle(info.hProcess);

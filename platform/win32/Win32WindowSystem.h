@@ -1,5 +1,5 @@
 // The window system over user32 and shell32: EcoSim runs in a process of its
-// own, started with ShellExecuteExA, and is driven by real window messages.
+// own, started with ShellExecuteExW, and is driven by real window messages.
 // Only the windows of that process are ever found. A message for a window of
 // another thread is handed to a sender thread, so that a busy or hung EcoSim
 // never freezes Tessil: while the answer is awaited this thread keeps
@@ -8,6 +8,7 @@
 // Built for Windows only; <windows.h> stays inside the source file.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -62,6 +63,8 @@ class Win32WindowSystem final : public WindowSystem {
                     std::uint32_t flags) override;
   bool ShowWindow(WindowHandle window, int command) override;
   bool SetForegroundWindow(WindowHandle window) override;
+  bool IsKeyDownFor(WindowHandle window, std::uintptr_t virtualKey) override;
+  bool MessagesRefused() override { return refused_->load(); }
   void SetSendWait(std::function<void()> whileWaiting) override;
   std::intptr_t ShellExecute(WindowHandle owner, std::string_view verb, const std::string& file,
                              const std::string& parameters, const std::string& directory, int showCommand) override;
@@ -102,6 +105,11 @@ class Win32WindowSystem final : public WindowSystem {
   // Windows' timer runs at 1 ms while this window system lives, once it
   // has started a program.
   bool fineTimer_ = false;
+  // Set by any thread whose message the system refused for want of rights;
+  // shared with abandoned senders.
+  std::shared_ptr<std::atomic<bool>> refused_ = std::make_shared<std::atomic<bool>>(false);
+  // Whether this thread's COM was started here, for ShellExecuteExW.
+  bool comStarted_ = false;
 };
 
 }  // namespace tessil

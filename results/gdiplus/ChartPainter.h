@@ -1,12 +1,13 @@
 // Tessil's charts drawn with GDI+ on Windows: into a window's device context
 // and as PNG pictures, from the same primitives the SVG is written from.
 //
-// Each call starts GDI+ for itself and shuts it down before it returns, so a
-// caller needs no set-up. Text is drawn in the system's message font (the
-// font of message boxes, as SystemParametersInfo reports it), which every
-// Windows installation has; where that face cannot be made, in GDI+'s generic
-// sans-serif face. A chart is scaled to fit the area it is given, keeping its
-// proportions, centred on white.
+// The first call starts GDI+, which stays started until the process ends, so
+// a caller needs no set-up and no clean-up. Text is drawn in the system's
+// message font (the font of message boxes, as SystemParametersInfo reports
+// it), in the face GDI's font mapper realises it with, which exists on every
+// machine; where GDI+ cannot make that face, in its generic sans-serif face,
+// else in any installed family. A chart is scaled to fit the area it is
+// given, keeping its proportions, centred on white.
 #pragma once
 
 #ifndef NOMINMAX

@@ -30,6 +30,10 @@ bool StandInFaults::Missing(std::string_view className, std::string_view text) c
   });
 }
 
+bool StrictSwitch(const char* value) {
+  return value != nullptr && std::string_view(value) != "" && std::string_view(value) != "0";
+}
+
 StandInFaults ParseFaults(std::string_view text) {
   StandInFaults faults;
   while (!text.empty()) {
@@ -61,6 +65,8 @@ StandInFaults ParseFaults(std::string_view text) {
       faults.MissingClasses.emplace_back(value);
     } else if (hasValue && name == "hang-send") {
       faults.HangAtCharacter = Count(item, value, 1);
+    } else if (hasValue && name == "hold-shift") {
+      faults.HoldShiftAtCharacter = Count(item, value, 1);
     } else if (hasValue && name == "from-test") {
       faults.FirstFaultyTest =
           static_cast<int>(std::min<long long>(Count(item, value, 1), std::numeric_limits<int>::max()));
@@ -71,7 +77,7 @@ StandInFaults ParseFaults(std::string_view text) {
       throw FaultsTextError(
           "\"" + std::string(item) +
           "\" is no fault: use stall, hang, confirm, exit-at-start, end-in-test, other-close-question, "
-          "pvalue=TEXT, missing=CLASS, missing=CLASS/TEXT, hang-send=N, end-at-char=N, mistype=N or "
+          "pvalue=TEXT, missing=CLASS, missing=CLASS/TEXT, hang-send=N, end-at-char=N, hold-shift=N, mistype=N or "
           "from-test=N, separated by \";\".");
     }
   }

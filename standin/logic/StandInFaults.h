@@ -52,15 +52,32 @@ struct StandInFaults {
   // Win32 stand-in.)
   bool OtherCloseQuestion = false;
 
+  // From the character the grid receives with this number (counted from 1
+  // since EcoSim started), the grid's thread sees the Shift key held down
+  // for HeldShiftMilliseconds, as after a key-up it never received. 0: never.
+  long long HoldShiftAtCharacter = 0;
+
+  // Stricter than Windows where Wine cannot show what Windows does (see
+  // StrictVariable): edits keep no name of their own beside their content,
+  // the grid takes Tab's direction from its thread's Shift key, and the main
+  // window takes the foreground when EcoSim starts.
+  bool Strict = false;
+
   bool Missing(std::string_view className, std::string_view text = {}) const;
 };
 
 inline constexpr int ExitAtStartCode = 3;
 inline constexpr int EndedExitCode = 9;
+inline constexpr int HeldShiftMilliseconds = 1500;
 
 // The environment variable through which a test hands faults to a stand-in
 // EcoSim running as a program of its own.
 inline constexpr const char* FaultsVariable = "TESSIL_ECOSIM_FAULTS";
+
+// The environment variable that makes a stand-in EcoSim running as a
+// program of its own stricter than Windows: any value but "" and "0".
+inline constexpr const char* StrictVariable = "TESSIL_ECOSIM_STRICT";
+bool StrictSwitch(const char* value);
 
 // A faults text that names no fault, or a count that is not a whole number.
 class FaultsTextError : public std::invalid_argument {
@@ -71,9 +88,9 @@ class FaultsTextError : public std::invalid_argument {
 // Reads a faults text: items separated by ";", each one of "stall",
 // "hang", "confirm", "exit-at-start", "end-in-test", "other-close-question",
 // "pvalue=TEXT" (TEXT may hold commas), "missing=CLASS" or
-// "missing=CLASS/TEXT" (repeatable), "hang-send=N" and "end-at-char=N" (N
-// from 1) and "mistype=N" (N from 0). Empty items are skipped; anything else throws
-// FaultsTextError naming the item.
+// "missing=CLASS/TEXT" (repeatable), "hang-send=N", "end-at-char=N" and
+// "hold-shift=N" (N from 1) and "mistype=N" (N from 0). Empty items are
+// skipped; anything else throws FaultsTextError naming the item.
 StandInFaults ParseFaults(std::string_view text);
 
 }  // namespace tessil::standin

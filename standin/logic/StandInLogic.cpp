@@ -67,10 +67,17 @@ std::string GridCells::Type(char c, const std::string& editorText) {
   return text;
 }
 
-void GridCells::Tab(const std::string& editorText) {
+void GridCells::Tab(const std::string& editorText, bool backwards) {
   if (editing_) {
     cells_[Index(row_, col_, cols_)] = editorText;
     editing_ = false;
+  }
+  if (backwards) {
+    if (--col_ < 0) {
+      col_ = cols_ - 1;
+      if (--row_ < 0) row_ = rows_ - 1;
+    }
+    return;
   }
   if (++col_ == cols_) {
     col_ = 0;

@@ -72,8 +72,10 @@ class GridCells {
   void Resize(int rows, int cols);
   // The editor's text once `c` is typed while it shows `editorText`.
   std::string Type(char c, const std::string& editorText);
-  // Commits `editorText` when a cell is being edited, then moves on.
-  void Tab(const std::string& editorText);
+  // Commits `editorText` when a cell is being edited, then moves on; with
+  // Shift held (`backwards`) to the cell before, from the first back to the
+  // last, as a grid takes Shift+Tab.
+  void Tab(const std::string& editorText, bool backwards = false);
   // Presence where a cell holds "1", absence elsewhere.
   cooc::Incidence Matrix() const;
 

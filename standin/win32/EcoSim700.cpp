@@ -21,6 +21,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
       return 2;
     }
   }
+  faults.Strict = StrictSwitch(std::getenv(StrictVariable));
   if (faults.ExitAtStart) return ExitAtStartCode;
   Win32StandIn standIn(instance, std::move(faults));
   return standIn.Run();

@@ -21,6 +21,8 @@ Win32StandIn* current = nullptr;
 // so that they arrive whichever of EcoSim's windows a test has left out.
 constexpr UINT TestEndedMessage = WM_APP + 1;
 constexpr UINT AdvanceMilliseconds = 20;
+// The grid's timer that lets a held Shift key go.
+constexpr UINT_PTR ReleaseShiftTimer = 1;
 
 // EcoSim's classes that behave as Windows' own controls do: an edit control
 // answers WM_SETTEXT, WM_GETTEXT and EM_GETLINE, a button BM_CLICK.
@@ -127,6 +129,27 @@ Win32StandIn::Win32StandIn(HINSTANCE instance, StandInFaults faults) : instance_
   // At start only the application window and the main window are up.
   Show(application_, true);
   Show(main_, true);
+  if (faults_.Strict) TakeForeground();
+}
+
+void Win32StandIn::TakeForeground() {
+  // A program started normally comes to the front with its main window
+  // active, where the keys the user types then go.
+  if (main_ == nullptr) return;
+  SetWindowLongA(main_, GWL_EXSTYLE, GetWindowLongA(main_, GWL_EXSTYLE) & ~WS_EX_NOACTIVATE);
+  SetForegroundWindow(main_);
+  SetActiveWindow(main_);
+}
+
+void Win32StandIn::HoldShift(bool held) {
+  // This thread's own key state, as GetKeyState reads it; the keyboard and
+  // every other thread are left as they are.
+  BYTE keys[256] = {};
+  if (GetKeyboardState(keys) == FALSE) return;
+  const BYTE state = held ? 0x80 : 0x00;
+  keys[VK_SHIFT] = state;
+  keys[VK_LSHIFT] = state;
+  SetKeyboardState(keys);
 }
 
 Win32StandIn::~Win32StandIn() {
@@ -172,8 +195,9 @@ HWND Win32StandIn::Make(std::string_view className, std::string_view text, HWND 
   if (window != nullptr && !child) topLevels_.push_back(window);
   // Windows keeps the name an edit control was made with, which look-ups
   // compare and its content does not change; Wine's edit control keeps none,
-  // so the name is given here, leaving the content alone.
-  if (window != nullptr && IsEditClass(className) && !caption.empty()) {
+  // so the name is given here, leaving the content alone. A strict EcoSim
+  // leaves it unnamed, as if its edits were made empty and filled after.
+  if (window != nullptr && !faults_.Strict && IsEditClass(className) && !caption.empty()) {
     DefWindowProcA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(caption.c_str()));
   }
   return window;
@@ -375,6 +399,10 @@ bool Win32StandIn::HandleGrid(UINT message, WPARAM wParam) {
     }
     // Ended from outside (Task Manager) or crashed while a matrix is typed.
     if (charactersReceived_ == faults_.EndAtCharacter) TerminateProcess(GetCurrentProcess(), EndedExitCode);
+    if (charactersReceived_ == faults_.HoldShiftAtCharacter) {
+      HoldShift(true);
+      SetTimer(grid_, ReleaseShiftTimer, HeldShiftMilliseconds, nullptr);
+    }
     const char c = TypedCharacter(static_cast<char>(wParam & 0xFF), faults_);
     if (editor_ == nullptr) {
       // The in-place editor is made when first needed, whatever the faults.
@@ -388,12 +416,20 @@ bool Win32StandIn::HandleGrid(UINT message, WPARAM wParam) {
     }
     return true;
   }
+  if (message == WM_TIMER && wParam == ReleaseShiftTimer) {
+    KillTimer(grid_, ReleaseShiftTimer);
+    HoldShift(false);
+    return true;
+  }
   if (message == WM_KEYDOWN && wParam == VK_TAB) {
+    // A VCL grid takes Tab's direction from the Shift key as its own thread
+    // last saw it, not from the message.
+    const bool backwards = faults_.Strict && (GetKeyState(VK_SHIFT) & 0x8000) != 0;
     if (cells_.Editing()) {
-      cells_.Tab(TextOf(editor_));
+      cells_.Tab(TextOf(editor_), backwards);
       Show(editor_, false);
     } else {
-      cells_.Tab({});
+      cells_.Tab({}, backwards);
     }
     InvalidateRect(grid_, nullptr, TRUE);
     return true;

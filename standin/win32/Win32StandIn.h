@@ -70,6 +70,8 @@ class Win32StandIn {
   void BuildProgressWindow();
   void BuildResultsWindow();
 
+  void TakeForeground();
+  static void HoldShift(bool held);
   static void Show(HWND window, bool shown);
   static bool IsShown(HWND window);
   void ShowPage(std::uintptr_t index);

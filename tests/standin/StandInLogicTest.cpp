@@ -20,7 +20,7 @@ TEST(StandInFaults, EveryItemOfTheFaultsTextSetsItsFaultAndNothingElse) {
 
   const StandInFaults all = ParseFaults(
       ";stall;hang;confirm;exit-at-start;pvalue=0,25;missing=TMemo;missing=TApplication;hang-send=7;"
-      "mistype=2;from-test=2");
+      "mistype=2;from-test=2;hold-shift=4");
   EXPECT_TRUE(all.Stall && all.Hang && all.ConfirmInsteadOfResults && all.ExitAtStart);
   EXPECT_EQ(all.PValueText, "0,25") << "a comma belongs to the text";
   EXPECT_EQ(all.MissingClasses, (std::vector<std::string>{"TMemo", "TApplication"}));
@@ -29,6 +29,10 @@ TEST(StandInFaults, EveryItemOfTheFaultsTextSetsItsFaultAndNothingElse) {
   EXPECT_EQ(all.HangAtCharacter, 7);
   EXPECT_EQ(all.MistypedCharacters, 2);
   EXPECT_EQ(all.FirstFaultyTest, 2);
+  EXPECT_EQ(all.HoldShiftAtCharacter, 4);
+  EXPECT_EQ(none.HoldShiftAtCharacter, 0);
+  EXPECT_TRUE(StrictSwitch("1") && StrictSwitch("yes"));
+  EXPECT_FALSE(StrictSwitch(nullptr) || StrictSwitch("") || StrictSwitch("0"));
   EXPECT_EQ(none.FirstFaultyTest, 1) << "the test faults hit every test unless told otherwise";
 
   // The faults of an EcoSim ended from outside, and of one whose close
@@ -98,6 +102,17 @@ TEST(StandInGrid, TypingEditsTheCurrentCellAndTabCommitsItInRowOrderRoundTheGrid
   for (int i = 0; i < 2; ++i) {
     for (int k = 0; k < 3; ++k) EXPECT_EQ(m.Get(i, k), expected[i][k]) << i << "," << k << " (\"10\" is no presence)";
   }
+  // Shift+Tab commits too, then goes from the first cell back to the last.
+  grid.Tab(grid.Type('1', ""), true);
+  EXPECT_EQ(grid.Cell(0, 0), "1");
+  EXPECT_EQ(grid.CurrentRow(), 1);
+  EXPECT_EQ(grid.CurrentCol(), 2);
+  grid.Tab(grid.Type('1', ""), true);
+  grid.Tab({}, true);
+  EXPECT_EQ(grid.Cell(1, 2), "1");
+  EXPECT_EQ(grid.Cell(1, 1), "1") << "a Tab with nothing typed leaves the cell";
+  EXPECT_EQ(grid.CurrentRow(), 1);
+  EXPECT_EQ(grid.CurrentCol(), 0);
 
   StandInFaults faults;
   faults.MistypedCharacters = 2;

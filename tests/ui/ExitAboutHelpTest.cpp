@@ -34,7 +34,7 @@ TEST(Exit, NoKeepsTheProgramAndEveryLaterRequestAsksAgain) {
   Child<QPushButton>(confirm, "cmd2")->click();
   EXPECT_FALSE(confirm->isVisible());
   EXPECT_TRUE(h.Main->isVisible());
-  EXPECT_TRUE(confirm->Tag().isEmpty());
+  EXPECT_TRUE(confirm->Tag().empty());
   EXPECT_EQ(h.Ended, 0);
   EXPECT_EQ(h.Help.ClosedAll, 0);
   EXPECT_TRUE(h.Find<QRadioButton>("optH03")->isChecked());

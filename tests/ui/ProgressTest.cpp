@@ -14,53 +14,6 @@
 namespace tessil::test {
 namespace {
 
-TEST(ProgressTime, RemainingSecondsAreShownAsTheUserReadsThem) {
-  const std::pair<double, const char*> table[] = {
-      {1.5, "2s Remaining"},        {2.5, "2s Remaining"},        {45.2, "45s Remaining"},
-      {59.4, "59s Remaining"},      {59.5, "2min Remaining"},     {60, "2min Remaining"},
-      {120, "3min Remaining"},      {3599.4, "60min Remaining"},  {3599.6, "1min Remaining"},
-      {3600, "1hr 1min Remaining"}, {7325, "2hr 3min Remaining"}, {0.4, "0s Remaining"},
-  };
-  for (const auto& [remaining, text] : table) EXPECT_EQ(RemainingTimeText(remaining), text) << remaining;
-}
-
-TEST(ProgressTime, TheEstimateUsesTheMatricesDoneSoFar) {
-  RunSettings s;
-  s.NumArguments = 36;
-  s.NumIterations = 100;
-  s.StartTime = 1000.0;
-  s.TestsDone = 1;
-  EXPECT_EQ(TimeLine(s, 1010.0), "");  // one matrix tells nothing yet
-  s.WorkDone = 1;
-  EXPECT_EQ(TimeLine(s, 1010.0), "");
-  s.TestsDone = 900;  // a quarter in 45 s: 135 s to go
-  s.WorkDone = 900;
-  EXPECT_EQ(TimeLine(s, 1045.0), "3min Remaining");
-  s.TestsDone = 3599;
-  s.WorkDone = 3599;
-  EXPECT_EQ(TimeLine(s, 4599.0), "1s Remaining");
-}
-
-TEST(ProgressTime, MatricesBegunButNotDoneDoNotShortenTheEstimate) {
-  RunSettings s;
-  s.NumArguments = 36;
-  s.NumIterations = 100;
-  s.StartTime = 1000.0;
-  // Half the matrices handed out, a quarter's work done, in 45 s.
-  s.TestsDone = 1800;
-  s.WorkDone = 900;
-  EXPECT_EQ(TimeLine(s, 1045.0), "3min Remaining");
-  // Within one long test: a sixteenth of the work in 15 min.
-  s.TestsDone = 2;
-  s.WorkDone = 225;
-  EXPECT_EQ(TimeLine(s, 1900.0), "3hr 46min Remaining");
-}
-
-TEST(ProgressTitle, PercentagesRoundHalvesToEven) {
-  const std::tuple<int, int, int> table[] = {{1, 8, 12}, {3, 8, 38}, {8, 8, 100}, {1, 3600, 0}, {5, 8, 62}};
-  for (const auto& [done, total, percent] : table) EXPECT_EQ(TitlePercent(done, total), percent);
-}
-
 struct ProgressHarness {
   ProgressHarness() : Window(Settings, Time, Boxes, [this] { ++Yields; }) {
     Settings.NumArguments = 36;

@@ -56,23 +56,6 @@ struct ResultsHarness {
   QPointer<frmResults> Window;
 };
 
-TEST(ResultsFile, ChosenNamesGetExactlyOneTxtOnTheFileNameOnly) {
-  const std::pair<const char*, const char*> table[] = {
-      {"/f/Results", "/f/Results.txt"},
-      {"/f/run 1.txt", "/f/run 1.txt"},
-      {"/f/a.txt.bak", "/f/a.bak.txt"},
-      {"/f/A.TXT", "/f/A.TXT.txt"},
-      {"/f/report.txt", "/f/report.txt"},
-      {"/f/report.TXT", "/f/report.TXT.txt"},
-      {"/f/old.txt/report", "/f/old.txt/report.txt"},
-      {"/f/old.txt/a.txt", "/f/old.txt/a.txt"},
-  };
-  for (const auto& [chosen, written] : table) {
-    EXPECT_EQ(ResultsFilePath(QString::fromLatin1(chosen)), written) << chosen;
-  }
-  EXPECT_EQ(ResultsFilePath(QStringLiteral("/f/na") + QChar(u'\0') + QStringLiteral("me")), "/f/name.txt");
-}
-
 TEST(ResultsWindow, StartsUnsavedWithTheReportAndItsLayout) {
   ResultsHarness h;
   EXPECT_EQ(h.Window->windowTitle(), "Tessil Results*");

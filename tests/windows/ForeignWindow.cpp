@@ -143,10 +143,14 @@ int main(int argc, char** argv) {
       Listing listing{argv[2]};
       listing.Close = true;
       EnumWindows(Visit, reinterpret_cast<LPARAM>(&listing));
-      Sleep(100);
-      bool asked = false;
-      EnumWindows(FindQuestion, reinterpret_cast<LPARAM>(&asked));
-      if (asked) return 0;
+      // The question may stand only for moments: Tessil ends its run at
+      // once when it sees it, and EcoSim with it.
+      for (int look = 0; look < 20; ++look) {
+        Sleep(5);
+        bool asked = false;
+        EnumWindows(FindQuestion, reinterpret_cast<LPARAM>(&asked));
+        if (asked) return 0;
+      }
       if (GetTickCount64() >= end) return 1;
     }
   }

@@ -1,0 +1,272 @@
+#include "Win32Controls.h"
+
+#include <algorithm>
+
+namespace tessil::win32ui {
+
+std::wstring Wide(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring text(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), size);
+  return text;
+}
+
+std::string Narrow(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int size =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size, nullptr, nullptr);
+  return utf8;
+}
+
+int ScreenDpi() {
+  static const int dpi = [] {
+    HDC screen = GetDC(nullptr);
+    const int value = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen != nullptr) ReleaseDC(nullptr, screen);
+    return value > 0 ? value : 96;
+  }();
+  return dpi;
+}
+
+int Scaled(int pixels) { return MulDiv(pixels, ScreenDpi(), 96); }
+
+RECT ScaledRect(int left, int top, int width, int height) {
+  return RECT{Scaled(left), Scaled(top), Scaled(left + width), Scaled(top + height)};
+}
+
+RECT TwipsRect(int left, int top, int width, int height) {
+  // 15 twips to the pixel at 96 dots per inch.
+  return ScaledRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+namespace {
+
+LOGFONTW MessageFont() {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof(metrics);
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0) != 0 &&
+      metrics.lfMessageFont.lfFaceName[0] != L'\0') {
+    return metrics.lfMessageFont;
+  }
+  // A machine that answers nothing still has the stock GUI font.
+  LOGFONTW font{};
+  GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
+  return font;
+}
+
+}  // namespace
+
+HFONT DialogFont() {
+  static HFONT font = [] {
+    LOGFONTW log = MessageFont();
+    return CreateFontIndirectW(&log);
+  }();
+  return font;
+}
+
+HFONT BoldDialogFont() {
+  static HFONT font = [] {
+    LOGFONTW log = MessageFont();
+    log.lfWeight = FW_BOLD;
+    return CreateFontIndirectW(&log);
+  }();
+  return font;
+}
+
+HFONT TitleFont() {
+  static HFONT font = [] {
+    LOGFONTW log = MessageFont();
+    // 24 points; a serif face where the machine has one, else the dialog's.
+    log.lfHeight = -MulDiv(24, ScreenDpi(), 72);
+    log.lfPitchAndFamily = VARIABLE_PITCH | FF_ROMAN;
+    wcsncpy(log.lfFaceName, L"Times New Roman", LF_FACESIZE - 1);
+    return CreateFontIndirectW(&log);
+  }();
+  return font;
+}
+
+HWND AddControl(HWND parent, const wchar_t* className, std::wstring_view text, DWORD style, RECT where, int id) {
+  const std::wstring caption(text);
+  HWND control = CreateWindowExW(0, className, caption.c_str(), WS_CHILD | WS_VISIBLE | style, where.left, where.top,
+                                 where.right - where.left, where.bottom - where.top, parent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
+  return control;
+}
+
+std::wstring TextOf(HWND window) {
+  const int length = GetWindowTextLengthW(window);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const int copied = GetWindowTextW(window, text.data(), length + 1);
+  text.resize(static_cast<std::size_t>(std::max(copied, 0)));
+  return text;
+}
+
+void SetText(HWND window, std::wstring_view text) {
+  const std::wstring copy(text);
+  SetWindowTextW(window, copy.c_str());
+}
+
+bool IsChecked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void SetChecked(HWND button, bool checked) {
+  SendMessageW(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void PaintGradient(HDC dc, const RECT& area) {
+  const int height = std::max(1, static_cast<int>(area.bottom - area.top));
+  for (int y = 0; y < height; ++y) {
+    auto blend = [&](int top, int bottom) { return static_cast<BYTE>(top + (bottom - top) * y / height); };
+    HBRUSH brush = CreateSolidBrush(RGB(blend(202, 43), blend(202, 133), blend(202, 190)));
+    const RECT line{area.left, area.top + y, area.right, area.top + y + 1};
+    FillRect(dc, &line, brush);
+    DeleteObject(brush);
+  }
+}
+
+Window::~Window() { Destroy(); }
+
+void Window::Show(bool shown) {
+  if (handle_ != nullptr) ShowWindow(handle_, shown ? SW_SHOW : SW_HIDE);
+}
+
+bool Window::Visible() const { return handle_ != nullptr && IsWindowVisible(handle_) != 0; }
+
+void Window::Destroy() {
+  if (handle_ == nullptr) return;
+  HWND window = handle_;
+  SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+  handle_ = nullptr;
+  DestroyWindow(window);
+}
+
+void Window::Create(std::wstring_view caption, DWORD style, int clientWidth, int clientHeight, HWND owner,
+                    HWND centreOn, HMENU menu) {
+  static const ATOM registered = [] {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = &Window::Procedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    windowClass.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    windowClass.lpszClassName = WindowClassName;
+    return RegisterClassExW(&windowClass);
+  }();
+  (void)registered;
+  RECT frame{0, 0, Scaled(clientWidth), Scaled(clientHeight)};
+  AdjustWindowRectEx(&frame, style, menu != nullptr ? TRUE : FALSE, WS_EX_CONTROLPARENT);
+  const std::wstring text(caption);
+  handle_ =
+      CreateWindowExW(WS_EX_CONTROLPARENT, WindowClassName, text.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
+                      frame.right - frame.left, frame.bottom - frame.top, owner, menu, GetModuleHandleW(nullptr), this);
+  RECT around{};
+  if (centreOn != nullptr) {
+    GetWindowRect(centreOn, &around);
+  } else {
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &around, 0);
+  }
+  RECT own{};
+  GetWindowRect(handle_, &own);
+  const int width = own.right - own.left;
+  const int height = own.bottom - own.top;
+  SetWindowPos(handle_, nullptr, std::max(0L, (around.left + around.right - width) / 2),
+               std::max(0L, (around.top + around.bottom - height) / 2), 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LRESULT Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcW(handle_, message, wParam, lParam);
+}
+
+bool Window::PaintBackground(HDC) { return false; }
+
+LRESULT CALLBACK Window::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* created = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    auto* self = static_cast<Window*>(created->lpCreateParams);
+    self->handle_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+  switch (message) {
+    case WM_ERASEBKGND:
+      if (self->PaintBackground(reinterpret_cast<HDC>(wParam))) return 1;
+      break;
+    case DM_GETDEFID:
+      // The dialog manager asks which button Enter presses.
+      if (self->DefaultButton() != 0) return MAKELRESULT(self->DefaultButton(), DC_HASDEFID);
+      return 0;
+    default:
+      break;
+  }
+  return self->OnMessage(message, wParam, lParam);
+}
+
+namespace {
+
+bool IsProgramWindow(HWND window) {
+  wchar_t name[64] = {};
+  return window != nullptr && GetClassNameW(window, name, 64) > 0 && std::wstring_view(name) == WindowClassName;
+}
+
+}  // namespace
+
+void DispatchMessageOfProgram(MSG& message) {
+  HWND top = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+  if (IsProgramWindow(top)) {
+    if (message.message == WM_KEYDOWN && message.wParam == VK_F1) {
+      PostMessageW(top, WM_COMMAND, MAKEWPARAM(HelpCommand, 0), 0);
+      return;
+    }
+    // Tab, Shift+Tab, arrows within a group, Enter, Esc and access keys.
+    // Only keys go through the dialog manager: it dispatches every other
+    // message itself, which inside the waits for EcoSim held the run still.
+    const bool key = message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST;
+    if (key && IsDialogMessageW(top, &message) != 0) return;
+  }
+  TranslateMessage(&message);
+  DispatchMessageW(&message);
+}
+
+void ProcessPendingMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) != 0) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    DispatchMessageOfProgram(message);
+  }
+}
+
+bool PumpUntil(const std::function<bool()>& done) {
+  MSG message;
+  while (!done()) {
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0 || got == -1) {
+      if (got == 0) PostQuitMessage(static_cast<int>(message.wParam));
+      return false;
+    }
+    DispatchMessageOfProgram(message);
+  }
+  return true;
+}
+
+void RunModal(HWND owner, const std::function<bool()>& done) {
+  const bool ownerEnabled = owner != nullptr && IsWindowEnabled(owner) != 0;
+  if (ownerEnabled) EnableWindow(owner, FALSE);
+  PumpUntil(done);
+  if (ownerEnabled) {
+    // The owner takes input again before the modal window goes, so that
+    // Windows activates it rather than another program.
+    EnableWindow(owner, TRUE);
+    if (IsWindowVisible(owner) != 0) SetActiveWindow(owner);
+  }
+}
+
+}  // namespace tessil::win32ui
