@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
 #include <string>
 
 #include "Errors.h"
@@ -38,7 +39,13 @@ struct EcoSim {
 
 class ProtocolRules : public ::testing::Test {
  public:
-  ProtocolRules() : folder_(std::filesystem::temp_directory_path() / "tessil-protocol-rules") {
+  // A folder of each test's own: ctest runs the tests of this program at
+  // once, and other builds on the machine may run them too.
+  ProtocolRules()
+      : folder_(std::filesystem::temp_directory_path() /
+                ("tessil-protocol-rules-" +
+                 std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+                 std::to_string(std::random_device{}()))) {
     std::filesystem::create_directories(folder_ / "EcoSim");
     std::ofstream(folder_ / "EcoSim" / "EcoSim700.exe") << "program";
     SetVariable("TESSIL_TEST_WAIT_SECONDS", nullptr);
