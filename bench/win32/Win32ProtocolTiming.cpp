@@ -104,6 +104,8 @@ class CountingWindowSystem final : public WindowSystem {
   }
   bool ShowWindow(WindowHandle w, int c) override { return inner_.ShowWindow(w, c); }
   bool SetForegroundWindow(WindowHandle w) override { return inner_.SetForegroundWindow(w); }
+  bool IsKeyDownFor(WindowHandle w, std::uintptr_t k) override { return inner_.IsKeyDownFor(w, k); }
+  bool MessagesRefused() override { return inner_.MessagesRefused(); }
   void SetSendWait(std::function<void()> h) override { inner_.SetSendWait(std::move(h)); }
   std::intptr_t ShellExecute(WindowHandle o, std::string_view v, const std::string& f, const std::string& p,
                              const std::string& d, int s) override {

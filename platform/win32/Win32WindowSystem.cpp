@@ -196,10 +196,10 @@ bool Win32WindowSystem::PostMessage(WindowHandle window, std::uint32_t message, 
 
 std::intptr_t Win32WindowSystem::RunForWindow(WindowHandle window, std::function<std::intptr_t()> job) {
   const DWORD thread = window == NoWindow ? 0 : GetWindowThreadProcessId(ToHwnd(window), nullptr);
-  if (thread == 0 || thread == GetCurrentThreadId()) return NotingRefusal(job, *refused_);
+  if (thread == 0 || thread == GetCurrentThreadId()) return job();
 
   std::unique_ptr<Sender> sender = TakeSender();
-  sender->Start([job = std::move(job), refused = refused_] { return NotingRefusal(job, *refused); });
+  sender->Start(std::move(job));
   try {
     for (;;) {
       const DWORD woke = MsgWaitForMultipleObjects(1, &sender->Shared->Done, FALSE,
@@ -229,7 +229,9 @@ std::unique_ptr<Win32WindowSystem::Sender> Win32WindowSystem::TakeSender() {
 std::intptr_t Win32WindowSystem::SendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                              std::intptr_t lParam) {
   const HWND w = ToHwnd(window);
-  return RunForWindow(window, [w, message, wParam, lParam] { return SendMessageA(w, message, wParam, lParam); });
+  return RunForWindow(window, [w, message, wParam, lParam, refused = refused_] {
+    return NotingRefusal([&] { return SendMessageA(w, message, wParam, lParam); }, *refused);
+  });
 }
 
 std::intptr_t Win32WindowSystem::SendTextMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
@@ -237,8 +239,9 @@ std::intptr_t Win32WindowSystem::SendTextMessage(WindowHandle window, std::uint3
   // Windows copies the text across to the other process. The job owns it.
   auto owned = std::make_shared<std::string>(text);
   const HWND w = ToHwnd(window);
-  return RunForWindow(window, [w, message, wParam, owned] {
-    return SendMessageA(w, message, wParam, reinterpret_cast<LPARAM>(owned->c_str()));
+  return RunForWindow(window, [w, message, wParam, owned, refused = refused_] {
+    return NotingRefusal([&] { return SendMessageA(w, message, wParam, reinterpret_cast<LPARAM>(owned->c_str())); },
+                         *refused);
   });
 }
 
@@ -249,8 +252,9 @@ std::intptr_t Win32WindowSystem::SendBufferMessage(WindowHandle window, std::uin
   // the caller's memory later.
   auto owned = std::make_shared<std::vector<char>>(buffer.begin(), buffer.end());
   const HWND w = ToHwnd(window);
-  const std::intptr_t result = RunForWindow(window, [w, message, wParam, owned] {
-    return SendMessageA(w, message, wParam, reinterpret_cast<LPARAM>(owned->data()));
+  const std::intptr_t result = RunForWindow(window, [w, message, wParam, owned, refused = refused_] {
+    return NotingRefusal([&] { return SendMessageA(w, message, wParam, reinterpret_cast<LPARAM>(owned->data())); },
+                         *refused);
   });
   std::copy(owned->begin(), owned->end(), buffer.begin());
   return result;
