@@ -22,7 +22,7 @@ std::string LowerExtension(const std::string& path) {
 }
 
 bool WriteBytes(const std::string& path, const std::string& bytes, std::ostream& err) {
-  if (const std::error_code error = ReplaceFile(path, bytes)) {
+  if (const std::error_code error = ReplaceFile(Utf8Path(path), bytes)) {
     err << "tessil-cli: cannot write \"" << Printable(path) << "\": " << WriteErrorReason(error) << "\n";
     return false;
   }
@@ -60,7 +60,7 @@ bool WritePicture(const std::string& path, const chart::Chart& chart, const Envi
 
 bool RefuseUnwritableOutput(const std::string& option, const std::string& path, const Environment& env) {
   if (path.empty() || path == "-") return false;
-  if (const std::error_code error = CheckWritableFolder(path)) {
+  if (const std::error_code error = CheckWritableFolder(Utf8Path(path))) {
     env.Err << "tessil-cli: " << option << ": cannot write \"" << Printable(path) << "\": " << WriteErrorReason(error)
             << "; nothing was run.\n";
     return true;
