@@ -57,6 +57,9 @@ fi
 
 # The prefix, made before anything is timed against it.
 wine_run 120 cmd /c ver >/dev/null 2>&1
+# Wine names the Windows user after the Unix one.
+profile="$WINEPREFIX/drive_c/users/$(id -un)"
+menu="$profile/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tessil"
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessil'
 app_key='HKCU\Software\Tessil'
 
@@ -76,8 +79,6 @@ if [ "$status" = 0 ] && [ "$contents" = "$expected" ]; then
 else
   fail "the silent install ended with status $status and holds: ${contents:-nothing}"
 fi
-menu=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Microsoft/Windows/Start\ Menu/Programs/Tessil 2>/dev/null |
-  head -1)
 if [ -f "$menu/Tessil.lnk" ] && registered "$uninstall_key" && registered "$app_key"; then
   pass "the install made a Start-menu entry and the current user's uninstall entry"
 else
@@ -113,24 +114,28 @@ printf 'not Tessil'"'"'s\n' >"$target/EcoSim/EcoSim700.exe"
 wine_run 60 "$target/Uninstall.exe" /S 2>/dev/null
 settle
 left=$(cd "$target" 2>/dev/null && find . | LC_ALL=C sort | tr '\n' ' ')
-if [ "$left" = '. ./EcoSim ./EcoSim/EcoSim700.exe ' ] && [ ! -e "$menu" ] && ! registered "$uninstall_key" &&
-  ! registered "$app_key"; then
+leftovers=""
+[ "$left" = '. ./EcoSim ./EcoSim/EcoSim700.exe ' ] || leftovers+=" the folder holds: ${left:-nothing};"
+[ -e "$menu" ] && leftovers+=" the Start-menu folder holds: $(ls "$menu" | tr '\n' ' ');"
+registered "$uninstall_key" && leftovers+=" the uninstall entry is left;"
+registered "$app_key" && leftovers+=" $app_key is left;"
+if [ -z "$leftovers" ]; then
   pass "a silent uninstall leaves no file, Start-menu entry or registry key of Tessil's, and the user's EcoSim file"
 else
-  fail "after the uninstall the folder holds: ${left:-nothing}; Start menu: $(ls "$menu" 2>&1 | tr '\n' ' ')"
+  fail "after a silent uninstall$leftovers"
 fi
 
 # 4. A default install (no /D) goes to the user's local application data,
 #    never to ProgramData or Program Files.
 wine_run 120 "$setup" /S 2>/dev/null
 settle
-local_app=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Local/Programs/Tessil 2>/dev/null | head -1)
+local_app="$profile/AppData/Local/Programs/Tessil"
 elsewhere=$(find "$WINEPREFIX/drive_c/ProgramData" "$WINEPREFIX/drive_c/Program Files" \
   "$WINEPREFIX/drive_c/Program Files (x86)" -iname 'tessil*' 2>/dev/null | head -1)
-if [ -n "$local_app" ] && [ -f "$local_app/tessil-cli.exe" ] && [ -z "$elsewhere" ]; then
+if [ -f "$local_app/tessil-cli.exe" ] && [ -z "$elsewhere" ]; then
   pass "a default install lands in the user's local application data (${local_app#"$WINEPREFIX"/})"
 else
-  fail "a default install went to: ${local_app:-nowhere in local application data} ${elsewhere}"
+  fail "a default install is not in ${local_app#"$WINEPREFIX"/}${elsewhere:+ but in $elsewhere}"
 fi
 
 if [ "$failures" -gt 0 ]; then
