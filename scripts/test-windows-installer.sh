@@ -59,6 +59,7 @@ fi
 wine_run 120 cmd /c ver >/dev/null 2>&1
 # Wine names the Windows user after the Unix one.
 profile="$WINEPREFIX/drive_c/users/$(id -un)"
+local_app="$profile/AppData/Local/Programs/Tessil"
 menu="$profile/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tessil"
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessil'
 app_key='HKCU\Software\Tessil'
@@ -108,6 +109,18 @@ else
 fi
 settle
 
+# An install over an earlier one, without /D, renews it where it is (the
+# program's file, dated back, gets the build's date again).
+touch -d '2000-01-01' "$target/tessil-cli.exe"
+wine_run 120 "$setup" /S 2>/dev/null
+settle
+contents=$(cd "$target" && find . | LC_ALL=C sort | tr '\n' ' ')
+if [ "$contents" = "$expected" ] && [ "$(date -r "$target/tessil-cli.exe" +%Y)" != 2000 ] && [ ! -e "$local_app" ]; then
+  pass "an install over an earlier one renews it in its folder"
+else
+  fail "an install over an earlier one did not renew \"$(basename "$target")\": ${contents:-nothing}"
+fi
+
 # 3. A silent uninstall: nothing of Tessil's is left, and the user's EcoSim
 #    program file stays where the user put it.
 printf 'not Tessil'"'"'s\n' >"$target/EcoSim/EcoSim700.exe"
@@ -129,7 +142,6 @@ fi
 #    never to ProgramData or Program Files.
 wine_run 120 "$setup" /S 2>/dev/null
 settle
-local_app="$profile/AppData/Local/Programs/Tessil"
 elsewhere=$(find "$WINEPREFIX/drive_c/ProgramData" "$WINEPREFIX/drive_c/Program Files" \
   "$WINEPREFIX/drive_c/Program Files (x86)" -iname 'tessil*' 2>/dev/null | head -1)
 if [ -f "$local_app/tessil-cli.exe" ] && [ -z "$elsewhere" ]; then
