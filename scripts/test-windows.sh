@@ -2,7 +2,8 @@
 # The Windows part of the test command: cross-builds the `windows` preset,
 # runs its tests under headless Wine, checks that the Windows program prints
 # the very bytes the Linux one does (in the build and from the unpacked ZIP),
-# that Ctrl-C cancels a run, and runs the end-to-end checks against the Win32
+# that Ctrl-C cancels a run, installs and uninstalls the setup program in a
+# prefix of its own, and runs the end-to-end checks against the Win32
 # stand-in EcoSim. Every Wine program runs in a prefix of this job's own, in a
 # temporary folder, and ends with it.
 #
@@ -100,6 +101,11 @@ fi
 scripts/wine-run.sh "$folder/tessil-cli.exe" run >"$scratch/unpacked.txt"
 cmp "$scratch/linux.txt" "$scratch/unpacked.txt"
 echo "PASS: $zip holds tessil.exe, tessil-cli.exe, Tessil Help.chm and README-Windows.txt only; its program prints the Linux report"
+
+echo "== windows: the setup program, installed and uninstalled"
+installer_started=$(date +%s)
+scripts/test-windows-installer.sh build/windows "$linux" "$(ls build/windows/package/Tessil-*-windows-x64-setup.exe)"
+echo "   installer checks: $(($(date +%s) - installer_started)) s"
 
 echo "== windows: end to end against the Win32 stand-in"
 scripts/test-windows-e2e.sh build/windows "$linux"
