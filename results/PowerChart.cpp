@@ -14,6 +14,7 @@
 #include "OutputResults_Procedures.h"
 #include "SvgDrawing.h"
 #include "TestVocabulary.h"
+#include "VerdictCertainty.h"
 
 namespace tessil {
 
@@ -180,7 +181,7 @@ chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs) {
   // scenario captions under the plot, and the legend below them in three
   // columns and rows 20 pixels apart (each key's sample left of its caption).
   constexpr int width = 960;
-  constexpr int height = 580;
+  constexpr int height = 580;  // grown below for the lines on the verdicts
   constexpr double titleY = 26;
   constexpr double subtitleY = 48;
   constexpr double left = 64;
@@ -320,6 +321,63 @@ chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs) {
                              12, Anchor::Start, "untested-note"));
   }
   items.emplace_back(chart::GroupEnd{});
+
+  // How sure the study's verdicts are: the simultaneous intervals of the
+  // actual size and of the least and greatest power, as brackets in the
+  // plot's right margin, and one line of words for each verdict under the
+  // legend.
+  const VerdictCertainty certainty = AssessVerdicts(table);
+  const auto bracket = [&](const ExtremeInterval& extreme, double x, chart::Colour ink, const char* figure) {
+    if (extreme.Arguments == 0) return;
+    const chart::Pen pen{ink, 2.0, {}};
+    const double yLow = yOf(extreme.Lower);
+    const double yHigh = yOf(extreme.Upper);
+    items.emplace_back(
+        Rule(x, yLow, x, yHigh, pen,
+             {std::string("certainty ") + figure,
+              {{"estimate", svg::Num(extreme.Estimate, 4)},
+               {"lower", svg::Num(extreme.Lower, 4)},
+               {"upper", svg::Num(extreme.Upper, 4)}},
+              std::string(figure) + " " + FormatRate(extreme.Estimate) + ", simultaneous 95 % interval " +
+                  FormatRate(extreme.Lower) + " to " + FormatRate(extreme.Upper)}));
+    items.emplace_back(Rule(x - 3, yLow, x, yLow, pen));
+    items.emplace_back(Rule(x - 3, yHigh, x, yHigh, pen));
+    items.emplace_back(Rule(x - 4, yOf(extreme.Estimate), x + 2, yOf(extreme.Estimate), pen));
+  };
+  bracket(certainty.ActualSize, right + 6, NullColour, "actual-size");
+  bracket(certainty.MinPower, right + 13, PowerColour, "least-power");
+  bracket(certainty.MaxPower, right + 20, PowerColour, "greatest-power");
+  const double certaintyY = legendY + 2 * legendRow + 42;
+  items.emplace_back(chart::GroupStart{10, chart::Role("certainty")});
+  items.emplace_back(Label(first, certaintyY,
+                           "Brackets at the right: the actual size and the least and greatest power, each with its "
+                           "simultaneous 95 % interval. How sure the verdicts are:",
+                           10, Anchor::Start, "certainty-caption"));
+  // A sentence too wide for the picture (about 6 pixels a character at
+  // this size) goes on over further lines, indented.
+  constexpr std::size_t widest = static_cast<std::size_t>((width - left - 16) / 6.0);
+  double lineY = certaintyY;
+  for (const std::string& sentence :
+       {ActualSizeCertaintyLine(certainty), PowerCertaintyLine(certainty), BiasCertaintyLine(certainty)}) {
+    std::string_view rest = sentence;
+    bool more = false;
+    while (!rest.empty()) {
+      const std::size_t room = more ? widest - 4 : widest;
+      std::size_t cut = rest.size();
+      if (cut > room) {
+        cut = rest.rfind(' ', room);
+        if (cut == std::string_view::npos || cut == 0) cut = room;
+      }
+      lineY += 14;
+      items.emplace_back(Label(more ? first + 24 : first, lineY, std::string(rest.substr(0, cut)), 10, Anchor::Start,
+                               more ? "certainty-line continued" : "certainty-line"));
+      rest.remove_prefix(cut);
+      while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+      more = true;
+    }
+  }
+  items.emplace_back(chart::GroupEnd{});
+  picture.Height = static_cast<int>(lineY) + 14;
   return picture;
 }
 

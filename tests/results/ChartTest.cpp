@@ -2,6 +2,7 @@
 // the power-function and sweep pictures carry, read from their text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <string>
@@ -13,6 +14,7 @@
 #include "PowerChart.h"
 #include "SvgDrawing.h"
 #include "SweepChart.h"
+#include "VerdictCertainty.h"
 
 namespace tessil {
 namespace {
@@ -113,6 +115,38 @@ TEST(Chart, PowerChartCarriesOneMarkAndIntervalPerArgumentTheReferenceLinesAndTh
   // Scenario 2's untested matrices are told per argument and in all.
   EXPECT_EQ(Elements(svg, "untested").size(), 3u);
   EXPECT_NE(svg.find("18 of 1200 matrices could not be tested"), std::string::npos);
+
+  // The verdicts' simultaneous intervals as brackets on the rate axis, each
+  // at the place of its figure's interval, and the verdicts' sentences in
+  // words under the legend, every word of them, none wider than the picture.
+  const VerdictCertainty certainty = AssessVerdicts(table);
+  const auto yOfRate = [&](double rate) {
+    const double y0 = std::stod(references[0].at("y1"));
+    const double y15 = std::stod(references[1].at("y1"));
+    return y0 + (rate - 0.05) / 0.10 * (y15 - y0);
+  };
+  const std::pair<const char*, ExtremeInterval> brackets[] = {{"certainty actual-size", certainty.ActualSize},
+                                                              {"certainty least-power", certainty.MinPower},
+                                                              {"certainty greatest-power", certainty.MaxPower}};
+  for (const auto& [name, extreme] : brackets) {
+    const auto drawn = Elements(svg, name);
+    ASSERT_EQ(drawn.size(), 1u) << name;
+    EXPECT_NEAR(std::stod(drawn[0].at("y1")), yOfRate(extreme.Lower), 0.01) << name;
+    EXPECT_NEAR(std::stod(drawn[0].at("y2")), yOfRate(extreme.Upper), 0.01) << name;
+  }
+  std::string words;
+  const chart::Chart picture = PowerChart(table, inputs);
+  double lowest = 0;
+  for (const chart::Primitive& item : picture.Items) {
+    const auto* text = std::get_if<chart::Text>(&item);
+    if (text == nullptr || text->Is.Role.rfind("certainty-line", 0) != 0) continue;
+    words += (words.empty() ? "" : " ") + text->Content;
+    EXPECT_LE(text->At.X.Value + 6.0 * static_cast<double>(text->Content.size()), picture.Width) << text->Content;
+    lowest = std::max(lowest, text->At.Y.Value);
+  }
+  EXPECT_EQ(words, ActualSizeCertaintyLine(certainty) + " " + PowerCertaintyLine(certainty) + " " +
+                       BiasCertaintyLine(certainty));
+  EXPECT_LT(lowest, picture.Height);
 }
 
 // A mark's place, from its "translate(x y)".
