@@ -14,6 +14,7 @@
 #include "OutputResults_Procedures.h"
 #include "SvgDrawing.h"
 #include "TestVocabulary.h"
+#include "VerdictCertainty.h"
 
 namespace tessil {
 
@@ -180,7 +181,7 @@ chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs) {
   // scenario captions under the plot, and the legend below them in three
   // columns and rows 20 pixels apart (each key's sample left of its caption).
   constexpr int width = 960;
-  constexpr int height = 580;
+  constexpr int height = 580;  // grown below for the lines on the verdicts
   constexpr double titleY = 26;
   constexpr double subtitleY = 48;
   constexpr double left = 64;
@@ -320,11 +321,164 @@ chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs) {
                              12, Anchor::Start, "untested-note"));
   }
   items.emplace_back(chart::GroupEnd{});
+
+  // How sure the study's verdicts are: the simultaneous intervals of the
+  // actual size and of the least and greatest power, as brackets in the
+  // plot's right margin, and one line of words for each verdict under the
+  // legend.
+  const VerdictCertainty certainty = AssessVerdicts(table);
+  const auto bracket = [&](const ExtremeInterval& extreme, double x, chart::Colour ink, const char* figure) {
+    if (extreme.Arguments == 0) return;
+    const chart::Pen pen{ink, 2.0, {}};
+    const double yLow = yOf(extreme.Lower);
+    const double yHigh = yOf(extreme.Upper);
+    items.emplace_back(
+        Rule(x, yLow, x, yHigh, pen,
+             {std::string("certainty ") + figure,
+              {{"estimate", svg::Num(extreme.Estimate, 4)},
+               {"lower", svg::Num(extreme.Lower, 4)},
+               {"upper", svg::Num(extreme.Upper, 4)}},
+              std::string(figure) + " " + FormatRate(extreme.Estimate) + ", simultaneous 95 % interval " +
+                  FormatRate(extreme.Lower) + " to " + FormatRate(extreme.Upper)}));
+    items.emplace_back(Rule(x - 3, yLow, x, yLow, pen));
+    items.emplace_back(Rule(x - 3, yHigh, x, yHigh, pen));
+    items.emplace_back(Rule(x - 4, yOf(extreme.Estimate), x + 2, yOf(extreme.Estimate), pen));
+  };
+  bracket(certainty.ActualSize, right + 6, NullColour, "actual-size");
+  bracket(certainty.MinPower, right + 13, PowerColour, "least-power");
+  bracket(certainty.MaxPower, right + 20, PowerColour, "greatest-power");
+  const double certaintyY = legendY + 2 * legendRow + 42;
+  items.emplace_back(chart::GroupStart{10, chart::Role("certainty")});
+  items.emplace_back(Label(first, certaintyY,
+                           "Brackets at the right: the actual size and the least and greatest power, each with its "
+                           "simultaneous 95 % interval. How sure the verdicts are:",
+                           10, Anchor::Start, "certainty-caption"));
+  // A sentence too wide for the picture (about 6 pixels a character at
+  // this size) goes on over further lines, indented.
+  constexpr std::size_t widest = static_cast<std::size_t>((width - left - 16) / 6.0);
+  double lineY = certaintyY;
+  for (const std::string& sentence :
+       {ActualSizeCertaintyLine(certainty), PowerCertaintyLine(certainty), BiasCertaintyLine(certainty)}) {
+    std::string_view rest = sentence;
+    bool more = false;
+    while (!rest.empty()) {
+      const std::size_t room = more ? widest - 4 : widest;
+      std::size_t cut = rest.size();
+      if (cut > room) {
+        cut = rest.rfind(' ', room);
+        if (cut == std::string_view::npos || cut == 0) cut = room;
+      }
+      lineY += 14;
+      items.emplace_back(Label(more ? first + 24 : first, lineY, std::string(rest.substr(0, cut)), 10, Anchor::Start,
+                               more ? "certainty-line continued" : "certainty-line"));
+      rest.remove_prefix(cut);
+      while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+      more = true;
+    }
+  }
+  items.emplace_back(chart::GroupEnd{});
+  picture.Height = static_cast<int>(lineY) + 14;
   return picture;
 }
 
 std::string PowerChartSvg(const PowerTable& table, const RunInputs& inputs) {
   return svg::Document(PowerChart(table, inputs));
+}
+
+namespace {
+
+// A round step (1, 2 or 5 times a power of ten) that cuts the span into
+// about `count` parts, so that ticks and bin edges fall on numbers a reader
+// can say.
+double RoundStep(double span, int count) {
+  if (!(span > 0.0) || !std::isfinite(span)) return 1.0;
+  const double raw = span / count;
+  const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+  double best = magnitude;
+  for (const double multiple : {2.0, 5.0, 10.0}) {
+    if (std::fabs(std::log(multiple * magnitude / raw)) < std::fabs(std::log(best / raw))) best = multiple * magnitude;
+  }
+  return best;
+}
+
+// The decimals that write every multiple of the step exactly.
+int DecimalsOf(double step) {
+  int decimals = 0;
+  while (decimals < 8 && std::fabs(step * std::pow(10.0, decimals) - std::round(step * std::pow(10.0, decimals))) >
+                             1e-6 * step * std::pow(10.0, decimals)) {
+    ++decimals;
+  }
+  return decimals;
+}
+
+}  // namespace
+
+NullHistogram NullDistributionBars(const std::vector<double>& values, double observed) {
+  NullHistogram out;
+  std::vector<double> sorted;
+  for (const double v : values) {
+    if (std::isfinite(v)) sorted.push_back(v);
+  }
+  std::sort(sorted.begin(), sorted.end());
+  // Values that differ only by rounding in the index's arithmetic are one
+  // value of the lattice.
+  std::vector<std::pair<double, std::int64_t>> distinct;
+  for (const double v : sorted) {
+    if (!distinct.empty() && std::fabs(v - distinct.back().first) <= 1e-9 * std::max(1.0, std::fabs(v))) {
+      ++distinct.back().second;
+    } else {
+      distinct.emplace_back(v, 1);
+    }
+  }
+  const bool integers = std::all_of(distinct.begin(), distinct.end(),
+                                    [](const auto& d) { return std::fabs(d.first - std::round(d.first)) < 1e-9; });
+  const double spread = distinct.empty() ? 0.0 : distinct.back().first - distinct.front().first;
+  constexpr std::size_t fewValues = 60;
+  out.Discrete = !distinct.empty() && (distinct.size() <= fewValues || (integers && spread <= fewValues));
+  if (out.Discrete) {
+    // One bar per value, as wide as most of the lattice's step so that the
+    // gaps between values the index cannot take show.
+    double step = integers ? 1.0 : 0.0;
+    for (std::size_t k = 1; k < distinct.size(); ++k) {
+      const double gap = distinct[k].first - distinct[k - 1].first;
+      if (!integers && (step == 0.0 || gap < step)) step = gap;
+    }
+    if (step == 0.0) step = RoundStep(std::max(1e-9, std::fabs(distinct.front().first)), 10);
+    for (const auto& [value, count] : distinct) {
+      out.Bars.push_back({value - 0.4 * step, value + 0.4 * step, value, count});
+    }
+    out.Low = distinct.front().first - step / 2.0;
+    out.High = distinct.back().first + step / 2.0;
+    out.Step = step;
+  } else if (!distinct.empty()) {
+    // Bins of a round width with edges on its multiples.
+    const double width = RoundStep(spread, 30);
+    const double first = std::floor(distinct.front().first / width) * width;
+    const auto bins = static_cast<std::size_t>(std::floor((distinct.back().first - first) / width)) + 1;
+    std::vector<std::int64_t> counts(bins, 0);
+    for (const auto& [value, count] : distinct) {
+      const auto bin = std::min(bins - 1, static_cast<std::size_t>(std::max(0.0, std::floor((value - first) / width))));
+      counts[bin] += count;
+    }
+    for (std::size_t b = 0; b < bins; ++b) {
+      const double from = first + width * static_cast<double>(b);
+      out.Bars.push_back({from, from + width, from + width / 2.0, counts[b]});
+    }
+    out.Low = first;
+    out.High = first + width * static_cast<double>(bins);
+    out.Step = width;
+  } else {
+    out.Low = observed - 0.5;
+    out.High = observed + 0.5;
+    out.Step = 1.0;
+  }
+  // The observed value is always inside the picture, a step's half beyond
+  // its line at least when it lies outside the null values.
+  if (std::isfinite(observed)) {
+    out.Low = std::min(out.Low, observed - out.Step / 2.0);
+    out.High = std::max(out.High, observed + out.Step / 2.0);
+  }
+  return out;
 }
 
 chart::Chart NullDistributionChart(const NullDistributionPicture& picture) {
@@ -347,51 +501,60 @@ chart::Chart NullDistributionChart(const NullDistributionPicture& picture) {
   constexpr chart::Colour barOutline = Rgb(0x3182bd);
   const chart::Pen observedPen{NullColour, 2.5, {}};
 
-  double low = picture.Observed;
-  double high = picture.Observed;
-  for (const double v : picture.Values) {
-    low = std::min(low, v);
-    high = std::max(high, v);
+  const NullHistogram histogram = NullDistributionBars(picture.Values, picture.Observed);
+  double low = histogram.Low;
+  double high = histogram.High;
+  // Value ticks on multiples of a round step (whole steps for an index of
+  // whole numbers); a narrow axis widens to show a tick either side.
+  double tickStep = RoundStep(high - low, 6);
+  if (histogram.Discrete && histogram.Step == 1.0) tickStep = std::max(1.0, tickStep);
+  if (std::floor(high / tickStep + 1e-9) - std::ceil(low / tickStep - 1e-9) < 1.0) {
+    low = std::min(low, (std::ceil(low / tickStep - 1e-9) - 1.0) * tickStep - tickStep / 2.0);
+    high = std::max(high, (std::floor(high / tickStep + 1e-9) + 1.0) * tickStep + tickStep / 2.0);
   }
-  // One bin per distinct value for indices with few values; at most 40.
-  const auto n = static_cast<double>(picture.Values.size());
-  const int bins = std::clamp(static_cast<int>(std::ceil(std::sqrt(n))), 1, 40);
-  if (high <= low) {
-    low -= 0.5;
-    high += 0.5;
-  }
-  const double binWidth = (high - low) / bins;
-  std::vector<std::int64_t> counts(static_cast<std::size_t>(bins), 0);
-  for (const double v : picture.Values) {
-    const int bin = std::clamp(static_cast<int>((v - low) / binWidth), 0, bins - 1);
-    ++counts[static_cast<std::size_t>(bin)];
-  }
-  const std::int64_t tallest = std::max<std::int64_t>(1, *std::max_element(counts.begin(), counts.end()));
+  std::int64_t tallest = 1;
+  for (const NullHistogramBar& bar : histogram.Bars) tallest = std::max(tallest, bar.Count);
+  // Whole numbers of matrices on the count axis, up to a round top.
+  const auto countStep = static_cast<std::int64_t>(std::max(1.0, RoundStep(static_cast<double>(tallest), 5)));
+  const std::int64_t countTop = (tallest + countStep - 1) / countStep * countStep;
   const auto xOf = [&](double v) { return left + (v - low) / (high - low) * (right - left); };
-  const auto yOf = [&](double count) { return bottom - count / static_cast<double>(tallest) * (bottom - top); };
+  const auto yOf = [&](double count) { return bottom - count / static_cast<double>(countTop) * (bottom - top); };
 
   chart::Chart out{width, height, "Null distribution: " + picture.Title, {}};
   auto& items = out.Items;
   items.emplace_back(Heading(width / 2.0, titleY, "Null distribution: " + picture.Title, 15));
-  for (std::size_t b = 0; b < counts.size(); ++b) {
-    const double x0 = xOf(low + binWidth * static_cast<double>(b));
-    const double x1 = xOf(low + binWidth * static_cast<double>(b + 1));
-    const double y = yOf(static_cast<double>(counts[b]));
-    items.emplace_back(chart::Box{{x0, y},
-                                  std::max(0.0, x1 - x0 - 1.0),
-                                  bottom - y,
-                                  barFill,
-                                  barOutline,
-                                  0.5,
-                                  {"bar", {{"count", std::to_string(counts[b])}}, {}}});
+  const int valueDecimals = std::min(DecimalsOf(histogram.Step), 4);
+  for (const NullHistogramBar& bar : histogram.Bars) {
+    const double x0 = xOf(bar.From);
+    const double x1 = xOf(bar.To);
+    const double y = yOf(static_cast<double>(bar.Count));
+    chart::Tag tag{"bar", {{"count", std::to_string(bar.Count)}}, {}};
+    if (histogram.Discrete) {
+      tag.Data.emplace_back("value", svg::Num(bar.Value, 6));
+      tag.Tip = svg::Num(bar.Value, valueDecimals) + ": " + std::to_string(bar.Count);
+    } else {
+      tag.Data.emplace_back("from", svg::Num(bar.From, 6));
+      tag.Data.emplace_back("to", svg::Num(bar.To, 6));
+      tag.Tip = "[" + svg::Num(bar.From, valueDecimals) + ", " + svg::Num(bar.To, valueDecimals) +
+                "): " + std::to_string(bar.Count);
+    }
+    // Adjacent bins keep a pixel between them; a lattice's bars have gaps.
+    const double barWidth = histogram.Discrete ? x1 - x0 : x1 - x0 - 1.0;
+    items.emplace_back(chart::Box{{x0, y}, std::max(1.0, barWidth), bottom - y, barFill, barOutline, 0.5, tag});
   }
   items.emplace_back(Rule(left, bottom, right, bottom, AxisPen));
   items.emplace_back(Rule(left, top, left, bottom, AxisPen));
-  for (int tick = 0; tick <= 4; ++tick) {
-    const double value = low + (high - low) * tick / 4.0;
-    items.emplace_back(Label(xOf(value), valueCaptionsY, svg::Num(value, 3), 11, Anchor::Middle, "tick"));
-    const double count = static_cast<double>(tallest) * tick / 4.0;
-    items.emplace_back(Label(left - 6, yOf(count) + 4, svg::Num(count, 0), 11, Anchor::End, "tick"));
+  const int tickDecimals = DecimalsOf(tickStep);
+  for (double k = std::ceil(low / tickStep - 1e-9); k * tickStep <= high + 1e-9 * tickStep; k += 1.0) {
+    const double value = k * tickStep;
+    const double x = xOf(value);
+    items.emplace_back(Rule(x, bottom, x, bottom + 4, AxisPen, chart::Role("value-tick")));
+    items.emplace_back(
+        Label(x, valueCaptionsY, svg::Num(k == 0 ? 0.0 : value, tickDecimals), 11, Anchor::Middle, "tick value"));
+  }
+  for (std::int64_t count = 0; count <= countTop; count += countStep) {
+    const double y = yOf(static_cast<double>(count));
+    items.emplace_back(Label(left - 6, y + 4, std::to_string(count), 11, Anchor::End, "tick count"));
   }
   items.emplace_back(Label((left + right) / 2.0, axisCaptionY, picture.IndexName + " of the null matrices", 12,
                            Anchor::Middle, "axis-label"));

@@ -55,6 +55,27 @@ struct NullDistributionPicture {
   std::string PUpper;
 };
 
+// The bars of a null distribution. An index that takes few values (whole
+// numbers over a short range, or at most 60 distinct values, as C-scores
+// and checkerboard counts of small matrices do) gets one bar per value it
+// takes, centred on it; any other gets bins of a round width whose edges are
+// multiples of that width. Low and High bound the value axis, with room for
+// the observed value; Step is the lattice's spacing or the bins' width.
+struct NullHistogramBar {
+  double From = 0.0;
+  double To = 0.0;
+  double Value = 0.0;  // the value itself, or the bin's middle
+  std::int64_t Count = 0;
+};
+struct NullHistogram {
+  bool Discrete = false;
+  std::vector<NullHistogramBar> Bars;
+  double Low = 0.0;
+  double High = 1.0;
+  double Step = 1.0;
+};
+NullHistogram NullDistributionBars(const std::vector<double>& values, double observed);
+
 // A histogram of the null values with the observed value marked and both
 // tails' p-values in the legend.
 chart::Chart NullDistributionChart(const NullDistributionPicture& picture);

@@ -2,14 +2,19 @@
 // the power-function and sweep pictures carry, read from their text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <map>
 #include <string>
 #include <tuple>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "PowerChart.h"
 #include "SvgDrawing.h"
 #include "SweepChart.h"
+#include "VerdictCertainty.h"
 
 namespace tessil {
 namespace {
@@ -110,6 +115,38 @@ TEST(Chart, PowerChartCarriesOneMarkAndIntervalPerArgumentTheReferenceLinesAndTh
   // Scenario 2's untested matrices are told per argument and in all.
   EXPECT_EQ(Elements(svg, "untested").size(), 3u);
   EXPECT_NE(svg.find("18 of 1200 matrices could not be tested"), std::string::npos);
+
+  // The verdicts' simultaneous intervals as brackets on the rate axis, each
+  // at the place of its figure's interval, and the verdicts' sentences in
+  // words under the legend, every word of them, none wider than the picture.
+  const VerdictCertainty certainty = AssessVerdicts(table);
+  const auto yOfRate = [&](double rate) {
+    const double y0 = std::stod(references[0].at("y1"));
+    const double y15 = std::stod(references[1].at("y1"));
+    return y0 + (rate - 0.05) / 0.10 * (y15 - y0);
+  };
+  const std::pair<const char*, ExtremeInterval> brackets[] = {{"certainty actual-size", certainty.ActualSize},
+                                                              {"certainty least-power", certainty.MinPower},
+                                                              {"certainty greatest-power", certainty.MaxPower}};
+  for (const auto& [name, extreme] : brackets) {
+    const auto drawn = Elements(svg, name);
+    ASSERT_EQ(drawn.size(), 1u) << name;
+    EXPECT_NEAR(std::stod(drawn[0].at("y1")), yOfRate(extreme.Lower), 0.01) << name;
+    EXPECT_NEAR(std::stod(drawn[0].at("y2")), yOfRate(extreme.Upper), 0.01) << name;
+  }
+  std::string words;
+  const chart::Chart picture = PowerChart(table, inputs);
+  double lowest = 0;
+  for (const chart::Primitive& item : picture.Items) {
+    const auto* text = std::get_if<chart::Text>(&item);
+    if (text == nullptr || text->Is.Role.rfind("certainty-line", 0) != 0) continue;
+    words += (words.empty() ? "" : " ") + text->Content;
+    EXPECT_LE(text->At.X.Value + 6.0 * static_cast<double>(text->Content.size()), picture.Width) << text->Content;
+    lowest = std::max(lowest, text->At.Y.Value);
+  }
+  EXPECT_EQ(words, ActualSizeCertaintyLine(certainty) + " " + PowerCertaintyLine(certainty) + " " +
+                       BiasCertaintyLine(certainty));
+  EXPECT_LT(lowest, picture.Height);
 }
 
 // A mark's place, from its "translate(x y)".
@@ -234,6 +271,103 @@ TEST(Chart, NullDistributionShowsEveryValueTheObservedOneAndBothTails) {
   EXPECT_EQ(observed[0].at("data-value"), "12.500000");
   EXPECT_NE(svg.find("p(observed &lt;= expected) = 1.00000"), std::string::npos);
   EXPECT_NE(svg.find("p(observed &gt;= expected) = 0.00000"), std::string::npos);
+}
+
+// Read from the primitives: each bar's middle and width in pixels with its
+// count, the observed line's place, and the value and count ticks' captions.
+struct DrawnHistogram {
+  std::vector<std::tuple<double, double, long>> Bars;  // middle, width, count
+  double Observed = -1;
+  std::vector<std::pair<double, double>> ValueTicks;  // place, value
+  std::vector<std::string> CountTicks;
+};
+
+DrawnHistogram Drawn(const chart::Chart& picture) {
+  DrawnHistogram drawn;
+  for (const chart::Primitive& item : picture.Items) {
+    if (const auto* box = std::get_if<chart::Box>(&item); box && box->Is.Role == "bar") {
+      long count = 0;
+      for (const auto& [name, value] : box->Is.Data) {
+        if (name == "count") count = std::stol(value);
+      }
+      drawn.Bars.emplace_back(box->Corner.X.Value + box->Width.Value / 2, box->Width.Value, count);
+    } else if (const auto* line = std::get_if<chart::Line>(&item); line && line->Is.Role == "observed") {
+      drawn.Observed = line->From.X.Value;
+    } else if (const auto* text = std::get_if<chart::Text>(&item)) {
+      if (text->Is.Role == "tick value") drawn.ValueTicks.emplace_back(text->At.X.Value, std::stod(text->Content));
+      if (text->Is.Role == "tick count") drawn.CountTicks.push_back(text->Content);
+    }
+  }
+  return drawn;
+}
+
+TEST(Chart, NullHistogramGivesFewValuesABarEachAndPutsTheObservedValueWhereItIs) {
+  struct Case {
+    const char* name;
+    std::vector<double> values;
+    double observed;
+    std::vector<std::pair<double, long>> bars;  // each value drawn and its count
+  };
+  std::vector<double> integers;  // 0..15, value v taken v + 1 times
+  for (int v = 0; v < 16; ++v) integers.insert(integers.end(), static_cast<std::size_t>(v + 1), v);
+  // C-scores of a 4 x 6 matrix lie on a lattice of step 1/6 (6 species pairs).
+  std::vector<double> lattice;
+  for (int k : {7, 8, 8, 9, 9, 9, 11, 12}) lattice.push_back(k / 6.0);
+  const Case cases[] = {
+      {"one value", {4, 4, 4, 4, 4}, 4, {{4, 5}}},
+      {"two values", {0, 1, 1, 0, 1}, 0.5, {{0, 2}, {1, 3}}},
+      {"16 integers", integers, 16, {}},
+      {"C-score lattice", lattice, 10 / 6.0, {{7 / 6.0, 1}, {8 / 6.0, 2}, {9 / 6.0, 3}, {11 / 6.0, 1}, {2, 1}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    NullDistributionPicture picture;
+    picture.Values = c.values;
+    picture.Observed = c.observed;
+    const DrawnHistogram drawn = Drawn(NullDistributionChart(picture));
+    // The value axis, read back from two ticks, maps values to pixels.
+    ASSERT_GE(drawn.ValueTicks.size(), 2u);
+    const auto [x0, v0] = drawn.ValueTicks.front();
+    const auto [x1, v1] = drawn.ValueTicks.back();
+    const auto xOf = [&](double v) { return x0 + (v - v0) / (v1 - v0) * (x1 - x0); };
+    for (std::size_t k = 1; k + 1 < drawn.ValueTicks.size(); ++k) {
+      EXPECT_NEAR(drawn.ValueTicks[k].first, xOf(drawn.ValueTicks[k].second), 0.01);
+    }
+    std::vector<std::pair<double, long>> bars = c.bars;
+    if (bars.empty()) {
+      for (int v = 0; v < 16; ++v) bars.emplace_back(v, v + 1);
+    }
+    ASSERT_EQ(drawn.Bars.size(), bars.size());
+    for (std::size_t k = 0; k < bars.size(); ++k) {
+      EXPECT_NEAR(std::get<0>(drawn.Bars[k]), xOf(bars[k].first), 0.01) << k;
+      EXPECT_EQ(std::get<2>(drawn.Bars[k]), bars[k].second) << k;
+      // Narrower than the lattice's step, so the values stand apart.
+      if (k > 0) {
+        EXPECT_LT(std::get<1>(drawn.Bars[k]), std::get<0>(drawn.Bars[k]) - std::get<0>(drawn.Bars[k - 1]));
+      }
+    }
+    EXPECT_NEAR(drawn.Observed, xOf(c.observed), 0.01);
+    // Whole numbers of matrices from 0 up.
+    ASSERT_FALSE(drawn.CountTicks.empty());
+    EXPECT_EQ(drawn.CountTicks.front(), "0");
+    for (const std::string& tick : drawn.CountTicks) EXPECT_EQ(tick.find('.'), std::string::npos) << tick;
+  }
+}
+
+TEST(Chart, NullHistogramOfManyValuesBinsThemOnRoundEdges) {
+  std::vector<double> values;
+  for (int k = 0; k < 1000; ++k) values.push_back(10.0 + 3.0 * std::sin(k * 0.7) + 0.001 * k);
+  const NullHistogram histogram = NullDistributionBars(values, 12.25);
+  EXPECT_FALSE(histogram.Discrete);
+  ASSERT_FALSE(histogram.Bars.empty());
+  long total = 0;
+  for (const NullHistogramBar& bar : histogram.Bars) {
+    total += bar.Count;
+    EXPECT_NEAR(bar.To - bar.From, histogram.Step, 1e-12);
+    EXPECT_NEAR(bar.From / histogram.Step, std::round(bar.From / histogram.Step), 1e-9);
+  }
+  EXPECT_EQ(total, 1000);
+  EXPECT_DOUBLE_EQ(histogram.Step, 0.2);  // a span of about 7 in about 30 bins
 }
 
 }  // namespace
