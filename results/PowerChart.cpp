@@ -185,7 +185,7 @@ chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs) {
   constexpr double titleY = 26;
   constexpr double subtitleY = 48;
   constexpr double left = 64;
-  constexpr double right = width - 24;
+  constexpr double right = width - 44;  // room for the certainty brackets
   constexpr double top = 70;
   constexpr double bottom = height - 140;
   constexpr double rateCaptionX = 18;
@@ -344,9 +344,9 @@ chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs) {
     items.emplace_back(Rule(x - 3, yHigh, x, yHigh, pen));
     items.emplace_back(Rule(x - 4, yOf(extreme.Estimate), x + 2, yOf(extreme.Estimate), pen));
   };
-  bracket(certainty.ActualSize, right + 6, NullColour, "actual-size");
-  bracket(certainty.MinPower, right + 13, PowerColour, "least-power");
-  bracket(certainty.MaxPower, right + 20, PowerColour, "greatest-power");
+  bracket(certainty.ActualSize, right + 10, NullColour, "actual-size");
+  bracket(certainty.MinPower, right + 20, PowerColour, "least-power");
+  bracket(certainty.MaxPower, right + 30, PowerColour, "greatest-power");
   const double certaintyY = legendY + 2 * legendRow + 42;
   items.emplace_back(chart::GroupStart{10, chart::Role("certainty")});
   items.emplace_back(Label(first, certaintyY,
