@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <tuple>
@@ -360,7 +361,7 @@ TEST(Chart, NullHistogramOfManyValuesBinsThemOnRoundEdges) {
   const NullHistogram histogram = NullDistributionBars(values, 12.25);
   EXPECT_FALSE(histogram.Discrete);
   ASSERT_FALSE(histogram.Bars.empty());
-  long total = 0;
+  std::int64_t total = 0;
   for (const NullHistogramBar& bar : histogram.Bars) {
     total += bar.Count;
     EXPECT_NEAR(bar.To - bar.From, histogram.Step, 1e-12);
