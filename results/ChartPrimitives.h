@@ -151,6 +151,14 @@ struct GroupEnd {};
 
 using Primitive = std::variant<Line, Polyline, Box, Mark, Text, GroupStart, GroupEnd>;
 
+// The room a chart is laid out in, in pixels: a window's view or a saved
+// picture's page.
+struct ChartSize {
+  int Width = 0;
+  int Height = 0;
+  bool operator==(const ChartSize&) const = default;
+};
+
 struct Chart {
   int Width = 0;
   int Height = 0;

@@ -381,6 +381,10 @@ chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs) {
   return picture;
 }
 
+chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs, chart::ChartSize /*room*/) {
+  return PowerChart(table, inputs);
+}
+
 std::string PowerChartSvg(const PowerTable& table, const RunInputs& inputs) {
   return svg::Document(PowerChart(table, inputs));
 }

@@ -43,6 +43,12 @@ std::string PowerChartTitle(const RunInputs& inputs);
 // hypothesis (Type I error rates) and outside it (power) drawn apart; lines
 // at the nominal size and at the Type I warning threshold.
 chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs);
+// The same chart laid out for a view of the given room: as wide as the room
+// (never narrower than a readable minimum) with text at its own size, the
+// plot grown to fill the room's height; when the room is too low for a
+// readable plot and the words under it, the chart is taller than the room
+// and the view scrolls.
+chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs, chart::ChartSize room);
 std::string PowerChartSvg(const PowerTable& table, const RunInputs& inputs);
 
 // A single test's null distribution and where the observed index lies in it.
