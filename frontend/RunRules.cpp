@@ -8,9 +8,7 @@
 #include "Errors.h"
 #include "Kernel_Procedures.h"
 #include "OutputResults_Procedures.h"
-#include "PowerChart.h"
 #include "RandomStream.h"
-#include "SvgDrawing.h"
 
 namespace tessil {
 
@@ -140,8 +138,7 @@ void RunPresenter::Run() {
     try {
       const ErrorRateSummary summary = AnalyzeErrorRates(table);
       std::string report = BuildResultsReport(table, summary, services_.Inputs);
-      const chart::Chart picture = PowerChart(table, services_.Inputs);
-      face_.ShowResults(std::move(report), svg::Document(picture), picture);
+      face_.ShowResults(std::move(report), MakeResultsChart(table, services_.Inputs));
     } catch (...) {
       failure = std::current_exception();
       completed = false;

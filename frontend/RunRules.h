@@ -24,11 +24,11 @@
 #include <string>
 #include <string_view>
 
-#include "ChartPrimitives.h"
 #include "Clock.h"
 #include "EcoSimAutomation.h"
 #include "ProgressRules.h"
 #include "Public_Declarations.h"
+#include "ResultsRules.h"
 #include "WindowServices.h"
 
 namespace tessil {
@@ -56,10 +56,10 @@ class RunFace {
   // progress window, which is also its host and its cancel link.
   virtual MadeAutomation MakeAutomation(RunSettings& settings, const RunInputs& inputs,
                                         ProgressPresenter& progress) = 0;
-  // Shows the results window with the report and the chart (as SVG text for
-  // saving, and as the primitives a painter draws), without waiting; the
-  // main window returns when it closes.
-  virtual void ShowResults(std::string report, std::string chart, const chart::Chart& picture) = 0;
+  // Shows the results window with the report and the chart (as saved, and
+  // laid out for the window's view at whatever size it takes), without
+  // waiting; the main window returns when it closes.
+  virtual void ShowResults(std::string report, ResultsChart chart) = 0;
   // Ends the program with the status, after closing its windows.
   virtual void EndProgram(int status) = 0;
   // A message box owned by the results window just shown; false leaves the

@@ -4,6 +4,7 @@
 // tests script them. Texts are UTF-8; a face converts at its edge.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -52,11 +53,18 @@ struct SaveFileRequest {
   bool operator==(const SaveFileRequest&) const = default;
 };
 
-// The save dialog: the chosen path (for a chooser with filters of several
-// kinds, with the extension of the filter in use added when the name has
-// none of them), or an empty text when the user cancelled or the dialog
-// failed.
+// The save dialog: the chosen path as typed (no extension added), or an
+// empty text when the user cancelled or the dialog failed.
 using SaveFileDialog = std::function<std::string(const SaveFileRequest& request)>;
+
+// A save dialog's answer with the filter in use when it was accepted, as an
+// index into the request's filters.
+struct ChosenFile {
+  std::string Path;
+  std::size_t Filter = 0;
+  bool operator==(const ChosenFile&) const = default;
+};
+using FilteredSaveFileDialog = std::function<ChosenFile(const SaveFileRequest& request)>;
 
 // Writes the bytes to the path whole or not at all: a new file replaces an
 // existing one only once complete. False with the reason when it fails; what

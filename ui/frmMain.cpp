@@ -417,7 +417,7 @@ MadeAutomation frmMain::MakeAutomation(RunSettings& settings, const RunInputs& i
 
 // The Qt window renders the chart from its SVG text; the primitives are for
 // painters of their own (the Win32 face's).
-void frmMain::ShowResults(std::string report, std::string chart, const chart::Chart& /*picture*/) {
+void frmMain::ShowResults(std::string report, ResultsChart chart) {
   results_ =
       new frmResults(ResultsServices{services_.Boxes, services_.Help, services_.ChooseFile, services_.ProgramFolder});
   results_->SetReport(std::move(report));

@@ -110,7 +110,7 @@ class frmMain final : public QMainWindow, public RunInputs, public RunFace, publ
   void HideProgressWindow() override;
   void UnloadProgressWindow() override;
   MadeAutomation MakeAutomation(RunSettings& settings, const RunInputs& inputs, ProgressPresenter& progress) override;
-  void ShowResults(std::string report, std::string chart, const chart::Chart& picture) override;
+  void ShowResults(std::string report, ResultsChart chart) override;
   void EndProgram(int status) override;
   bool InformOverResults(std::string_view text) override;
 

@@ -8,14 +8,19 @@
 #include <QImage>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QResizeEvent>
 #include <QSaveFile>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QSvgRenderer>
 #include <QSvgWidget>
 #include <algorithm>
 
 #include "Help_Procedures.h"
 #include "MessageBoxes.h"
+#include "SvgDrawing.h"
 #include "Validation.h"
 #include "WindowPictures.h"
 
@@ -96,10 +101,6 @@ namespace {
 const QString SvgFilter = QStringLiteral("SVG Pictures (*.svg)");
 const QString PngFilter = QStringLiteral("PNG Pictures (*.png)");
 
-bool EndsWith(const QString& path, const char* extension) {
-  return path.endsWith(QLatin1String(extension), Qt::CaseInsensitive);
-}
-
 }  // namespace
 
 void ConfigureChartDialog(QFileDialog& dialog, const QString& folder, const QString& name) {
@@ -113,21 +114,17 @@ void ConfigureChartDialog(QFileDialog& dialog, const QString& folder, const QStr
   dialog.selectFile(name);
 }
 
-QString ChooseWithChartDialog(QWidget* owner, const QString& folder, const QString& name) {
+ChosenFile ChooseWithChartDialog(QWidget* owner, const QString& folder, const QString& name) {
   QFileDialog dialog(owner);
   ConfigureChartDialog(dialog, folder, name);
   if (dialog.exec() != QDialog::Accepted) return {};
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty()) return {};
-  QString path = chosen.front();
-  if (!EndsWith(path, ".svg") && !EndsWith(path, ".png")) {
-    path += dialog.selectedNameFilter() == PngFilter ? QStringLiteral(".png") : QStringLiteral(".svg");
-  }
-  return path;
+  return {chosen.front().toStdString(), dialog.selectedNameFilter() == PngFilter ? 1U : 0U};
 }
 
-bool WriteChartFile(const QString& path, const std::string& svg, QString* reason) {
-  if (!EndsWith(path, ".png")) return WriteResultsFile(path, svg, reason);
+bool WriteChartFile(const QString& path, ChartFormat format, const std::string& svg, QString* reason) {
+  if (format == ChartFormat::Svg) return WriteResultsFile(path, svg, reason);
   QSvgRenderer renderer(QByteArray(svg.data(), static_cast<qsizetype>(svg.size())));
   // Twice the chart's own size, so that the picture stays sharp in print.
   QImage image(renderer.defaultSize() * 2, QImage::Format_ARGB32_Premultiplied);
@@ -160,26 +157,92 @@ bool WriteChartFile(const QString& path, const std::string& svg, QString* reason
 }
 
 ResultsWindowServices frmResults::RulesServices() {
-  auto write = [](bool (*writer)(const QString&, const std::string&, QString*)) {
-    return [writer](const std::string& path, const std::string& bytes, std::string& reason) {
-      QString why;
-      const bool written = writer(QString::fromStdString(path), bytes, &why);
-      if (!written) reason = why.toStdString();
-      return written;
-    };
-  };
   return {messages_,
           services_.Help,
           [this](const SaveFileRequest& request) {
             return Choose(services_.ChooseFile, ChooseWithSaveDialog, this, request);
           },
           [this](const SaveFileRequest& request) {
-            return Choose(services_.ChooseChartFile, ChooseWithChartDialog, this, request);
+            const QString folder = FromRules(request.Folder);
+            const QString name = FromRules(request.Name);
+            return services_.ChooseChartFile ? services_.ChooseChartFile(this, folder, name)
+                                             : ChooseWithChartDialog(this, folder, name);
           },
-          write(WriteResultsFile),
-          write(WriteChartFile),
+          [](const std::string& path, const std::string& bytes, std::string& reason) {
+            QString why;
+            const bool written = WriteResultsFile(QString::fromStdString(path), bytes, &why);
+            if (!written) reason = why.toStdString();
+            return written;
+          },
+          [](const std::string& path, ChartFormat format, const ResultsChart& chart, std::string& reason) {
+            QString why;
+            const bool written = WriteChartFile(QString::fromStdString(path), format, chart.Svg, &why);
+            if (!written) reason = why.toStdString();
+            return written;
+          },
           services_.ProgramFolder.toStdString()};
 }
+
+// The Chart view: the chart laid out for the view's own size and shown at
+// one to one, so that its text stays at its size however large the window;
+// a chart taller than the view scrolls vertically. Laid out again whenever
+// the view changes size.
+class ResultsChartView final : public QScrollArea {
+ public:
+  using Source = std::function<chart::Chart(chart::ChartSize room)>;
+
+  explicit ResultsChartView(QWidget* parent) : QScrollArea(parent), picture_(new QSvgWidget) {
+    picture_->setObjectName(QStringLiteral("chtPowerPicture"));
+    setWidget(picture_);
+    setWidgetResizable(false);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // White under the chart, whatever the window's own background.
+    QPalette white = viewport()->palette();
+    white.setColor(QPalette::Base, Qt::white);
+    white.setColor(QPalette::Window, Qt::white);
+    viewport()->setPalette(white);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    picture_->setPalette(white);
+    picture_->setAutoFillBackground(true);
+  }
+
+  void SetSource(Source source) {
+    source_ = std::move(source);
+    laidOut_ = {};
+    Relayout();
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QScrollArea::resizeEvent(event);
+    Relayout();
+  }
+
+ private:
+  void Relayout() {
+    const QSize room = contentsRect().size();
+    if (!source_ || room.isEmpty()) return;
+    chart::ChartSize size{room.width(), room.height()};
+    chart::Chart shown = source_(size);
+    if (shown.Height > room.height()) {
+      // The vertical scroll bar takes its width from the room.
+      size.Width -= verticalScrollBar()->sizeHint().width();
+      shown = source_(size);
+    }
+    if (size == laidOut_) return;
+    laidOut_ = size;
+    const std::string text = svg::Document(shown);
+    picture_->load(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    picture_->setFixedSize(shown.Width, shown.Height);
+  }
+
+  QSvgWidget* picture_;
+  Source source_;
+  chart::ChartSize laidOut_;
+};
 
 frmResults::frmResults(ResultsServices services)
     : services_(std::move(services)), messages_(services_.Boxes, this), rules_({}, {}, RulesServices()) {
@@ -187,57 +250,57 @@ frmResults::frmResults(ResultsServices services)
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(FromRules(rules_.Caption()));
   setWindowIcon(QIcon(QPixmap::fromImage(TessilLogo())));
-  setFixedSize(936, 461);
-  SetBackgroundPicture(this, GradientPicture(QSize(936, 461)));
+  // Opens at its own size and may be resized or maximized: the chart is
+  // laid out for whatever room its view gets.
+  resize(936, 461);
+  setMinimumSize(ResultsMinimumSize);
 
   txt1_ = new QPlainTextEdit(this);
   txt1_->setObjectName(QStringLiteral("txt1"));
-  txt1_->setGeometry(24, 16, 889, 393);
   txt1_->setReadOnly(true);
   txt1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   txt1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   txt1_->setFont(SansSerifFont(13));
   txt1_->setTabStopDistance(64);
+  // The chart lies over the report; Report and Chart choose which shows.
+  chtPower_ = new ResultsChartView(this);
+  chtPower_->setObjectName(QStringLiteral("chtPower"));
+  chtPower_->hide();
   cmd1_ = new QPushButton(QStringLiteral("Save"), this);
   cmd1_->setObjectName(QStringLiteral("cmd1"));
-  cmd1_->setGeometry(728, 424, 89, 25);
   cmd2_ = new QPushButton(QStringLiteral("Close"), this);
   cmd2_->setObjectName(QStringLiteral("cmd2"));
-  cmd2_->setGeometry(824, 424, 89, 25);
   cmd3_ = new QPushButton(QStringLiteral("Help"), this);
   cmd3_->setObjectName(QStringLiteral("cmd3"));
-  cmd3_->setGeometry(24, 424, 81, 25);
-  // The chart lies over the report; the tabs beside Help choose which shows.
-  chtPower_ = new QSvgWidget(this);
-  chtPower_->setObjectName(QStringLiteral("chtPower"));
-  chtPower_->setGeometry(24, 16, 889, 393);
-  chtPower_->setStyleSheet(QStringLiteral("background: white"));
-  chtPower_->renderer()->setAspectRatioMode(Qt::KeepAspectRatio);
-  chtPower_->hide();
-  // Two buttons that act as tabs: one of them is always down.
+  // Two buttons that act as tabs, each a stop of its own for Tab, pressed
+  // by Space or Enter; the chosen one stays down.
   optReport_ = new QPushButton(QStringLiteral("Report"), this);
   optReport_->setObjectName(QStringLiteral("optReport"));
-  optReport_->setGeometry(120, 424, 89, 25);
   optChart_ = new QPushButton(QStringLiteral("Chart"), this);
   optChart_->setObjectName(QStringLiteral("optChart"));
-  optChart_->setGeometry(209, 424, 89, 25);
-  auto* views = new QButtonGroup(this);
   for (QPushButton* view : {optReport_, optChart_}) {
     view->setCheckable(true);
-    views->addButton(view);
+    view->setAutoDefault(true);
   }
-  views->setExclusive(true);
-  optReport_->setChecked(true);
   cmd4_ = new QPushButton(QStringLiteral("Save Chart"), this);
   cmd4_->setObjectName(QStringLiteral("cmd4"));
-  cmd4_->setGeometry(632, 424, 89, 25);
-  setTabOrder(txt1_, cmd1_);
+  setTabOrder(txt1_, chtPower_);
+  setTabOrder(chtPower_, cmd1_);
   setTabOrder(cmd1_, cmd2_);
   setTabOrder(cmd2_, cmd3_);
   setTabOrder(cmd3_, optReport_);
   setTabOrder(optReport_, optChart_);
   setTabOrder(optChart_, cmd4_);
-  connect(optChart_, &QPushButton::toggled, this, &frmResults::ShowChart);
+  connect(optReport_, &QPushButton::clicked, this, [this] { ShowChart(false); });
+  connect(optChart_, &QPushButton::clicked, this, [this] { ShowChart(true); });
+  // As in tabbed windows: Ctrl+Tab and Ctrl+Page Down go to the next view,
+  // Ctrl+Shift+Tab and Ctrl+Page Up to the previous; of two, the other.
+  for (const QKeySequence& keys :
+       {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown),
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::Key_PageUp)}) {
+    connect(new QShortcut(keys, this), &QShortcut::activated, this, [this] { ShowChart(!ShowsChart()); });
+  }
+  ShowChart(false);
   connect(cmd4_, &QPushButton::clicked, this, [this] { rules_.SaveChart(); });
 
   connect(cmd1_, &QPushButton::clicked, this, [this] {
@@ -246,6 +309,7 @@ frmResults::frmResults(ResultsServices services)
   });
   connect(cmd2_, &QPushButton::clicked, this, &QWidget::close);
   connect(cmd3_, &QPushButton::clicked, this, [this] { rules_.ShowHelp(); });
+  Layout();
 
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
@@ -254,6 +318,29 @@ frmResults::frmResults(ResultsServices services)
 }
 
 frmResults::~frmResults() = default;
+
+void frmResults::Layout() {
+  const int w = width();
+  const int h = height();
+  // At 936 x 461 these are the window's own places: the view at 24, 16,
+  // 889 x 393 and the buttons' row at 424.
+  const QRect view(24, 16, w - 47, h - 68);
+  txt1_->setGeometry(view);
+  chtPower_->setGeometry(view);
+  const int row = h - 37;
+  cmd3_->setGeometry(24, row, 81, 25);
+  optReport_->setGeometry(120, row, 89, 25);
+  optChart_->setGeometry(209, row, 89, 25);
+  cmd4_->setGeometry(w - 304, row, 89, 25);
+  cmd1_->setGeometry(w - 208, row, 89, 25);
+  cmd2_->setGeometry(w - 112, row, 89, 25);
+  SetBackgroundPicture(this, GradientPicture(size()));
+}
+
+void frmResults::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  Layout();
+}
 
 void frmResults::SetReport(std::string report) {
   rules_.SetReport(std::move(report));
@@ -265,19 +352,32 @@ void frmResults::SetReport(std::string report) {
   txt1_->setPlainText(shown);
 }
 
-void frmResults::SetChart(std::string svg) {
-  rules_.SetChart(std::move(svg));
-  const std::string& chart = rules_.Chart();
-  chtPower_->load(QByteArray(chart.data(), static_cast<qsizetype>(chart.size())));
-  chtPower_->renderer()->setAspectRatioMode(Qt::KeepAspectRatio);
+void frmResults::SetChart(ResultsChart chart) {
+  rules_.SetChart(std::move(chart));
+  chtPower_->SetSource([this](chart::ChartSize room) { return rules_.ChartFor(room); });
 }
+
+bool frmResults::ShowsChart() const { return optChart_->isChecked(); }
 
 void frmResults::ShowChart(bool chart) {
-  txt1_->setVisible(!chart);
-  chtPower_->setVisible(chart);
+  QWidget* hidden = chart ? static_cast<QWidget*>(txt1_) : chtPower_;
+  QWidget* shown = chart ? static_cast<QWidget*>(chtPower_) : txt1_;
+  const bool focusWasInView = hidden->hasFocus() || focusWidget() == hidden;
+  shown->setVisible(true);
+  hidden->setVisible(false);
+  if (focusWasInView) shown->setFocus(Qt::OtherFocusReason);
+  for (QPushButton* view : {optReport_, optChart_}) {
+    const bool chosen = (view == optChart_) == chart;
+    view->setChecked(chosen);
+    QFont font = view->font();
+    font.setBold(chosen);
+    view->setFont(font);
+  }
 }
 
-void frmResults::SaveChartFile(const QString& path) { rules_.SaveChartFile(path.toStdString()); }
+void frmResults::SaveChartFile(const QString& path, ChartFormat filter) {
+  rules_.SaveChartFile(path.toStdString(), filter);
+}
 
 QString frmResults::ChooseResultsFile() { return QString::fromStdString(rules_.ChooseResultsFile()); }
 

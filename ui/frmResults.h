@@ -19,6 +19,8 @@ class QSvgWidget;
 
 namespace tessil {
 
+class ResultsChartView;
+
 // Asks the user for the file to save the report in, starting in the folder
 // with the name given; returns the chosen path, or an empty text when the
 // user cancelled.
@@ -45,22 +47,27 @@ bool WriteResultsFile(const QString& path, const std::string& text, QString* rea
 // The chart's save dialog: titled "Save Chart", filters for SVG and PNG
 // pictures (SVG first), starting at the name in the folder.
 void ConfigureChartDialog(QFileDialog& dialog, const QString& folder, const QString& name);
-// The chooser that shows that dialog; a name without an extension gets the
-// one of the filter in use.
-QString ChooseWithChartDialog(QWidget* owner, const QString& folder, const QString& name);
+// The chooser that shows that dialog: the name as typed and the filter in
+// use (0 SVG, 1 PNG); the results rules decide the extension.
+using ChartFileChooser = std::function<ChosenFile(QWidget* owner, const QString& folder, const QString& name)>;
+ChosenFile ChooseWithChartDialog(QWidget* owner, const QString& folder, const QString& name);
 
-// Writes the chart as the path's extension asks: PNG for ".png" (any case),
-// the SVG text itself otherwise. Replaces an existing file whole or not at
-// all. False with the reason in `reason` when anything fails.
-bool WriteChartFile(const QString& path, const std::string& svg, QString* reason = nullptr);
+// Writes the chart in the format: PNG drawn from the SVG text, or the SVG
+// text itself. Replaces an existing file whole or not at all. False with the
+// reason in `reason` when anything fails.
+bool WriteChartFile(const QString& path, ChartFormat format, const std::string& svg, QString* reason = nullptr);
 
 struct ResultsServices {
   MessageBoxes& Boxes;
   HelpViewer& Help;
-  SaveFileChooser ChooseFile;            // empty: the save dialog
-  QString ProgramFolder;                 // where the save dialog starts
-  SaveFileChooser ChooseChartFile = {};  // empty: the chart's save dialog
+  SaveFileChooser ChooseFile;             // empty: the save dialog
+  QString ProgramFolder;                  // where the save dialog starts
+  ChartFileChooser ChooseChartFile = {};  // empty: the chart's save dialog
 };
+
+// The smallest the results window may be made: the buttons at both ends
+// still apart, and the chart view as wide as the chart's narrowest layout.
+inline constexpr QSize ResultsMinimumSize(720, 400);
 
 // The results window's face: it draws what the results rules hold (the
 // report, the chart, the caption) and forwards its buttons to them.
@@ -74,12 +81,16 @@ class frmResults final : public QWidget {
   void SetReport(std::string report);
   const std::string& Report() const { return rules_.Report(); }
 
-  // The chart of the power function, shown on the window's "Chart" tab.
-  void SetChart(std::string svg);
-  const std::string& Chart() const { return rules_.Chart(); }
-  // Saves the chart under the chosen path, as SVG or PNG by its extension;
-  // a path without either gets ".svg". Tells the user when that fails.
-  void SaveChartFile(const QString& path);
+  // The chart of the power function, shown in the Chart view laid out at
+  // the view's size, again whenever the window is resized.
+  void SetChart(ResultsChart chart);
+  const std::string& Chart() const { return rules_.Chart().Svg; }
+  // Saves the chart under the chosen path, in the format its extension asks
+  // for (or the filter's, for a name without one); tells the user when the
+  // name is refused or the write fails.
+  void SaveChartFile(const QString& path, ChartFormat filter = ChartFormat::Svg);
+  // True while the Chart view is shown rather than the report.
+  bool ShowsChart() const;
 
   // The chosen path, or an empty text.
   QString ChooseResultsFile();
@@ -92,9 +103,17 @@ class frmResults final : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // Shows the chart or the report; the chosen view's button stays down and
+  // its caption bold, and the focus follows into the view shown when it
+  // was in the one hidden.
   void ShowChart(bool chart);
+  // The controls placed for the window's size: the view above the buttons,
+  // Help, Report and Chart at the left, Save Chart, Save and Close at the
+  // right, with the window's margins.
+  void Layout();
   // The rules' view of the save dialogs and the writing of files.
   ResultsWindowServices RulesServices();
 
@@ -103,7 +122,7 @@ class frmResults final : public QWidget {
   ResultsPresenter rules_;
   QPushButton* optReport_ = nullptr;
   QPushButton* optChart_ = nullptr;
-  QSvgWidget* chtPower_ = nullptr;
+  ResultsChartView* chtPower_ = nullptr;
   QPushButton* cmd4_ = nullptr;
   QPlainTextEdit* txt1_ = nullptr;
   QPushButton* cmd1_ = nullptr;

@@ -217,10 +217,11 @@ struct RunHarness final : RunFace, UserMessages {
     Configure(*ecosim);
     return ecosim;
   }
-  void ShowResults(std::string report, std::string chart, const chart::Chart&) override {
+  void ShowResults(std::string report, ResultsChart chart) override {
     Log.push_back("results");
     Report = std::move(report);
-    Chart = std::move(chart);
+    Chart = chart.Svg;
+    Shown = std::move(chart);
   }
   void EndProgram(int status) override { Log.push_back("end " + std::to_string(status)); }
   void Inform(std::string_view text) override { Log.push_back("inform:" + std::string(text)); }
@@ -239,6 +240,7 @@ struct RunHarness final : RunFace, UserMessages {
   std::function<void(ScriptedEcoSim&)> Configure = [](ScriptedEcoSim&) {};
   int CancelAtMatrix = 0;
   std::string Report, Chart;
+  ResultsChart Shown;
   RunPresenter Presenter;
 };
 
@@ -255,6 +257,10 @@ TEST(RunRules, ACompletedRunShowsItsResultsBeforeEcoSimIsReleasedAndTellsAFailed
     EXPECT_EQ(h.Log, expected);
     EXPECT_NE(h.Report.find("Fixed-Fixed Randomization Algorithm: Sequential Swap"), std::string::npos);
     EXPECT_NE(h.Chart.find("<svg"), std::string::npos);
+    // The view's chart is the run's, whatever the main window shows later.
+    h.Inputs.Rows = "99";
+    ASSERT_TRUE(h.Shown.ForView);
+    EXPECT_EQ(h.Shown.ForView({900, 400}).Title, h.Shown.Picture.Title);
     EXPECT_EQ(h.Settings.TestsDone, 0);  // reset however it ends
     EXPECT_EQ(h.Settings.NumRows, 0);
     EXPECT_FALSE(h.Presenter.Running());

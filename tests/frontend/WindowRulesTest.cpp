@@ -5,6 +5,7 @@
 #include <deque>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "AdvancedRules.h"
@@ -220,11 +221,41 @@ TEST(ResultsFile, ChosenNamesGetExactlyOneTxtOnTheFileNameOnly) {
   EXPECT_EQ(ResultsFilePath(std::string("/f/na\0me", 8)), "/f/name.txt");
 }
 
+TEST(ChartFile, TheTypedExtensionDecidesTheFormatAndAnUnwritableOneIsRefused) {
+  using enum ChartFormat;
+  const std::tuple<const char*, ChartFormat, const char*, ChartFormat> table[] = {
+      {"/f/chart.svg", Png, "/f/chart.svg", Svg},
+      {"/f/chart.png", Svg, "/f/chart.png", Png},
+      {"/f/Chart.SVG", Png, "/f/Chart.SVG", Svg},
+      {"/f/chart.Png", Svg, "/f/chart.Png", Png},
+      {"/f/chart", Svg, "/f/chart.svg", Svg},
+      {"/f/chart", Png, "/f/chart.png", Png},
+      {" /f/chart. ", Png, "/f/chart.png", Png},
+      {"/f/my.study/chart", Svg, "/f/my.study/chart.svg", Svg},
+      {"/f/my.png/chart", Svg, "/f/my.png/chart.svg", Svg},
+  };
+  for (const auto& [chosen, filter, path, format] : table) {
+    EXPECT_EQ(ChartFilePath(chosen, filter), (ChartFileChoice{path, format, {}})) << chosen;
+  }
+  const std::pair<const char*, const char*> refused[] = {
+      {"/f/chart.jpg", ".jpg"}, {"/f/chart.PDF", ".PDF"}, {"/f/chart.svg.jpg", ".jpg"}, {"/f/a.png/b.c", ".c"}};
+  for (const auto& [chosen, extension] : refused) {
+    for (const ChartFormat filter : {Svg, Png}) {
+      const ChartFileChoice choice = ChartFilePath(chosen, filter);
+      EXPECT_TRUE(choice.Path.empty()) << chosen;
+      EXPECT_EQ(choice.Refusal, "The chart cannot be saved as \"" + std::string(chosen) +
+                                    "\": Tessil writes charts as SVG pictures (\".svg\") or PNG pictures (\".png\"), "
+                                    "not as \"" +
+                                    extension + "\". Choose a name that ends in \".svg\" or \".png\".");
+    }
+  }
+}
+
 TEST(ResultsRules, SaveWritesTheReportDropsTheMarkAndAFailureKeepsItAndSaysWhereAndWhy) {
   Recorder r;
   std::map<std::string, std::string> files;
   std::vector<SaveFileRequest> asked;
-  std::deque<std::string> chosen{"/data/run 1 ", "", "/locked/x", "/data/chart", "/data/c.PNG"};
+  std::deque<std::string> chosen{"/data/run 1 ", "", "/locked/x"};
   auto choose = [&](const SaveFileRequest& request) {
     asked.push_back(request);
     std::string path = chosen.front();
@@ -239,7 +270,25 @@ TEST(ResultsRules, SaveWritesTheReportDropsTheMarkAndAFailureKeepsItAndSaysWhere
     files[path] = bytes;
     return true;
   };
-  ResultsPresenter results("line 1\r\nline 2", "<svg/>", {r, r, choose, choose, write, write, "/program"});
+  std::map<std::string, std::string> charts;
+  auto writeChart = [&](const std::string& path, ChartFormat format, const ResultsChart& chart, std::string& reason) {
+    if (path.starts_with("/locked/")) {
+      reason = "Permission denied";
+      return false;
+    }
+    charts[path] = (format == ChartFormat::Png ? "png:" : "svg:") + chart.Svg;
+    return true;
+  };
+  std::deque<ChosenFile> chosenCharts{
+      {"/data/chart", 0}, {"/data/c.PNG", 0}, {"/data/d", 1}, {"/data/e.jpg", 1}, {"/locked/f.svg", 0}};
+  auto chooseChart = [&](const SaveFileRequest& request) {
+    asked.push_back(request);
+    ChosenFile file = chosenCharts.front();
+    chosenCharts.pop_front();
+    return file;
+  };
+  const ResultsChart chart{"<svg/>", {}, {}};
+  ResultsPresenter results("line 1\r\nline 2", chart, {r, r, choose, chooseChart, write, writeChart, "/program"});
   EXPECT_EQ(results.Caption(), "Tessil Results*");
   results.Save();
   EXPECT_EQ(asked.at(0), ResultsSaveRequest("/program"));
@@ -250,17 +299,21 @@ TEST(ResultsRules, SaveWritesTheReportDropsTheMarkAndAFailureKeepsItAndSaysWhere
   EXPECT_EQ(results.Caption(), "Tessil Results");
   EXPECT_TRUE(r.Log.empty());
 
-  ResultsPresenter fresh("report", "<svg/>", {r, r, choose, choose, write, write, "/program"});
+  ResultsPresenter fresh("report", chart, {r, r, choose, chooseChart, write, writeChart, "/program"});
   fresh.Save();  // cancelled: nothing, silently
   fresh.Save();  // refused by the disk
   EXPECT_EQ(fresh.Caption(), "Tessil Results*");
   EXPECT_EQ(r.Log, (std::vector<std::string>{"inform:Error 03: invalid file name\n\nThe report could not be saved "
                                              "as \"/locked/x.txt\": Permission denied."}));
-  fresh.SaveChart();
-  fresh.SaveChart();
-  EXPECT_EQ(asked.at(3).Title, "Save Chart");
-  EXPECT_EQ(files.at("/data/chart.svg"), "<svg/>");
-  EXPECT_EQ(files.at("/data/c.PNG"), "<svg/>");
+  r.Log.clear();
+  for (int i = 0; i < 5; ++i) fresh.SaveChart();
+  EXPECT_EQ(asked.at(3), ChartSaveRequest("/program"));
+  EXPECT_EQ(charts,
+            (std::map<std::string, std::string>{
+                {"/data/chart.svg", "svg:<svg/>"}, {"/data/c.PNG", "png:<svg/>"}, {"/data/d.png", "png:<svg/>"}}));
+  ASSERT_EQ(r.Log.size(), 2U);
+  EXPECT_EQ(r.Log[0], "inform:" + ChartFilePath("/data/e.jpg", ChartFormat::Png).Refusal);
+  EXPECT_EQ(r.Log[1], "inform:The chart could not be saved as \"/locked/f.svg\": Permission denied.");
   fresh.ShowHelp();
   EXPECT_EQ(r.Log.back(), "help:Tessil Help.chm|Results.htm");
 }

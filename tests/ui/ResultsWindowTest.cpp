@@ -15,9 +15,15 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSvgRenderer>
 #include <QSvgWidget>
 #include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <tuple>
+#include <vector>
 
 #include "Help_Procedures.h"
 #include "PowerChart.h"
@@ -32,14 +38,16 @@ const std::string Report = "TYPE I ERROR RATES\r\n---\r\n(1,1)\t\tTrue\t\t\t0.04
 
 struct ResultsHarness {
   ResultsHarness()
-      : Window(new frmResults(
-            ResultsServices{Boxes, Help,
-                            [this](QWidget*, const QString& folder, const QString& name) {
-                              AskedFolder = folder;
-                              AskedName = name;
-                              return Chosen;
-                            },
-                            Folder.path(), [this](QWidget*, const QString&, const QString&) { return ChosenChart; }})) {
+      : Window(new frmResults(ResultsServices{Boxes, Help,
+                                              [this](QWidget*, const QString& folder, const QString& name) {
+                                                AskedFolder = folder;
+                                                AskedName = name;
+                                                return Chosen;
+                                              },
+                                              Folder.path(),
+                                              [this](QWidget*, const QString&, const QString&) {
+                                                return ChosenFile{ChosenChart.toStdString(), ChosenFilter};
+                                              }})) {
     Window->SetReport(Report);
     Window->show();
   }
@@ -53,6 +61,7 @@ struct ResultsHarness {
   ScriptedMessageBoxes Boxes;
   RecordingHelp Help;
   QString Chosen, AskedFolder, AskedName, ChosenChart;
+  std::size_t ChosenFilter = 0;
   QPointer<frmResults> Window;
 };
 
@@ -216,16 +225,17 @@ TEST(SaveDialog, OffersTextFilesFirstStartsAtResultsAndNeverAsksToReplace) {
   EXPECT_EQ(QFileInfo(dialog.selectedFiles().front()).fileName(), "Results");
 }
 
-TEST(ResultsWindow, ChartTabShowsThePowerFunctionAndSaveChartWritesItAsSvgOrPng) {
+TEST(ResultsWindow, ChartViewShowsThePowerFunctionAndSaveChartWritesTheFormatItsNameAsksFor) {
   ResultsHarness h;
   const PowerTable table = {{1, 1, true, 0.05, 100, 5, 0}, {2, 1, false, 0.5, 100, 50, 2}};
   const std::string svg = PowerChartSvg(table, FixedRunInputs{});
-  h.Window->SetChart(svg);
+  h.Window->SetChart(MakeResultsChart(table, FixedRunInputs{}));
   auto* text = Child<QPlainTextEdit>(h.Window.data(), "txt1");
-  auto* chart = Child<QSvgWidget>(h.Window.data(), "chtPower");
+  auto* chart = Child<QScrollArea>(h.Window.data(), "chtPower");
+  auto* picture = Child<QSvgWidget>(h.Window.data(), "chtPowerPicture");
   auto* showReport = Child<QPushButton>(h.Window.data(), "optReport");
   auto* showChart = Child<QPushButton>(h.Window.data(), "optChart");
-  EXPECT_TRUE(chart->renderer()->isValid());
+  EXPECT_TRUE(picture->renderer()->isValid());
   EXPECT_EQ(chart->geometry(), text->geometry());
   EXPECT_TRUE(text->isVisible());
   EXPECT_FALSE(chart->isVisible());
@@ -235,6 +245,7 @@ TEST(ResultsWindow, ChartTabShowsThePowerFunctionAndSaveChartWritesItAsSvgOrPng)
   EXPECT_FALSE(showReport->isChecked());
   showChart->click();  // a second press keeps the chart
   EXPECT_TRUE(chart->isVisible());
+  EXPECT_TRUE(showChart->isChecked());
   showReport->click();
   EXPECT_TRUE(text->isVisible());
   EXPECT_FALSE(chart->isVisible());
@@ -245,17 +256,110 @@ TEST(ResultsWindow, ChartTabShowsThePowerFunctionAndSaveChartWritesItAsSvgOrPng)
   EXPECT_EQ(h.Saved(QStringLiteral("power.svg")), QByteArray(svg.data(), static_cast<qsizetype>(svg.size())));
   h.ChosenChart = h.Folder.filePath(QStringLiteral("power.PNG"));
   saveChart->click();
-  const QImage picture(h.Folder.filePath(QStringLiteral("power.PNG")), "PNG");
-  EXPECT_EQ(picture.width(), 1920);
+  const QImage png(h.Folder.filePath(QStringLiteral("power.PNG")), "PNG");
+  EXPECT_EQ(png.width(), 1920);
+  h.ChosenChart = h.Folder.filePath(QStringLiteral("by filter"));
+  h.ChosenFilter = 1;
+  saveChart->click();
+  EXPECT_EQ(QImage(h.Folder.filePath(QStringLiteral("by filter.png")), "PNG").width(), 1920);
   // Saving the chart is not saving the report.
   EXPECT_EQ(h.Window->windowTitle(), "Tessil Results*");
   EXPECT_TRUE(h.Boxes.Texts().isEmpty());
 
+  // A format it cannot write is refused, and nothing is written.
+  const QStringList before = QDir(h.Folder.path()).entryList(QDir::Files);
+  h.ChosenChart = h.Folder.filePath(QStringLiteral("power.jpg"));
+  saveChart->click();
+  ASSERT_EQ(h.Boxes.Texts().size(), 1);
+  EXPECT_TRUE(h.Boxes.Texts().front().contains("\".jpg\"")) << h.Boxes.Texts().front().toStdString();
+  EXPECT_EQ(QDir(h.Folder.path()).entryList(QDir::Files), before);
+
+  h.Boxes.Clear();
   h.ChosenChart = h.Folder.filePath(QStringLiteral("missing/power.png"));
   saveChart->click();
   ASSERT_EQ(h.Boxes.Texts().size(), 1);
   EXPECT_TRUE(h.Boxes.Texts().front().contains("missing/power.png")) << h.Boxes.Texts().front().toStdString();
   EXPECT_FALSE(QFile::exists(h.Folder.filePath(QStringLiteral("missing"))));
+}
+
+TEST(ResultsWindow, AResizedWindowLaysTheChartOutAgainAtItsViewsWidthAndScrollsATallerOne) {
+  ResultsHarness h;
+  // A chart as wide as its room and never lower than 500 pixels, so that a
+  // low window must scroll it.
+  std::vector<chart::ChartSize> asked;
+  ResultsChart made;
+  made.ForView = [&asked](chart::ChartSize room) {
+    asked.push_back(room);
+    chart::Chart laidOut{room.Width, std::max(room.Height, 500), "test", {}};
+    laidOut.Items.emplace_back(chart::Box{{0, 0}, room.Width, 20, chart::Rgb(0x2b85be), {}, {}, {}});
+    return laidOut;
+  };
+  h.Window->SetChart(std::move(made));
+  Child<QPushButton>(h.Window.data(), "optChart")->click();
+  auto* view = Child<QScrollArea>(h.Window.data(), "chtPower");
+  auto* picture = Child<QSvgWidget>(h.Window.data(), "chtPowerPicture");
+  auto* close = Child<QPushButton>(h.Window.data(), "cmd2");
+  const std::tuple<QSize, bool> sizes[] = {{{936, 461}, true}, {{1400, 900}, false}, {{720, 400}, true}};
+  for (const auto& [size, scrolls] : sizes) {
+    SCOPED_TRACE(size.width());
+    h.Window->resize(size);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view->geometry(), QRect(24, 16, size.width() - 47, size.height() - 68));
+    EXPECT_EQ(close->geometry(), QRect(size.width() - 112, size.height() - 37, 89, 25));
+    EXPECT_EQ(h.Window->palette().window().texture().size(), size);  // the gradient remade at the size
+    // Shown at one to one, exactly as wide as the view it is in.
+    EXPECT_EQ(picture->width(), view->viewport()->width());
+    EXPECT_EQ(picture->size(), picture->renderer()->defaultSize());
+    EXPECT_EQ(view->verticalScrollBar()->isVisible(), scrolls);
+    EXPECT_FALSE(view->horizontalScrollBar()->isVisible());
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked.back().Width, picture->width());
+  }
+  EXPECT_EQ(h.Window->minimumSize(), ResultsMinimumSize);
+}
+
+TEST(ResultsWindow, ReportAndChartAreTabStopsOfTheirOwnAndTheChosenViewIsMarked) {
+  ResultsHarness h;
+  Activate(h.Window.data());
+  auto* text = Child<QPlainTextEdit>(h.Window.data(), "txt1");
+  auto* chart = Child<QScrollArea>(h.Window.data(), "chtPower");
+  auto* help = Child<QPushButton>(h.Window.data(), "cmd3");
+  auto* showReport = Child<QPushButton>(h.Window.data(), "optReport");
+  auto* showChart = Child<QPushButton>(h.Window.data(), "optChart");
+  auto marked = [&](bool chartChosen) {
+    EXPECT_EQ(chart->isVisible(), chartChosen);
+    EXPECT_EQ(text->isVisible(), !chartChosen);
+    EXPECT_EQ(showChart->isChecked(), chartChosen);
+    EXPECT_EQ(showReport->isChecked(), !chartChosen);
+    EXPECT_EQ(showChart->font().bold(), chartChosen);
+    EXPECT_EQ(showReport->font().bold(), !chartChosen);
+  };
+  marked(false);
+  help->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(help, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), showReport);
+  QTest::keyClick(showReport, Qt::Key_Tab);
+  ASSERT_EQ(QApplication::focusWidget(), showChart);
+  QTest::keyClick(showChart, Qt::Key_Space);
+  marked(true);
+  showReport->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(showReport, Qt::Key_Return);
+  marked(false);
+
+  // As tabbed windows switch: the focus in the view shown follows into the
+  // other.
+  text->setFocus(Qt::TabFocusReason);
+  const std::tuple<Qt::Key, Qt::KeyboardModifiers, bool> switches[] = {
+      {Qt::Key_Tab, Qt::ControlModifier, true},
+      {Qt::Key_PageUp, Qt::ControlModifier, false},
+      {Qt::Key_PageDown, Qt::ControlModifier, true},
+      {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, false}};
+  for (const auto& [key, modifiers, chartChosen] : switches) {
+    SCOPED_TRACE(QKeySequence(key | modifiers).toString().toStdString());
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    marked(chartChosen);
+    EXPECT_EQ(QApplication::focusWidget(), chartChosen ? static_cast<QWidget*>(chart) : text);
+  }
 }
 
 }  // namespace
