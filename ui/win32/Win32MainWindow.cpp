@@ -225,11 +225,11 @@ MadeAutomation frmMain::MakeAutomation(RunSettings& settings, const RunInputs& i
   return services_.MakeAutomation(settings, inputs, progress, progress, progress_ ? progress_->Handle() : nullptr);
 }
 
-void frmMain::ShowResults(std::string report, std::string chart, const chart::Chart& picture) {
+void frmMain::ShowResults(std::string report, ResultsChart chart) {
   // The main window returns when the results window closes, however it is
   // closed.
-  results_ = std::make_unique<frmResults>(services_, help_, std::move(report), std::move(chart), picture,
-                                          [this] { ShowMainWindow(); });
+  results_ =
+      std::make_unique<frmResults>(services_, help_, std::move(report), std::move(chart), [this] { ShowMainWindow(); });
 }
 
 void frmMain::UnloadWindows() {

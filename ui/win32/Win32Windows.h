@@ -62,7 +62,7 @@ class frmMain final : public Window, public RunFace, public ExitFace {
   void HideProgressWindow() override;
   void UnloadProgressWindow() override;
   MadeAutomation MakeAutomation(RunSettings& settings, const RunInputs& inputs, ProgressPresenter& progress) override;
-  void ShowResults(std::string report, std::string chart, const chart::Chart& picture) override;
+  void ShowResults(std::string report, ResultsChart chart) override;
   void EndProgram(int status) override { exit_.EndProgram(status); }
   // ExitFace
   void UnloadWindows() override;
@@ -195,11 +195,13 @@ class frmAbout final : public Window {
 };
 
 // The results of one run: the report, its chart, saving both, the help
-// topic on results. The main window returns when it closes.
+// topic on results. It opens at its own size and may be resized or
+// maximized; the chart is laid out again for its view's size. The main
+// window returns when it closes.
 class frmResults final : public Window {
  public:
-  frmResults(DesktopServices& services, HelpViewer& help, std::string report, std::string chartSvg,
-             chart::Chart picture, std::function<void()> unloaded);
+  frmResults(DesktopServices& services, HelpViewer& help, std::string report, ResultsChart chart,
+             std::function<void()> unloaded);
   const ResultsPresenter& Rules() const { return rules_; }
 
  protected:
@@ -208,14 +210,18 @@ class frmResults final : public Window {
   int DefaultButton() const override;
 
  private:
+  // Shows the chart or the report: the chosen view's button stays down with
+  // a bold caption, and the focus follows into the view shown.
   void ShowChart(bool chart);
+  // The controls placed for the client area's size.
+  void Layout();
   void Unload();
 
   WindowMessages messages_;
-  chart::Chart picture_;
   ResultsPresenter rules_;
   std::function<void()> unloaded_;
   HWND txt1_ = nullptr, cht1_ = nullptr, optReport_ = nullptr, optChart_ = nullptr;
+  HWND cmd1_ = nullptr, cmd2_ = nullptr, cmd3_ = nullptr, cmd4_ = nullptr;
 };
 
 // The progress window of a run, over the progress window's rules.
