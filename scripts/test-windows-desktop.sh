@@ -64,7 +64,8 @@ drive() {
 said() { sed 's/^/    /' "$work/$1.log" | grep -v '^    ok' | tail -5; }
 
 # 1. The windows' rules, one program: a refused size and its message, the
-#    simulation options' question, a study through Run, Save and Save Chart,
+#    simulation options' question, a study through Run, Save and Save Chart
+#    (a name it cannot write refused), the results window maximized,
 #    Cancel during a second study, the EcoSim options, the exit question.
 started=$(date +%s)
 if drive behaviour 300 <<EOF; then
@@ -108,8 +109,15 @@ window | Tessil Results
 click | Save Chart
 save | Save Chart | $out\\chart.svg
 click | Chart
+checked | Chart | 1
+checked | Report | 0
 click | Save Chart
 save | Save Chart | $out\\chart.png
+click | Save Chart
+save | Save Chart | $out\\chart.jpg
+message | The chart cannot be saved as | OK
+window | Tessil Results
+maximize | TessilChart
 click | Report
 click | Close
 window | Tessil | 20 | Run
@@ -158,7 +166,7 @@ window | Tessil | 20 | Exit Tessil?
 click | Yes
 exited | 20
 EOF
-  pass "the desktop's windows: refusals, questions, a study, Save and Save Chart, Cancel, EcoSim options, exit ($(($(date +%s) - started)) s)"
+  pass "the desktop's windows: refusals, questions, a study, Save and Save Chart, a maximized chart, Cancel, EcoSim options, exit ($(($(date +%s) - started)) s)"
 else
   fail "the desktop's windows:"
   said behaviour
@@ -174,10 +182,11 @@ else
   [ -f "$work/report.txt" ] && diff "$work/linux.txt" "$work/report.txt" | head -5
 fi
 if [ -f "$work/chart.svg" ] && grep -q '<svg' "$work/chart.svg" && [ -f "$work/chart.png" ] &&
-  [ "$(head -c 8 "$work/chart.png" | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ]; then
-  pass "Save Chart wrote an SVG picture and a PNG picture"
+  [ "$(head -c 8 "$work/chart.png" | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ] &&
+  ! ls "$work"/chart.jpg* >/dev/null 2>&1; then
+  pass "Save Chart wrote an SVG picture and a PNG picture, and refused a JPEG name without writing"
 else
-  fail "Save Chart wrote no SVG or no PNG picture"
+  fail "Save Chart wrote no SVG or no PNG picture, or wrote under a JPEG name"
 fi
 
 # 3. Help: the topics asked for by the menu and the results window, and every

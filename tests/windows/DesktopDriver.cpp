@@ -12,7 +12,7 @@
 //   title | Tessil Progress... | 20        gone | Tessil Progress... | 9
 //   key | F1                               save | Save | C:\out\report
 //   exited | 10                            close
-//   photo | C:\pictures | main-window
+//   photo | C:\pictures | main-window       maximize | TessilChart
 //
 // Waits end after 20 s unless a step gives its own limit (seconds). The
 // first step that fails prints FAIL and ends the driver with status 1; every
@@ -190,6 +190,8 @@ class Driver {
       PostMessageW(target != nullptr ? target : Current(), WM_KEYDOWN, key, 0);
     } else if (verb == "close") {
       PostMessageW(Current(), WM_CLOSE, 0, 0);
+    } else if (verb == "maximize") {
+      Maximize(Wide(arg(1)));
     } else if (verb == "save") {
       Save(Wide(arg(1)), Wide(arg(2)));
     } else if (verb == "photo") {
@@ -338,6 +340,36 @@ class Driver {
 
   // The common save dialog: the file name typed into its name box, then
   // its OK button.
+  // Maximizes the current window and waits until the child of the class
+  // (the view that fills it) has grown with it, by 50 pixels at least (a
+  // headless Wine's screen is 1024 pixels wide), and the "Close" button has
+  // followed the window's right edge.
+  void Maximize(const std::wstring& viewClass) {
+    HWND view = NextChild(Current(), nullptr, viewClass.c_str());
+    if (view == nullptr) throw Failure{"no " + Narrow(viewClass) + " in \"" + Narrow(TextOf(Current())) + "\""};
+    auto width = [](HWND window) {
+      RECT r{};
+      GetClientRect(window, &r);
+      return static_cast<int>(r.right);
+    };
+    const int before = width(view);
+    ShowWindowAsync(Current(), SW_MAXIMIZE);
+    try {
+      WaitFor([&] { return IsZoomed(Current()) != 0 && width(view) > before + 50 ? view : nullptr; }, 20,
+              "the view to grow");
+    } catch (const Failure& failure) {
+      throw Failure{failure.What + ": " + std::to_string(before) + " pixels wide, then " + std::to_string(width(view)) +
+                    (IsZoomed(Current()) != 0 ? "" : ", not maximized")};
+    }
+    RECT client{};
+    GetClientRect(Current(), &client);
+    RECT close{};
+    GetWindowRect(Child(L"Button", L"Close"), &close);
+    MapWindowPoints(nullptr, Current(), reinterpret_cast<POINT*>(&close), 2);
+    const long margin = client.right - close.right;
+    if (margin < 0 || margin > 60) throw Failure{"\"Close\" is " + std::to_string(margin) + " pixels from the right"};
+  }
+
   void Save(const std::wstring& title, const std::wstring& path) {
     HWND dialog = WaitFor(
         [&]() -> HWND {
