@@ -300,6 +300,9 @@ frmResults::frmResults(ResultsServices services)
         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::Key_PageUp)}) {
     connect(new QShortcut(keys, this), &QShortcut::activated, this, [this] { ShowChart(!ShowsChart()); });
   }
+  // F1 and Esc as in the Windows face: the help on results, and Close.
+  connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this, [this] { rules_.ShowHelp(); });
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
   ShowChart(false);
   connect(cmd4_, &QPushButton::clicked, this, [this] { rules_.SaveChart(); });
 

@@ -360,6 +360,13 @@ TEST(ResultsWindow, ReportAndChartAreTabStopsOfTheirOwnAndTheChosenViewIsMarked)
     marked(chartChosen);
     EXPECT_EQ(QApplication::focusWidget(), chartChosen ? static_cast<QWidget*>(chart) : text);
   }
+  // F1 and Esc as on Windows: the help on results, then Close.
+  int unloaded = 0;
+  QObject::connect(h.Window.data(), &frmResults::Unloaded, [&] { ++unloaded; });
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+  EXPECT_EQ(h.Help.Opened, std::vector<std::string>{"Tessil Help.chm|Results.htm"});
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  EXPECT_EQ(unloaded, 1);
 }
 
 }  // namespace
