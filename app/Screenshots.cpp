@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSaveFile>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <cstdio>
@@ -233,6 +234,17 @@ int main(int argc, char** argv) {
   if (showChart != nullptr && showReport != nullptr) {
     showChart->click();
     ok &= Save(results, folder, "results-chart.png");
+    // The chart of a maximized window, laid out for the larger room.
+    const QSize usual = results->size();
+    results->setWindowState(results->windowState() | Qt::WindowMaximized);
+    QCoreApplication::processEvents();
+    if (results->size() == usual && results->screen() != nullptr) {
+      // No window manager to maximize it: the size it would take.
+      results->resize(results->screen()->availableGeometry().size());
+    }
+    ok &= Save(results, folder, "results-chart-maximized.png");
+    results->setWindowState(results->windowState() & ~Qt::WindowMaximized);
+    results->resize(usual);
     showReport->click();
   } else {
     std::fprintf(stderr, "the results window has no Chart tab\n");

@@ -84,6 +84,8 @@ window | Tessil Results* | 150
 photo | $s | results-window
 click | Chart
 photo | $s | results-chart
+maximize | TessilChart
+photo | $s | results-chart-maximized
 click | Save
 window | Save
 photo | $s | save-dialog
