@@ -65,7 +65,8 @@ said() { sed 's/^/    /' "$work/$1.log" | grep -v '^    ok' | tail -5; }
 
 # 1. The windows' rules, one program: a refused size and its message, the
 #    simulation options' question, a study through Run, Save and Save Chart
-#    (a name it cannot write refused), the results window maximized,
+#    (a name it cannot write refused), Report and Chart reached by Tab and
+#    chosen by Space or Enter, the results window maximized,
 #    Cancel during a second study, the EcoSim options, the exit question.
 started=$(date +%s)
 if drive behaviour 300 <<EOF; then
@@ -108,7 +109,9 @@ save | Save | $out\\report
 window | Tessil Results
 click | Save Chart
 save | Save Chart | $out\\chart.svg
-click | Chart
+focus | Help | Tab | Report
+focus | Report | Tab | Chart
+focus | Chart | Space
 checked | Chart | 1
 checked | Report | 0
 click | Save Chart
@@ -118,7 +121,9 @@ save | Save Chart | $out\\chart.jpg
 message | The chart cannot be saved as | OK
 window | Tessil Results
 maximize | TessilChart
-click | Report
+focus | Report | Enter
+checked | Report | 1
+checked | Chart | 0
 click | Close
 window | Tessil | 20 | Run
 click | Run

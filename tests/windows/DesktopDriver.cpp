@@ -13,6 +13,7 @@
 //   key | F1                               save | Save | C:\out\report
 //   exited | 10                            close
 //   photo | C:\pictures | main-window       maximize | TessilChart
+//   focus | Help | Tab | Report            focus | Chart | Space
 //
 // Waits end after 20 s unless a step gives its own limit (seconds). The
 // first step that fails prints FAIL and ends the driver with status 1; every
@@ -154,11 +155,20 @@ class Driver {
       const std::wstring shown = box != nullptr ? TextOf(box) : std::wstring();
       if (shown != Wide(Unescaped(arg(2)))) throw Failure{"box " + arg(1) + " shows \"" + Narrow(shown) + "\""};
     } else if (verb == "checked" || verb == "enabled" || verb == "visible") {
+      // Keys posted by an earlier step may still be on their way: the state
+      // is awaited, up to the step's limit.
       HWND button = Child(L"Button", Wide(arg(1)));
-      const bool on = verb == "checked"   ? SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED
-                      : verb == "enabled" ? IsWindowEnabled(button) != 0
-                                          : IsWindowVisible(button) != 0;
-      if (on != (arg(2) == "1")) throw Failure{"\"" + arg(1) + "\" is " + (on ? "" : "not ") + verb};
+      auto on = [&] {
+        return verb == "checked"   ? SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED
+               : verb == "enabled" ? IsWindowEnabled(button) != 0
+                                   : IsWindowVisible(button) != 0;
+      };
+      const bool wanted = arg(2) == "1";
+      try {
+        WaitFor([&] { return on() == wanted ? button : nullptr; }, limit(3), verb);
+      } catch (const Failure&) {
+        throw Failure{"\"" + arg(1) + "\" is " + (on() ? "" : "not ") + verb};
+      }
     } else if (verb == "message") {
       Message(Wide(arg(1)), Wide(arg(2)), limit(3));
     } else if (verb == "attach") {
@@ -190,6 +200,15 @@ class Driver {
       PostMessageW(target != nullptr ? target : Current(), WM_KEYDOWN, key, 0);
     } else if (verb == "close") {
       PostMessageW(Current(), WM_CLOSE, 0, 0);
+    } else if (verb == "focus") {
+      // The button takes the focus and a key is pressed on it; a fourth
+      // field names the button that must have the focus afterwards.
+      Press(Child(L"Button", Wide(arg(1))), arg(2));
+      if (f.size() > 3) {
+        HWND wanted = Child(L"Button", Wide(f[3]));
+        WaitFor([&] { return FocusOf(wanted) == wanted ? wanted : nullptr; }, limit(4),
+                "the focus on \"" + f[3] + "\"");
+      }
     } else if (verb == "maximize") {
       Maximize(Wide(arg(1)));
     } else if (verb == "save") {
@@ -340,6 +359,24 @@ class Driver {
 
   // The common save dialog: the file name typed into its name box, then
   // its OK button.
+  // The key by its name (Tab, Space, Enter) pressed on the control, as the
+  // program's message loop receives it.
+  void Press(HWND control, const std::string& key) const {
+    const WPARAM code = key == "Tab" ? VK_TAB : key == "Space" ? VK_SPACE : key == "Enter" ? VK_RETURN : 0;
+    if (code == 0) throw Failure{"unknown key \"" + key + "\""};
+    Focus(control);
+    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(static_cast<UINT>(code), MAPVK_VK_TO_VSC)) << 16;
+    PostMessageW(control, WM_KEYDOWN, code, scan | 1);
+    PostMessageW(control, WM_KEYUP, code, scan | 1 | (LPARAM{3} << 30));
+  }
+
+  // The control that has the keyboard focus in the window's thread.
+  static HWND FocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) != 0 ? info.hwndFocus : nullptr;
+  }
+
   // Maximizes the current window and waits until the child of the class
   // (the view that fills it) has grown with it, by 50 pixels at least (a
   // headless Wine's screen is 1024 pixels wide), and the "Close" button has
