@@ -76,7 +76,7 @@ TEST(Keyboard, TheMainWindowsFocusedButtonShowsAClearMark) {
     button->setFocus(Qt::TabFocusReason);
     ASSERT_TRUE(button->hasFocus());
     const QImage with = button->grab().toImage();
-    // A mark seen at a glance runs, dotted, all round inside the button.
+    // A mark seen at a glance runs all round inside the button.
     EXPECT_GE(MarkedlyChanged(without, with), (button->width() + button->height()) * 3 / 4) << name;
   }
 }
