@@ -306,8 +306,11 @@ LRESULT CALLBACK Window::Procedure(HWND window, UINT message, WPARAM wParam, LPA
     }
     case FollowFocusMessage: {
       HWND focus = GetFocus();
+      // Off the buttons, the window's own default returns; labels have the
+      // id 0, which is no button.
       const bool onButton = IsPushButton(focus) && GetParent(focus) == window;
-      MarkDefault(window, onButton ? focus : GetDlgItem(window, self->DefaultButton()));
+      const int own = self->DefaultButton();
+      MarkDefault(window, onButton ? focus : own != 0 ? GetDlgItem(window, own) : nullptr);
       return 0;
     }
     default:
