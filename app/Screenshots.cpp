@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "ButtonKeys.h"
 #include "HelpPages.h"
 #include "Help_Procedures.h"
 #include "MessageBoxes.h"
@@ -153,6 +154,7 @@ class PhotographedRun final : public EcoSimAutomation {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
+  ShowButtonFocusClearly();
   const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots"));
   if (!QDir().mkpath(folder.path())) {
     std::fprintf(stderr, "cannot create %s\n", qPrintable(folder.path()));

@@ -67,7 +67,8 @@ said() { sed 's/^/    /' "$work/$1.log" | grep -v '^    ok' | tail -5; }
 #    simulation options' question, a study through Run, Save and Save Chart
 #    (a name it cannot write refused), Report and Chart reached by Tab and
 #    chosen by Space or Enter, the results window maximized,
-#    Cancel during a second study, the EcoSim options, the exit question.
+#    Cancel during a second study, the EcoSim options, the exit question by
+#    the mouse and by the keyboard.
 started=$(date +%s)
 if drive behaviour 300 <<EOF; then
 start | $exe
@@ -166,12 +167,23 @@ close
 window | Tessil | 20 | Exit Tessil?
 click | No
 window | Tessil | 20 | Run
+# By the keyboard: the focused button alone is the default one, and Enter
+# presses it, No as well as Yes.
 close
 window | Tessil | 20 | Exit Tessil?
-click | Yes
+focused | Yes
+press | Tab
+focused | No
+press | Enter
+gone | Tessil | 9 | Exit Tessil?
+window | Tessil | 20 | Run
+close
+window | Tessil | 20 | Exit Tessil?
+focused | Yes
+press | Enter
 exited | 20
 EOF
-  pass "the desktop's windows: refusals, questions, a study, Save and Save Chart, a maximized chart, Cancel, EcoSim options, exit ($(($(date +%s) - started)) s)"
+  pass "the desktop's windows: refusals, questions, a study, Save and Save Chart, a maximized chart, Cancel, EcoSim options, exit by mouse and keyboard ($(($(date +%s) - started)) s)"
 else
   fail "the desktop's windows:"
   said behaviour

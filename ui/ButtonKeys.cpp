@@ -29,23 +29,33 @@ FocusMarkStyle::FocusMarkStyle() = default;
 
 void FocusMarkStyle::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                                  const QWidget* widget) const {
-  QProxyStyle::drawControl(element, option, painter, widget);
-  if (element != CE_PushButton || !option->state.testFlag(State_HasFocus)) return;
+  const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
+  if (element != CE_PushButton || button == nullptr) {
+    QProxyStyle::drawControl(element, option, painter, widget);
+    return;
+  }
+  QStyleOptionButton unfocused(*button);
+  unfocused.state &= ~State_HasFocus;
+  QProxyStyle::drawControl(element, &unfocused, painter, widget);
+  if (!button->state.testFlag(State_HasFocus)) return;
+  // The button's text colour: it stands out on the button's face in every
+  // colour scheme, high contrast included.
+  constexpr int Inset = 3;
+  constexpr int Width = 2;
+  const QRect outer = button->rect.adjusted(Inset, Inset, -Inset, -Inset);
+  const QColor dark = button->palette.color(QPalette::Active, QPalette::ButtonText);
   painter->save();
-  QPen pen(QColor(0, 0, 0));
-  // Every other pixel, as the focus rectangle Windows draws.
-  pen.setDashPattern({1, 1});
-  pen.setWidth(1);
-  painter->setPen(pen);
-  painter->setBrush(Qt::NoBrush);
-  painter->drawRect(option->rect.adjusted(4, 4, -5, -5));
+  painter->fillRect(QRect(outer.left(), outer.top(), outer.width(), Width), dark);
+  painter->fillRect(QRect(outer.left(), outer.bottom() - Width + 1, outer.width(), Width), dark);
+  painter->fillRect(QRect(outer.left(), outer.top(), Width, outer.height()), dark);
+  painter->fillRect(QRect(outer.right() - Width + 1, outer.top(), Width, outer.height()), dark);
   painter->restore();
 }
 
-void ShowButtonFocusClearly(QWidget* window) {
-  auto* style = new FocusMarkStyle();
-  style->setParent(window);
-  for (QPushButton* button : window->findChildren<QPushButton*>()) button->setStyle(style);
+void ShowButtonFocusClearly() {
+  if (dynamic_cast<FocusMarkStyle*>(QApplication::style()) != nullptr) return;
+  // The application takes the style and keeps it for the life of the program.
+  QApplication::setStyle(new FocusMarkStyle());
 }
 
 }  // namespace tessil

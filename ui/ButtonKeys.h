@@ -22,8 +22,12 @@ class EnterPressesButtons final : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
-// Draws the toolkit's push button, then a dark dotted rectangle inside it
-// while it holds the focus, so the focus shows on any background.
+// Draws the toolkit's push button as if it had no focus, then a dark frame
+// two pixels wide inside it while it holds the focus. The frame alone says
+// where the focus is: some toolkit styles draw a default button and a
+// focused one alike, which would make Yes look focused beside a focused No.
+// A default button keeps its own look, so Enter's button stays visible while
+// the focus is in a text box.
 class FocusMarkStyle final : public QProxyStyle {
  public:
   FocusMarkStyle();
@@ -31,8 +35,10 @@ class FocusMarkStyle final : public QProxyStyle {
                    const QWidget* widget) const override;
 };
 
-// Gives every push button of the window the clear focus mark. The style is
-// owned by the window.
-void ShowButtonFocusClearly(QWidget* window);
+// Gives every push button of every window, message boxes included, the focus
+// mark: the program's style becomes a FocusMarkStyle over the toolkit's.
+// Called once at start-up, after the application object exists; calling it
+// again changes nothing.
+void ShowButtonFocusClearly();
 
 }  // namespace tessil

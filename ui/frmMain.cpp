@@ -309,7 +309,6 @@ void frmMain::BuildControls() {
   // The main window lives as long as the program: Enter presses a focused
   // button in every window from now on.
   new EnterPressesButtons(this);
-  ShowButtonFocusClearly(this);
 
   setFixedSize(sizeHint());
 }

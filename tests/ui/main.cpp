@@ -5,10 +5,14 @@
 
 #include <QApplication>
 
+#include "ButtonKeys.h"
+
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
+  // The program's own style, as its start-up installs it.
+  tessil::ShowButtonFocusClearly();
   return RUN_ALL_TESTS();
 }

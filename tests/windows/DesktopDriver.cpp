@@ -14,6 +14,7 @@
 //   exited | 10                            close
 //   photo | C:\pictures | main-window       maximize | TessilChart
 //   focus | Help | Tab | Report            focus | Chart | Space
+//   press | Tab                            focused | No
 //
 // Waits end after 20 s unless a step gives its own limit (seconds). The
 // first step that fails prints FAIL and ends the driver with status 1; every
@@ -132,7 +133,9 @@ class Driver {
       current_ =
           WaitFor([&] { return TopLevel(Wide(arg(1)), true); }, limit(2), "a window titled \"" + arg(1) + "...\"");
     } else if (verb == "gone") {
-      WaitFor([&] { return TopLevel(Wide(arg(1)), true) == nullptr ? GetDesktopWindow() : nullptr; }, limit(2),
+      // A third field names a control the window holds, as for "window".
+      const std::wstring holding = f.size() > 3 ? Wide(f[3]) : std::wstring();
+      WaitFor([&] { return TopLevel(Wide(arg(1)), true, holding) == nullptr ? GetDesktopWindow() : nullptr; }, limit(2),
               "\"" + arg(1) + "\" to go");
     } else if (verb == "click") {
       PostMessageW(Child(L"Button", Wide(arg(1))), BM_CLICK, 0, 0);
@@ -198,6 +201,33 @@ class Driver {
       const WPARAM key = arg(1) == "F1" ? VK_F1 : VK_ESCAPE;
       HWND target = GetWindow(Current(), GW_CHILD);
       PostMessageW(target != nullptr ? target : Current(), WM_KEYDOWN, key, 0);
+    } else if (verb == "press") {
+      // Tab or Enter, sent where the program's keyboard focus is.
+      const WPARAM key = arg(1) == "Tab" ? VK_TAB : VK_RETURN;
+      PostMessageW(Focused(), WM_KEYDOWN, key, 0);
+    } else if (verb == "focused") {
+      // The button holds the focus, shows it, and is the one Enter presses:
+      // the only default push button of its window.
+      HWND button = Child(L"Button", Wide(arg(1)));
+      auto problem = [&]() -> std::string {
+        if (Focused() != button) return "\"" + arg(1) + "\" does not hold the focus";
+        if ((SendMessageW(button, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) != 0)
+          return "\"" + arg(1) + "\" hides its focus";
+        for (HWND child = NextChild(Current(), nullptr, L"Button"); child != nullptr;
+             child = NextChild(Current(), child, L"Button")) {
+          const LONG_PTR type = GetWindowLongPtrW(child, GWL_STYLE) & BS_TYPEMASK;
+          if ((type == BS_DEFPUSHBUTTON || type == BS_PUSHBUTTON) && (type == BS_DEFPUSHBUTTON) != (child == button)) {
+            return "\"" + Narrow(TextOf(child)) + "\" is " + (type == BS_DEFPUSHBUTTON ? "" : "not ") +
+                   "the default button while \"" + arg(1) + "\" holds the focus";
+          }
+        }
+        return {};
+      };
+      try {
+        WaitFor([&] { return problem().empty() ? button : nullptr; }, limit(2), "\"" + arg(1) + "\" to hold the focus");
+      } catch (const Failure&) {
+        throw Failure{problem()};
+      }
     } else if (verb == "close") {
       PostMessageW(Current(), WM_CLOSE, 0, 0);
     } else if (verb == "focus") {
@@ -262,6 +292,10 @@ class Driver {
     if (current_ == nullptr || IsWindow(current_) == 0) throw Failure{"no current window"};
     return current_;
   }
+
+  // The control that holds the keyboard focus in the current window's
+  // thread.
+  HWND Focused() const { return FocusOf(Current()); }
 
   // A visible top-level window of the program with this caption (or one
   // that starts with it).

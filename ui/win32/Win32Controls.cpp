@@ -1,5 +1,7 @@
 #include "Win32Controls.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 
 namespace tessil::win32ui {
@@ -88,12 +90,109 @@ HFONT TitleFont() {
   return font;
 }
 
+namespace {
+
+// Posted to a window of the program when one of its push buttons has lost
+// the focus: once the focus has settled, the default button follows it.
+constexpr UINT FollowFocusMessage = WM_APP + 0x7E0;
+constexpr UINT_PTR FocusMarkSubclass = 0x7E55;
+
+bool IsPushButton(HWND control) {
+  wchar_t name[16] = {};
+  if (control == nullptr || GetClassNameW(control, name, 16) == 0) return false;
+  if (CompareStringOrdinal(name, -1, L"Button", -1, TRUE) != CSTR_EQUAL) return false;
+  const LONG_PTR type = GetWindowLongPtrW(control, GWL_STYLE) & BS_TYPEMASK;
+  return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
+}
+
+// Makes `chosen` the window's one default push button, the one drawn with
+// the heavy border, which Enter presses.
+void MarkDefault(HWND window, HWND chosen) {
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (!IsPushButton(child)) continue;
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
+    const DWORD wanted = child == chosen ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+    if ((style & BS_TYPEMASK) != wanted)
+      SendMessageW(child, BM_SETSTYLE, (style & 0xFFFF & ~BS_TYPEMASK) | wanted, TRUE);
+  }
+}
+
+// A dark frame inside the focused button, wider than the system's dotted
+// rectangle and drawn whether or not the keyboard has been used yet. It
+// takes the button's text colour, which stands out on the button's face in
+// every colour scheme, high contrast included.
+void DrawFocusFrame(HWND button, HDC dc) {
+  RECT inside{};
+  GetClientRect(button, &inside);
+  const int inset = Scaled(3);
+  const int width = std::max(2, Scaled(2));
+  InflateRect(&inside, -inset, -inset);
+  if (inside.right - inside.left <= 2 * width || inside.bottom - inside.top <= 2 * width) return;
+  HBRUSH dark = GetSysColorBrush(COLOR_BTNTEXT);
+  const RECT sides[] = {{inside.left, inside.top, inside.right, inside.top + width},
+                        {inside.left, inside.bottom - width, inside.right, inside.bottom},
+                        {inside.left, inside.top, inside.left + width, inside.bottom},
+                        {inside.right - width, inside.top, inside.right, inside.bottom}};
+  for (const RECT& side : sides) FillRect(dc, &side, dark);
+}
+
+LRESULT CALLBACK MarkedButtonProcedure(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  switch (message) {
+    case WM_PAINT:
+    case WM_PRINTCLIENT: {
+      const LRESULT result = DefSubclassProc(button, message, wParam, lParam);
+      if (GetFocus() == button) {
+        HDC dc = wParam != 0 ? reinterpret_cast<HDC>(wParam) : GetDC(button);
+        DrawFocusFrame(button, dc);
+        if (wParam == 0) ReleaseDC(button, dc);
+      }
+      return result;
+    }
+    case WM_SETFOCUS: {
+      const LRESULT result = DefSubclassProc(button, message, wParam, lParam);
+      MarkDefault(GetParent(button), button);
+      InvalidateRect(button, nullptr, FALSE);
+      return result;
+    }
+    case WM_KILLFOCUS: {
+      const LRESULT result = DefSubclassProc(button, message, wParam, lParam);
+      PostMessageW(GetParent(button), FollowFocusMessage, 0, 0);
+      InvalidateRect(button, nullptr, FALSE);
+      return result;
+    }
+    case BM_SETSTATE:
+    case BM_SETSTYLE:
+    case WM_ENABLE:
+    case WM_SETTEXT:
+    case WM_UPDATEUISTATE: {
+      // The button paints itself at once for these, over the frame.
+      const LRESULT result = DefSubclassProc(button, message, wParam, lParam);
+      if (GetFocus() == button) InvalidateRect(button, nullptr, FALSE);
+      return result;
+    }
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(button, &MarkedButtonProcedure, FocusMarkSubclass);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(button, message, wParam, lParam);
+}
+
+// Windows hides focus rectangles until the keyboard is used; a user who
+// answers the exit question by the keyboard must see which button Enter
+// presses before touching a key.
+void ShowFocusCues(HWND window) { SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0); }
+
+}  // namespace
+
 HWND AddControl(HWND parent, const wchar_t* className, std::wstring_view text, DWORD style, RECT where, int id) {
   const std::wstring caption(text);
   HWND control = CreateWindowExW(0, className, caption.c_str(), WS_CHILD | WS_VISIBLE | style, where.left, where.top,
                                  where.right - where.left, where.bottom - where.top, parent,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
+  if (IsPushButton(control)) SetWindowSubclass(control, &MarkedButtonProcedure, FocusMarkSubclass, 0);
   return control;
 }
 
@@ -197,14 +296,31 @@ LRESULT CALLBACK Window::Procedure(HWND window, UINT message, WPARAM wParam, LPA
     case WM_ERASEBKGND:
       if (self->PaintBackground(reinterpret_cast<HDC>(wParam))) return 1;
       break;
-    case DM_GETDEFID:
-      // The dialog manager asks which button Enter presses.
+    case DM_GETDEFID: {
+      // The dialog manager asks which button Enter presses: the focused
+      // push button, else the window's own default.
+      HWND focus = GetFocus();
+      if (IsPushButton(focus) && GetParent(focus) == window) return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
       if (self->DefaultButton() != 0) return MAKELRESULT(self->DefaultButton(), DC_HASDEFID);
       return 0;
+    }
+    case FollowFocusMessage: {
+      HWND focus = GetFocus();
+      // Off the buttons, the window's own default returns; labels have the
+      // id 0, which is no button.
+      const bool onButton = IsPushButton(focus) && GetParent(focus) == window;
+      const int own = self->DefaultButton();
+      MarkDefault(window, onButton ? focus : own != 0 ? GetDlgItem(window, own) : nullptr);
+      return 0;
+    }
     default:
       break;
   }
-  return self->OnMessage(message, wParam, lParam);
+  const LRESULT result = self->OnMessage(message, wParam, lParam);
+  if ((message == WM_SHOWWINDOW && wParam != 0) || (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE)) {
+    ShowFocusCues(window);
+  }
+  return result;
 }
 
 namespace {
