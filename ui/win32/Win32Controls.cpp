@@ -105,6 +105,17 @@ bool IsPushButton(HWND control) {
   return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
 }
 
+// A button that looks like a push button: a push button, or a check box or
+// radio button drawn as one (the results window's "Report" and "Chart").
+// Each carries the same focus frame.
+bool LooksLikePushButton(HWND control) {
+  if (IsPushButton(control)) return true;
+  wchar_t name[16] = {};
+  if (control == nullptr || GetClassNameW(control, name, 16) == 0) return false;
+  return CompareStringOrdinal(name, -1, L"Button", -1, TRUE) == CSTR_EQUAL &&
+         (GetWindowLongPtrW(control, GWL_STYLE) & BS_PUSHLIKE) != 0;
+}
+
 // Makes `chosen` the window's one default push button, the one drawn with
 // the heavy border, which Enter presses.
 void MarkDefault(HWND window, HWND chosen) {
@@ -150,7 +161,9 @@ LRESULT CALLBACK MarkedButtonProcedure(HWND button, UINT message, WPARAM wParam,
     }
     case WM_SETFOCUS: {
       const LRESULT result = DefSubclassProc(button, message, wParam, lParam);
-      MarkDefault(GetParent(button), button);
+      // Only a push button becomes the default one; the push-like choices
+      // answer Enter themselves.
+      if (IsPushButton(button)) MarkDefault(GetParent(button), button);
       InvalidateRect(button, nullptr, FALSE);
       return result;
     }
@@ -192,7 +205,7 @@ HWND AddControl(HWND parent, const wchar_t* className, std::wstring_view text, D
                                  where.right - where.left, where.bottom - where.top, parent,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
-  if (IsPushButton(control)) SetWindowSubclass(control, &MarkedButtonProcedure, FocusMarkSubclass, 0);
+  if (LooksLikePushButton(control)) SetWindowSubclass(control, &MarkedButtonProcedure, FocusMarkSubclass, 0);
   return control;
 }
 
