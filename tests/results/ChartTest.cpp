@@ -78,6 +78,13 @@ TEST(Chart, PowerChartCarriesOneMarkAndIntervalPerArgumentTheReferenceLinesAndTh
   inputs.Options.ColumnConstraint = Constraint::Fixed;
   inputs.Options.Algorithm = FixedFixedAlgorithm::IndependentSwap;
   const std::string svg = PowerChartSvg(table, inputs);
+  // The rate axis's two parts give the plot's ends; every rate drawn goes
+  // through the two-part scale between them.
+  const auto upper = Elements(svg, "rate-axis upper");
+  const auto lower = Elements(svg, "rate-axis lower");
+  ASSERT_EQ(upper.size(), 1u);
+  ASSERT_EQ(lower.size(), 1u);
+  const RateScale scale{std::stod(upper[0].at("y1")), std::stod(lower[0].at("y2"))};
 
   const auto inNull = Elements(svg, "mark in-null");
   const auto outside = Elements(svg, "mark outside-null");
@@ -98,16 +105,21 @@ TEST(Chart, PowerChartCarriesOneMarkAndIntervalPerArgumentTheReferenceLinesAndTh
     const RateInterval expected = ClopperPearson(row.Rejected, row.Matrices);
     EXPECT_NEAR(std::stod(interval.at("data-lower")), expected.Lower, 1e-4) << argument;
     EXPECT_NEAR(std::stod(interval.at("data-upper")), expected.Upper, 1e-4) << argument;
-    // The interval's lower end is drawn below (larger y) its upper end.
-    EXPECT_GT(std::stod(interval.at("y1")), std::stod(interval.at("y2"))) << argument;
+    EXPECT_NEAR(std::stod(interval.at("y1")), scale.Y(expected.Lower), 0.01) << argument;
+    EXPECT_NEAR(std::stod(interval.at("y2")), scale.Y(expected.Upper), 0.01) << argument;
   }
 
   const auto references = Elements(svg, "reference");
   ASSERT_EQ(references.size(), 2u);
   EXPECT_EQ(references[0].at("data-rate"), "0.05");
   EXPECT_EQ(references[1].at("data-rate"), "0.15");
-  // 0.15 lies above 0.05, both within the plot.
-  EXPECT_LT(std::stod(references[1].at("y1")), std::stod(references[0].at("y1")));
+  EXPECT_NEAR(std::stod(references[0].at("y1")), scale.Y(0.05), 0.01);
+  EXPECT_NEAR(std::stod(references[1].at("y1")), scale.Y(0.15), 0.01);
+  // Level 1's marks are circles, at their rates.
+  for (const auto& m : inNull) {
+    const PowerTableRow& row = table[static_cast<std::size_t>(std::stoi(m.at("data-argument").substr(3)) - 1) * 3];
+    EXPECT_NEAR(std::stod(m.at("cy")), scale.Y(row.Power), 0.01) << m.at("data-argument");
+  }
 
   EXPECT_NE(svg.find("class=\"title\""), std::string::npos);
   for (const char* part : {"C-score", "rows Fixed Sum", "columns Fixed Sum", "Independent Swap", "12 x 30"}) {
@@ -115,17 +127,13 @@ TEST(Chart, PowerChartCarriesOneMarkAndIntervalPerArgumentTheReferenceLinesAndTh
   }
   // Scenario 2's untested matrices are told per argument and in all.
   EXPECT_EQ(Elements(svg, "untested").size(), 3u);
-  EXPECT_NE(svg.find("18 of 1200 matrices could not be tested"), std::string::npos);
+  EXPECT_NE(svg.find("18 of 1,200 matrices could not be tested"), std::string::npos);
 
   // The verdicts' simultaneous intervals as brackets on the rate axis, each
   // at the place of its figure's interval, and the verdicts' sentences in
   // words under the legend, every word of them, none wider than the picture.
   const VerdictCertainty certainty = AssessVerdicts(table);
-  const auto yOfRate = [&](double rate) {
-    const double y0 = std::stod(references[0].at("y1"));
-    const double y15 = std::stod(references[1].at("y1"));
-    return y0 + (rate - 0.05) / 0.10 * (y15 - y0);
-  };
+  const auto yOfRate = [&scale](double rate) { return scale.Y(rate); };
   const std::pair<const char*, ExtremeInterval> brackets[] = {{"certainty actual-size", certainty.ActualSize},
                                                               {"certainty least-power", certainty.MinPower},
                                                               {"certainty greatest-power", certainty.MaxPower}};
