@@ -10,7 +10,8 @@ namespace {
 bool ContinuesCharacter(char c) { return (static_cast<unsigned char>(c) & 0xC0U) == 0x80U; }
 
 std::size_t Characters(std::string_view text) {
-  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) { return !ContinuesCharacter(c); }));
+  return static_cast<std::size_t>(
+      std::count_if(text.begin(), text.end(), [](char c) { return !ContinuesCharacter(c); }));
 }
 
 // The longest start of the text, whole characters only, no wider than
@@ -36,8 +37,7 @@ double TextWidth(std::string_view text, double size, bool bold) {
   return static_cast<double>(Characters(text)) * size * (bold ? BoldCharEm : RegularCharEm);
 }
 
-std::vector<std::string> WrapText(std::string_view text, double width, double size, bool bold,
-                                  std::size_t maxLines) {
+std::vector<std::string> WrapText(std::string_view text, double width, double size, bool bold, std::size_t maxLines) {
   std::vector<std::string> lines;
   std::string_view rest = text;
   while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
@@ -70,8 +70,7 @@ std::vector<std::string> WrapText(std::string_view text, double width, double si
   return lines;
 }
 
-std::vector<std::string> WrapTitle(std::string_view text, double width, double size, bool bold,
-                                   std::size_t maxLines) {
+std::vector<std::string> WrapTitle(std::string_view text, double width, double size, bool bold, std::size_t maxLines) {
   std::vector<std::string> lines = WrapText(text, width, size, bold, maxLines);
   if (lines.size() < 2 || lines.back().find("\xE2\x80\xA6") != std::string::npos) return lines;
   const std::size_t count = lines.size();
@@ -81,7 +80,7 @@ std::vector<std::string> WrapTitle(std::string_view text, double width, double s
   std::vector<std::string_view> clauses;
   for (std::size_t from = 0, at = 0; at <= text.size(); ++at) {
     const bool ends = at == text.size() || (at + 1 < text.size() && text[at + 1] == ' ' &&
-                                           (text[at] == ',' || text[at] == ':' || text[at] == ';'));
+                                            (text[at] == ',' || text[at] == ':' || text[at] == ';'));
     if (!ends) continue;
     const std::size_t end = at == text.size() ? at : at + 1;
     clauses.push_back(text.substr(from, end - from));

@@ -519,36 +519,37 @@ chart::Chart LaidOutPowerChart(const PowerTable& table, const RunInputs& inputs,
     if (row.NotTested > 0) {
       tip += ", " + GroupedNumber(row.NotTested) + " not tested";
       // The note reads upwards in the argument's own column: above its
-      // interval, else below it, else beside it; always inside the plot and
-      // clear of the notes before it.
+      // interval, else below it, as near to it as the notes already placed
+      // leave room for; always inside the plot. Only a plot too crowded
+      // for that puts it beside the interval.
       const std::string words = GroupedNumber(row.NotTested) + " untested";
       const double length = chart::TextWidth(words, NoteSize);
       const double ascent = AscentEm * NoteSize;
       const double descent = DescentEm * NoteSize;
-      const double centred = x + (ascent - descent) / 2.0;
+      const double half = (ascent + descent) / 2.0;
       struct Place {
         double X, Y;
         Anchor Align;
         Area Covers;
       };
-      const double besideY = std::max(top + length, std::min(bottom, reachBottom));
-      const Place places[] = {
-          {centred, reachTop - 5, Anchor::Start, {x - 6, reachTop - 5 - length, x + 6, reachTop - 5}},
-          {centred, reachBottom + 5, Anchor::End, {x - 6, reachBottom + 5, x + 6, reachBottom + 5 + length}},
-          {x + 6 + ascent, besideY, Anchor::Start, {x + 6, besideY - length, x + 6 + ascent + descent, besideY}},
+      const auto inColumn = [&](double from, bool upwards) {
+        return upwards ? Place{x + ascent - half, from, Anchor::Start, {x - half, from - length, x + half, from}}
+                       : Place{x + ascent - half, from, Anchor::End, {x - half, from, x + half, from + length}};
       };
       const auto inside = [&](const Place& p) { return p.Covers.Top >= top && p.Covers.Bottom <= bottom; };
       const auto clear = [&](const Place& p) {
         return std::none_of(notes.begin(), notes.end(), [&p](const Area& a) { return a.Meets(p.Covers); });
       };
-      const Place* chosen = nullptr;
-      for (const Place& p : places) {
-        if (chosen == nullptr && inside(p) && clear(p)) chosen = &p;
+      std::optional<Place> chosen;
+      for (double away = 0; !chosen && away <= bottom - top; away += 4) {
+        for (const Place& p : {inColumn(reachTop - 5 - away, true), inColumn(reachBottom + 5 + away, false)}) {
+          if (!chosen && inside(p) && clear(p)) chosen = p;
+        }
       }
-      for (const Place& p : places) {
-        if (chosen == nullptr && inside(p)) chosen = &p;
+      if (!chosen) {
+        const double besideY = std::max(top + length, std::min(bottom, reachBottom));
+        chosen = Place{x + 6 + ascent, besideY, Anchor::Start, {x + 6, besideY - length, x + 6 + 2 * half, besideY}};
       }
-      if (chosen == nullptr) chosen = &places[2];
       chart::Text note = Label(chosen->X, chosen->Y, words, NoteSize, chosen->Align);
       note.Ink = Rgb(0x555555);
       note.Rotation = -90;
