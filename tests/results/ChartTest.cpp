@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <string>
 #include <tuple>
@@ -456,7 +456,7 @@ TEST(Chart, TextWrapsAtSpacesWithinItsWidthAndCountsKeepTheirThousandsApart) {
                                     {1000, "1,000"},
                                     {11000, "11,000"},
                                     {-1234567, "-1,234,567"},
-                                    {INT64_MIN, "-9,223,372,036,854,775,808"}}) {
+                                    {std::numeric_limits<std::int64_t>::min(), "-9,223,372,036,854,775,808"}}) {
     EXPECT_EQ(GroupedNumber(value), text);
   }
 }
