@@ -272,7 +272,7 @@ chart::Chart LaidOutPowerChart(const PowerTable& table, const RunInputs& inputs,
   constexpr double left = 70;
   const double right = width - 44;
   constexpr double rateCaptionX = 18;
-  constexpr double lineWidth = 24;  // the text's margin on either side
+  constexpr double margin = 24;  // between the text and the picture's edges
   constexpr double legendRow = 20;
 
   // Scenarios in table order, each with the levels it has.
@@ -307,7 +307,7 @@ chart::Chart LaidOutPowerChart(const PowerTable& table, const RunInputs& inputs,
                      std::string(Caption(options.ColumnConstraint));
   if (options.IsFixedFixed()) test += ", " + std::string(Caption(options.Algorithm));
   double y = 6;
-  for (const std::string& line : chart::WrapTitle(test, width - 2 * lineWidth, TitleSize)) {
+  for (const std::string& line : chart::WrapTitle(test, width - 2 * margin, TitleSize)) {
     y += 20;
     items.emplace_back(Heading(width / 2.0, y, line, TitleSize));
   }
@@ -315,7 +315,7 @@ chart::Chart LaidOutPowerChart(const PowerTable& table, const RunInputs& inputs,
   const std::string perArgument = MatricesPerArgument(table);
   if (!perArgument.empty()) caption += ", " + perArgument;
   caption += "; null hypothesis: " + std::string(Caption(choices.NullHypothesis));
-  for (const std::string& line : chart::WrapText(caption, width - 2 * lineWidth, CaptionSize, false, 3)) {
+  for (const std::string& line : chart::WrapText(caption, width - 2 * margin, CaptionSize, false, 3)) {
     y += 16;
     items.emplace_back(Label(width / 2.0, y, line, CaptionSize, Anchor::Middle, chart::TitleRole));
   }
@@ -376,8 +376,8 @@ chart::Chart LaidOutPowerChart(const PowerTable& table, const RunInputs& inputs,
   const auto wordsUnder = [&](double bottom, std::vector<chart::Primitive>& out) {
     // The words run from the picture's margin, wider than the plot.
     constexpr double keyGap = 20;
-    constexpr double textLeft = lineWidth;
-    const double keysRight = width - lineWidth;
+    constexpr double textLeft = margin;
+    const double keysRight = width - margin;
     double lineY = bottom + 62;
     out.emplace_back(chart::GroupStart{CaptionSize, chart::Role("legend")});
     double x = textLeft;
