@@ -475,10 +475,15 @@ chart::Chart LaidOutPowerChart(const PowerTable& table, const RunInputs& inputs,
   items.emplace_back(Rule(left - 5, breakY + 1, left + 5, breakY - 5, AxisPen, chart::Role("axis-break")));
   items.emplace_back(Rule(left - 5, breakY + 5, left + 5, breakY - 1, AxisPen, chart::Role("axis-break")));
   items.emplace_back(Rule(left, bottom, right, bottom, AxisPen));
+  // The rate axis's caption says that its lower part is enlarged, in two
+  // lines when one is longer than the plot is high.
   const std::string rateCaption = "Rejection rate (0 to 0.15 enlarged)";
-  items.emplace_back(
-      AxisCaption({rateCaptionX, 0}, (top + bottom) / 2.0,
-                  chart::TextWidth(rateCaption, CaptionSize) <= plotHeight ? rateCaption : "Rejection rate"));
+  if (chart::TextWidth(rateCaption, CaptionSize) <= plotHeight) {
+    items.emplace_back(AxisCaption({rateCaptionX, 0}, (top + bottom) / 2.0, rateCaption));
+  } else {
+    items.emplace_back(AxisCaption({rateCaptionX - 4, 0}, (top + bottom) / 2.0, "Rejection rate"));
+    items.emplace_back(AxisCaption({rateCaptionX + 10, 0}, (top + bottom) / 2.0, "(0 to 0.15 enlarged)"));
+  }
 
   items.emplace_back(Rule(left, yOf(0.05), right, yOf(0.05), NominalPen, {"reference", {{"rate", "0.05"}}, {}}));
   items.emplace_back(Rule(left, yOf(ErrorRateThreshold), right, yOf(ErrorRateThreshold), WarningPen,
