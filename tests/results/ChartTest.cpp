@@ -427,7 +427,9 @@ TEST(Chart, TextWrapsAtSpacesWithinItsWidthAndCountsKeepTheirThousandsApart) {
       joined += (joined.empty() ? "" : " ") + line;
     }
     EXPECT_EQ(joined, sentence);
-    EXPECT_EQ(lines.size(), width == 2000.0 ? 1u : lines.size());
+    if (width == 2000.0) {
+      EXPECT_EQ(lines.size(), 1u);
+    }
   }
   // A word wider than a line is broken between characters, never inside one.
   const std::string word = "bird-communities-of-the-gal\xC3\xA1pagos-islands.csv";
