@@ -5,11 +5,14 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <functional>
 #include <limits>
+#include <optional>
 #include <string_view>
 #include <utility>
 
 #include "ChartLook.h"
+#include "ChartText.h"
 #include "NumberText.h"
 #include "OutputResults_Procedures.h"
 #include "SvgDrawing.h"
@@ -154,11 +157,11 @@ chart::Mark Mark(bool inNull, double x, double y, std::string argument, std::str
 std::string LevelCaption(int level) {
   switch (level) {
     case 1:
-      return "0%";
+      return "0 %";
     case 2:
-      return "50%";
+      return "50 %";
     case 3:
-      return "100%";
+      return "100 %";
     default:
       return std::to_string(level);
   }
@@ -175,33 +178,113 @@ std::string PowerChartTitle(const RunInputs& inputs) {
   return title;
 }
 
-chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs) {
-  // The layout, all of it: the two title lines, the plot's edges in the
-  // picture with the rate axis from 0 at the bottom to 1 at the top, the
-  // scenario captions under the plot, and the legend below them in three
-  // columns and rows 20 pixels apart (each key's sample left of its caption).
-  constexpr int width = 960;
-  constexpr int height = 580;  // grown below for the lines on the verdicts
-  constexpr double titleY = 26;
-  constexpr double subtitleY = 48;
-  constexpr double left = 64;
-  constexpr double right = width - 44;  // room for the certainty brackets
-  constexpr double top = 70;
-  constexpr double bottom = height - 140;
+double RateScale::Y(double rate) const {
+  const double r = std::isnan(rate) ? 0.0 : std::clamp(rate, 0.0, 1.0);
+  const double breakY = BreakY();
+  if (r <= Split) return Bottom - r / Split * (Bottom - breakY);
+  return breakY - (r - Split) / (1.0 - Split) * (breakY - Top);
+}
+
+namespace {
+
+// The power chart's measures in pixels. Text keeps its size whatever the
+// room; the plot takes the height that is left.
+constexpr double MinimumWidth = 640;
+constexpr double SavedWidth = 960;
+constexpr double SavedPlotHeight = 340;
+constexpr double MinimumPlotHeight = 220;
+constexpr double TitleSize = 16;
+constexpr double CaptionSize = 12;
+constexpr double TickSize = 11;
+constexpr double NoteSize = 11;
+constexpr double CertaintySize = 11;
+
+// How far a line of turned text reaches either side of its baseline: the
+// face's ascent above it, its descent below.
+constexpr double AscentEm = 0.76;
+constexpr double DescentEm = 0.24;
+
+chart::Shape LevelShape(int level) {
+  switch (level) {
+    case 1:
+      return chart::Shape::Circle;
+    case 2:
+      return chart::Shape::Square;
+    case 3:
+      return chart::Shape::Diamond;
+    default:
+      return chart::Shape::TriangleDown;
+  }
+}
+
+// "100 matrices per argument", or the range where a run drew different
+// numbers at different arguments; empty when nothing was drawn.
+std::string MatricesPerArgument(const PowerTable& table) {
+  std::int32_t fewest = 0;
+  std::int32_t most = 0;
+  for (const PowerTableRow& row : table) {
+    if (row.Matrices <= 0) continue;
+    fewest = fewest == 0 ? row.Matrices : std::min(fewest, row.Matrices);
+    most = std::max(most, row.Matrices);
+  }
+  if (most == 0) return {};
+  const std::string count = fewest == most ? GroupedNumber(most) : GroupedNumber(fewest) + " to " + GroupedNumber(most);
+  return count + (most == 1 ? " matrix per argument" : " matrices per argument");
+}
+
+// A rectangle in the picture, for keeping labels apart.
+struct Area {
+  double Left = 0;
+  double Top = 0;
+  double Right = 0;
+  double Bottom = 0;
+  [[nodiscard]] bool Meets(const Area& other) const {
+    return Left < other.Right && other.Left < Right && Top < other.Bottom && other.Top < Bottom;
+  }
+};
+
+// One key of the legend, drawn with its left edge at x and its caption's
+// baseline at y.
+struct LegendKey {
+  double Width = 0;
+  std::function<void(double x, double y, std::vector<chart::Primitive>& items)> Draw;
+};
+
+LegendKey CaptionedKey(std::string caption, double sampleWidth,
+                       std::function<void(double x, double y, std::vector<chart::Primitive>& items)> sample) {
+  const double width = sampleWidth + 6 + chart::TextWidth(caption, CaptionSize);
+  return {width, [caption = std::move(caption), sampleWidth, sample = std::move(sample)](
+                     double x, double y, std::vector<chart::Primitive>& items) {
+            sample(x, y, items);
+            items.emplace_back(Label(x + sampleWidth + 6, y, caption, CaptionSize));
+          }};
+}
+
+struct PowerLayout {
+  double Width = SavedWidth;
+  std::optional<double> RoomHeight;  // none: the saved picture's plot height
+};
+
+chart::Chart LaidOutPowerChart(const PowerTable& table, const RunInputs& inputs, const PowerLayout& layout) {
+  // The columns: the rate axis's captions left of the plot, the certainty
+  // brackets right of it.
+  const double width = std::max(MinimumWidth, std::round(layout.Width));
+  constexpr double left = 70;
+  const double right = width - 44;
   constexpr double rateCaptionX = 18;
-  constexpr double scenarioCaptionY = bottom + 18;
-  constexpr double axisCaptionY = bottom + 36;
-  constexpr double legendY = bottom + 62;
+  constexpr double margin = 24;  // between the text and the picture's edges
   constexpr double legendRow = 20;
-  constexpr std::array<double, 3> legendColumn = {left, left + 300, left + 540};
-  const auto yOf = [](double rate) { return bottom - std::clamp(rate, 0.0, 1.0) * (bottom - top); };
 
   // Scenarios in table order, each with the levels it has.
   std::vector<int> scenarios;
   int levels = 0;
+  std::int64_t untested = 0;
+  std::int64_t matrices = 0;
   for (const PowerTableRow& row : table) {
     if (scenarios.empty() || scenarios.back() != row.Scenario) scenarios.push_back(row.Scenario);
     levels = std::max(levels, row.Level);
+    untested += row.NotTested;
+    matrices += std::max(0, row.Matrices);
   }
   std::vector<int> levelsShown;
   for (int level = 1; level <= levels; ++level) {
@@ -214,47 +297,199 @@ chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs) {
 
   const EcoSimTestOptions& options = inputs.CommittedOptions();
   const MainWindowChoices choices = inputs.Choices();
-  chart::Chart picture{width, height, "Power function: " + PowerChartTitle(inputs), {}};
+  chart::Chart picture{static_cast<int>(width), 0, "Power function: " + PowerChartTitle(inputs), {}};
   auto& items = picture.Items;
-  // The title in two lines: the test, then the matrices and the hypothesis.
+
+  // The title, wrapped to the picture: the test; then a caption with the
+  // matrices, how many at each argument, and the hypothesis.
   std::string test = "Power function of the " + std::string(Caption(options.Index)) + " test: rows " +
                      std::string(Caption(options.RowConstraint)) + ", columns " +
                      std::string(Caption(options.ColumnConstraint));
   if (options.IsFixedFixed()) test += ", " + std::string(Caption(options.Algorithm));
-  items.emplace_back(Heading(width / 2.0, titleY, test, 16));
-  items.emplace_back(
-      Label(width / 2.0, subtitleY,
-            inputs.RowsText() + " x " + inputs.ColsText() + " matrices (species x sites); null hypothesis: " +
-                std::string(Caption(choices.NullHypothesis)) + "; each rate with its exact 95 % confidence interval",
-            12, Anchor::Middle, chart::TitleRole));
+  double y = 6;
+  for (const std::string& line : chart::WrapTitle(test, width - 2 * margin, TitleSize)) {
+    y += 20;
+    items.emplace_back(Heading(width / 2.0, y, line, TitleSize));
+  }
+  std::string caption = inputs.RowsText() + " x " + inputs.ColsText() + " matrices (species x sites)";
+  const std::string perArgument = MatricesPerArgument(table);
+  if (!perArgument.empty()) caption += ", " + perArgument;
+  caption += "; null hypothesis: " + std::string(Caption(choices.NullHypothesis));
+  for (const std::string& line : chart::WrapText(caption, width - 2 * margin, CaptionSize, false, 3)) {
+    y += 16;
+    items.emplace_back(Label(width / 2.0, y, line, CaptionSize, Anchor::Middle, chart::TitleRole));
+  }
+  const double top = y + 22;
+
+  // The words under the plot: the legend's keys left to right, a row
+  // further when a row is full; the untested matrices; how sure the
+  // verdicts are. Drawn from the plot's foot; returns how far they reach.
+  const VerdictCertainty certainty = AssessVerdicts(table);
+  std::vector<LegendKey> keys;
+  for (const auto& [inNull, words] :
+       {std::pair{true, "Null hypothesis true: Type I error rate"}, std::pair{false, "Null hypothesis false: power"}}) {
+    keys.push_back(CaptionedKey(words, 12, [inNull = inNull](double x, double keyY, auto& out) {
+      out.emplace_back(chart::Box{{x, keyY - 10}, {12, 0}, {10, 0}, inNull ? NullColour : PowerColour, {}, {}, {}});
+    }));
+  }
+  {
+    // The interaction levels' shapes as one key, never split over rows.
+    const std::string lead = "Species interacting:";
+    double keyWidth = chart::TextWidth(lead, CaptionSize);
+    std::vector<std::pair<int, std::string>> shapes;
+    for (const int level : levelsShown) {
+      std::string words = LevelCaption(level);
+      keyWidth += 10 + 12 + chart::TextWidth(words, CaptionSize);
+      shapes.emplace_back(level, std::move(words));
+    }
+    keys.push_back(
+        {keyWidth, [lead, shapes](double x, double keyY, auto& out) {
+           out.emplace_back(Label(x, keyY, lead, CaptionSize));
+           double at = x + chart::TextWidth(lead, CaptionSize) + 10;
+           for (const auto& [level, words] : shapes) {
+             chart::Mark mark;
+             mark.Centre = {at + 5, keyY - 4};
+             mark.Form = LevelShape(level);
+             mark.Fill = AxisColour;
+             mark.Is = {"legend-mark", {{"level", std::to_string(level)}}, words + " of species interacting"};
+             out.emplace_back(std::move(mark));
+             out.emplace_back(Label(at + 12, keyY, words, CaptionSize));
+             at += 10 + 12 + chart::TextWidth(words, CaptionSize);
+           }
+         }});
+  }
+  keys.push_back(CaptionedKey("nominal size 0.05", 24, [](double x, double keyY, auto& out) {
+    out.emplace_back(Rule(x, keyY - 4, x + 24, keyY - 4, NominalPen));
+  }));
+  keys.push_back(CaptionedKey(
+      "0.15: from here the report warns of high Type I error rates", 24,
+      [](double x, double keyY, auto& out) { out.emplace_back(Rule(x, keyY - 4, x + 24, keyY - 4, WarningPen)); }));
+
+  keys.push_back(
+      CaptionedKey("exact (Clopper-Pearson) 95 % interval; untested matrices count as drawn and not rejected", 8,
+                   [](double x, double keyY, auto& out) {
+                     const chart::Pen pen{AxisColour, 1.5, {}};
+                     out.emplace_back(Rule(x + 4, keyY - 10, x + 4, keyY + 2, pen));
+                     out.emplace_back(Rule(x + 1, keyY - 10, x + 7, keyY - 10, pen));
+                     out.emplace_back(Rule(x + 1, keyY + 2, x + 7, keyY + 2, pen));
+                   }));
+  const auto wordsUnder = [&](double bottom, std::vector<chart::Primitive>& out) {
+    // The words run from the picture's margin, wider than the plot.
+    constexpr double keyGap = 20;
+    constexpr double textLeft = margin;
+    const double keysRight = width - margin;
+    double lineY = bottom + 62;
+    out.emplace_back(chart::GroupStart{CaptionSize, chart::Role("legend")});
+    double x = textLeft;
+    for (const LegendKey& key : keys) {
+      if (x > textLeft && x + key.Width > keysRight) {
+        x = textLeft;
+        lineY += legendRow;
+      }
+      key.Draw(x, lineY, out);
+      x += key.Width + keyGap;
+    }
+    if (untested > 0) {
+      const std::string note =
+          GroupedNumber(untested) + " of " + GroupedNumber(matrices) +
+          " matrices could not be tested (fewer than two species, no checkerboard to swap, or no results); they "
+          "count as not rejected.";
+      for (const std::string& line : chart::WrapText(note, keysRight - textLeft, CaptionSize)) {
+        lineY += 18;
+        out.emplace_back(Label(textLeft, lineY, line, CaptionSize, Anchor::Start, "untested-note"));
+      }
+    }
+    out.emplace_back(chart::GroupEnd{});
+
+    out.emplace_back(chart::GroupStart{CertaintySize, chart::Role("certainty")});
+    lineY += 8;
+    for (const std::string& line : chart::WrapText(
+             "Brackets at the right: the actual size and the least and greatest power, each with its simultaneous 95 "
+             "% interval. How sure the verdicts are:",
+             keysRight - textLeft, CertaintySize)) {
+      lineY += 16;
+      out.emplace_back(Label(textLeft, lineY, line, CertaintySize, Anchor::Start, "certainty-caption"));
+    }
+    // A sentence too wide for the picture goes on over further lines,
+    // indented.
+    constexpr double indent = 24;
+    for (const std::string& sentence :
+         {ActualSizeCertaintyLine(certainty), PowerCertaintyLine(certainty), BiasCertaintyLine(certainty)}) {
+      const std::vector<std::string> first = chart::WrapText(sentence, keysRight - textLeft, CertaintySize);
+      std::vector<std::string> lines{first.front()};
+      if (first.size() > 1) {
+        const std::string rest = sentence.substr(std::min(sentence.size(), first.front().size() + 1));
+        for (std::string& line : chart::WrapText(rest, keysRight - textLeft - indent, CertaintySize)) {
+          lines.push_back(std::move(line));
+        }
+      }
+      for (std::size_t k = 0; k < lines.size(); ++k) {
+        lineY += 16;
+        out.emplace_back(Label(k == 0 ? textLeft : textLeft + indent, lineY, lines[k], CertaintySize, Anchor::Start,
+                               k == 0 ? "certainty-line" : "certainty-line continued"));
+      }
+    }
+    out.emplace_back(chart::GroupEnd{});
+    return lineY + 12 - bottom;
+  };
+  std::vector<chart::Primitive> measured;
+  const double under = wordsUnder(0, measured);
+  const double plotHeight =
+      layout.RoomHeight ? std::max(MinimumPlotHeight, std::floor(*layout.RoomHeight - top - under)) : SavedPlotHeight;
+  const double bottom = top + plotHeight;
+  const RateScale scale{top, bottom};
+  const auto yOf = [&scale](double rate) { return scale.Y(rate); };
 
   // Alternate bands mark the scenarios.
   for (std::size_t g = 0; g < scenarios.size(); ++g) {
     const double x = left + groupWidth * static_cast<double>(g);
     if (g % 2 == 1)
       items.emplace_back(chart::Box{{x, top}, groupWidth, bottom - top, Rgb(0xf0f0f0), {}, {}, chart::Role("band")});
-    items.emplace_back(
-        Label(x + groupWidth / 2.0, scenarioCaptionY, std::to_string(scenarios[g]), 12, Anchor::Middle, "scenario"));
+    items.emplace_back(Label(x + groupWidth / 2.0, bottom + 18, std::to_string(scenarios[g]), CaptionSize,
+                             Anchor::Middle, "scenario"));
   }
-  items.emplace_back(Label((left + right) / 2.0, axisCaptionY, "Occupancy scenario", 12, Anchor::Middle, "axis-label"));
+  items.emplace_back(
+      Label((left + right) / 2.0, bottom + 36, "Occupancy scenario", CaptionSize, Anchor::Middle, "axis-label"));
 
-  // The rate axis with a light grid.
-  for (int tick = 0; tick <= 10; ++tick) {
-    const double rate = tick / 10.0;
-    const double y = yOf(rate);
-    items.emplace_back(Rule(left, y, right, y, GridPen, chart::Role("grid")));
-    if (tick % 2 == 0) items.emplace_back(Label(left - 6, y + 4, svg::Num(rate, 1), 11, Anchor::End, "tick"));
+  // The rate axis in its two parts, with a light grid: every 0.05 up to the
+  // threshold, every 0.1 above it, a caption wherever it keeps clear of the
+  // one below.
+  double lastLabelY = std::numeric_limits<double>::infinity();
+  for (int step = 0; step <= 20; ++step) {
+    const double rate = step * 0.05;
+    if (rate > RateScale::Split + 1e-9 && step % 2 == 1) continue;
+    const double tickY = yOf(rate);
+    items.emplace_back(Rule(left, tickY, right, tickY, GridPen, {"grid", {{"rate", svg::Num(rate, 2)}}, {}}));
+    const bool lower = rate <= RateScale::Split + 1e-9;
+    if (lastLabelY - tickY >= TickSize + 3 && (lower || step % 4 == 0 || step == 20)) {
+      items.emplace_back(
+          Label(left - 6, tickY + 4, rate == 0 ? "0" : svg::Num(rate, lower ? 2 : 1), TickSize, Anchor::End, "tick"));
+      lastLabelY = tickY;
+    }
   }
-  items.emplace_back(Rule(left, top, left, bottom, AxisPen));
+  // The axis broken where its scale changes: a gap with two slanted
+  // strokes.
+  const double breakY = scale.BreakY();
+  items.emplace_back(Rule(left, top, left, breakY - 3, AxisPen, chart::Role("rate-axis upper")));
+  items.emplace_back(Rule(left, breakY + 3, left, bottom, AxisPen, chart::Role("rate-axis lower")));
+  items.emplace_back(Rule(left - 5, breakY + 1, left + 5, breakY - 5, AxisPen, chart::Role("axis-break")));
+  items.emplace_back(Rule(left - 5, breakY + 5, left + 5, breakY - 1, AxisPen, chart::Role("axis-break")));
   items.emplace_back(Rule(left, bottom, right, bottom, AxisPen));
-  items.emplace_back(AxisCaption({rateCaptionX, 0}, (top + bottom) / 2.0, "Rejection rate"));
+  // The rate axis's caption says that its lower part is enlarged, in two
+  // lines when one is longer than the plot is high.
+  const std::string rateCaption = "Rejection rate (0 to 0.15 enlarged)";
+  if (chart::TextWidth(rateCaption, CaptionSize) <= plotHeight) {
+    items.emplace_back(AxisCaption({rateCaptionX, 0}, (top + bottom) / 2.0, rateCaption));
+  } else {
+    items.emplace_back(AxisCaption({rateCaptionX - 4, 0}, (top + bottom) / 2.0, "Rejection rate"));
+    items.emplace_back(AxisCaption({rateCaptionX + 10, 0}, (top + bottom) / 2.0, "(0 to 0.15 enlarged)"));
+  }
 
   items.emplace_back(Rule(left, yOf(0.05), right, yOf(0.05), NominalPen, {"reference", {{"rate", "0.05"}}, {}}));
   items.emplace_back(Rule(left, yOf(ErrorRateThreshold), right, yOf(ErrorRateThreshold), WarningPen,
                           {"reference", {{"rate", "0.15"}}, {}}));
 
-  std::int64_t untested = 0;
-  std::int64_t matrices = 0;
+  std::vector<Area> notes;
   for (const PowerTableRow& row : table) {
     const auto group =
         static_cast<std::size_t>(std::find(scenarios.begin(), scenarios.end(), row.Scenario) - scenarios.begin());
@@ -263,13 +498,19 @@ chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs) {
     const double x = left + groupWidth * static_cast<double>(group) + slotWidth * (static_cast<double>(slot) + 1.0);
     const std::string argument = "(" + std::to_string(row.Level) + "," + std::to_string(row.Scenario) + ")";
     const chart::Pen pen{row.InNull ? NullColour : PowerColour, 1.5, {}};
-    std::string tip = argument + (row.InNull ? " Type I error rate " : " power ") + FormatRate(row.Power);
-    double labelY = yOf(row.Power);
+    std::string tip = argument + (row.InNull ? " Type I error rate " : " power ") + FormatRate(row.Power) + ", " +
+                      LevelCaption(row.Level) + " of species interacting";
+    const double markY = yOf(row.Power);
+    // How far the argument's drawing reaches up and down: its interval and
+    // its mark.
+    double reachTop = markY - 6;
+    double reachBottom = markY + 6;
     if (row.Matrices > 0) {
       const RateInterval interval = ClopperPearson(row.Rejected, row.Matrices);
       const double yLow = yOf(interval.Lower);
       const double yHigh = yOf(interval.Upper);
-      labelY = yHigh;
+      reachTop = std::min(reachTop, yHigh);
+      reachBottom = std::max(reachBottom, yLow);
       items.emplace_back(Rule(
           x, yLow, x, yHigh, pen,
           {"interval",
@@ -278,55 +519,58 @@ chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs) {
       items.emplace_back(Rule(x - 3, yLow, x + 3, yLow, pen));
       items.emplace_back(Rule(x - 3, yHigh, x + 3, yHigh, pen));
       tip += ", 95 % interval " + FormatRate(interval.Lower) + " to " + FormatRate(interval.Upper) + "; " +
-             std::to_string(row.Rejected) + " of " + std::to_string(row.Matrices) + " matrices rejected";
-      matrices += row.Matrices;
+             GroupedNumber(row.Rejected) + " of " + GroupedNumber(row.Matrices) + " matrices rejected";
     }
     if (row.NotTested > 0) {
-      tip += ", " + std::to_string(row.NotTested) + " not tested";
-      untested += row.NotTested;
-      chart::Text note = Label(x + 9, labelY - 4, std::to_string(row.NotTested) + " untested", 9);
+      tip += ", " + GroupedNumber(row.NotTested) + " not tested";
+      // The note reads upwards in the argument's own column: above its
+      // interval, else below it, as near to it as the notes already placed
+      // leave room for; always inside the plot. Only a plot too crowded
+      // for that puts it beside the interval.
+      const std::string words = GroupedNumber(row.NotTested) + " untested";
+      const double length = chart::TextWidth(words, NoteSize);
+      const double ascent = AscentEm * NoteSize;
+      const double descent = DescentEm * NoteSize;
+      const double half = (ascent + descent) / 2.0;
+      struct Place {
+        double X, Y;
+        Anchor Align;
+        Area Covers;
+      };
+      const auto inColumn = [&](double from, bool upwards) {
+        return upwards ? Place{x + ascent - half, from, Anchor::Start, {x - half, from - length, x + half, from}}
+                       : Place{x + ascent - half, from, Anchor::End, {x - half, from, x + half, from + length}};
+      };
+      const auto inside = [&](const Place& p) { return p.Covers.Top >= top && p.Covers.Bottom <= bottom; };
+      const auto clear = [&](const Place& p) {
+        return std::none_of(notes.begin(), notes.end(), [&p](const Area& a) { return a.Meets(p.Covers); });
+      };
+      std::optional<Place> chosen;
+      for (double away = 0; !chosen && away <= bottom - top; away += 4) {
+        for (const Place& p : {inColumn(reachTop - 5 - away, true), inColumn(reachBottom + 5 + away, false)}) {
+          if (!chosen && inside(p) && clear(p)) chosen = p;
+        }
+      }
+      if (!chosen) {
+        const double besideY = std::max(top + length, std::min(bottom, reachBottom));
+        chosen = Place{x + 6 + ascent, besideY, Anchor::Start, {x + 6, besideY - length, x + 6 + 2 * half, besideY}};
+      }
+      chart::Text note = Label(chosen->X, chosen->Y, words, NoteSize, chosen->Align);
       note.Ink = Rgb(0x555555);
       note.Rotation = -90;
       note.Is = {"untested", {{"argument", argument}}, {}};
       items.emplace_back(std::move(note));
+      notes.push_back(chosen->Covers);
     }
-    items.emplace_back(Mark(row.InNull, x, yOf(row.Power), argument, tip));
+    chart::Mark mark = Mark(row.InNull, x, markY, argument, tip);
+    mark.Form = LevelShape(row.Level);
+    mark.Is.Data.emplace_back("level", std::to_string(row.Level));
+    items.emplace_back(std::move(mark));
   }
-
-  // The legend.
-  items.emplace_back(chart::GroupStart{12, chart::Role("legend")});
-  const auto [first, second, third] = legendColumn;
-  items.emplace_back(Mark(true, first + 8, legendY - 4, "legend", "inside the null hypothesis", true));
-  items.emplace_back(Label(first + 20, legendY, "Null hypothesis true: Type I error rate", 12));
-  items.emplace_back(Mark(false, second, legendY - 4, "legend", "outside the null hypothesis", true));
-  items.emplace_back(Label(second + 12, legendY, "Null hypothesis false: power", 12));
-  items.emplace_back(Rule(third, legendY - 8, third, legendY + 2, chart::Pen{AxisColour, 1.5, {}}));
-  items.emplace_back(Label(third + 10, legendY, "exact (Clopper-Pearson) 95 % interval", 12));
-  const double refY = legendY + legendRow;
-  items.emplace_back(Rule(first, refY - 4, first + 24, refY - 4, NominalPen));
-  items.emplace_back(Label(first + 30, refY, "nominal size 0.05", 12));
-  items.emplace_back(Rule(second, refY - 4, second + 24, refY - 4, WarningPen));
-  items.emplace_back(Label(second + 30, refY, "0.15: from here the report warns of high Type I error rates", 12));
-  std::string levelsNote = "Within each scenario, left to right:";
-  for (std::size_t k = 0; k < levelsShown.size(); ++k) {
-    levelsNote += (k == 0 ? " " : ", ") + LevelCaption(levelsShown[k]);
-  }
-  levelsNote += " of species interacting.";
-  items.emplace_back(Label(first, legendY + 2 * legendRow, levelsNote, 12, Anchor::Start, "levels"));
-  if (untested > 0) {
-    items.emplace_back(Label(first, legendY + 2 * legendRow + 18,
-                             std::to_string(untested) + " of " + std::to_string(matrices) +
-                                 " matrices could not be tested (fewer than two species, no checkerboard to swap, or "
-                                 "no results); they count as not rejected.",
-                             12, Anchor::Start, "untested-note"));
-  }
-  items.emplace_back(chart::GroupEnd{});
 
   // How sure the study's verdicts are: the simultaneous intervals of the
   // actual size and of the least and greatest power, as brackets in the
-  // plot's right margin, and one line of words for each verdict under the
-  // legend.
-  const VerdictCertainty certainty = AssessVerdicts(table);
+  // plot's right margin; in words under the legend.
   const auto bracket = [&](const ExtremeInterval& extreme, double x, chart::Colour ink, const char* figure) {
     if (extreme.Arguments == 0) return;
     const chart::Pen pen{ink, 2.0, {}};
@@ -347,42 +591,19 @@ chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs) {
   bracket(certainty.ActualSize, right + 10, NullColour, "actual-size");
   bracket(certainty.MinPower, right + 20, PowerColour, "least-power");
   bracket(certainty.MaxPower, right + 30, PowerColour, "greatest-power");
-  const double certaintyY = legendY + 2 * legendRow + 42;
-  items.emplace_back(chart::GroupStart{10, chart::Role("certainty")});
-  items.emplace_back(Label(first, certaintyY,
-                           "Brackets at the right: the actual size and the least and greatest power, each with its "
-                           "simultaneous 95 % interval. How sure the verdicts are:",
-                           10, Anchor::Start, "certainty-caption"));
-  // A sentence too wide for the picture (about 6 pixels a character at
-  // this size) goes on over further lines, indented.
-  constexpr std::size_t widest = static_cast<std::size_t>((width - left - 16) / 6.0);
-  double lineY = certaintyY;
-  for (const std::string& sentence :
-       {ActualSizeCertaintyLine(certainty), PowerCertaintyLine(certainty), BiasCertaintyLine(certainty)}) {
-    std::string_view rest = sentence;
-    bool more = false;
-    while (!rest.empty()) {
-      const std::size_t room = more ? widest - 4 : widest;
-      std::size_t cut = rest.size();
-      if (cut > room) {
-        cut = rest.rfind(' ', room);
-        if (cut == std::string_view::npos || cut == 0) cut = room;
-      }
-      lineY += 14;
-      items.emplace_back(Label(more ? first + 24 : first, lineY, std::string(rest.substr(0, cut)), 10, Anchor::Start,
-                               more ? "certainty-line continued" : "certainty-line"));
-      rest.remove_prefix(cut);
-      while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
-      more = true;
-    }
-  }
-  items.emplace_back(chart::GroupEnd{});
-  picture.Height = static_cast<int>(lineY) + 14;
+
+  picture.Height = static_cast<int>(std::ceil(bottom + wordsUnder(bottom, items)));
   return picture;
 }
 
-chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs, chart::ChartSize /*room*/) {
-  return PowerChart(table, inputs);
+}  // namespace
+
+chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs) {
+  return LaidOutPowerChart(table, inputs, {SavedWidth, std::nullopt});
+}
+
+chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs, chart::ChartSize room) {
+  return LaidOutPowerChart(table, inputs, {static_cast<double>(room.Width), static_cast<double>(room.Height)});
 }
 
 std::string PowerChartSvg(const PowerTable& table, const RunInputs& inputs) {
@@ -487,18 +708,25 @@ NullHistogram NullDistributionBars(const std::vector<double>& values, double obs
 
 chart::Chart NullDistributionChart(const NullDistributionPicture& picture) {
   // The layout: the histogram's edges in the picture and the legend below.
+  // The title wraps to the picture, over at most three lines; each line
+  // further moves everything below it down.
   constexpr int width = 800;
-  constexpr int height = 480;
+  constexpr double titleSize = 15;
+  constexpr double titleRow = 19;
+  const std::string title = "Null distribution: " + picture.Title;
+  const std::vector<std::string> titleLines = chart::WrapTitle(title, width - 40, titleSize);
+  const double below = titleRow * static_cast<double>(titleLines.size() - 1);
+  const int height = 480 + static_cast<int>(below);
   constexpr double left = 70;
   constexpr double right = width - 24;
-  constexpr double top = 60;
-  constexpr double bottom = height - 110;
+  const double top = 60 + below;
+  const double bottom = height - 110;
   constexpr double titleY = 28;
-  constexpr double valueCaptionsY = bottom + 16;
-  constexpr double axisCaptionY = bottom + 34;
+  const double valueCaptionsY = bottom + 16;
+  const double axisCaptionY = bottom + 34;
   constexpr double countCaptionX = 20;
   // The legend in two columns and two rows.
-  constexpr double legendY = bottom + 60;
+  const double legendY = bottom + 60;
   constexpr double legendRow = 20;
   constexpr std::array<double, 2> legendColumn = {left, left + 300};
   constexpr chart::Colour barFill = Rgb(0x9ecae1);
@@ -524,9 +752,11 @@ chart::Chart NullDistributionChart(const NullDistributionPicture& picture) {
   const auto xOf = [&](double v) { return left + (v - low) / (high - low) * (right - left); };
   const auto yOf = [&](double count) { return bottom - count / static_cast<double>(countTop) * (bottom - top); };
 
-  chart::Chart out{width, height, "Null distribution: " + picture.Title, {}};
+  chart::Chart out{width, height, title, {}};
   auto& items = out.Items;
-  items.emplace_back(Heading(width / 2.0, titleY, "Null distribution: " + picture.Title, 15));
+  for (std::size_t k = 0; k < titleLines.size(); ++k) {
+    items.emplace_back(Heading(width / 2.0, titleY + titleRow * static_cast<double>(k), titleLines[k], titleSize));
+  }
   const int valueDecimals = std::min(DecimalsOf(histogram.Step), 4);
   for (const NullHistogramBar& bar : histogram.Bars) {
     const double x0 = xOf(bar.From);
@@ -569,8 +799,8 @@ chart::Chart NullDistributionChart(const NullDistributionPicture& picture) {
 
   items.emplace_back(chart::GroupStart{12, chart::Role("legend")});
   items.emplace_back(chart::Box{{legendColumn[0], legendY - 10}, {12, 0}, {10, 0}, barFill, barOutline, {}, {}});
-  items.emplace_back(
-      Label(legendColumn[0] + 18, legendY, std::to_string(picture.Values.size()) + " null matrices", 12));
+  items.emplace_back(Label(legendColumn[0] + 18, legendY,
+                           GroupedNumber(static_cast<std::int64_t>(picture.Values.size())) + " null matrices", 12));
   items.emplace_back(Rule(legendColumn[0] + 200, legendY - 11, legendColumn[0] + 200, legendY + 1, observedPen));
   items.emplace_back(Label(legendColumn[0] + 208, legendY, "observed index = " + svg::Num(picture.Observed, 3), 12));
   items.emplace_back(Label(legendColumn[0], legendY + legendRow, "p(observed <= expected) = " + picture.PLower, 12,

@@ -37,11 +37,30 @@ RateInterval ClopperPearson(std::int64_t successes, std::int64_t trials, double 
 // the matrix size.
 std::string PowerChartTitle(const RunInputs& inputs);
 
+// The power chart's rate axis, in two parts: the rates from 0 to the
+// warning threshold 0.15, where the verdicts on Type I error rates are
+// made, over the lower LowerShare of the plot's height, and the rates from
+// 0.15 to 1 compressed over the rest, so that power up to 1 stays in view.
+// Top and Bottom are the pixels of the rates 1 and 0; every rate drawn
+// (marks, intervals, reference lines, certainty brackets) goes through Y.
+struct RateScale {
+  static constexpr double Split = 0.15;
+  static constexpr double LowerShare = 0.42;
+  double Top = 0.0;
+  double Bottom = 1.0;
+  [[nodiscard]] double BreakY() const { return Bottom - LowerShare * (Bottom - Top); }
+  // Rates outside [0, 1] are drawn at its ends.
+  [[nodiscard]] double Y(double rate) const;
+};
+
 // The power function of a finished run: the rejection rate at every argument
 // in table order, grouped by occupancy scenario with the interaction levels
 // side by side, each with its 95 % interval; arguments inside the null
 // hypothesis (Type I error rates) and outside it (power) drawn apart; lines
-// at the nominal size and at the Type I warning threshold.
+// at the nominal size and at the Type I warning threshold. The interaction
+// level is the mark's shape (circle 0 %, square 50 %, diamond 100 % of
+// species interacting); the null hypothesis its colour. The saved picture's
+// form: 960 pixels wide, as tall as its words need.
 chart::Chart PowerChart(const PowerTable& table, const RunInputs& inputs);
 // The same chart laid out for a view of the given room: as wide as the room
 // (never narrower than a readable minimum) with text at its own size, the

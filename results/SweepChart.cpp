@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "ChartLook.h"
+#include "ChartText.h"
 #include "NumberText.h"
 #include "OutputResults_Procedures.h"
 #include "SvgDrawing.h"
@@ -61,15 +62,6 @@ struct MatrixSize {
 bool SmallerMatrix(const MatrixSize& a, const MatrixSize& b) {
   if (a.Rows != b.Rows) return a.Rows < b.Rows;
   return a.Cols < b.Cols;
-}
-
-// A label cut to about `chars` characters with an ellipsis, never inside a
-// UTF-8 sequence; the full label stays in the panel's tooltip.
-std::string Shortened(const std::string& label, std::size_t chars) {
-  if (label.size() <= chars) return label;
-  std::size_t cut = chars > 1 ? chars - 1 : 0;
-  while (cut > 0 && (static_cast<unsigned char>(label[cut]) & 0xC0U) == 0x80U) --cut;
-  return label.substr(0, cut) + "\xE2\x80\xA6";
 }
 
 // Roughly how wide a line of 11-point DejaVu Sans is, per character.
@@ -130,13 +122,24 @@ std::optional<SweepInterval> IntervalOf(const SweepChartStudy& study, Series ser
 
 chart::Chart SweepChart(const std::vector<SweepChartStudy>& studies, const std::string& title) {
   constexpr int width = 1000;
+  // The title wraps to the picture over at most three lines, and what lies
+  // below it moves down by the lines it takes beyond the first.
+  constexpr double titleRow = 20;
+  const std::vector<std::string> titleLines = chart::WrapTitle(title, width - 40, 16);
+  const auto drawTitle = [&titleLines](std::vector<chart::Primitive>& items) {
+    for (std::size_t k = 0; k < titleLines.size(); ++k) {
+      chart::Text heading = Label(width / 2.0, 30 + titleRow * static_cast<double>(k), titleLines[k], 16,
+                                  Anchor::Middle, chart::TitleRole);
+      heading.Bold = true;
+      items.emplace_back(std::move(heading));
+    }
+  };
+  double below = titleRow * static_cast<double>(titleLines.size() - 1);
   if (studies.empty()) {
-    chart::Chart empty{width, 160, title, {}};
-    chart::Text heading = Label(width / 2.0, 30, title, 16, Anchor::Middle, chart::TitleRole);
-    heading.Bold = true;
-    empty.Items.emplace_back(std::move(heading));
-    empty.Items.emplace_back(
-        Label(width / 2.0, 90, "Nothing to draw: the sweep has no finished studies.", 14, Anchor::Middle, "empty"));
+    chart::Chart empty{width, 160 + static_cast<int>(below), title, {}};
+    drawTitle(empty.Items);
+    empty.Items.emplace_back(Label(width / 2.0, 90 + below, "Nothing to draw: the sweep has no finished studies.", 14,
+                                   Anchor::Middle, "empty"));
     return empty;
   }
 
@@ -166,7 +169,15 @@ chart::Chart SweepChart(const std::vector<SweepChartStudy>& studies, const std::
   const double panelWidth =
       (width - marginLeft - marginRight - gap * static_cast<double>(columns - 1)) / static_cast<double>(columns);
   constexpr double panelHeight = 200;
-  constexpr double firstTop = 124;
+  const std::string subtitle = std::to_string(studies.size()) + (studies.size() == 1 ? " study" : " studies") + " of " +
+                               std::to_string(settings.size()) +
+                               (settings.size() == 1 ? " test setting" : " test settings") + " at " +
+                               std::to_string(sizes.size()) + (sizes.size() == 1 ? " matrix size" : " matrix sizes") +
+                               "; each point with its exact 95 % interval (Clopper-Pearson)";
+  const double subtitleY = 50 + below;
+  const std::vector<std::string> subtitleLines = chart::WrapText(subtitle, width - 40, 12);
+  below += 16 * static_cast<double>(subtitleLines.size() - 1);
+  const double firstTop = 124 + below;
   const double slot = panelWidth / static_cast<double>(sizes.size());
   std::size_t longestSize = 0;
   for (const MatrixSize& size : sizes) longestSize = std::max(longestSize, size.Caption().size());
@@ -181,19 +192,14 @@ chart::Chart SweepChart(const std::vector<SweepChartStudy>& studies, const std::
 
   chart::Chart picture{width, height, title, {}};
   auto& items = picture.Items;
-  chart::Text heading = Label(width / 2.0, 30, title, 16, Anchor::Middle, chart::TitleRole);
-  heading.Bold = true;
-  items.emplace_back(std::move(heading));
-  items.emplace_back(Label(width / 2.0, 50,
-                           std::to_string(studies.size()) + (studies.size() == 1 ? " study" : " studies") + " of " +
-                               std::to_string(settings.size()) +
-                               (settings.size() == 1 ? " test setting" : " test settings") + " at " +
-                               std::to_string(sizes.size()) + (sizes.size() == 1 ? " matrix size" : " matrix sizes") +
-                               "; each point with its exact 95 % interval (Clopper-Pearson)",
-                           12, Anchor::Middle, chart::TitleRole));
+  drawTitle(items);
+  for (std::size_t k = 0; k < subtitleLines.size(); ++k) {
+    items.emplace_back(Label(width / 2.0, subtitleY + 16 * static_cast<double>(k), subtitleLines[k], 12, Anchor::Middle,
+                             chart::TitleRole));
+  }
 
   // The key: the three series and the two reference lines.
-  constexpr double keyY = 80;
+  const double keyY = 80 + below;
   items.emplace_back(chart::GroupStart{12, chart::Role("legend")});
   double keyX = marginLeft;
   for (const Series series : {Series::ActualSize, Series::LeastPower, Series::GreatestPower}) {
@@ -231,11 +237,16 @@ chart::Chart SweepChart(const std::vector<SweepChartStudy>& studies, const std::
     };
 
     items.emplace_back(chart::GroupStart{{}, {"panel", {{"setting", std::to_string(setting)}}, settings[setting]}});
-    chart::Text panelTitle =
-        Label((left + right) / 2.0, top - 12, Shortened(settings[setting], static_cast<std::size_t>(panelWidth / 6.6)),
-              12, Anchor::Middle, "panel-title");
-    panelTitle.Bold = true;
-    items.emplace_back(std::move(panelTitle));
+    // The setting's label over at most two lines, the last just above the
+    // panel; the full label stays in the panel's tooltip.
+    const std::vector<std::string> labelLines = chart::WrapTitle(settings[setting], panelWidth, 12, true, 2);
+    for (std::size_t k = 0; k < labelLines.size(); ++k) {
+      chart::Text panelTitle =
+          Label((left + right) / 2.0, top - 12 - 14 * static_cast<double>(labelLines.size() - 1 - k), labelLines[k], 12,
+                Anchor::Middle, "panel-title");
+      panelTitle.Bold = true;
+      items.emplace_back(std::move(panelTitle));
+    }
     for (int tick = 0; tick <= 10; tick += 2) {
       const double rate = tick / 10.0;
       items.emplace_back(Rule(left, yOf(rate), right, yOf(rate), GridPen, chart::Role("grid")));

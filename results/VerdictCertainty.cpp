@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "ChartText.h"
 #include "NumberText.h"
 #include "OutputResults_Procedures.h"
 #include "PowerChart.h"
@@ -159,8 +160,7 @@ std::string Outcome(const VerdictSettlement& s, std::string_view holds, std::str
       break;
   }
   if (s.MatricesToSettle > 0) {
-    return "not settled; about " + WholeNumberText(static_cast<double>(s.MatricesToSettle)) +
-           " matrices per argument would settle it.";
+    return "not settled; about " + GroupedNumber(s.MatricesToSettle) + " matrices per argument would settle it.";
   }
   return "not settled, and more matrices would not settle it: " + std::string(threshold) + ".";
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "PowerChart.h"
+#include "SvgDrawing.h"
 #include "SweepChart.h"
 
 namespace tessil {
@@ -72,9 +73,40 @@ TEST(ChartPictures, PowerFunctionsAreWrittenAsBefore) {
   ExpectSamePicture("power-twelve-scenarios.svg", PowerChartSvg(wide, other));
 }
 
+// A default study's table: twelve scenarios at three levels, 100 matrices
+// each, the null hypothesis true at the first level; power near 1 at some
+// arguments, with untested matrices there.
+PowerTable DefaultStudy() {
+  PowerTable table;
+  for (int s = 1; s <= 12; ++s) {
+    for (int l = 1; l <= 3; ++l) {
+      const int rejected = l == 1 ? (s * 7) % 13 : std::min(100, 30 + (s * 17 + l * 29) % 75);
+      const int untested = rejected > 95 ? 100 - rejected + 1 : (s == 4 ? 12 : 0);
+      table.push_back({l, s, l == 1, rejected / 100.0, 100, rejected, untested});
+    }
+  }
+  return table;
+}
+
+TEST(ChartPictures, PowerFunctionsLaidOutForAViewAreWrittenAsBefore) {
+  FixedRunInputs tour;
+  tour.Rows = "30";
+  tour.Cols = "30";
+  tour.Options.ColumnConstraint = Constraint::Fixed;
+  tour.Options.Algorithm = FixedFixedAlgorithm::KnightsTour;
+  const PowerTable table = DefaultStudy();
+  ExpectSamePicture("power-knights-tour.svg", PowerChartSvg(table, tour));
+  // The results window as it opens, and maximized.
+  ExpectSamePicture("power-view-889x393.svg", svg::Document(PowerChart(table, tour, {889, 393})));
+  ExpectSamePicture("power-view-1900x950.svg", svg::Document(PowerChart(table, tour, {1900, 950})));
+}
+
 TEST(ChartPictures, NullDistributionsAreWrittenAsBefore) {
   NullDistributionPicture picture;
-  picture.Title = "C-score <rows & columns>";
+  // A test's description as tessil-cli writes it, long enough to wrap.
+  picture.Title =
+      "C-score of bird-communities-of-the-galapagos-islands-1970-to-1990.csv <rows & columns>, rows Fixed Sum, "
+      "columns Fixed Sum, Random Knight's Tour";
   picture.IndexName = "C-score";
   for (int k = 0; k < 1000; ++k) picture.Values.push_back(std::sin(k * 0.7) * 3.0 + (k % 7) * 0.25 + 10.0);
   picture.Observed = 12.25;
@@ -108,7 +140,10 @@ TEST(ChartPictures, SweepSummariesAreWrittenAsBefore) {
       many.push_back({label, 10 + size * 15, 100 + size * 20, rate / 4.0, rate, greatest});
     }
   }
-  ExpectSamePicture("sweep-many.svg", SweepChartSvg(many, "Sweep of plan with many settings"));
+  ExpectSamePicture("sweep-many.svg",
+                    SweepChartSvg(many,
+                                  "Sweep of plan with many settings: species combinations under the C-score with "
+                                  "the Random Knight's Tour, rows and columns fixed, from 10 to 100 species"));
   ExpectSamePicture("sweep-empty.svg", SweepChartSvg({}, "Sweep of nothing yet"));
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <string>
 #include <tuple>
@@ -12,6 +13,7 @@
 #include <variant>
 #include <vector>
 
+#include "ChartText.h"
 #include "PowerChart.h"
 #include "SvgDrawing.h"
 #include "SweepChart.h"
@@ -78,6 +80,13 @@ TEST(Chart, PowerChartCarriesOneMarkAndIntervalPerArgumentTheReferenceLinesAndTh
   inputs.Options.ColumnConstraint = Constraint::Fixed;
   inputs.Options.Algorithm = FixedFixedAlgorithm::IndependentSwap;
   const std::string svg = PowerChartSvg(table, inputs);
+  // The rate axis's two parts give the plot's ends; every rate drawn goes
+  // through the two-part scale between them.
+  const auto upper = Elements(svg, "rate-axis upper");
+  const auto lower = Elements(svg, "rate-axis lower");
+  ASSERT_EQ(upper.size(), 1u);
+  ASSERT_EQ(lower.size(), 1u);
+  const RateScale scale{std::stod(upper[0].at("y1")), std::stod(lower[0].at("y2"))};
 
   const auto inNull = Elements(svg, "mark in-null");
   const auto outside = Elements(svg, "mark outside-null");
@@ -98,16 +107,21 @@ TEST(Chart, PowerChartCarriesOneMarkAndIntervalPerArgumentTheReferenceLinesAndTh
     const RateInterval expected = ClopperPearson(row.Rejected, row.Matrices);
     EXPECT_NEAR(std::stod(interval.at("data-lower")), expected.Lower, 1e-4) << argument;
     EXPECT_NEAR(std::stod(interval.at("data-upper")), expected.Upper, 1e-4) << argument;
-    // The interval's lower end is drawn below (larger y) its upper end.
-    EXPECT_GT(std::stod(interval.at("y1")), std::stod(interval.at("y2"))) << argument;
+    EXPECT_NEAR(std::stod(interval.at("y1")), scale.Y(expected.Lower), 0.01) << argument;
+    EXPECT_NEAR(std::stod(interval.at("y2")), scale.Y(expected.Upper), 0.01) << argument;
   }
 
   const auto references = Elements(svg, "reference");
   ASSERT_EQ(references.size(), 2u);
   EXPECT_EQ(references[0].at("data-rate"), "0.05");
   EXPECT_EQ(references[1].at("data-rate"), "0.15");
-  // 0.15 lies above 0.05, both within the plot.
-  EXPECT_LT(std::stod(references[1].at("y1")), std::stod(references[0].at("y1")));
+  EXPECT_NEAR(std::stod(references[0].at("y1")), scale.Y(0.05), 0.01);
+  EXPECT_NEAR(std::stod(references[1].at("y1")), scale.Y(0.15), 0.01);
+  // Level 1's marks are circles, at their rates.
+  for (const auto& m : inNull) {
+    const PowerTableRow& row = table[static_cast<std::size_t>(std::stoi(m.at("data-argument").substr(3)) - 1) * 3];
+    EXPECT_NEAR(std::stod(m.at("cy")), scale.Y(row.Power), 0.01) << m.at("data-argument");
+  }
 
   EXPECT_NE(svg.find("class=\"title\""), std::string::npos);
   for (const char* part : {"C-score", "rows Fixed Sum", "columns Fixed Sum", "Independent Swap", "12 x 30"}) {
@@ -115,17 +129,13 @@ TEST(Chart, PowerChartCarriesOneMarkAndIntervalPerArgumentTheReferenceLinesAndTh
   }
   // Scenario 2's untested matrices are told per argument and in all.
   EXPECT_EQ(Elements(svg, "untested").size(), 3u);
-  EXPECT_NE(svg.find("18 of 1200 matrices could not be tested"), std::string::npos);
+  EXPECT_NE(svg.find("18 of 1,200 matrices could not be tested"), std::string::npos);
 
   // The verdicts' simultaneous intervals as brackets on the rate axis, each
   // at the place of its figure's interval, and the verdicts' sentences in
   // words under the legend, every word of them, none wider than the picture.
   const VerdictCertainty certainty = AssessVerdicts(table);
-  const auto yOfRate = [&](double rate) {
-    const double y0 = std::stod(references[0].at("y1"));
-    const double y15 = std::stod(references[1].at("y1"));
-    return y0 + (rate - 0.05) / 0.10 * (y15 - y0);
-  };
+  const auto yOfRate = [&scale](double rate) { return scale.Y(rate); };
   const std::pair<const char*, ExtremeInterval> brackets[] = {{"certainty actual-size", certainty.ActualSize},
                                                               {"certainty least-power", certainty.MinPower},
                                                               {"certainty greatest-power", certainty.MaxPower}};
@@ -369,6 +379,222 @@ TEST(Chart, NullHistogramOfManyValuesBinsThemOnRoundEdges) {
   }
   EXPECT_EQ(total, 1000);
   EXPECT_DOUBLE_EQ(histogram.Step, 0.2);  // a span of about 7 in about 30 bins
+}
+
+// The texts of a chart with the given role (a prefix of it), in order.
+std::vector<chart::Text> Texts(const chart::Chart& picture, const std::string& role) {
+  std::vector<chart::Text> found;
+  for (const chart::Primitive& item : picture.Items) {
+    if (const auto* text = std::get_if<chart::Text>(&item); text && text->Is.Role.rfind(role, 0) == 0) {
+      found.push_back(*text);
+    }
+  }
+  return found;
+}
+
+// Where a text lies, from its place, anchor, size and turn (none or a
+// quarter to the left), with DejaVu Sans's ascent and descent and a
+// character width no narrower than the face's widest common letters.
+struct Box {
+  double Left, Top, Right, Bottom;
+};
+Box Covered(const chart::Text& text) {
+  const double length = 0.58 * (text.Bold ? 1.14 : 1.0) * text.Size *
+                        static_cast<double>(std::count_if(text.Content.begin(), text.Content.end(),
+                                                          [](char c) { return (c & 0xC0) != 0x80; }));
+  const double before = text.Align == chart::Anchor::Start    ? 0
+                        : text.Align == chart::Anchor::Middle ? length / 2
+                                                              : length;
+  const double x = text.At.X.Value;
+  const double y = text.At.Y.Value;
+  if (text.Rotation == -90) return {x - 0.76 * text.Size, y - length + before, x + 0.24 * text.Size, y + before};
+  return {x - before, y - 0.76 * text.Size, x - before + length, y + 0.24 * text.Size};
+}
+bool Overlap(const Box& a, const Box& b) {
+  return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
+}
+
+TEST(Chart, TextWrapsAtSpacesWithinItsWidthAndCountsKeepTheirThousandsApart) {
+  const std::string sentence =
+      "Bias, half the actual size (0.020 to 0.128) against the least power (0.167 to 0.462) with 95 % confidence "
+      "over all 36 arguments: settled: the test is not biased.";
+  for (const double width : {120.0, 300.0, 641.0, 2000.0}) {
+    SCOPED_TRACE(width);
+    const std::vector<std::string> lines = chart::WrapText(sentence, width, 11);
+    std::string joined;
+    for (const std::string& line : lines) {
+      EXPECT_LE(chart::TextWidth(line, 11), width) << line;
+      joined += (joined.empty() ? "" : " ") + line;
+    }
+    EXPECT_EQ(joined, sentence);
+    if (width == 2000.0) {
+      EXPECT_EQ(lines.size(), 1u);
+    }
+  }
+  // A word wider than a line is broken between characters, never inside one.
+  const std::string word = "bird-communities-of-the-gal\xC3\xA1pagos-islands.csv";
+  std::string whole;
+  for (const std::string& line : chart::WrapText(word, 60, 10)) {
+    EXPECT_LE(chart::TextWidth(line, 10), 60) << line;
+    EXPECT_NE(static_cast<unsigned char>(line.front()) & 0xC0U, 0x80U) << line;
+    whole += line;
+  }
+  EXPECT_EQ(whole, word);
+  // Too long for the lines allowed: the last ends in an ellipsis within the width.
+  const std::vector<std::string> two = chart::WrapText(sentence, 300, 11, true, 2);
+  ASSERT_EQ(two.size(), 2u);
+  EXPECT_EQ(two[1].substr(two[1].size() - 3), "\xE2\x80\xA6");
+  EXPECT_LE(chart::TextWidth(two[1], 11, true), 300);
+  // A title's lines part at its clauses when they can.
+  const std::string title =
+      "Power function of the C-score test: rows Fixed Sum, columns Fixed Sum, Random Knight's Tour";
+  const std::vector<std::string> titled = chart::WrapTitle(title, 841, 16);
+  ASSERT_EQ(titled.size(), 2u);
+  EXPECT_EQ(titled[0], "Power function of the C-score test: rows Fixed Sum,");
+  EXPECT_EQ(titled[1], "columns Fixed Sum, Random Knight's Tour");
+
+  for (const auto& [value, text] : {std::pair<std::int64_t, const char*>{0, "0"},
+                                    {950, "950"},
+                                    {1000, "1,000"},
+                                    {11000, "11,000"},
+                                    {-1234567, "-1,234,567"},
+                                    {std::numeric_limits<std::int64_t>::min(), "-9,223,372,036,854,775,808"}}) {
+    EXPECT_EQ(GroupedNumber(value), text);
+  }
+}
+
+PowerTable StudyWithUntestedNearOne() {
+  PowerTable table;
+  for (int s = 1; s <= 12; ++s) {
+    for (int l = 1; l <= 3; ++l) {
+      // Rates at 1 and near it, and low ones; untested matrices everywhere.
+      const int rejected = l == 1 ? s % 4 : (s % 3 == 0 ? 100 : 90 + s % 10);
+      table.push_back({l, s, l == 1, rejected / 100.0, 100, rejected, 1000 + 37 * s + l});
+    }
+  }
+  return table;
+}
+
+FixedRunInputs KnightsTour() {
+  FixedRunInputs inputs;
+  inputs.Rows = "30";
+  inputs.Cols = "30";
+  inputs.Options.ColumnConstraint = Constraint::Fixed;
+  inputs.Options.Algorithm = FixedFixedAlgorithm::KnightsTour;
+  return inputs;
+}
+
+// Every title line within the picture's width; the lines hold the title
+// whole or, ending in an ellipsis, its start (spaces aside, as a word too
+// long for a line is broken between letters).
+void ExpectTitleWithin(const chart::Chart& picture, const std::string& title) {
+  std::string joined;
+  for (const chart::Text& line : Texts(picture, chart::TitleRole)) {
+    if (!line.Bold) continue;
+    const Box box = Covered(line);
+    EXPECT_GE(box.Left, 0) << line.Content;
+    EXPECT_LE(box.Right, picture.Width) << line.Content;
+    joined += line.Content;
+  }
+  std::string whole = title;
+  std::erase(whole, ' ');
+  std::erase(joined, ' ');
+  const std::string ellipsis = "\xE2\x80\xA6";
+  if (joined.size() > ellipsis.size() && joined.ends_with(ellipsis)) {
+    joined.resize(joined.size() - ellipsis.size());
+    EXPECT_TRUE(whole.starts_with(joined)) << joined;
+    EXPECT_GT(joined.size(), 100u) << "the lines allowed are used";
+  } else {
+    EXPECT_EQ(joined, whole);
+  }
+}
+
+TEST(Chart, LongTitlesWrapWithinEveryChartAndUntestedNotesKeepClearOfTitlesAndEachOther) {
+  const PowerTable table = StudyWithUntestedNearOne();
+  const FixedRunInputs inputs = KnightsTour();
+  for (const chart::ChartSize room :
+       {chart::ChartSize{640, 300}, chart::ChartSize{889, 393}, chart::ChartSize{1900, 950}}) {
+    SCOPED_TRACE(room.Width);
+    const chart::Chart picture = PowerChart(table, inputs, room);
+    ExpectTitleWithin(picture,
+                      "Power function of the C-score test: rows Fixed Sum, columns Fixed Sum, Random Knight's Tour");
+    std::vector<Box> titles;
+    for (const chart::Text& line : Texts(picture, chart::TitleRole)) titles.push_back(Covered(line));
+    std::vector<chart::Text> notes = Texts(picture, "untested");
+    std::erase_if(notes, [](const chart::Text& t) { return t.Is.Role != "untested"; });
+    ASSERT_EQ(notes.size(), table.size());
+    for (std::size_t a = 0; a < notes.size(); ++a) {
+      const Box box = Covered(notes[a]);
+      for (const Box& title : titles) EXPECT_FALSE(Overlap(box, title)) << notes[a].Content;
+      for (std::size_t b = 0; b < a; ++b) {
+        EXPECT_FALSE(Overlap(box, Covered(notes[b]))) << notes[a].Content << " and " << notes[b].Content;
+      }
+    }
+  }
+
+  NullDistributionPicture null;
+  null.Values = {1, 2, 2, 3};
+  for (const std::string& title :
+       {std::string(
+            "C-score of bird-communities-of-the-galapagos-islands-1970-to-1990.csv, rows Fixed Sum, columns Fixed Sum, "
+            "Random Knight's Tour"),
+        "C-score of " + std::string(300, 'x') + ".csv, rows Fixed Sum, columns Fixed Sum"}) {
+    null.Title = title;
+    ExpectTitleWithin(NullDistributionChart(null), "Null distribution: " + title);
+  }
+  const std::string sweepTitle = "Sweep of plan: " + std::string(40, 'y') +
+                                 " species combinations under the C-score "
+                                 "with the Random Knight's Tour, rows and columns fixed, 10 to 100 species";
+  ExpectTitleWithin(SweepChart({{"A", 10, 10, 0.05, 0.5, 0.9}}, sweepTitle), sweepTitle);
+}
+
+TEST(Chart, RateAxisGivesTheLowerRatesTheirOwnPartAndStaysInOrder) {
+  const RateScale scale{70, 470};
+  EXPECT_DOUBLE_EQ(scale.Y(0), 470);
+  EXPECT_DOUBLE_EQ(scale.Y(1), 70);
+  EXPECT_DOUBLE_EQ(scale.Y(0.15), scale.BreakY());
+  EXPECT_NEAR(470 - scale.BreakY(), 0.42 * 400, 1e-9) << "0 to 0.15 over about two fifths of the plot";
+  EXPECT_DOUBLE_EQ(scale.Y(-0.5), 470);
+  EXPECT_DOUBLE_EQ(scale.Y(7), 70);
+  for (int k = 1; k <= 1000; ++k) EXPECT_LT(scale.Y(k / 1000.0), scale.Y((k - 1) / 1000.0)) << k;
+}
+
+TEST(Chart, PowerChartFillsTheRoomItIsLaidOutForWithTextAtItsOwnSize) {
+  const PowerTable table = StudyWithUntestedNearOne();
+  const FixedRunInputs inputs = KnightsTour();
+  struct Case {
+    chart::ChartSize room;
+    int width;
+    bool scrolls;  // too low for a readable plot and its words: taller than the room
+  };
+  for (const Case& c : {Case{{889, 393}, 889, true}, Case{{1900, 950}, 1900, false}, Case{{400, 300}, 640, true},
+                        Case{{960, 1200}, 960, false}}) {
+    SCOPED_TRACE(c.room.Width);
+    const chart::Chart picture = PowerChart(table, inputs, c.room);
+    EXPECT_EQ(picture.Width, c.width);
+    double plotTop = 0;
+    double plotBottom = 0;
+    for (const chart::Primitive& item : picture.Items) {
+      if (const auto* text = std::get_if<chart::Text>(&item)) {
+        EXPECT_GE(text->Size, 11) << text->Content;
+        EXPECT_LE(Covered(*text).Bottom, picture.Height) << text->Content;
+      }
+      if (const auto* line = std::get_if<chart::Line>(&item)) {
+        if (line->Is.Role == "rate-axis upper") plotTop = line->From.Y.Value;
+        if (line->Is.Role == "rate-axis lower") plotBottom = line->To.Y.Value;
+      }
+    }
+    if (c.scrolls) {
+      EXPECT_GT(picture.Height, c.room.Height);
+      EXPECT_NEAR(plotBottom - plotTop, 220, 1);
+    } else {
+      EXPECT_LE(picture.Height, c.room.Height);
+      EXPECT_GE(picture.Height, c.room.Height - 1);
+      EXPECT_GT(plotBottom - plotTop, 220);
+    }
+  }
+  // The saved picture keeps its width.
+  EXPECT_EQ(PowerChart(table, inputs).Width, 960);
 }
 
 }  // namespace

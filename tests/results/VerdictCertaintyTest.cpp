@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ChartText.h"
 #include "VerdictCertainty.h"
 
 namespace tessil {
@@ -102,10 +103,18 @@ TEST(VerdictCertainty, SettlesOrSaysHowManyMatricesWould) {
   EXPECT_EQ(at(n * 4 / 5).HighTypeIError.State, Settlement::Open);
   const std::string line = ActualSizeCertaintyLine(open);
   EXPECT_NE(line.find("Actual size 0.100 ("), std::string::npos) << line;
-  EXPECT_NE(line.find("with 95 % confidence over the 12 Type I arguments): not settled; about " + std::to_string(n) +
+  EXPECT_NE(line.find("with 95 % confidence over the 12 Type I arguments): not settled; about " + GroupedNumber(n) +
                       " matrices per argument would settle it."),
             std::string::npos)
       << line;
+  // Thousands are set apart in the words, as a reader says them.
+  const VerdictCertainty closer = AssessVerdicts(Table(12, 12, 24, 60, 100));
+  ASSERT_GE(closer.HighTypeIError.MatricesToSettle, 1000);
+  const std::string text = VerdictCertaintyText(closer);
+  EXPECT_NE(text.find("about " + GroupedNumber(closer.HighTypeIError.MatricesToSettle) + " matrices"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find(std::to_string(closer.HighTypeIError.MatricesToSettle)), std::string::npos) << text;
 }
 
 // Counts drawn from binomial laws with known rates: the simultaneous
