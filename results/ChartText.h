@@ -9,9 +9,25 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "ChartPrimitives.h"
+
 namespace tessil::chart {
+
+// A line of text of `size` pixels on its baseline at (x, y), with the role
+// a reader finds it by.
+inline Text Label(double x, double y, std::string content, double size, Anchor align = Anchor::Start,
+                  std::string role = {}) {
+  Text text;
+  text.At = {x, y};
+  text.Content = std::move(content);
+  text.Size = size;
+  text.Align = align;
+  text.Is.Role = std::move(role);
+  return text;
+}
 
 // A generous width of one character of the charts' sans-serif face (DejaVu
 // Sans, Arial), in ems: DejaVu Sans writes a line of words and figures at

@@ -113,16 +113,7 @@ using chart::NullColour;
 using chart::PowerColour;
 using chart::WarningPen;
 
-chart::Text Label(double x, double y, std::string content, double size, Anchor align = Anchor::Start,
-                  std::string role = {}) {
-  chart::Text text;
-  text.At = {x, y};
-  text.Content = std::move(content);
-  text.Size = size;
-  text.Align = align;
-  text.Is.Role = std::move(role);
-  return text;
-}
+using chart::Label;
 
 chart::Text Heading(double x, double y, std::string content, double size) {
   chart::Text text = Label(x, y, std::move(content), size, Anchor::Middle, chart::TitleRole);

@@ -34,16 +34,7 @@ using svg::Num;
 constexpr chart::Colour PaleNullColour = Rgb(0xf0b998);
 constexpr chart::Colour PalePowerColour = Rgb(0x9cc3e0);
 
-chart::Text Label(double x, double y, std::string content, double size, Anchor align = Anchor::Start,
-                  std::string role = {}) {
-  chart::Text text;
-  text.At = {x, y};
-  text.Content = std::move(content);
-  text.Size = size;
-  text.Align = align;
-  text.Is.Role = std::move(role);
-  return text;
-}
+using chart::Label;
 
 chart::Line Rule(double x1, double y1, double x2, double y2, chart::Pen pen, chart::Tag tag = {}) {
   return {{x1, y1}, {x2, y2}, std::move(pen), std::move(tag)};

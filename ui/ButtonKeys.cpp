@@ -40,15 +40,15 @@ void FocusMarkStyle::drawControl(ControlElement element, const QStyleOption* opt
   if (!button->state.testFlag(State_HasFocus)) return;
   // The button's text colour: it stands out on the button's face in every
   // colour scheme, high contrast included.
-  constexpr int Inset = 3;
-  constexpr int Width = 2;
-  const QRect outer = button->rect.adjusted(Inset, Inset, -Inset, -Inset);
+  constexpr int inset = 3;
+  constexpr int width = 2;
+  const QRect outer = button->rect.adjusted(inset, inset, -inset, -inset);
   const QColor dark = button->palette.color(QPalette::Active, QPalette::ButtonText);
   painter->save();
-  painter->fillRect(QRect(outer.left(), outer.top(), outer.width(), Width), dark);
-  painter->fillRect(QRect(outer.left(), outer.bottom() - Width + 1, outer.width(), Width), dark);
-  painter->fillRect(QRect(outer.left(), outer.top(), Width, outer.height()), dark);
-  painter->fillRect(QRect(outer.right() - Width + 1, outer.top(), Width, outer.height()), dark);
+  painter->fillRect(QRect(outer.left(), outer.top(), outer.width(), width), dark);
+  painter->fillRect(QRect(outer.left(), outer.bottom() - width + 1, outer.width(), width), dark);
+  painter->fillRect(QRect(outer.left(), outer.top(), width, outer.height()), dark);
+  painter->fillRect(QRect(outer.right() - width + 1, outer.top(), width, outer.height()), dark);
   painter->restore();
 }
 
